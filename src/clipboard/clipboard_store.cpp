@@ -1,0 +1,22 @@
+#include "clipboard/clipboard_store.h"
+
+#include <cstring>
+
+#include "core/session.h"
+
+bool MemoryClipboard::put(const char* value) {
+  if (refuse) return false;
+  text = value;
+  return true;
+}
+
+std::unique_ptr<char[]> MemoryClipboard::get() {
+  if (refuse || !text) return nullptr;
+  std::unique_ptr<char[]> copy(new char[text->size() + 1]);
+  std::memcpy(copy.get(), text->c_str(), text->size() + 1);
+  return copy;
+}
+
+int putClipboardText(const char* text) { return session().clipboard.put(text) ? 1 : 0; }
+
+std::unique_ptr<char[]> getClipboardText() { return session().clipboard.get(); }

@@ -1,0 +1,33 @@
+#include "core/editor.h"
+
+#include "platform/file_system.h"
+
+const int defaultAutoIndent = 1;
+
+Editor::Editor() {
+  lineCount = 1;
+  lineEnding = 0;
+  quitRequested = 0;
+  initBuffer();
+  fileName.reset(new char[1]{'\0'});
+}
+
+Editor::~Editor() {
+  freeBuffer();
+  if (autosaveName) platform::removeFile(autosaveName.get());
+}
+
+void Editor::afterCommand(bool extendSelection) {
+  if (changed) {
+    modified = autosavePending = textDirty = 1;
+    changed = 0;
+  }
+  if (!extendSelection) {
+    markLine = cursorLine;
+    markColumn = cursorColumn;
+    if (selectionActive) selectionDirty = 1;
+  } else {
+    selectionDirty = 1;
+  }
+  selectionActive = (markLine != cursorLine || markColumn != cursorColumn) ? 1 : 0;
+}

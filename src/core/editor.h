@@ -1,0 +1,149 @@
+#pragma once
+
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/stack.h"
+#include "core/text_line.h"
+
+extern const int defaultAutoIndent;
+
+// The one open document with its cursor, view, selection mark and flags. Every command of
+// the editor is a member operation of it that returns 1 when it did something, else 0.
+class Editor {
+ public:
+  Editor();
+  ~Editor();
+  Editor(const Editor&) = delete;
+  Editor& operator=(const Editor&) = delete;
+
+  // ---- text buffer (text_buffer.cpp) ----
+  Stack<TextLine> linesAbove;  // top: the line just above the cursor line
+  Stack<TextLine> linesBelow;  // top: the line just below the cursor line
+  Stack<CharCell> charsBefore;  // top: the byte just before the cursor
+  Stack<CharCell> charsAfter;   // top: the byte at the cursor; terminator cells at the bottom
+
+  int32_t cursorLine = 0;
+  int32_t cursorColumn = 0;
+  int32_t lineCount = 1;
+  int32_t topLine = 0;
+  int32_t leftColumn = 0;
+  int32_t markLine = 0;
+  int32_t markColumn = 0;
+  int32_t lineEnding = 0;  // index into LineEndings given to new line breaks
+  int32_t tabWidth = 8;
+
+  std::unique_ptr<char[]> fileName;      // NUL-terminated, "" when unnamed
+  std::unique_ptr<char[]> autosaveName;  // null when there is no autosave
+
+  int32_t selectionActive = 0;
+  int32_t selectionDirty = 1;
+  int32_t textDirty = 1;
+  int32_t changed = 0;
+  int32_t autosavePending = 0;
+  int32_t modified = 0;
+  int32_t quitRequested = 0;
+  int32_t autoIndent = 1;
+
+  // Set when the terminal has gone away: the editor ends at once, keeping its work in the
+  // autosave file.
+  int32_t hangUp = 0;
+
+  // The array the cursor line was unpacked from. Packing an unchanged cursor line hands it
+  // back instead of building a new one, so walking through a file allocates nothing.
+  TextLine cursorOrigin = kBottomLine;
+
+  // Blocks of loaded text that lines point into without owning them.
+  std::vector<std::unique_ptr<char[]>> textArena;
+
+  // One line waiting to be shown in place of the status text at the next redraw.
+  std::unique_ptr<char[]> pendingMessage;
+
+  void afterCommand(bool extendSelection);
+
+  void initBuffer();
+  void freeBuffer();
+  int insertByte(uint8_t ch);
+  int splitLine(bool indent);
+  void packCursorLine(int32_t& length, int32_t& size, char*& text);
+  TextLine packCursorLine();
+  void unpackLine(int32_t length, int32_t size, char* text, int32_t goal);
+  void unpackLine(TextLine line, int32_t goal);
+  int goToPosition(int32_t line, int32_t column);
+  const char* byteAtColumn(const char* p, int32_t goal) const;
+  int32_t cellWidth(const CharCell& cell, int32_t column) const;
+  bool hasLineAbove() const { return !linesAbove.empty(); }
+  bool hasLineBelow() const { return !linesBelow.empty(); }
+  // The one-line transfer: make the neighbouring line the cursor line at the goal column.
+  int transferDown(int32_t goal);
+  int transferUp(int32_t goal);
+  // Drops the cursor line's cells (and the array it came from) without packing them.
+  void discardCursorLine();
+
+  // ---- movement (motion/) ----
+  int moveLeft();
+  int moveRight();
+  int moveLineStart();
+  int moveLineEnd();
+  int moveWordLeft();
+  int moveWordRight();
+  int moveUp();
+  int moveDown();
+  int pageUp();
+  int pageDown();
+  int moveDocumentStart();
+  int moveDocumentEnd();
+
+  // ---- typing (edit/typing.cpp) ----
+  int insertChar(uint8_t ch);
+  int newLine();
+  int insertTab();
+  int transposeChars();
+
+  // ---- deletion (edit/deletion.cpp) ----
+  int backspace();
+  int deleteForward();
+  int deleteToLineStart();
+  int deleteToLineEnd();
+  int deleteWordLeft();
+  int deleteWordRight();
+  int deleteLine();
+  int deleteCharBefore();
+  int deleteCharAt();
+  int deleteCharOrJoin();
+  int deleteSelection();
+
+  // ---- key table commands (input/key_map.cpp) ----
+  int quit();
+  int toggleAutoIndent();
+
+  // ---- files (files/) ----
+  int loadDocument();
+  int writeDocument(const char* target);
+  int save();
+  int autosaveNow();
+
+  // ---- search (search/) ----
+  int search();
+  int replace();
+  int searchAgain();
+
+  // ---- clipboard (clipboard/) ----
+  int copy();
+  int cut();
+  int paste();
+  // Inserts text as paste does: every line break with the document's terminator, no indent.
+  void insertText(const char* text, size_t length);
+
+  // ---- rendering (screen/render.cpp) ----
+  void redraw();
+  void formatRows(int rows, int columns, char* grid);
+  void formatLine(int columns, char* row, const TextLine& line);
+
+  // Shows one line on the status line at the next redraw, in place of the status text.
+  void setPendingMessage(const char* text);
+};
+
+void setFileName(Editor& editor, const char* name);

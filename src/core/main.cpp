@@ -1,0 +1,27 @@
+// The entry: open the platform's console and clipboard, build the session and run.
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/app.h"
+#include "core/out_of_memory.h"
+#include "core/session.h"
+#include "platform/system.h"
+
+int main(int argc, char** argv) {
+  installOutOfMemoryRule();
+  std::string error;
+  // Function statics: torn down in reverse at any exit, the out-of-memory exit included.
+  static std::unique_ptr<console::Console> console = platform::openSystemConsole(error);
+  if (!console) {
+    std::fprintf(stderr, "slate: %s\n", error.c_str());
+    return 2;
+  }
+  static std::unique_ptr<ClipboardStore> clipboard = platform::openSystemClipboard(*console);
+  static std::optional<Session> session;
+  session.emplace(*console, *clipboard);
+  int status = runEditor(argc, argv);
+  session.reset();
+  return status;
+}

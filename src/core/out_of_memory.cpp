@@ -1,0 +1,20 @@
+#include "core/out_of_memory.h"
+
+#include <cstdlib>
+#include <new>
+
+void outOfMemory() { std::exit(1); }
+
+void installOutOfMemoryRule() { std::set_new_handler(outOfMemory); }
+
+void* checkedMalloc(unsigned long bytes) {
+  void* block = std::malloc(bytes == 0 ? 1 : bytes);
+  if (!block) outOfMemory();
+  return block;
+}
+
+void* checkedRealloc(void* block, unsigned long bytes) {
+  void* grown = std::realloc(block, bytes == 0 ? 1 : bytes);
+  if (!grown) outOfMemory();
+  return grown;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "clipboard/clipboard_store.h"
+#include "input/keyboard.h"
+#include "platform/console.h"
+#include "screen/screen.h"
+#include "search/search_state.h"
+
+// The objects the whole editor talks through, built in this order (the Screen clears the
+// console, the Keyboard sets the input mode) and torn down in reverse, which gives the
+// console back as it was found.
+struct Session {
+  Session(console::Console& console, ClipboardStore& clipboard);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  Screen screen;
+  Keyboard keyboard;
+  SearchState searchState;
+  ClipboardStore& clipboard;
+};
+
+// The current session; there is exactly one while the editor runs.
+Session& session();

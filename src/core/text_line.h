@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+// One document line that is not the cursor line: its bytes, then its terminator bytes.
+// The text is either a heap block of its own (ownsText) or a piece of the document's
+// load arena, which the Editor releases as a whole.
+struct TextLine {
+  char* text;
+  int32_t length;      // bytes of text, terminator excluded
+  uint8_t endingSize;  // terminator bytes after the text: 0, 1 or 2
+  uint8_t ownsText;
+
+  int32_t size() const { return length + endingSize; }
+};
+
+// One byte of the cursor line.
+struct CharCell {
+  uint8_t ch;
+  int8_t span;  // 0, a tab's width before the cursor, SPAN_LINE_END or SPAN_BOTTOM
+};
+
+constexpr int8_t SPAN_BOTTOM = -1;
+constexpr int8_t SPAN_LINE_END = -2;
+
+constexpr TextLine kBottomLine = {nullptr, 0, 0, 0};
+constexpr CharCell kBottomCell = {0, SPAN_BOTTOM};
+
+struct LineEnding {
+  const char* bytes;
+  int32_t length;
+};
+
+// The terminators the editor knows, by index: LF, CR LF, CR, LF CR.
+inline constexpr LineEnding LineEndings[4] = {{"\n", 1}, {"\r\n", 2}, {"\r", 1}, {"\n\r", 2}};
+
+// A heap copy of bytes as an owned line.
+TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size);
+// Gives back the line's text if the line owns it; the line then holds nothing.
+void releaseText(TextLine& line);

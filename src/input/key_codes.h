@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+// A key as the dispatcher sees it: the Windows virtual-key code in the low bits, with at
+// most one of Alt, Ctrl, Apps and Win, and Shift freely.
+using KeyCode = uint32_t;
+
+constexpr KeyCode KeyShift = 0x0100;
+constexpr KeyCode KeyCtrl = 0x0200;
+constexpr KeyCode KeyAlt = 0x0400;
+constexpr KeyCode KeyWin = 0x0800;
+constexpr KeyCode KeyApps = 0x1000;
+
+// Virtual-key codes the editor knows by name.
+namespace vk {
+constexpr uint16_t Back = 0x08;
+constexpr uint16_t Tab = 0x09;
+constexpr uint16_t Return = 0x0D;
+constexpr uint16_t Shift = 0x10;
+constexpr uint16_t Control = 0x11;
+constexpr uint16_t Menu = 0x12;  // Alt
+constexpr uint16_t Escape = 0x1B;
+constexpr uint16_t Space = 0x20;
+constexpr uint16_t Prior = 0x21;  // Page Up
+constexpr uint16_t Next = 0x22;   // Page Down
+constexpr uint16_t End = 0x23;
+constexpr uint16_t Home = 0x24;
+constexpr uint16_t Left = 0x25;
+constexpr uint16_t Up = 0x26;
+constexpr uint16_t Right = 0x27;
+constexpr uint16_t Down = 0x28;
+constexpr uint16_t Insert = 0x2D;
+constexpr uint16_t Delete = 0x2E;
+constexpr uint16_t LWin = 0x5B;
+constexpr uint16_t RWin = 0x5C;
+constexpr uint16_t Apps = 0x5D;
+constexpr uint16_t Numpad0 = 0x60;
+constexpr uint16_t Numpad9 = 0x69;
+constexpr uint16_t F1 = 0x70;
+}  // namespace vk

@@ -1,0 +1,116 @@
+#include "input/keyboard.h"
+
+#include "core/editor.h"
+#include "core/session.h"
+#include "input/key_map.h"
+
+using namespace console;
+
+const uint32_t autosaveInterval = 60000;
+
+uint32_t reduceModifiers(uint32_t bits) {
+  uint32_t reduced = bits & KeyShift;
+  for (uint32_t bit : {KeyAlt, KeyCtrl, KeyApps, KeyWin}) {
+    if (bits & bit) return reduced | bit;
+  }
+  return reduced;
+}
+
+Keyboard::Keyboard(Console& input) : inputHandle(input) {
+  savedInputMode = inputHandle.getInputMode();
+  inputHandle.setInputMode(ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT);
+}
+
+Keyboard::~Keyboard() { inputHandle.setInputMode(savedInputMode); }
+
+bool Keyboard::inputQueueEmpty() { return inputHandle.numberOfInputEvents() == 0; }
+
+void Keyboard::waitAndHandleEvent(Editor& editor) {
+  if (autosaveDeadline != 0) {
+    int32_t remaining = static_cast<int32_t>(autosaveDeadline - inputHandle.tickCount());
+    bool due = remaining <= 0 ||
+               inputHandle.waitForInput(static_cast<uint32_t>(remaining)) == WAIT_TIMEOUT;
+    if (due) {
+      if (editor.autosaveNow() == 0) {
+        session().screen.showMessage("Autosave failure, autodisabling...");
+        autosaveDisabled = 1;
+      }
+      autosaveDeadline = 0;
+    }
+  }
+  if (autosaveDeadline == 0) inputHandle.waitForInput(INFINITE);
+
+  InputRecord record;
+  if (!inputHandle.readInput(record)) {
+    if (inputHandle.inputGone()) {  // the terminal has gone: end, keeping the work
+      editor.hangUp = 1;
+      editor.quitRequested = 1;
+    }
+    return;
+  }
+  if (record.eventType == KEY_EVENT) {
+    const KeyEventRecord& key = record.key;
+    for (uint16_t i = 0; i < key.repeatCount; ++i) {
+      if (key.keyDown)
+        keyDown(editor, key.virtualKeyCode, key.asciiChar, key.controlKeyState);
+      else
+        keyUp(editor, key.virtualKeyCode);
+    }
+  } else if (record.eventType == PASTE_EVENT) {
+    size_t length = 0;
+    const char* text = inputHandle.pastedText(length);
+    pasteText(editor, text, length);
+  }
+
+  if (autosaveDisabled || !editor.autosavePending) {
+    autosaveDeadline = 0;
+  } else if (autosaveDeadline == 0) {
+    autosaveDeadline = inputHandle.tickCount() + autosaveInterval;
+    if (autosaveDeadline == 0) autosaveDeadline = 1;
+  }
+}
+
+void Keyboard::keyDown(Editor& editor, uint16_t virtualKeyCode, uint8_t ch,
+                       uint32_t controlKeyState) {
+  if ((controlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) && virtualKeyCode >= vk::Numpad0 &&
+      virtualKeyCode <= vk::Numpad9) {
+    altCode = static_cast<uint8_t>(altCode * 10 + (virtualKeyCode - vk::Numpad0));
+    return;
+  }
+  altCode = 0;
+  if (virtualKeyCode == vk::LWin || virtualKeyCode == vk::RWin) {
+    winKeyDown = 1;
+    return;
+  }
+  if (virtualKeyCode == vk::Apps) {
+    appsKeyDown = 1;
+    return;
+  }
+  dispatchKey(editor, composeKeyCode(virtualKeyCode, controlKeyState), ch,
+              (controlKeyState & SHIFT_PRESSED) != 0);
+}
+
+void Keyboard::keyUp(Editor& editor, uint16_t virtualKeyCode) {
+  if (virtualKeyCode == vk::Menu) {
+    if (altCode != 0) {
+      editor.pendingMessage.reset();
+      editor.insertChar(altCode);
+      editor.afterCommand(false);
+      altCode = 0;
+    }
+  } else if (virtualKeyCode == vk::LWin || virtualKeyCode == vk::RWin) {
+    winKeyDown = 0;
+  } else if (virtualKeyCode == vk::Apps) {
+    appsKeyDown = 0;
+  }
+}
+
+KeyCode Keyboard::composeKeyCode(uint16_t virtualKeyCode, uint32_t controlKeyState) const {
+  uint32_t bits = 0;
+  if (controlKeyState & SHIFT_PRESSED) bits |= KeyShift;
+  if (controlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) bits |= KeyAlt;
+  if (controlKeyState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) bits |= KeyCtrl;
+  if (winKeyDown) bits |= KeyWin;
+  if (appsKeyDown) bits |= KeyApps;
+  return reduceModifiers(bits) | virtualKeyCode;
+}

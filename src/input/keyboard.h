@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include "input/key_codes.h"
+#include "platform/console.h"
+
+class Editor;
+
+extern const uint32_t autosaveInterval;  // milliseconds
+
+// Keeps only Shift and the first of Alt, Ctrl, Apps and Win that is present.
+uint32_t reduceModifiers(uint32_t bits);
+
+// The console's input side: the raw input mode, the wait for the next event (which runs the
+// autosave when it is due), and key events turned into KeyCodes for the dispatcher.
+class Keyboard {
+ public:
+  explicit Keyboard(console::Console& input);
+  ~Keyboard();
+  Keyboard(const Keyboard&) = delete;
+  Keyboard& operator=(const Keyboard&) = delete;
+
+  bool inputQueueEmpty();
+  void waitAndHandleEvent(Editor& editor);
+  void keyDown(Editor& editor, uint16_t virtualKeyCode, uint8_t ch, uint32_t controlKeyState);
+  void keyUp(Editor& editor, uint16_t virtualKeyCode);
+  KeyCode composeKeyCode(uint16_t virtualKeyCode, uint32_t controlKeyState) const;
+
+  uint32_t autosaveDeadline = 0;  // 0: the timer is not armed
+  int32_t autosaveDisabled = 0;
+  console::Console& inputHandle;
+  uint32_t savedInputMode = 0;
+  int32_t winKeyDown = 0;
+  int32_t appsKeyDown = 0;
+  uint8_t altCode = 0;
+};

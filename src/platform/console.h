@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The console the editor draws on and reads keys from: a grid of cells, each a byte and a
+// 16-bit attribute word, written as characters alone or attributes alone; a cursor; and an
+// input queue of events. Backends: the in-memory console (tests), the terminal (POSIX) and
+// the Windows console.
+namespace console {
+
+struct Coord {
+  int16_t x;  // column
+  int16_t y;  // row
+};
+
+struct ScreenBufferInfo {
+  int16_t width;
+  int16_t height;
+  uint16_t attributes;
+};
+
+// Control-key state bits of a key event.
+constexpr uint32_t RIGHT_ALT_PRESSED = 0x0001;
+constexpr uint32_t LEFT_ALT_PRESSED = 0x0002;
+constexpr uint32_t RIGHT_CTRL_PRESSED = 0x0004;
+constexpr uint32_t LEFT_CTRL_PRESSED = 0x0008;
+constexpr uint32_t SHIFT_PRESSED = 0x0010;
+constexpr uint32_t NUMLOCK_ON = 0x0020;
+constexpr uint32_t ENHANCED_KEY = 0x0100;
+
+// Event types of an input record.
+constexpr uint16_t KEY_EVENT = 0x0001;
+constexpr uint16_t MOUSE_EVENT = 0x0002;
+constexpr uint16_t WINDOW_BUFFER_SIZE_EVENT = 0x0004;
+constexpr uint16_t MENU_EVENT = 0x0008;
+constexpr uint16_t FOCUS_EVENT = 0x0010;
+// Not a console event: text pasted into the terminal in one piece (bracketed paste).
+constexpr uint16_t PASTE_EVENT = 0x4000;
+
+struct KeyEventRecord {
+  int32_t keyDown;
+  uint16_t repeatCount;
+  uint16_t virtualKeyCode;
+  uint8_t asciiChar;
+  uint32_t controlKeyState;
+};
+
+struct InputRecord {
+  uint16_t eventType;
+  KeyEventRecord key;
+};
+
+constexpr uint32_t INFINITE = 0xFFFFFFFF;
+constexpr uint32_t WAIT_OBJECT_0 = 0;
+constexpr uint32_t WAIT_TIMEOUT = 0x102;
+
+constexpr uint32_t ENABLE_WINDOW_INPUT = 0x0008;
+constexpr uint32_t ENABLE_MOUSE_INPUT = 0x0010;
+
+class Console {
+ public:
+  virtual ~Console() = default;
+
+  // ---- output ----
+  virtual ScreenBufferInfo screenBufferInfo() = 0;
+  virtual void fillOutputCharacter(uint8_t ch, uint32_t count, Coord start) = 0;
+  virtual void fillOutputAttribute(uint16_t attribute, uint32_t count, Coord start) = 0;
+  virtual void writeOutputCharacter(const uint8_t* bytes, uint32_t count, Coord start) = 0;
+  virtual void setCursorPosition(Coord position) = 0;
+
+  // ---- input ----
+  virtual uint32_t getInputMode() = 0;
+  virtual void setInputMode(uint32_t mode) = 0;
+  virtual uint32_t numberOfInputEvents() = 0;
+  // WAIT_OBJECT_0 when an event is waiting, WAIT_TIMEOUT when the time passed first.
+  virtual uint32_t waitForInput(uint32_t milliseconds) = 0;
+  // Removes the oldest event, blocking until there is one. False when nothing could be read
+  // (the terminal has gone).
+  virtual bool readInput(InputRecord& record) = 0;
+  // One character as soon as it is typed; keys without a character are consumed. -1 when
+  // nothing can be read any more.
+  virtual int readChar() = 0;
+  // Milliseconds, wrapping at 2^32.
+  virtual uint32_t tickCount() = 0;
+
+  // True once the input side has ended for good (end of file, read error, hang-up signal).
+  virtual bool inputGone() { return false; }
+
+  // Text that arrived as one bracketed paste: valid after readInput delivered a PASTE_EVENT,
+  // until the next readInput.
+  virtual const char* pastedText(size_t& length) {
+    length = 0;
+    return "";
+  }
+};
+
+}  // namespace console

@@ -1,0 +1,141 @@
+#include "platform/memory_console.h"
+
+namespace console {
+
+MemoryConsole::MemoryConsole(int width, int height, uint16_t attributes)
+    : width(width), height(height), startAttributes(attributes),
+      cells(static_cast<size_t>(width) * height, Cell{' ', attributes}) {}
+
+ScreenBufferInfo MemoryConsole::screenBufferInfo() {
+  return ScreenBufferInfo{static_cast<int16_t>(width), static_cast<int16_t>(height),
+                          startAttributes};
+}
+
+size_t MemoryConsole::cellIndex(Coord at) const {
+  return static_cast<size_t>(at.y) * width + at.x;
+}
+
+void MemoryConsole::fillOutputCharacter(uint8_t ch, uint32_t count, Coord start) {
+  for (size_t i = cellIndex(start); count > 0 && i < cells.size(); ++i, --count) cells[i].ch = ch;
+}
+
+void MemoryConsole::fillOutputAttribute(uint16_t attribute, uint32_t count, Coord start) {
+  ++attributeFills;
+  for (size_t i = cellIndex(start); count > 0 && i < cells.size(); ++i, --count)
+    cells[i].attr = attribute;
+}
+
+void MemoryConsole::writeOutputCharacter(const uint8_t* bytes, uint32_t count, Coord start) {
+  ++textWrites;
+  for (size_t i = cellIndex(start); count > 0 && i < cells.size(); ++i, --count)
+    cells[i].ch = *bytes++;
+}
+
+void MemoryConsole::setCursorPosition(Coord position) { cursor = position; }
+
+uint32_t MemoryConsole::numberOfInputEvents() {
+  uint32_t n = 0;
+  for (const Entry& e : queue) {
+    if (e.pause) break;
+    ++n;
+  }
+  return n;
+}
+
+uint32_t MemoryConsole::waitForInput(uint32_t milliseconds) {
+  while (!queue.empty() && queue.front().pause) {
+    Entry& front = queue.front();
+    if (milliseconds != INFINITE && milliseconds < front.pause) {
+      clock += milliseconds;
+      front.pause -= milliseconds;
+      return WAIT_TIMEOUT;
+    }
+    clock += front.pause;
+    if (milliseconds != INFINITE) milliseconds -= front.pause;
+    queue.pop_front();
+  }
+  if (!queue.empty() || milliseconds == INFINITE) return WAIT_OBJECT_0;
+  clock += milliseconds;
+  return WAIT_TIMEOUT;
+}
+
+bool MemoryConsole::readInput(InputRecord& record) {
+  while (!queue.empty() && queue.front().pause) {
+    clock += queue.front().pause;
+    queue.pop_front();
+  }
+  if (queue.empty()) {
+    gone = true;
+    return false;
+  }
+  record = queue.front().record;
+  currentPaste = std::move(queue.front().paste);
+  queue.pop_front();
+  return true;
+}
+
+int MemoryConsole::readChar() {
+  for (;;) {
+    InputRecord record;
+    if (!readInput(record)) return -1;
+    if (record.eventType != KEY_EVENT || !record.key.keyDown || record.key.asciiChar == 0) continue;
+    if (record.key.repeatCount > 1) {  // the rest of the repeat stays queued
+      Entry rest{record, 0, {}};
+      --rest.record.key.repeatCount;
+      queue.push_front(rest);
+    }
+    if (record.key.repeatCount == 0) continue;
+    return record.key.asciiChar;
+  }
+}
+
+const char* MemoryConsole::pastedText(size_t& length) {
+  length = currentPaste.size();
+  return currentPaste.c_str();
+}
+
+void MemoryConsole::pushKey(uint16_t virtualKeyCode, uint8_t ch, uint32_t controlKeyState,
+                            uint16_t repeatCount) {
+  InputRecord record{};
+  record.eventType = KEY_EVENT;
+  record.key = KeyEventRecord{1, repeatCount, virtualKeyCode, ch, controlKeyState};
+  pushRecord(record);
+}
+
+void MemoryConsole::pushKeyUp(uint16_t virtualKeyCode, uint32_t controlKeyState) {
+  InputRecord record{};
+  record.eventType = KEY_EVENT;
+  record.key = KeyEventRecord{0, 1, virtualKeyCode, 0, controlKeyState};
+  pushRecord(record);
+}
+
+void MemoryConsole::pushRecord(const InputRecord& record) { queue.push_back(Entry{record, 0, {}}); }
+
+void MemoryConsole::pushPaste(const std::string& text) {
+  InputRecord record{};
+  record.eventType = PASTE_EVENT;
+  queue.push_back(Entry{record, 0, text});
+}
+
+void MemoryConsole::pushPause(uint32_t milliseconds) {
+  if (milliseconds == 0) return;
+  InputRecord record{};
+  queue.push_back(Entry{record, milliseconds, {}});
+}
+
+void MemoryConsole::resize(int newWidth, int newHeight) {
+  width = newWidth;
+  height = newHeight;
+  cells.assign(static_cast<size_t>(width) * height, Cell{' ', startAttributes});
+  InputRecord record{};
+  record.eventType = WINDOW_BUFFER_SIZE_EVENT;
+  pushRecord(record);
+}
+
+std::string MemoryConsole::rowText(int row) const {
+  std::string text;
+  for (int x = 0; x < width; ++x) text.push_back(static_cast<char>(charAt(row, x)));
+  return text;
+}
+
+}  // namespace console

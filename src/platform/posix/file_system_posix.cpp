@@ -1,0 +1,17 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_system.h"
+
+namespace platform {
+
+bool fileExists(const char* name) {
+  struct stat info;
+  return lstat(name, &info) == 0;
+}
+
+bool removeFile(const char* name) { return unlink(name) == 0 || errno == ENOENT; }
+
+}  // namespace platform

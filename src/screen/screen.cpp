@@ -1,0 +1,97 @@
+#include "screen/screen.h"
+
+#include <cstring>
+#include <memory>
+
+#include "core/editor.h"
+
+using console::Coord;
+
+namespace {
+
+// A terminal can be smaller than the editor needs: never fewer than one text row and one
+// column.
+int16_t atLeast(int16_t value, int16_t least) { return value < least ? least : value; }
+
+}  // namespace
+
+Screen::Screen(console::Console& output) : outputHandle(output) {
+  console::ScreenBufferInfo info = outputHandle.screenBufferInfo();
+  rows = atLeast(static_cast<int16_t>(info.height - 1), 1);
+  columns = atLeast(info.width, 1);
+  savedAttributes = info.attributes;
+  paintZones();
+}
+
+void Screen::paintZones() {
+  const uint32_t textCells = static_cast<uint32_t>(rows) * columns;
+  outputHandle.fillOutputCharacter(' ', textCells + columns, Coord{0, 0});
+  outputHandle.fillOutputAttribute(TextAttribute, textCells, Coord{0, 0});
+  outputHandle.fillOutputAttribute(StatusAttribute, columns, Coord{0, rows});
+}
+
+Screen::~Screen() {
+  const uint32_t allCells = static_cast<uint32_t>(rows + 1) * columns;
+  outputHandle.fillOutputCharacter(' ', allCells, Coord{0, 0});
+  outputHandle.fillOutputAttribute(savedAttributes, allCells, Coord{0, 0});
+  outputHandle.setCursorPosition(Coord{0, 0});
+}
+
+bool Screen::adoptNewSize() {
+  console::ScreenBufferInfo info = outputHandle.screenBufferInfo();
+  int16_t newRows = atLeast(static_cast<int16_t>(info.height - 1), 1);
+  int16_t newColumns = atLeast(info.width, 1);
+  if (newRows == rows && newColumns == columns) return false;
+  rows = newRows;
+  columns = newColumns;
+  paintZones();
+  return true;
+}
+
+void Screen::drawTextArea(Editor& editor, RowFormatter formatter) {
+  const size_t cells = static_cast<size_t>(rows) * columns;
+  std::unique_ptr<char[]> grid(new char[cells]);
+  (editor.*formatter)(rows, columns, grid.get());
+  outputHandle.writeOutputCharacter(reinterpret_cast<const uint8_t*>(grid.get()),
+                                    static_cast<uint32_t>(cells), Coord{0, 0});
+}
+
+void Screen::highlightRange(int startRow, int startColumn, int endRow, int endColumn) {
+  const long long areaCells = static_cast<long long>(rows) * columns;
+  auto cellIndex = [&](int row, int column) -> long long {
+    if (row < 0) return 0;
+    if (row >= rows) return areaCells;
+    if (column < 0) column = 0;
+    if (column > columns) column = columns;
+    return static_cast<long long>(row) * columns + column;
+  };
+  outputHandle.fillOutputAttribute(TextAttribute, static_cast<uint32_t>(areaCells), Coord{0, 0});
+  long long start = cellIndex(startRow, startColumn);
+  long long end = cellIndex(endRow, endColumn);
+  long long count = end > start ? end - start : 0;
+  if (start >= areaCells) start = areaCells - 1;  // nothing is painted then: count is 0
+  outputHandle.fillOutputAttribute(
+      SelectionAttribute, static_cast<uint32_t>(count),
+      Coord{static_cast<int16_t>(start % columns), static_cast<int16_t>(start / columns)});
+}
+
+void Screen::writeStatusLine(const char* text, int cursorRow, int cursorColumn) {
+  std::unique_ptr<char[]> line(new char[columns]);
+  size_t length = std::strlen(text);
+  if (length < static_cast<size_t>(columns)) {
+    std::memcpy(line.get(), text, length);
+    std::memset(line.get() + length, ' ', columns - length);
+  } else {
+    std::memcpy(line.get(), text, columns);
+  }
+  outputHandle.writeOutputCharacter(reinterpret_cast<const uint8_t*>(line.get()),
+                                    static_cast<uint32_t>(columns), Coord{0, rows});
+  outputHandle.setCursorPosition(
+      Coord{static_cast<int16_t>(cursorColumn), static_cast<int16_t>(cursorRow)});
+}
+
+void Screen::showMessage(const char* text) {
+  size_t length = std::strlen(text);
+  int column = length < static_cast<size_t>(columns - 1) ? static_cast<int>(length) : columns - 1;
+  writeStatusLine(text, rows, column);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/console.h"
+
+class Editor;
+
+constexpr uint16_t TextAttribute = 0x0007;       // light grey on black
+constexpr uint16_t StatusAttribute = 0x0030;     // black on cyan
+constexpr uint16_t SelectionAttribute = 0x00F8;  // dark grey on bright white
+
+// Fills a grid of rows x columns bytes with the text rows.
+using RowFormatter = void (Editor::*)(int rows, int columns, char* grid);
+
+// The console's output side: a text area of `rows` rows above one status line. It keeps no
+// copy of what is shown; every call writes straight to the console.
+class Screen {
+ public:
+  explicit Screen(console::Console& output);
+  ~Screen();
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+
+  void drawTextArea(Editor& editor, RowFormatter formatter);
+  void highlightRange(int startRow, int startColumn, int endRow, int endColumn);
+  void writeStatusLine(const char* text, int cursorRow, int cursorColumn);
+  void showMessage(const char* text);
+
+  // Takes the console's size again when it has changed (a terminal window was resized) and
+  // repaints the two colour zones. True when the size changed: every row must be redrawn.
+  bool adoptNewSize();
+
+  int16_t rows;
+  int16_t columns;
+  console::Console& outputHandle;
+  uint16_t savedAttributes;
+
+ private:
+  void paintZones();
+};
