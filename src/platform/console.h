@@ -87,6 +87,14 @@ class Console {
   // True once the input side has ended for good (end of file, read error, hang-up signal).
   virtual bool inputGone() { return false; }
 
+  // Hands the text to the terminal's own clipboard (OSC 52) where the console is a terminal.
+  // False when this console has no such clipboard.
+  virtual bool setTerminalClipboard(const char* text, size_t length) {
+    (void)text;
+    (void)length;
+    return false;
+  }
+
   // Text that arrived as one bracketed paste: valid after readInput delivered a PASTE_EVENT,
   // until the next readInput.
   virtual const char* pastedText(size_t& length) {
