@@ -1,15 +1,92 @@
-// Cursor movement by byte, word, line, page and to the document's ends.
-#include "core/editor.h"
+// Cursor movement by byte, word, line, page and to the document's ends. Horizontal moves
+// shift cells between the two halves of the cursor line; vertical moves pack the cursor line
+// and unpack a neighbour.
+#include <climits>
 
-int Editor::moveLeft() { return 0; }  // TODO(editing)
-int Editor::moveRight() { return 0; }
-int Editor::moveLineStart() { return 0; }
-int Editor::moveLineEnd() { return 0; }
-int Editor::moveWordLeft() { return 0; }
-int Editor::moveWordRight() { return 0; }
-int Editor::moveUp() { return 0; }
-int Editor::moveDown() { return 0; }
-int Editor::pageUp() { return 0; }
-int Editor::pageDown() { return 0; }
-int Editor::moveDocumentStart() { return goToPosition(0, 0); }
-int Editor::moveDocumentEnd() { return goToPosition(lineCount - 1, INT32_MAX); }
+#include "core/editor.h"
+#include "core/session.h"
+#include "motion/word_char.h"
+
+constexpr int pageOverlap = 1;
+
+int Editor::moveLeft() {
+  if (charsBefore.empty()) return 0;
+  const CharCell cell = charsBefore.pop();
+  cursorColumn -= (tabWidth != 0 && cell.ch == '\t') ? cell.span : 1;
+  charsAfter.push(CharCell{cell.ch, 0});
+  return 1;
+}
+
+int Editor::moveRight() {
+  if (charsAfter.empty() || charsAfter.top().span < 0) return 0;
+  insertByte(charsAfter.pop().ch);
+  return 1;
+}
+
+int Editor::moveLineStart() {
+  while (moveLeft()) {
+  }
+  return 1;
+}
+
+int Editor::moveLineEnd() {
+  while (moveRight()) {
+  }
+  return 1;
+}
+
+int Editor::moveWordLeft() {
+  bool previousWasWord = false;
+  for (;;) {
+    const uint8_t b = charsBefore.empty() ? 0 : charsBefore.top().ch;
+    const bool word = isWordChar(b);
+    if (!word && previousWasWord) return 1;
+    if (!moveLeft()) return 0;
+    previousWasWord = word;
+  }
+}
+
+int Editor::moveWordRight() {
+  bool previousWasWord = true;
+  for (;;) {
+    const uint8_t b = charsAfter.empty() ? 0 : charsAfter.top().ch;
+    const bool word = isWordChar(b);
+    if (word && !previousWasWord) return 1;
+    if (!moveRight()) return 0;
+    previousWasWord = word;
+  }
+}
+
+int Editor::moveUp() {
+  return transferUp(cursorColumn);
+}
+
+int Editor::moveDown() {
+  return transferDown(cursorColumn);
+}
+
+int Editor::pageUp() {
+  const int page = session().screen.rows - pageOverlap;
+  int moved = 0;
+  while (moved < page && moveUp()) ++moved;
+  topLine = topLine - moved > 0 ? topLine - moved : 0;
+  textDirty = 1;
+  return 1;
+}
+
+int Editor::pageDown() {
+  const int page = session().screen.rows - pageOverlap;
+  int moved = 0;
+  while (moved < page && moveDown()) ++moved;
+  topLine = topLine + moved < lineCount ? topLine + moved : lineCount;
+  textDirty = 1;
+  return 1;
+}
+
+int Editor::moveDocumentStart() {
+  return goToPosition(0, 0);
+}
+
+int Editor::moveDocumentEnd() {
+  return goToPosition(lineCount - 1, INT_MAX);
+}
