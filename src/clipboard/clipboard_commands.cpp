@@ -4,8 +4,12 @@
 #include "clipboard/clipboard_store.h"
 #include "core/editor.h"
 
-int Editor::copy() { return 0; }  // TODO(clipboard)
-int Editor::cut() { return 0; }
+int Editor::copy() {
+  return 0;
+}  // TODO(clipboard)
+int Editor::cut() {
+  return 0;
+}
 
 int Editor::paste() {
   std::unique_ptr<char[]> text = getClipboardText();

@@ -7,8 +7,14 @@ int Editor::insertChar(uint8_t ch) {
   return 1;
 }
 
-int Editor::newLine() { return splitLine(autoIndent != 0); }
+int Editor::newLine() {
+  return splitLine(autoIndent != 0);
+}
 
-int Editor::insertTab() { return insertChar('\t'); }
+int Editor::insertTab() {
+  return insertChar('\t');
+}
 
-int Editor::transposeChars() { return 0; }  // TODO(editing)
+int Editor::transposeChars() {
+  return 0;
+}  // TODO(editing)

@@ -8,4 +8,6 @@ void setFileName(Editor& editor, const char* name) {  // TODO(files): autosave n
   std::memcpy(editor.fileName.get(), name, length + 1);
 }
 
-int Editor::autosaveNow() { return 0; }
+int Editor::autosaveNow() {
+  return 0;
+}

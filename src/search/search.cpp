@@ -2,7 +2,9 @@
 #include "search/search_state.h"
 
 namespace {
-char* emptyString() { return new char[1]{'\0'}; }
+char* emptyString() {
+  return new char[1]{'\0'};
+}
 }  // namespace
 
 SearchState::SearchState() : searchText(emptyString()), replaceText(emptyString()) {}
@@ -19,6 +21,12 @@ void SearchState::setSearchStrings(char* search, char* replacement) {
   replaceText = replacement;
 }
 
-int Editor::search() { return 0; }  // TODO(search)
-int Editor::replace() { return 0; }
-int Editor::searchAgain() { return 0; }
+int Editor::search() {
+  return 0;
+}  // TODO(search)
+int Editor::replace() {
+  return 0;
+}
+int Editor::searchAgain() {
+  return 0;
+}
