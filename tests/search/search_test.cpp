@@ -235,6 +235,21 @@ TEST_F(SearchKeys, LostInputDuringThePromptsReplacesNothing) {
   EXPECT_STREQ(state().searchText, "");
 }
 
+TEST_F(SearchKeys, AltLettersAskAsTheFunctionKeysDo) {
+  setDocument(editor, "ab ab");
+  console().pushKey('S', 's', console::LEFT_ALT_PRESSED);
+  answer("", "b");
+  run();
+  EXPECT_EQ(cursorOffset(editor), 1u);
+  EXPECT_TRUE(state().isPlainSearch());
+  console().pushKey('R', 'r', console::LEFT_ALT_PRESSED);
+  answer("b", "a");
+  answer("b", "c");
+  run();
+  EXPECT_EQ(documentBytes(editor), "ab cb\n");  // the first "a" is before the cursor
+  EXPECT_EQ(cursorOffset(editor), 3u);
+}
+
 TEST(SearchState, IdentityDecidesTheMode) {
   SearchState state;
   EXPECT_FALSE(state.isPlainSearch());  // two empty strings of their own
