@@ -47,7 +47,7 @@ TEST(Movement, PagingWithOneTextRowMovesNothingButRedraws) {
   EXPECT_EQ(editor.topLine, 1);
 }
 
-TEST(Movement, PageDownNeverPutsViewPastDocument) {
+TEST(Movement, PageDownMovesViewByLinesMovedUpToLineCount) {
   TestSession session(20, 6);
   Editor editor;
   loadExactDocument(editor, "0\n1\n2");
