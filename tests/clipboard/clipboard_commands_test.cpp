@@ -263,8 +263,7 @@ TEST_F(ClipboardCommands, ARefusingClipboardMakesCutDeleteNothing) {
   EXPECT_EQ(*ts.clipboard.text, "old");
 }
 
-// Needs deleteSelection, which is still a stub in this tree.
-TEST_F(ClipboardCommands, DISABLED_CutRemovesExactlyWhatItCopied) {
+TEST_F(ClipboardCommands, CutRemovesExactlyWhatItCopied) {
   setDocument(editor, "one\ntwo\nthree\n");
   select(2, 2, 0, 1);
   dispatchKey(editor, KeyCtrl | 'X', 0, false);

@@ -135,8 +135,7 @@ TEST(ClipboardRandom, CopyThenPasteReproducesTheSelectionWithTheDocumentsTermina
   EXPECT_GT(copied, 400);
 }
 
-// Needs deleteSelection, which is still a stub in this tree.
-TEST(ClipboardRandom, DISABLED_CutThenPastePutsTheSelectionBackWithTheDocumentsTerminators) {
+TEST(ClipboardRandom, CutThenPastePutsTheSelectionBackWithTheDocumentsTerminators) {
   TestSession ts;
   std::mt19937 rng(20240612);
   for (int round = 0; round < 600; ++round) {
