@@ -253,4 +253,37 @@ TEST(LoadSave, EmptyAndLongLinesPackAndWalk) {
   EXPECT_EQ(readFile(temp.path("out")), "\n\n" + longLine + "\r\n\n");
 }
 
+// A line longer than a block is carried whole into one block; the blocks it passed through
+// are given back, so it is not held twice.
+TEST(LoadSave, LongLineIsHeldOnce) {
+  TempDir temp(filetest::fastTempBase());
+  const std::string text = std::string(1000, 'z') + "\r\nshort\n";
+  writeFile(temp.path("in"), text);
+  Sizes sizes(8, 8);
+  Editor editor;
+  load(editor, temp.path("in"));
+  EXPECT_EQ(editor.textArena.size(), 1u);
+  EXPECT_EQ(documentLines(editor), expectedLines(text));
+}
+
+// Files of many megabytes go through the large, page-aligned blocks.
+TEST(LoadSave, LargeFileRoundTrips) {
+  TempDir temp(filetest::fastTempBase());
+  std::string text;
+  const char* endings[] = {"\n", "\r\n", "\r", "\n\r"};
+  for (int i = 0; text.size() < (size_t{12} << 20); ++i) {
+    text += "line " + std::to_string(i) + std::string(static_cast<size_t>(i % 97), '.');
+    text += endings[i % 4 == 3 && i % 7 ? 0 : i % 4];
+  }
+  text += std::string(size_t{10} << 20, 'L');  // a last line longer than a block, no terminator
+  writeFile(temp.path("in"), text);
+  Sizes sizes(size_t{9} << 20, size_t{1} << 20);
+  Editor editor;
+  load(editor, temp.path("in"));
+  EXPECT_LE(editor.textArena.size(), 3u);
+  EXPECT_EQ(documentLines(editor), expectedLines(text));
+  ASSERT_EQ(editor.writeDocument(temp.path("out").c_str()), 1);
+  EXPECT_TRUE(readFile(temp.path("out")) == text + "\n");
+}
+
 }  // namespace

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -102,6 +103,15 @@ void ignoreFileSizeSignal() {
 }
 
 }  // namespace
+
+void preferLargePages(void* start, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  madvise(start, bytes, MADV_HUGEPAGE);
+#else
+  (void)start;
+  (void)bytes;
+#endif
+}
 
 // ---- InputFile ----
 
