@@ -136,6 +136,8 @@ bool readLines(platform::InputFile& file, LoadedText& out, std::string& reason) 
       // The end of the file, or a line longer than a block: the rest of the file, as far as
       // its size tells, goes into this block, so the long line is copied only once.
       room = static_cast<size_t>(left);
+    } else if (expected == 0 && consumed == 0) {
+      room = std::min<size_t>(blockSize, 1 << 16);  // empty, or a size the file does not tell
     } else {
       room = std::max(blockSize, carry);
     }
