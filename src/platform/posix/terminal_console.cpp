@@ -215,8 +215,9 @@ std::unique_ptr<TerminalConsole> TerminalConsole::open(int inputFd, int outputFd
     return nullptr;
   }
   if (height < MinimumRows || width < MinimumColumns) {
-    error = "the terminal is too small (" + std::to_string(height) + " rows, " +
-            std::to_string(width) + " columns; at least 2 rows and 1 column are needed)";
+    error = "the terminal is too small: " + std::to_string(height) +
+            (height == 1 ? " row" : " rows") + " by " + std::to_string(width) +
+            (width == 1 ? " column" : " columns") + ", at least 2 rows by 1 column are needed";
     return nullptr;
   }
   if (pipe(wakePipe) != 0) {
