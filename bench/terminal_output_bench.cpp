@@ -72,11 +72,16 @@ void TypedCharacter(benchmark::State& state) {
   screen.render(out);
   size_t bytes = 0;
   int column = 70;
+  int lap = 0;
   for (auto _ : state) {
-    uint8_t ch = static_cast<uint8_t>('a' + column % 26);
+    // Every lap over the same columns types other letters, so each key changes its cell.
+    uint8_t ch = static_cast<uint8_t>((lap % 2 ? 'A' : 'a') + column % 26);
     screen.writeCharacters(&ch, 1, column, 0);
     ++column;
-    if (column == 190) column = 70;
+    if (column == 190) {
+      column = 70;
+      ++lap;
+    }
     std::string status = "<Sep 07 1996>* R 0  C " + std::to_string(column) + "  main.cpp";
     screen.writeCharacters(reinterpret_cast<const uint8_t*>(status.data()), status.size(), 0, 59);
     screen.setCursor(column, 0);

@@ -80,14 +80,14 @@ void appendSgr(std::string& out, int from, uint16_t to) {
 TerminalScreen::TerminalScreen(int width, int height)
     : width_(std::max(width, 1)),
       height_(std::max(height, 1)),
-      cells_(static_cast<size_t>(width_) * height_, Cell{' ', DefaultAttribute}),
-      shown_(cells_.size(), Cell{' ', DefaultAttribute}),
+      cells_(static_cast<size_t>(width_) * height_, BlankCell),
+      shown_(cells_.size(), BlankCell),
       rowKnown_(height_, false) {}
 
 void TerminalScreen::resize(int width, int height) {
   width = std::max(width, 1);
   height = std::max(height, 1);
-  std::vector<Cell> cells(static_cast<size_t>(width) * height, Cell{' ', DefaultAttribute});
+  std::vector<Cell> cells(static_cast<size_t>(width) * height, BlankCell);
   for (int y = 0; y < std::min(height, height_); ++y) {
     for (int x = 0; x < std::min(width, width_); ++x)
       cells[static_cast<size_t>(y) * width + x] = cells_[index(x, y)];
@@ -95,7 +95,7 @@ void TerminalScreen::resize(int width, int height) {
   width_ = width;
   height_ = height;
   cells_ = std::move(cells);
-  shown_.assign(cells_.size(), Cell{' ', DefaultAttribute});
+  shown_.assign(cells_.size(), BlankCell);
   rowKnown_.assign(height_, false);
   cursorX_ = std::min(cursorX_, width_ - 1);
   cursorY_ = std::min(cursorY_, height_ - 1);
@@ -133,8 +133,7 @@ void TerminalScreen::setCursor(int x, int y) {
 
 bool TerminalScreen::rowEqual(const std::vector<Cell>& a, int rowA, const std::vector<Cell>& b,
                               int rowB) const {
-  return std::equal(a.begin() + index(0, rowA), a.begin() + index(0, rowA) + width_,
-                    b.begin() + index(0, rowB));
+  return std::memcmp(&a[index(0, rowA)], &b[index(0, rowB)], sizeof(Cell) * width_) == 0;
 }
 
 bool TerminalScreen::cellShown(int x, int y) const {
@@ -144,8 +143,9 @@ bool TerminalScreen::cellShown(int x, int y) const {
 uint64_t TerminalScreen::hashRow(const std::vector<Cell>& grid, int y) const {
   uint64_t h = 1469598103934665603ull;
   for (size_t i = index(0, y), end = i + width_; i < end; ++i) {
-    h = (h ^ grid[i].ch) * 1099511628211ull;
-    h = (h ^ grid[i].attr) * 1099511628211ull;
+    uint32_t value;
+    std::memcpy(&value, &grid[i], sizeof value);
+    h = (h ^ value) * 1099511628211ull;
   }
   return h;
 }
@@ -231,12 +231,14 @@ void TerminalScreen::scrollIfWorthIt(std::string& out) {
   std::vector<bool> inPlace(height_);
   int changedRows = 0;
   for (int y = 0; y < height_; ++y) {
-    wanted[y] = hashRow(cells_, y);
-    shown[y] = hashRow(shown_, y);
     inPlace[y] = rowKnown_[y] && rowEqual(cells_, y, shown_, y);
     if (!inPlace[y]) ++changedRows;
   }
   if (changedRows < 3) return;
+  for (int y = 0; y < height_; ++y) {
+    wanted[y] = hashRow(cells_, y);
+    shown[y] = hashRow(shown_, y);
+  }
 
   // Best shift k (wanted row r shows what terminal row r + k shows) and the run of rows
   // r0..r1 it holds for; gain is the number of changed rows the move would settle.
@@ -320,7 +322,9 @@ void TerminalScreen::render(std::string& out) {
   } else {
     scrollIfWorthIt(out);
   }
-  for (int y = 0; y < height_; ++y) renderRow(out, y);
+  for (int y = 0; y < height_; ++y) {
+    if (!rowKnown_[y] || !rowEqual(cells_, y, shown_, y)) renderRow(out, y);
+  }
   moveTo(out, cursorX_, cursorY_);
   if (full) out += "\x1b[?25h";
 }

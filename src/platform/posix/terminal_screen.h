@@ -60,11 +60,15 @@ class TerminalScreen {
   }
 
  private:
+  // Four bytes with no padding, so that rows compare with memcmp.
   struct Cell {
     uint8_t ch;
+    uint8_t unused;
     uint16_t attr;
     bool operator==(const Cell& other) const { return ch == other.ch && attr == other.attr; }
   };
+  static_assert(sizeof(Cell) == 4);
+  static constexpr Cell BlankCell{' ', 0, DefaultAttribute};
 
   size_t index(int x, int y) const { return static_cast<size_t>(y) * width_ + x; }
   bool startCell(int x, int y, size_t& start) const;
