@@ -220,13 +220,9 @@ std::unique_ptr<TerminalConsole> TerminalConsole::open(int inputFd, int outputFd
             (width == 1 ? " column" : " columns") + ", at least 2 rows by 1 column are needed";
     return nullptr;
   }
-  if (pipe(wakePipe) != 0) {
+  if (pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) {
     error = std::string("cannot create a pipe: ") + std::strerror(errno);
     return nullptr;
-  }
-  for (int fd : wakePipe) {
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    fcntl(fd, F_SETFD, FD_CLOEXEC);
   }
 
   std::unique_ptr<TerminalConsole> console(new TerminalConsole(
