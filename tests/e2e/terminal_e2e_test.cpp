@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -168,9 +170,14 @@ TEST(TerminalEndToEnd, AFileOfEscapeSequencesShowsGlyphs) {
   const std::string hostile =
       "\x1b]0;PWNED\x07\x1b[31mRED\x1b]52;c;SGVsbG8=\x07\x1b[2J\x9b"
       "1;1H\x90q\x1b\\end\n";
-  TmuxSession probe({});  // only for its working directory
-  std::ofstream(probe.directory() + "/hostile.txt", std::ios::binary) << hostile;
-  TmuxSession tmux({{"hostile.txt"}, 80, 24, probe.directory()});
+  char pattern[] = "/tmp/slate-e2e-doc-XXXXXX";
+  const std::string directory = mkdtemp(pattern);
+  std::ofstream(directory + "/hostile.txt", std::ios::binary) << hostile;
+  struct Cleanup {
+    std::string path;
+    ~Cleanup() { std::filesystem::remove_all(path); }
+  } cleanup{directory};
+  TmuxSession tmux({{"hostile.txt"}, 80, 24, directory});
   ASSERT_TRUE(tmux.waitForRow(23, "<Sep 07 1996>  R 0  C 0  hostile.txt")) << tmux.row(23);
   if (tmux.row(0) == std::string(80, ' ')) GTEST_SKIP() << "documents are not loaded yet";
   const std::string line = hostile.substr(0, hostile.size() - 1);
