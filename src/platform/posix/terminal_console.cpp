@@ -401,8 +401,9 @@ bool TerminalConsole::waitForEvent(int64_t timeoutMs) {
     int64_t wait = -1;
     if (timeoutMs >= 0) wait = std::max<int64_t>(0, timeoutMs - static_cast<int64_t>(now - start));
     if (decoder_.hasPending()) {
-      int64_t escapeLeft =
-          static_cast<int64_t>(lastByteMs_ + EscapeTimeoutMs) - static_cast<int64_t>(now);
+      // A paste that pauses (a slow link) is given much longer than an Escape key.
+      const int settleMs = decoder_.inPaste() ? PasteTimeoutMs : EscapeTimeoutMs;
+      int64_t escapeLeft = static_cast<int64_t>(lastByteMs_ + settleMs) - static_cast<int64_t>(now);
       if (escapeLeft <= 0) {
         decoder_.flushPending(events_);
         continue;

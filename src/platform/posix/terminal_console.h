@@ -55,6 +55,7 @@ class TerminalConsole : public console::Console {
 
   // How long a lone ESC waits for the rest of a sequence before it counts as the Escape key.
   static constexpr int EscapeTimeoutMs = 25;
+  static constexpr int PasteTimeoutMs = 2000;
   // The kitty keyboard flags pushed when the terminal supports that protocol: disambiguated
   // keys, press/repeat/release events, every key as an escape code, and each key's text.
   static constexpr int KittyFlags = 1 | 2 | 8 | 16;
