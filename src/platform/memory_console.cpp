@@ -49,9 +49,10 @@ uint32_t MemoryConsole::numberOfInputEvents() {
 uint32_t MemoryConsole::waitForInput(uint32_t milliseconds) {
   while (!queue.empty() && queue.front().pause) {
     Entry& front = queue.front();
-    if (milliseconds != INFINITE && milliseconds < front.pause) {
+    if (milliseconds != INFINITE && milliseconds <= front.pause) {  // a tie times out
       clock += milliseconds;
       front.pause -= milliseconds;
+      if (front.pause == 0) queue.pop_front();
       return WAIT_TIMEOUT;
     }
     clock += front.pause;
