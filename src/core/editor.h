@@ -57,6 +57,11 @@ class Editor {
 
   // Blocks of loaded text that lines point into without owning them.
   std::vector<std::unique_ptr<char[]>> textArena;
+  // The rest of the newest arena block, where lines rebuilt in bulk (by a replacement) get
+  // their bytes; the block size doubles up to a limit as the document asks for more.
+  char* arenaNext = nullptr;
+  size_t arenaRoom = 0;
+  size_t arenaBlockSize = 0;
 
   // One line waiting to be shown in place of the status text at the next redraw.
   std::unique_ptr<char[]> pendingMessage;
@@ -65,6 +70,10 @@ class Editor {
 
   void initBuffer();
   void freeBuffer();
+  // n bytes of arena text for a line that will not own it.
+  char* arenaAllocate(size_t n);
+  // Gives back the arena blocks that no line points into any more.
+  void releaseUnusedArena();
   int insertByte(uint8_t ch);
   int splitLine(bool indent);
   void packCursorLine(int32_t& length, int32_t& size, char*& text);
@@ -147,3 +156,13 @@ class Editor {
 };
 
 void setFileName(Editor& editor, const char* name);
+
+// Adds a block of at least capacity bytes to an arena and returns where its bytes start;
+// capacity becomes what the block holds. A large block covers whole large pages from a
+// large-page boundary and asks for large pages, so filling it costs a page fault per 2 MB
+// instead of one per 4 KB; the bytes skipped for the alignment are never touched.
+char* newArenaBlock(std::vector<std::unique_ptr<char[]>>& arena, size_t& capacity);
+
+// Moves n line records from the top of one stack to the other, nearest first, without
+// holding the records twice.
+void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n);

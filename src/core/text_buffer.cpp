@@ -1,9 +1,12 @@
 // The document split at the cursor: lines above, lines below, and the cursor line as the
 // bytes before and from the cursor.
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/editor.h"
+#include "platform/file_io.h"
 
 TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size) {
   char* text = static_cast<char*>(checkedMalloc(size));
@@ -16,6 +19,20 @@ void releaseText(TextLine& line) {
   line = kBottomLine;
 }
 
+char* newArenaBlock(std::vector<std::unique_ptr<char[]>>& arena, size_t& capacity) {
+  constexpr size_t kPage = platform::kLargePageSize;
+  if (capacity < 4 * kPage) {
+    arena.emplace_back(new char[capacity]);
+    return arena.back().get();
+  }
+  capacity = (capacity + kPage - 1) / kPage * kPage;
+  arena.emplace_back(new char[capacity + kPage]);
+  const uintptr_t start = reinterpret_cast<uintptr_t>(arena.back().get());
+  char* data = arena.back().get() + ((kPage - start % kPage) % kPage);
+  platform::preferLargePages(data, capacity);
+  return data;
+}
+
 namespace {
 
 void releaseLines(Stack<TextLine>& lines) {
@@ -23,21 +40,24 @@ void releaseLines(Stack<TextLine>& lines) {
   lines.clear();
 }
 
-// Moves n records from the top of one line stack to the other, nearest first, in slices so
-// that the source gives back its memory while the destination fills.
+}  // namespace
+
+// Moves n records from the top of one line stack to the other, nearest first, in slices.
+// The source gives back the memory of each slice as soon as it is moved, so the records are
+// never held twice: the destination's room is reserved but only touched as it fills.
 void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n) {
   constexpr size_t kSlice = 1 << 16;
+  const bool large = n >= kSlice;
   to.reserve(to.count() + n);
   while (n > 0) {
     size_t slice = n < kSlice ? n : kSlice;
     TextLine* slot = to.extend(slice);
     for (size_t i = 0; i < slice; ++i) slot[i] = from.fromTop(i);
     from.drop(slice);
+    if (large) from.trim();
     n -= slice;
   }
 }
-
-}  // namespace
 
 void Editor::initBuffer() {
   linesAbove.clear();
@@ -59,6 +79,65 @@ void Editor::freeBuffer() {
   charsAfter.clear();
   releaseText(cursorOrigin);
   textArena.clear();
+  arenaNext = nullptr;
+  arenaRoom = 0;
+  arenaBlockSize = 0;
+}
+
+char* Editor::arenaAllocate(size_t n) {
+  if (n > arenaRoom || arenaNext == nullptr) {
+    constexpr size_t kFirstBlock = size_t{64} << 10;
+    constexpr size_t kLargestBlock = size_t{16} << 20;
+    arenaBlockSize =
+        arenaBlockSize == 0 ? kFirstBlock : std::min(2 * arenaBlockSize, kLargestBlock);
+    size_t capacity = std::max(n, arenaBlockSize);
+    arenaNext = newArenaBlock(textArena, capacity);
+    arenaRoom = capacity;
+  }
+  char* bytes = arenaNext;
+  arenaNext += n;
+  arenaRoom -= n;
+  return bytes;
+}
+
+void Editor::releaseUnusedArena() {
+  const size_t blocks = textArena.size();
+  if (blocks == 0) return;
+  // The blocks by address: a line's block is the last one that starts at or before its text.
+  std::vector<std::pair<uintptr_t, size_t>> starts(blocks);
+  for (size_t i = 0; i < blocks; ++i)
+    starts[i] = {reinterpret_cast<uintptr_t>(textArena[i].get()), i};
+  std::sort(starts.begin(), starts.end());
+  std::vector<char> used(blocks, 0);
+  size_t last = 0;  // where the line before fell: neighbouring lines mostly share a block
+  auto mark = [&](const char* text) {
+    const uintptr_t p = reinterpret_cast<uintptr_t>(text);
+    if (p < starts[last].first || (last + 1 < blocks && p >= starts[last + 1].first)) {
+      auto after = std::upper_bound(starts.begin(), starts.end(), std::make_pair(p, SIZE_MAX));
+      if (after == starts.begin()) return;  // not arena text
+      last = static_cast<size_t>(after - starts.begin()) - 1;
+    }
+    used[starts[last].second] = 1;
+  };
+  auto markLines = [&](const Stack<TextLine>& lines) {
+    for (size_t i = 0; i < lines.count(); ++i) {
+      const TextLine& line = lines.data()[i];
+      if (!line.ownsText && line.text != nullptr) mark(line.text);
+    }
+  };
+  markLines(linesAbove);
+  markLines(linesBelow);
+  if (!cursorOrigin.ownsText && cursorOrigin.text != nullptr) mark(cursorOrigin.text);
+  if (arenaRoom > 0)
+    mark(arenaNext);  // the open block keeps its room for the next lines
+  else
+    arenaNext = nullptr;
+
+  size_t kept = 0;
+  for (size_t i = 0; i < blocks; ++i) {
+    if (used[i]) textArena[kept++] = std::move(textArena[i]);
+  }
+  textArena.resize(kept);
 }
 
 int32_t Editor::cellWidth(const CharCell& cell, int32_t column) const {

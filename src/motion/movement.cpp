@@ -23,14 +23,39 @@ int Editor::moveRight() {
   return 1;
 }
 
+// The two moves to a line's ends shift the cells across in bulk, a slice at a time, with the
+// same result as repeating moveLeft or moveRight: the source stack gives back each slice's
+// memory as it goes, so a long line's cells are never held twice.
+constexpr size_t kMoveSlice = size_t{1} << 20;
+
 int Editor::moveLineStart() {
-  while (moveLeft()) {
+  size_t n = charsBefore.count();
+  const bool large = n >= kMoveSlice;
+  charsAfter.reserve(charsAfter.count() + n);
+  while (n > 0) {
+    const size_t slice = n < kMoveSlice ? n : kMoveSlice;
+    CharCell* slot = charsAfter.extend(slice);
+    for (size_t i = 0; i < slice; ++i) slot[i] = CharCell{charsBefore.fromTop(i).ch, 0};
+    charsBefore.drop(slice);
+    if (large) charsBefore.trim();
+    n -= slice;
   }
+  cursorColumn = 0;
   return 1;
 }
 
 int Editor::moveLineEnd() {
-  while (moveRight()) {
+  size_t ending = 0;  // the terminator cells lie at the bottom of charsAfter
+  while (ending < charsAfter.count() && charsAfter.data()[ending].span == SPAN_LINE_END) ++ending;
+  size_t n = charsAfter.count() - ending;
+  const bool large = n >= kMoveSlice;
+  charsBefore.reserve(charsBefore.count() + n);
+  while (n > 0) {
+    const size_t slice = n < kMoveSlice ? n : kMoveSlice;
+    for (size_t i = 0; i < slice; ++i) insertByte(charsAfter.fromTop(i).ch);
+    charsAfter.drop(slice);
+    if (large) charsAfter.trim();
+    n -= slice;
   }
   return 1;
 }

@@ -11,7 +11,6 @@
 #include <cstring>
 
 #include "core/editor.h"
-#include "core/out_of_memory.h"
 #include "core/session.h"
 #include "input/prompt.h"
 #include "search/search_state.h"
@@ -125,8 +124,9 @@ struct LineReplacement {
 // Puts the replacement in place of every occurrence of the needle at or after `from`, left
 // to right, each search resuming behind the text just inserted. The result equals rebuilding
 // the line once per occurrence; here it is rebuilt once, or written in place when the
-// replacement has the needle's length.
-LineReplacement replaceInLine(TextLine& line, int32_t from, const Needle& needle,
+// replacement has the needle's length. A rebuilt line gets its bytes from the editor's text
+// arena: a replacement through millions of lines then costs no heap block per line.
+LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, const Needle& needle,
                               const Needle& replacement) {
   LineReplacement result;
   int32_t q = findFrom(line.text, line.length, from, needle);
@@ -136,10 +136,10 @@ LineReplacement replaceInLine(TextLine& line, int32_t from, const Needle& needle
   const int64_t m = replacement.length;
   if (m == n) {
     const bool sameBytes = std::memcmp(needle.bytes, replacement.bytes, n) == 0;
-    if (!sameBytes && !line.ownsText) {  // the load arena is never written: take a copy
-      TextLine copy = makeOwnedLine(line.text, line.length, line.size());
-      releaseText(line);
-      line = copy;
+    if (!sameBytes && !line.ownsText) {  // arena text may be shared: write a copy
+      char* copy = editor.arenaAllocate(static_cast<size_t>(line.size()));
+      std::memcpy(copy, line.text, static_cast<size_t>(line.size()));
+      line.text = copy;
     }
     while (q >= 0) {
       if (!sameBytes) std::memcpy(line.text + q, replacement.bytes, n);
@@ -167,7 +167,7 @@ LineReplacement replaceInLine(TextLine& line, int32_t from, const Needle& needle
 
   const int64_t newLength = line.length + count * (m - n);
   const int64_t newSize = newLength + line.endingSize;
-  char* text = static_cast<char*>(checkedMalloc(static_cast<unsigned long>(newSize)));
+  char* text = editor.arenaAllocate(static_cast<size_t>(newSize));
   const char* src = line.text;
   char* dst = text;
   int64_t copiedTo = 0;  // old text before this offset has been written
@@ -184,21 +184,8 @@ LineReplacement replaceInLine(TextLine& line, int32_t from, const Needle& needle
   std::memcpy(dst, src + copiedTo, static_cast<size_t>(line.size() - copiedTo));
   const uint8_t endingSize = line.endingSize;
   releaseText(line);
-  line = TextLine{text, static_cast<int32_t>(newLength), endingSize, 1};
+  line = TextLine{text, static_cast<int32_t>(newLength), endingSize, 0};
   return result;
-}
-
-// Moves n records from the top of one line stack to the other, nearest first.
-void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n) {
-  constexpr size_t kSlice = 1 << 16;
-  to.reserve(to.count() + n);
-  while (n > 0) {
-    const size_t slice = n < kSlice ? n : kSlice;
-    TextLine* slot = to.extend(slice);
-    for (size_t i = 0; i < slice; ++i) slot[i] = from.fromTop(i);
-    from.drop(slice);
-    n -= slice;
-  }
 }
 
 bool inputGone() {
@@ -274,7 +261,7 @@ int Editor::searchAgain() {
         break;
       }
     } else {
-      const LineReplacement done = replaceInLine(line, from, needle, replacement);
+      const LineReplacement done = replaceInLine(*this, line, from, needle, replacement);
       if (done.lastInserted >= 0) {
         matchLine = i;
         matchOffset = done.lastInserted;
@@ -284,6 +271,11 @@ int Editor::searchAgain() {
     }
   }
   if (cut) setPendingMessage("Replacement stopped: a line would grow too long");
+  if (!plain && changed) {  // the lines rebuilt may have left whole blocks unused
+    linesBelow.push(current);
+    releaseUnusedArena();
+    current = linesBelow.pop();
+  }
 
   if (matchOffset < 0) {  // nothing found or replaced: the cursor stays where it was
     unpackLine(current, startColumn);

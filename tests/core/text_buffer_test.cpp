@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <vector>
 
 #include "core/editor.h"
 #include "support/document.h"
@@ -174,3 +176,25 @@ TEST(TextBuffer, AfterCommandFoldsChangeAndMovesMark) {
 }
 
 }  // namespace
+
+// Jumping across many lines hands the records over slice by slice: the stack they leave
+// gives its memory back, so the records are never held twice, and the lines arrive intact.
+TEST(TextBuffer, FarJumpsKeepLinesAndReleaseTheEmptiedStack) {
+  std::string doc;
+  for (int i = 0; i < 300'000; ++i) doc += "line " + std::to_string(i) + (i % 3 ? "\n" : "\r\n");
+  Editor editor;
+  setDocument(editor, doc);
+  const std::vector<std::string> lines = documentLines(editor);
+
+  ASSERT_TRUE(editor.goToPosition(editor.lineCount - 1, 0));
+  EXPECT_LT(editor.linesBelow.capacity(), 1000u);
+  EXPECT_EQ(brokenInvariant(editor), "");
+  EXPECT_EQ(documentLines(editor), lines);
+
+  ASSERT_TRUE(editor.goToPosition(1, 2));
+  EXPECT_EQ(editor.linesAbove.count(), 1u);
+  EXPECT_LT(editor.linesAbove.capacity(), 1000u);
+  EXPECT_EQ(editor.cursorColumn, 2);
+  EXPECT_EQ(brokenInvariant(editor), "");
+  EXPECT_EQ(documentLines(editor), lines);
+}
