@@ -52,7 +52,23 @@ int Editor::moveLineEnd() {
   charsBefore.reserve(charsBefore.count() + n);
   while (n > 0) {
     const size_t slice = n < kMoveSlice ? n : kMoveSlice;
-    for (size_t i = 0; i < slice; ++i) insertByte(charsAfter.fromTop(i).ch);
+    // What insertByte does for each cell, with the column kept in a register.
+    const CharCell* from = charsAfter.data() + charsAfter.count() - 1;
+    CharCell* to = charsBefore.extend(slice);
+    int32_t column = cursorColumn;
+    const int32_t tab = tabWidth;
+    for (size_t i = 0; i < slice; ++i) {
+      const uint8_t ch = (from - i)->ch;
+      if (ch == '\t' && tab != 0) {
+        const int32_t next = (column + tab) / tab * tab;
+        to[i] = CharCell{ch, static_cast<int8_t>(next - column)};
+        column = next;
+      } else {
+        to[i] = CharCell{ch, 0};
+        ++column;
+      }
+    }
+    cursorColumn = column;
     charsAfter.drop(slice);
     if (large) charsAfter.trim();
     n -= slice;
