@@ -17,6 +17,10 @@ std::unique_ptr<char[]> MemoryClipboard::get() {
   return copy;
 }
 
-int putClipboardText(const char* text) { return session().clipboard.put(text) ? 1 : 0; }
+int putClipboardText(const char* text) {
+  return session().clipboard.put(text) ? 1 : 0;
+}
 
-std::unique_ptr<char[]> getClipboardText() { return session().clipboard.get(); }
+std::unique_ptr<char[]> getClipboardText() {
+  return session().clipboard.get();
+}

@@ -1,10 +1,13 @@
 #include "core/app.h"
 
 #include <memory>
+#include <string>
 
 #include "core/editor.h"
 #include "core/session.h"
+#include "files/load_save.h"
 #include "input/prompt.h"
+#include "platform/file_system.h"
 
 namespace {
 
@@ -16,11 +19,31 @@ void mainLoop(Editor& editor) {
   }
 }
 
+// A name for a copy of the document that overwrites nothing: beside the document (or in the
+// working directory when it has no name), numbered when the plain name is taken.
+std::string freshCopyName(const Editor& editor) {
+  std::string base = editor.fileName[0] != '\0' ? editor.fileName.get() : "untitled";
+  base += ".autosave";
+  if (!platform::fileExists(base.c_str())) return base;
+  for (int i = 1; i < 100; ++i) {
+    std::string name = base + "." + std::to_string(i);
+    if (!platform::fileExists(name.c_str())) return name;
+  }
+  return "";
+}
+
 // The terminal has gone: nobody can answer a question, so a modified document goes to its
-// autosave file, which is kept for the next start.
+// autosave file, which is kept for the next start. Without a usable autosave file the copy
+// goes to a fresh name instead; an older copy is never removed, it may be the only one.
 void endAfterHangUp(Editor& editor) {
-  if (editor.modified && editor.autosaveName && editor.writeDocument(editor.autosaveName.get()))
-    editor.autosaveName.reset();
+  if (!editor.modified) return;
+  std::unique_ptr<char[]> autosaveName = std::move(editor.autosaveName);
+  std::string reason;
+  if (autosaveName &&
+      files::writeDocumentFile(editor, autosaveName.get(), editor.fileName.get(), reason))
+    return;
+  std::string name = freshCopyName(editor);
+  if (!name.empty()) files::writeDocumentFile(editor, name.c_str(), editor.fileName.get(), reason);
 }
 
 }  // namespace

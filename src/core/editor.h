@@ -20,8 +20,8 @@ class Editor {
   Editor& operator=(const Editor&) = delete;
 
   // ---- text buffer (text_buffer.cpp) ----
-  Stack<TextLine> linesAbove;  // top: the line just above the cursor line
-  Stack<TextLine> linesBelow;  // top: the line just below the cursor line
+  Stack<TextLine> linesAbove;   // top: the line just above the cursor line
+  Stack<TextLine> linesBelow;   // top: the line just below the cursor line
   Stack<CharCell> charsBefore;  // top: the byte just before the cursor
   Stack<CharCell> charsAfter;   // top: the byte at the cursor; terminator cells at the bottom
 

@@ -3,9 +3,13 @@
 #include <cstdlib>
 #include <new>
 
-void outOfMemory() { std::exit(1); }
+void outOfMemory() {
+  std::exit(1);
+}
 
-void installOutOfMemoryRule() { std::set_new_handler(outOfMemory); }
+void installOutOfMemoryRule() {
+  std::set_new_handler(outOfMemory);
+}
 
 void* checkedMalloc(unsigned long bytes) {
   void* block = std::malloc(bytes == 0 ? 1 : bytes);

@@ -13,4 +13,6 @@ Session::~Session() {
   if (current == this) current = nullptr;
 }
 
-Session& session() { return *current; }
+Session& session() {
+  return *current;
+}

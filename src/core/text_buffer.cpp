@@ -62,7 +62,8 @@ void Editor::freeBuffer() {
 }
 
 int32_t Editor::cellWidth(const CharCell& cell, int32_t column) const {
-  if (tabWidth != 0 && cell.ch == '\t') return cell.span > 0 ? cell.span : tabWidth - column % tabWidth;
+  if (tabWidth != 0 && cell.ch == '\t')
+    return cell.span > 0 ? cell.span : tabWidth - column % tabWidth;
   return 1;
 }
 
@@ -88,9 +89,10 @@ TextLine Editor::packCursorLine() {
   const CharCell* tail = charsAfter.data();  // last byte of the line first
 
   TextLine line = cursorOrigin;
-  bool same = line.text != nullptr && static_cast<size_t>(line.size()) == size &&
-              line.endingSize == ending;
-  for (size_t i = 0; same && i < before; ++i) same = static_cast<uint8_t>(line.text[i]) == head[i].ch;
+  bool same =
+      line.text != nullptr && static_cast<size_t>(line.size()) == size && line.endingSize == ending;
+  for (size_t i = 0; same && i < before; ++i)
+    same = static_cast<uint8_t>(line.text[i]) == head[i].ch;
   for (size_t i = 0; same && i < after; ++i)
     same = static_cast<uint8_t>(line.text[before + i]) == tail[after - 1 - i].ch;
   if (same) {
@@ -201,8 +203,8 @@ int Editor::splitLine(bool indent) {
     std::memcpy(text, ending.bytes, ending.length);
     linesAbove.push(TextLine{text, 0, static_cast<uint8_t>(ending.length), 1});
   } else {
-    linesAbove.push(TextLine{text, static_cast<int32_t>(before),
-                             static_cast<uint8_t>(ending.length), 1});
+    linesAbove.push(
+        TextLine{text, static_cast<int32_t>(before), static_cast<uint8_t>(ending.length), 1});
     indentSource = text;
   }
   charsBefore.drop(before);

@@ -21,9 +21,13 @@ Keyboard::Keyboard(Console& input) : inputHandle(input) {
   inputHandle.setInputMode(ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT);
 }
 
-Keyboard::~Keyboard() { inputHandle.setInputMode(savedInputMode); }
+Keyboard::~Keyboard() {
+  inputHandle.setInputMode(savedInputMode);
+}
 
-bool Keyboard::inputQueueEmpty() { return inputHandle.numberOfInputEvents() == 0; }
+bool Keyboard::inputQueueEmpty() {
+  return inputHandle.numberOfInputEvents() == 0;
+}
 
 void Keyboard::waitAndHandleEvent(Editor& editor) {
   if (autosaveDeadline != 0) {

@@ -4,7 +4,9 @@
 
 #include "core/session.h"
 
-int readChar() { return session().keyboard.inputHandle.readChar(); }
+int readChar() {
+  return session().keyboard.inputHandle.readChar();
+}
 
 Answer askYesNo() {
   for (;;) {

@@ -3,7 +3,9 @@
 namespace console {
 
 MemoryConsole::MemoryConsole(int width, int height, uint16_t attributes)
-    : width(width), height(height), startAttributes(attributes),
+    : width(width),
+      height(height),
+      startAttributes(attributes),
       cells(static_cast<size_t>(width) * height, Cell{' ', attributes}) {}
 
 ScreenBufferInfo MemoryConsole::screenBufferInfo() {
@@ -31,7 +33,9 @@ void MemoryConsole::writeOutputCharacter(const uint8_t* bytes, uint32_t count, C
     cells[i].ch = *bytes++;
 }
 
-void MemoryConsole::setCursorPosition(Coord position) { cursor = position; }
+void MemoryConsole::setCursorPosition(Coord position) {
+  cursor = position;
+}
 
 uint32_t MemoryConsole::numberOfInputEvents() {
   uint32_t n = 0;
@@ -45,9 +49,10 @@ uint32_t MemoryConsole::numberOfInputEvents() {
 uint32_t MemoryConsole::waitForInput(uint32_t milliseconds) {
   while (!queue.empty() && queue.front().pause) {
     Entry& front = queue.front();
-    if (milliseconds != INFINITE && milliseconds < front.pause) {
+    if (milliseconds != INFINITE && milliseconds <= front.pause) {  // a tie times out
       clock += milliseconds;
       front.pause -= milliseconds;
+      if (front.pause == 0) queue.pop_front();
       return WAIT_TIMEOUT;
     }
     clock += front.pause;
@@ -109,7 +114,9 @@ void MemoryConsole::pushKeyUp(uint16_t virtualKeyCode, uint32_t controlKeyState)
   pushRecord(record);
 }
 
-void MemoryConsole::pushRecord(const InputRecord& record) { queue.push_back(Entry{record, 0, {}}); }
+void MemoryConsole::pushRecord(const InputRecord& record) {
+  queue.push_back(Entry{record, 0, {}});
+}
 
 void MemoryConsole::pushPaste(const std::string& text) {
   InputRecord record{};

@@ -11,7 +11,9 @@ namespace {
 
 // A terminal can be smaller than the editor needs: never fewer than one text row and one
 // column.
-int16_t atLeast(int16_t value, int16_t least) { return value < least ? least : value; }
+int16_t atLeast(int16_t value, int16_t least) {
+  return value < least ? least : value;
+}
 
 }  // namespace
 

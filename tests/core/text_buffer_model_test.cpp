@@ -39,7 +39,8 @@ struct Model {
     std::string head = text[line].substr(0, offset);
     std::string tail = text[line].substr(offset);
     size_t blanks = 0;
-    while (indent && blanks < head.size() && (head[blanks] == ' ' || head[blanks] == '\t')) ++blanks;
+    while (indent && blanks < head.size() && (head[blanks] == ' ' || head[blanks] == '\t'))
+      ++blanks;
     std::string lead = head.substr(0, blanks);
     if (indent && blanks == head.size()) head.clear();
     std::string oldEnding = ending[line];
@@ -129,8 +130,8 @@ TEST(TextBufferModel, RandomOperationsMatchPlainLines) {
         break;
       }
     }
-    ASSERT_EQ(brokenInvariant(editor), "") << "after " << what << " at step " << step << ", seed "
-                                           << seed;
+    ASSERT_EQ(brokenInvariant(editor), "")
+        << "after " << what << " at step " << step << ", seed " << seed;
     ASSERT_EQ(documentLines(editor), model.lines()) << "after " << what << ", seed " << seed;
     ASSERT_EQ(editor.cursorLine, model.line) << what << ", seed " << seed;
     ASSERT_EQ(editor.cursorColumn, model.column()) << what << ", seed " << seed;

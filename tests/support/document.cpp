@@ -52,8 +52,8 @@ void setDocument(Editor& editor, const std::string& bytes) {
     }
     if (editor.lineEnding < 0) editor.lineEnding = index;
     std::string line = bytes.substr(p, e - p) + term;
-    editor.linesAbove.push(makeOwnedLine(line.data(), static_cast<int32_t>(e - p),
-                                         static_cast<int32_t>(line.size())));
+    editor.linesAbove.push(
+        makeOwnedLine(line.data(), static_cast<int32_t>(e - p), static_cast<int32_t>(line.size())));
     ++editor.lineCount;
     ++editor.cursorLine;
     p = e + (e == n ? 0 : term.size());
@@ -95,11 +95,13 @@ std::string brokenInvariant(const Editor& editor) {
     }
   }
   size_t ending = 0;
-  while (ending < editor.charsAfter.count() && editor.charsAfter.data()[ending].span == SPAN_LINE_END)
+  while (ending < editor.charsAfter.count() &&
+         editor.charsAfter.data()[ending].span == SPAN_LINE_END)
     ++ending;
   if (ending > 2) return "more than two terminator bytes";
   if (editor.linesBelow.empty() && ending != 0) return "the last line has a terminator";
-  if (!editor.linesBelow.empty() && ending == 0) return "a line other than the last has no terminator";
+  if (!editor.linesBelow.empty() && ending == 0)
+    return "a line other than the last has no terminator";
   for (size_t i = 0; i < editor.linesAbove.count(); ++i)
     if (editor.linesAbove.data()[i].endingSize == 0) return "a line above has no terminator";
   for (size_t i = 1; i < editor.linesBelow.count(); ++i)

@@ -12,6 +12,8 @@ bool fileExists(const char* name) {
   return lstat(name, &info) == 0;
 }
 
-bool removeFile(const char* name) { return unlink(name) == 0 || errno == ENOENT; }
+bool removeFile(const char* name) {
+  return unlink(name) == 0 || errno == ENOENT;
+}
 
 }  // namespace platform

@@ -1,3 +1,8 @@
+#include <cstdlib>
+
+#include "clipboard/terminal_clipboard.h"
+#include "platform/posix/clipboard_choice.h"
+#include "platform/posix/clipboard_process.h"
 #include "platform/system.h"
 
 namespace platform {
@@ -7,8 +12,10 @@ std::unique_ptr<console::Console> openSystemConsole(std::string& error) {
   return nullptr;
 }
 
-std::unique_ptr<ClipboardStore> openSystemClipboard(console::Console&) {
-  return std::make_unique<MemoryClipboard>();
+std::unique_ptr<ClipboardStore> openSystemClipboard(console::Console& console) {
+  ClipboardPlan plan =
+      planClipboard([](const char* name) { return std::getenv(name); }, programOnPath);
+  return std::make_unique<TerminalClipboard>(makeClipboard(plan), console);
 }
 
 }  // namespace platform

@@ -1,0 +1,114 @@
+// Typing into a huge line, stepping down through many lines, jumping to the end of a long
+// document, and deleting a selection of a million lines.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "core/editor.h"
+#include "input/key_codes.h"
+#include "input/key_map.h"
+
+namespace {
+
+// A document of `lines` lines, each `length` bytes of text and "\n" (the last one without),
+// cursor at (0, 0).
+void fillDocument(Editor& editor, int lines, int length) {
+  editor.freeBuffer();
+  editor.initBuffer();
+  std::string text(static_cast<size_t>(length) + 1, 'x');
+  text.back() = '\n';
+  for (int i = 0; i + 1 < lines; ++i)
+    editor.linesAbove.push(makeOwnedLine(text.data(), length, length + 1));
+  editor.lineCount = lines;
+  editor.cursorLine = lines - 1;
+  editor.unpackLine(makeOwnedLine(text.data(), length, length), 0);
+  editor.goToPosition(0, 0);
+}
+
+void TypeIntoMiddleOf10MBLine(benchmark::State& state) {
+  constexpr int kLine = 10 << 20;
+  Editor editor;
+  fillDocument(editor, 1, kLine);
+  editor.goToPosition(0, kLine / 2);
+  for (auto _ : state) {
+    for (int i = 0; i < 100000; ++i) dispatchKey(editor, 'A', 'a', false);
+  }
+  state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(TypeIntoMiddleOf10MBLine)->Unit(benchmark::kMillisecond);
+
+void DownThrough10kLinesOf100Bytes(benchmark::State& state) {
+  Editor editor;
+  fillDocument(editor, 10001, 100);
+  for (auto _ : state) {
+    state.PauseTiming();
+    editor.goToPosition(0, 50);
+    state.ResumeTiming();
+    for (int i = 0; i < 10000; ++i) dispatchKey(editor, vk::Down, 0, false);
+  }
+  state.SetItemsProcessed(state.iterations() * 10000);
+}
+BENCHMARK(DownThrough10kLinesOf100Bytes)->Unit(benchmark::kMillisecond);
+
+void DocumentEndOfMillionLines(benchmark::State& state) {
+  Editor editor;
+  fillDocument(editor, 1000000, 20);
+  for (auto _ : state) {
+    state.PauseTiming();
+    editor.moveDocumentStart();
+    state.ResumeTiming();
+    editor.moveDocumentEnd();
+  }
+}
+BENCHMARK(DocumentEndOfMillionLines)->Unit(benchmark::kMillisecond);
+
+// Arg 0: selected downwards (cursor at the end); 1: upwards (cursor at the start).
+void DeleteSelectionOfMillionLines(benchmark::State& state) {
+  Editor editor;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fillDocument(editor, 1000001, 20);
+    if (state.range(0) == 0) {
+      editor.goToPosition(1000000, 1);
+      editor.markLine = 0;
+      editor.markColumn = 2;
+    } else {
+      editor.goToPosition(0, 2);
+      editor.markLine = 1000000;
+      editor.markColumn = 1;
+    }
+    state.ResumeTiming();
+    editor.deleteSelection();
+    if (editor.lineCount != 1) state.SkipWithError("the selection was not deleted");
+  }
+}
+BENCHMARK(DeleteSelectionOfMillionLines)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+void DeleteToEndOf20MBLine(benchmark::State& state) {
+  Editor editor;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fillDocument(editor, 1, 20 << 20);
+    state.ResumeTiming();
+    editor.deleteToLineEnd();
+  }
+}
+BENCHMARK(DeleteToEndOf20MBLine)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void JoinTwo10MBLines(benchmark::State& state) {
+  Editor editor;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fillDocument(editor, 2, 10 << 20);
+    editor.goToPosition(1, 0);
+    state.ResumeTiming();
+    editor.backspace();
+  }
+}
+BENCHMARK(JoinTwo10MBLines)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace

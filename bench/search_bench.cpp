@@ -1,0 +1,214 @@
+// Search and replacement over a 200 MB document of 2.5 million lines, held in memory, and
+// `grep -c` on the same bytes written to a file, for comparison.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "clipboard/clipboard_store.h"
+#include "core/editor.h"
+#include "core/session.h"
+#include "platform/memory_console.h"
+
+namespace {
+
+constexpr int32_t kLines = 2'500'000;
+constexpr const char* kNeedle = "needle in the haystack";  // only on the last line
+constexpr const char* kToken = "Qz7";                      // once on every line
+constexpr const char* kTokenLonger = "Qz7+";
+constexpr const char* kFile = "/tmp/slate_search_bench.txt";
+
+// Lower-case words of 2 to 9 letters, so neither the token nor the needle occurs by chance
+// (the needle's spaces and words are common, but never in this order).
+std::string makeDocument() {
+  std::mt19937 rng(1);
+  std::string words[512];
+  for (std::string& word : words) {
+    const int length = 2 + static_cast<int>(rng() % 8);
+    for (int i = 0; i < length; ++i) word += static_cast<char>('a' + rng() % 26);
+  }
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(kLines) * 81);
+  std::string line;
+  for (int32_t i = 0; i < kLines; ++i) {
+    line.clear();
+    const size_t target = 40 + rng() % 78;  // 79 bytes a line on average, with the token
+    const size_t tokenAfter = rng() % target;
+    bool tokenPlaced = false;
+    while (line.size() < target) {
+      if (!tokenPlaced && line.size() >= tokenAfter) {
+        line += kToken;
+        tokenPlaced = true;
+      } else {
+        line += words[rng() % 512];
+      }
+      line += ' ';
+    }
+    if (!tokenPlaced) line += kToken;
+    if (i == kLines - 1) line += kNeedle;
+    bytes += line;
+    if (i != kLines - 1) bytes += '\n';
+  }
+  return bytes;
+}
+
+// The editor with the document, built as a load builds it: the lines above the cursor, then
+// the cursor to the start. With `arena`, the lines point into one block as after a load;
+// otherwise each line owns its array.
+struct Document {
+  console::MemoryConsole console{80, 25};
+  MemoryClipboard clipboard;
+  Session session{console, clipboard};
+  Editor editor;
+  std::string bytes;
+
+  explicit Document(bool arena) : bytes(makeDocument()) {
+    editor.freeBuffer();
+    editor.initBuffer();
+    char* block = nullptr;
+    if (arena) {
+      editor.textArena.emplace_back(new char[bytes.size()]);
+      block = editor.textArena.back().get();
+      std::memcpy(block, bytes.data(), bytes.size());
+    }
+    editor.linesAbove.reserve(kLines);
+    size_t p = 0;
+    int32_t count = 0;
+    while (p <= bytes.size()) {
+      const char* start = bytes.data() + p;
+      const char* end = static_cast<const char*>(std::memchr(start, '\n', bytes.size() - p));
+      const int32_t length = static_cast<int32_t>(end ? end - start : bytes.size() - p);
+      const int32_t size = length + (end ? 1 : 0);
+      if (arena) {
+        editor.linesAbove.push(TextLine{block + p, length, static_cast<uint8_t>(size - length), 0});
+      } else {
+        editor.linesAbove.push(makeOwnedLine(start, length, size));
+      }
+      ++count;
+      p += static_cast<size_t>(size);
+      if (!end) break;
+    }
+    // The last record becomes the cursor line.
+    editor.lineCount = count;
+    editor.cursorLine = count - 1;
+    editor.unpackLine(editor.linesAbove.pop(), 0);
+    editor.goToPosition(0, 0);
+  }
+
+  void setStrings(const char* search, const char* replacement) {
+    char* s = new char[std::strlen(search) + 1];
+    std::strcpy(s, search);
+    char* r = s;
+    if (replacement) {
+      r = new char[std::strlen(replacement) + 1];
+      std::strcpy(r, replacement);
+    }
+    session.searchState.setSearchStrings(s, r);
+  }
+};
+
+Document& ownedDocument() {
+  static Document* document = new Document(false);
+  return *document;
+}
+
+Document& arenaDocument() {
+  static Document* document = new Document(true);
+  return *document;
+}
+
+void searchToLastLine(benchmark::State& state, Document& document) {
+  Editor& editor = document.editor;
+  document.setStrings(kNeedle, nullptr);
+  for (auto _ : state) {
+    state.PauseTiming();
+    editor.goToPosition(0, 0);
+    state.ResumeTiming();
+    if (editor.searchAgain() != 1 || editor.cursorLine != kLines - 1) state.SkipWithError("missed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(document.bytes.size()));
+}
+
+void BM_SearchToLastLine_OwnedLines(benchmark::State& state) {
+  searchToLastLine(state, ownedDocument());
+}
+BENCHMARK(BM_SearchToLastLine_OwnedLines)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_SearchToLastLine_LoadedLines(benchmark::State& state) {
+  searchToLastLine(state, arenaDocument());
+}
+BENCHMARK(BM_SearchToLastLine_LoadedLines)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Every line gets one byte longer and is rebuilt; the cursor ends on the last line.
+void BM_ReplaceOncePerLine(benchmark::State& state) {
+  Document& document = ownedDocument();
+  Editor& editor = document.editor;
+  for (auto _ : state) {
+    state.PauseTiming();
+    editor.goToPosition(0, 0);
+    document.setStrings(kToken, kTokenLonger);
+    state.ResumeTiming();
+    if (editor.searchAgain() != 1) state.SkipWithError("nothing replaced");
+    state.PauseTiming();
+    editor.goToPosition(0, 0);
+    document.setStrings(kTokenLonger, kToken);  // back to the original text
+    editor.searchAgain();
+    editor.changed = 0;
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ReplaceOncePerLine)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The first replacement in a loaded document: every line leaves the load block.
+void BM_ReplaceOncePerLine_LoadedLinesFirstTime(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::unique_ptr<Document> document(new Document(true));
+    document->setStrings(kToken, kTokenLonger);
+    state.ResumeTiming();
+    if (document->editor.searchAgain() != 1) state.SkipWithError("nothing replaced");
+    state.PauseTiming();
+    document.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ReplaceOncePerLine_LoadedLinesFirstTime)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// grep -c for the needle on the same bytes in a file (in the page cache after the first run).
+// The time is grep's own processor time, read from the children's resource usage, so that it
+// compares with the processor time of the searches above on a busy machine.
+double childSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_GrepCount(benchmark::State& state) {
+  const std::string& bytes = ownedDocument().bytes;
+  if (FILE* file = std::fopen(kFile, "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  const std::string command = std::string("grep -c '") + kNeedle + "' " + kFile + " >/dev/null";
+  if (std::system(command.c_str()) != 0) state.SkipWithError("grep failed");  // warm the cache
+  for (auto _ : state) {
+    const double before = childSeconds();
+    if (std::system(command.c_str()) != 0) state.SkipWithError("grep failed");
+    state.SetIterationTime(childSeconds() - before);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_GrepCount)->Unit(benchmark::kMillisecond)->Iterations(10)->UseManualTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

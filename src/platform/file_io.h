@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Reading a file in blocks, and replacing a file as a whole. Every failure comes back with its
+// reason as a short text for the status line ("Permission denied", "Is a directory").
+namespace platform {
+
+// Alignment and size granule at which preferLargePages can take effect.
+constexpr size_t kLargePageSize = size_t{2} << 20;
+
+// A hint that a large block about to be filled will be used whole, so the system may back it
+// with large pages (far fewer page faults). start is aligned to kLargePageSize. Harmless where
+// there is no such thing.
+void preferLargePages(void* start, size_t bytes);
+
+enum class OpenResult { Opened, NotFound, Failed };
+
+// A regular file open for reading.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile() { close(); }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Anything that is not a regular file (a directory, a FIFO, a device) is refused without
+  // being opened in a way that could block. NotFound when there is no file of that name.
+  OpenResult open(const char* name, std::string& reason);
+  // The size the file had when it was opened; the file may still grow or shrink.
+  uint64_t size() const { return size_; }
+  // Reads up to n bytes: the count read, 0 at the end of the file, -1 on failure.
+  int64_t read(char* buffer, size_t n, std::string& reason);
+  void close();
+
+ private:
+  intptr_t handle_ = -1;
+  uint64_t size_ = 0;
+};
+
+// Replaces a file in one step: the bytes go to a new temporary file in the target's own
+// directory, which takes the target's place only once all of them are on disk. Until commit
+// succeeds the target is untouched, and a replacer given up (abort, or destroyed before
+// commit) leaves no temporary file behind.
+class FileReplacer {
+ public:
+  FileReplacer() = default;
+  ~FileReplacer() { abort(); }
+  FileReplacer(const FileReplacer&) = delete;
+  FileReplacer& operator=(const FileReplacer&) = delete;
+
+  // A symbolic link as target is followed: the file it points to is replaced and the link
+  // kept. An existing target keeps its permission bits. A new file takes those of
+  // modeTemplate when that names an existing file (it may be null), otherwise 0644 less the
+  // process's mask. Fails without touching anything when the target is not a regular file
+  // or is not writable.
+  bool begin(const char* target, const char* modeTemplate, std::string& reason);
+  // Writes all n bytes to the temporary file. Callers gather small pieces first.
+  bool write(const char* bytes, size_t n, std::string& reason);
+  // Flushes the temporary file to disk, closes it and renames it over the target.
+  bool commit(std::string& reason);
+  // Closes and removes the temporary file, if there is one.
+  void abort();
+
+ private:
+  intptr_t handle_ = -1;
+  std::string target_;     // the file that is replaced, links resolved
+  std::string temporary_;  // empty when there is no temporary file
+};
+
+}  // namespace platform

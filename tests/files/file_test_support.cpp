@@ -1,0 +1,132 @@
+#include "files/file_test_support.h"
+
+#include <dirent.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace filetest {
+
+namespace {
+
+void removeTree(const std::string& path) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0) return;
+  if (S_ISDIR(info.st_mode)) {
+    chmod(path.c_str(), 0700);
+    if (DIR* dir = opendir(path.c_str())) {
+      std::vector<std::string> children;
+      while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") children.push_back(path + "/" + name);
+      }
+      closedir(dir);
+      for (const std::string& child : children) removeTree(child);
+    }
+    rmdir(path.c_str());
+  } else {
+    unlink(path.c_str());
+  }
+}
+
+}  // namespace
+
+TempDir::TempDir(const std::string& base) {
+  std::string pattern = base + "/slate-test-XXXXXX";
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed in " + base);
+  dir_ = pattern;
+}
+
+TempDir::~TempDir() {
+  removeTree(dir_);
+}
+
+std::vector<std::string> TempDir::names() const {
+  return listDir(dir_);
+}
+
+std::vector<std::string> listDir(const std::string& path) {
+  std::vector<std::string> result;
+  if (DIR* dir = opendir(path.c_str())) {
+    while (dirent* entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") result.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(result.begin(), result.end());
+  return result;
+}
+
+std::string fastTempBase() {
+  return exists("/dev/shm") ? "/dev/shm" : "/tmp";
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+unsigned modeOf(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return 0;
+  return info.st_mode & 07777;
+}
+
+std::string inChild(const std::function<std::string()>& body, bool unprivileged) {
+  int channel[2];
+  if (pipe(channel) != 0) return "pipe failed";
+  pid_t child = fork();
+  if (child < 0) return "fork failed";
+  if (child == 0) {
+    close(channel[0]);
+    std::string report;
+    if (unprivileged && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedId) != 0 ||
+         setuid(kUnprivilegedId) != 0)) {
+      report = "could not give up root";
+    } else {
+      report = body();
+    }
+    size_t done = 0;
+    while (done < report.size()) {
+      ssize_t n = write(channel[1], report.data() + done, report.size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string report;
+  char buffer[256];
+  ssize_t n;
+  while ((n = read(channel[0], buffer, sizeof buffer)) > 0) report.append(buffer, n);
+  close(channel[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFSIGNALED(status))
+    report += " (child killed by signal " + std::to_string(WTERMSIG(status)) + ")";
+  return report;
+}
+
+}  // namespace filetest

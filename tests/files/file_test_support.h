@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace filetest {
+
+// A fresh directory (under /tmp unless another base is given), removed with everything in it
+// when the test ends.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& base = "/tmp");
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& dir() const { return dir_; }
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  // The names in the directory, sorted.
+  std::vector<std::string> names() const;
+
+ private:
+  std::string dir_;
+};
+
+// A place for temporary directories where a sync costs nothing (tmpfs), else /tmp.
+std::string fastTempBase();
+
+// The names in a directory, sorted.
+std::vector<std::string> listDir(const std::string& dir);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+bool exists(const std::string& path);
+// The permission bits of a file (links followed).
+unsigned modeOf(const std::string& path);
+
+// Runs body in a forked child and returns what it reports: "" when all went as expected,
+// otherwise a description of the first fault. With unprivileged set, a child started as root
+// gives up root first, so permissions apply to it as to a normal user.
+std::string inChild(const std::function<std::string()>& body, bool unprivileged = false);
+// The user the unprivileged child runs as when the tests run as root.
+constexpr unsigned kUnprivilegedId = 65534;
+
+}  // namespace filetest
