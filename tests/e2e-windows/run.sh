@@ -3,8 +3,9 @@
 # checked on the screen and on disk.
 #
 # Usage: tests/e2e-windows/run.sh BUILD_DIR
-# The caller sets up wine (WINEPREFIX, WINEDEBUG, a running wineserver). Prints one line per
-# check and ends with "e2e-windows: N passed, N failed"; exits 1 when any check failed.
+# The caller sets up wine (WINEPREFIX, WINEDEBUG, a running wineserver); KEEP=1 keeps the
+# work folder for a look afterwards. Prints one line per check and ends with
+# "e2e-windows: N passed, N failed"; exits 1 when any check failed.
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -18,7 +19,7 @@ failed=0
 tm() { tmux -L "$socket" "$@"; }
 cleanup() {
   tm kill-server 2>/dev/null || true
-  rm -rf "$work"
+  [ -n "${KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -120,12 +121,13 @@ expectStatus "Shift+Down" "R 2  C 0"
 check "Shift+Down: the whole line is highlighted" eval \
   'screenWithAttributes | sed -n 2p | grep -qF $'"'"'\e[90m\e[107mYthree'"'"
 keys Up Down
-keys n e w Enter e n d
-expectStatus "Enter" "R 3  C 3"
-check "Enter: the line is broken" eval 'rowIs 2 "new" && rowIs 3 "end"'
+keys n e w Enter e n d Enter
+expectStatus "Enter" "R 4  C 0"
+check "Enter: the lines are broken" eval 'rowIs 2 "new" && rowIs 3 "end" && rowIs 4 ""'
 keys F2
-expectStatus "F2" "<Sep 07 1996>  R 3  C 3  doc.txt"
-check "F2: every line is written with its CR LF" fileIs "$work/doc.txt" 'one Xtwo!\r\nYthree\r\nnew\r\nend'
+expectStatus "F2" "<Sep 07 1996>  R 4  C 0  doc.txt"
+check "F2: every line is written with its CR LF" fileIs "$work/doc.txt" \
+  'one Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
 keys M-x
 check "Alt+X: the editor ends with status 0" exitStatusIs "$work/exit1" 0
 check "Alt+X: the console is left blank" screenIsBlank
@@ -142,14 +144,14 @@ sleep 0.5
 check "the question ignores other keys" eval '[ ! -e "$work/exit2" ] && waitFor "Save changes? (Y/n)"'
 keys y
 check "answered y: the editor ends with status 0" exitStatusIs "$work/exit2" 0
-check "answered y: the file is saved" fileIs "$work/doc.txt" 'Zone Xtwo!\r\nYthree\r\nnew\r\nend'
+check "answered y: the file is saved" fileIs "$work/doc.txt" 'Zone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
 
 # ---- not on a console ----
 keys "clear; wine '$exe' doc.txt | cat; echo \${PIPESTATUS[0]} > exit3" Enter
 check "output not a console: status 2" exitStatusIs "$work/exit3" 2
 check "output not a console: one line says so" waitFor "slate: standard output is not a console"
 check "output not a console: the file is untouched" fileIs "$work/doc.txt" \
-  'Zone Xtwo!\r\nYthree\r\nnew\r\nend'
+  'Zone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
 
 echo "e2e-windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -8,6 +8,7 @@
 // are the same.
 #include "clipboard/clipboard_store.h"
 #include "platform/console.h"
+#include "platform/file_io.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 
