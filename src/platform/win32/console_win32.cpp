@@ -2,6 +2,21 @@
 #include "platform/win32/windows_api.h"
 
 namespace platform {
+
+RowsInUse rowsInUse(const CONSOLE_SCREEN_BUFFER_INFO& info, int16_t knownTop) {
+  // A buffer that keeps more rows than its window shows (the scroll-back that consoles have
+  // by default today) is used through as many rows as the window shows, from the window's
+  // top row when first asked: the status line then stands on the window's last row, not
+  // thousands of rows below it, and the scroll-back above is kept. The rows stay where they
+  // are when the window is scrolled later. A buffer as tall as its window is used whole.
+  int16_t height = static_cast<int16_t>(info.srWindow.Bottom - info.srWindow.Top + 1);
+  if (height <= 0 || height > info.dwSize.Y) height = info.dwSize.Y;
+  int16_t top = knownTop < 0 ? info.srWindow.Top : knownTop;
+  if (top > info.dwSize.Y - height) top = static_cast<int16_t>(info.dwSize.Y - height);
+  if (top < 0) top = 0;
+  return RowsInUse{top, height};
+}
+
 namespace {
 
 class WindowsConsole final : public console::Console {
@@ -15,18 +30,9 @@ class WindowsConsole final : public console::Console {
     if (!GetConsoleScreenBufferInfo(output_, &info)) {
       return console::ScreenBufferInfo{0, 0, 0x0007};
     }
-    // A buffer that keeps more rows than its window shows (the scroll-back that consoles
-    // have by default today) is used through the rows on view: the status line then stands
-    // on the window's last row, not thousands of rows below it, and the scroll-back above
-    // the window is kept. A buffer as tall as its window is used whole.
-    int16_t top = info.srWindow.Top;
-    int16_t height = static_cast<int16_t>(info.srWindow.Bottom - info.srWindow.Top + 1);
-    if (top < 0 || height <= 0 || top + height > info.dwSize.Y) {
-      top = 0;
-      height = info.dwSize.Y;
-    }
-    top_ = top;
-    return console::ScreenBufferInfo{info.dwSize.X, height, info.wAttributes};
+    RowsInUse rows = rowsInUse(info, top_);
+    top_ = rows.top;
+    return console::ScreenBufferInfo{info.dwSize.X, rows.height, info.wAttributes};
   }
 
   void fillOutputCharacter(uint8_t ch, uint32_t count, console::Coord start) override {
@@ -110,12 +116,12 @@ class WindowsConsole final : public console::Console {
  private:
   // Rows count from the top of the rows in use (see screenBufferInfo).
   COORD at(console::Coord position) const {
-    return COORD{position.x, static_cast<SHORT>(position.y + top_)};
+    return COORD{position.x, static_cast<SHORT>(position.y + (top_ < 0 ? 0 : top_))};
   }
 
   HANDLE input_;
   HANDLE output_;
-  int16_t top_ = 0;
+  int16_t top_ = -1;  // the buffer row where the rows in use begin; -1 until known
   bool gone_ = false;
 };
 

@@ -28,6 +28,15 @@ namespace platform {
 // The console of this process, or null with the reason when standard input or output is not
 // a console.
 std::unique_ptr<console::Console> openWindowsConsole(std::string& error);
+// The rows of the console screen buffer the editor uses: the whole buffer, or as many rows as
+// the window shows where the buffer keeps a scroll-back. knownTop is the top found before,
+// -1 at first.
+struct RowsInUse {
+  int16_t top;
+  int16_t height;
+};
+RowsInUse rowsInUse(const CONSOLE_SCREEN_BUFFER_INFO& info, int16_t knownTop);
+
 // The Windows clipboard, as CF_TEXT.
 std::unique_ptr<ClipboardStore> openWindowsClipboard();
 

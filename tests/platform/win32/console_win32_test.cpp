@@ -46,4 +46,31 @@ TEST(WindowsConsole, ProgramOffAConsoleSaysSoAndEndsWithStatus2) {
   EXPECT_EQ(child.output, "");  // nothing drawn, no escape sequences
 }
 
+CONSOLE_SCREEN_BUFFER_INFO buffer(SHORT height, SHORT windowTop, SHORT windowBottom) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  info.dwSize = COORD{80, height};
+  info.srWindow = SMALL_RECT{0, windowTop, 79, windowBottom};
+  return info;
+}
+
+bool operator==(platform::RowsInUse a, platform::RowsInUse b) {
+  return a.top == b.top && a.height == b.height;
+}
+
+TEST(WindowsConsole, RowsInUseAreTheWindowsWhereTheBufferKeepsAScrollBack) {
+  using platform::rowsInUse;
+  using Rows = platform::RowsInUse;
+  // A buffer as tall as its window: all of it.
+  EXPECT_TRUE(rowsInUse(buffer(25, 0, 24), -1) == (Rows{0, 25}));
+  // A scroll-back of 9001 rows with the window on rows 300 to 329: the window's rows.
+  EXPECT_TRUE(rowsInUse(buffer(9001, 300, 329), -1) == (Rows{300, 30}));
+  // Scrolling the window later does not move them; resizing it changes their number.
+  EXPECT_TRUE(rowsInUse(buffer(9001, 0, 29), 300) == (Rows{300, 30}));
+  EXPECT_TRUE(rowsInUse(buffer(9001, 300, 339), 300) == (Rows{300, 40}));
+  // They never reach past the buffer's end.
+  EXPECT_TRUE(rowsInUse(buffer(9001, 8980, 9000), 8990) == (Rows{8980, 21}));
+  // A window that reports nonsense: the whole buffer.
+  EXPECT_TRUE(rowsInUse(buffer(50, 10, 5), -1) == (Rows{0, 50}));
+}
+
 }  // namespace
