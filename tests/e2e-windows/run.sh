@@ -146,9 +146,26 @@ keys y
 check "answered y: the editor ends with status 0" exitStatusIs "$work/exit2" 0
 check "answered y: the file is saved" fileIs "$work/doc.txt" 'Zone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
 
+# ---- the clipboard from one run to the next ----
+keys "clear; wine '$exe' doc.txt; echo \$? > exit3" Enter
+expectStatus "copying run" "<Sep 07 1996>  R 0  C 0  doc.txt"
+keys S-Down C-IC
+expectStatus "Shift+Down, Ctrl+Insert" "R 1  C 0"
+keys M-x
+check "copying run: ends with status 0" exitStatusIs "$work/exit3" 0
+keys "clear; wine '$exe' pasted.txt; echo \$? > exit4" Enter
+expectStatus "pasting run" "<Sep 07 1996>  R 0  C 0  pasted.txt"
+keys S-IC
+expectStatus "Shift+Insert" "* R 1  C 0"
+check "Shift+Insert: the other run's line is pasted" rowIs 0 "Zone Xtwo!"
+keys F2 M-x
+check "pasting run: ends with status 0" exitStatusIs "$work/exit4" 0
+check "pasting run: the line is saved with the new file's LF" fileIs "$work/pasted.txt" \
+  'Zone Xtwo!\n'
+
 # ---- not on a console ----
-keys "clear; wine '$exe' doc.txt | cat; echo \${PIPESTATUS[0]} > exit3" Enter
-check "output not a console: status 2" exitStatusIs "$work/exit3" 2
+keys "clear; wine '$exe' doc.txt | cat; echo \${PIPESTATUS[0]} > exit5" Enter
+check "output not a console: status 2" exitStatusIs "$work/exit5" 2
 check "output not a console: one line says so" waitFor "slate: standard output is not a console"
 check "output not a console: the file is untouched" fileIs "$work/doc.txt" \
   'Zone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
