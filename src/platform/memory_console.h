@@ -39,6 +39,8 @@ class MemoryConsole : public Console {
   void pushPaste(const std::string& text);
   // Nothing arrives for this long.
   void pushPause(uint32_t milliseconds);
+  // Whether anything queued (an event or a pause) is still to be read.
+  bool inputLeft() const { return !queue.empty(); }
   // The buffer takes a new size, as a terminal window does, and a size event is queued.
   void resize(int width, int height);
 

@@ -430,6 +430,8 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       int l = 0, c = 0;
       if (!parsePosition(rest, l, c)) return fail("at needs LINE:COLUMN");
       result.at = std::make_pair(l, c);
+    } else if (word == "clipboard" && rest == "refuse") {
+      result.clipboardRefuses = true;
     } else if (word == "clipboard") {
       std::string bytes;
       if (!decodeStrings(rest, bytes, why)) return fail(why);
@@ -450,7 +452,9 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       skipBlanks(args, q);
       args.erase(0, q);
       const std::string& w = check.what;
-      if (w == "doc" || w == "status" || w == "clipboard") {
+      if (w == "clipboard" && args == "none") {
+        check.none = true;
+      } else if (w == "doc" || w == "status" || w == "clipboard") {
         if (!decodeStrings(args, check.text, why)) return fail(why);
       } else if (w == "line" || w == "row") {
         std::istringstream a(args);
@@ -506,20 +510,20 @@ std::vector<std::string> runCase(const Case& c) {
     editor.markColumn = editor.cursorColumn;
   }
   if (c.clipboard) session.clipboard.text = *c.clipboard;
+  session.clipboard.refuse = c.clipboardRefuses;
   editor.redraw();  // the screen as the user sees it before the first key
 
   // Everything is queued at once, as typed-ahead input is; the loop below is the editor's
-  // main loop, which redraws only when the queue is empty (at a wait, and at the end).
-  int records = 0;
+  // main loop, which redraws only when the queue is empty (at a wait, and at the end). It
+  // runs until the queue is used up: a prompt reads its answer from the queue itself, so
+  // one command may take many events.
   for (const Step& step : c.script) {
     switch (step.kind) {
       case Step::Press:
         console.pushKey(step.key.virtualKeyCode, step.key.ch, step.key.controlKeyState);
-        ++records;
         break;
       case Step::Paste:
         console.pushPaste(step.text);
-        ++records;
         break;
       case Step::Wait:
         console.pushPause(step.milliseconds);
@@ -530,9 +534,8 @@ std::vector<std::string> runCase(const Case& c) {
     InputRecord focus{};  // something to wait for, so the time passes inside the editor
     focus.eventType = FOCUS_EVENT;
     console.pushRecord(focus);
-    ++records;
   }
-  for (int i = 0; i < records && !editor.quitRequested; ++i) {
+  while (console.inputLeft() && !editor.quitRequested) {
     if (keyboard.inputQueueEmpty()) editor.redraw();
     keyboard.waitAndHandleEvent(editor);
   }
@@ -583,8 +586,8 @@ std::vector<std::string> runCase(const Case& c) {
       else
         compare(quote(trimRight(console.rowText(check.a))), quote(check.text));
     } else if (w == "clipboard") {
-      compare(session.clipboard.text ? quote(*session.clipboard.text) : "nothing",
-              quote(check.text));
+      compare(session.clipboard.text ? quote(*session.clipboard.text) : "none",
+              check.none ? "none" : quote(check.text));
     } else if (w == "highlight") {
       const long long start =
           check.none ? 0 : static_cast<long long>(check.a) * console.width + check.b;

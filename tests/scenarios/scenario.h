@@ -39,6 +39,7 @@ struct Case {
   int height = 25;
   std::optional<std::pair<int, int>> at;
   std::optional<std::string> clipboard;
+  bool clipboardRefuses = false;
   std::string pending;  // why the case cannot pass yet; empty when it must pass
   std::vector<Step> script;
   std::vector<Check> checks;

@@ -1,15 +1,17 @@
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "clipboard/terminal_clipboard.h"
 #include "platform/posix/clipboard_choice.h"
 #include "platform/posix/clipboard_process.h"
+#include "platform/posix/terminal_console.h"
 #include "platform/system.h"
 
 namespace platform {
 
 std::unique_ptr<console::Console> openSystemConsole(std::string& error) {
-  error = "the terminal backend is not built yet";  // TODO(terminal)
-  return nullptr;
+  return terminal::TerminalConsole::open(STDIN_FILENO, STDOUT_FILENO, error);
 }
 
 std::unique_ptr<ClipboardStore> openSystemClipboard(console::Console& console) {

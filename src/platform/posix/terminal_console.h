@@ -1,0 +1,90 @@
+#pragma once
+
+#include <termios.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "platform/console.h"
+#include "platform/posix/key_decoder.h"
+#include "platform/posix/terminal_screen.h"
+
+namespace terminal {
+
+// The console on a POSIX terminal. Output calls change a grid in memory; the difference to
+// what the terminal shows goes out in one write just before the console blocks for input.
+// Input bytes are read with poll() and decoded into console input records.
+//
+// While it is open the terminal is in raw mode on the alternate screen, with bracketed paste
+// and extended key reports on; everything is given back when it is destroyed, at exit()
+// (hold it in a static), and from the handlers of fatal signals. SIGTERM, SIGHUP and SIGINT
+// end the input (inputGone), so the editor ends through its normal path; SIGWINCH takes the
+// new size and queues a WINDOW_BUFFER_SIZE_EVENT. Only one can be open at a time.
+class TerminalConsole : public console::Console {
+ public:
+  // Takes the terminal on the two descriptors (standard input and output). Null, with a
+  // one-line reason in error and nothing changed, when either is not a terminal or the
+  // terminal is smaller than 2 rows by 1 column.
+  static std::unique_ptr<TerminalConsole> open(int inputFd, int outputFd, std::string& error);
+  ~TerminalConsole() override;
+  TerminalConsole(const TerminalConsole&) = delete;
+  TerminalConsole& operator=(const TerminalConsole&) = delete;
+
+  console::ScreenBufferInfo screenBufferInfo() override;
+  void fillOutputCharacter(uint8_t ch, uint32_t count, console::Coord start) override;
+  void fillOutputAttribute(uint16_t attribute, uint32_t count, console::Coord start) override;
+  void writeOutputCharacter(const uint8_t* bytes, uint32_t count, console::Coord start) override;
+  void setCursorPosition(console::Coord position) override;
+
+  uint32_t getInputMode() override { return inputMode_; }
+  void setInputMode(uint32_t mode) override { inputMode_ = mode; }
+  uint32_t numberOfInputEvents() override;
+  uint32_t waitForInput(uint32_t milliseconds) override;
+  bool readInput(console::InputRecord& record) override;
+  int readChar() override;
+  uint32_t tickCount() override;
+  bool inputGone() override { return gone_; }
+  bool setTerminalClipboard(const char* text, size_t length) override;
+  const char* pastedText(size_t& length) override;
+
+  // Sends the terminal what changed since the last flush, in one write.
+  void flush();
+  const TerminalScreen& screen() const { return screen_; }
+
+  // How long a lone ESC waits for the rest of a sequence before it counts as the Escape key.
+  static constexpr int EscapeTimeoutMs = 25;
+  static constexpr int PasteTimeoutMs = 2000;
+  // The kitty keyboard flags pushed when the terminal supports that protocol: disambiguated
+  // keys, press/repeat/release events, every key as an escape code, and each key's text.
+  static constexpr int KittyFlags = 1 | 2 | 8 | 16;
+
+ private:
+  TerminalConsole(int inputFd, int outputFd, int width, int height);
+  void takeSignals();
+  void readAvailable();
+  void feed(const uint8_t* bytes, size_t count);
+  // Waits until an event is queued or the input has gone (true), or the time passed (false).
+  // A negative time-out waits without limit.
+  bool waitForEvent(int64_t timeoutMs);
+  bool writeAll(const std::string& bytes);
+  void restore();
+
+  int inputFd_;
+  int outputFd_;
+  TerminalScreen screen_;
+  console::KeyDecoder decoder_;
+  std::deque<console::DecodedEvent> events_;
+  std::string currentPaste_;
+  std::string pasteChars_;  // what is left of a paste read by readChar
+  size_t pasteCharsNext_ = 0;
+  std::string frame_;
+  uint32_t inputMode_ = 0;
+  uint64_t lastByteMs_ = 0;
+  bool gone_ = false;
+  bool outputDead_ = false;
+  bool kittyChecked_ = false;
+};
+
+}  // namespace terminal

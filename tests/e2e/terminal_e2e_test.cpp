@@ -1,0 +1,227 @@
+// The editor in a real terminal emulator (tmux): what it shows, and that it always gives the
+// terminal back.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "e2e/tmux_session.h"
+#include "platform/posix/cp437.h"
+
+using e2e::TmuxSession;
+
+namespace {
+
+const std::string FreshStatus = "<Sep 07 1996>  R 0  C 0  ";
+
+std::string padded(const std::string& text, size_t width) {
+  std::string s = text;
+  s.resize(width, ' ');
+  return s;
+}
+
+// How the pane shows these document bytes: one code page 437 glyph per byte.
+std::string glyphs(const std::string& bytes) {
+  std::string out;
+  for (unsigned char b : bytes) out += terminal::cp437Glyph(b);
+  return out;
+}
+
+void expectColours(const std::vector<e2e::StyledCell>& cells, size_t width, int fg, int bg,
+                   const char* what) {
+  ASSERT_EQ(cells.size(), width) << what;
+  for (size_t x = 0; x < cells.size(); ++x) {
+    EXPECT_EQ(cells[x].fg, fg) << what << " column " << x;
+    EXPECT_EQ(cells[x].bg, bg) << what << " column " << x;
+  }
+}
+
+// Starts the editor and waits for its first screen.
+void startUp(TmuxSession& tmux, int statusRow = 23) {
+  ASSERT_TRUE(tmux.waitForRow(statusRow, FreshStatus)) << tmux.row(statusRow);
+}
+
+}  // namespace
+
+TEST(TerminalEndToEnd, StartsWithABlankTextAreaAndTheStatusLine) {
+  TmuxSession tmux({});
+  startUp(tmux);
+  auto rows = tmux.screen();
+  for (int y = 0; y < 23; ++y) EXPECT_EQ(rows[y], std::string(80, ' ')) << "row " << y;
+  EXPECT_EQ(rows[23], padded(FreshStatus, 80));
+  expectColours(tmux.styledRow(23), 80, 30, 46, "status line: black on cyan");
+  expectColours(tmux.styledRow(0), 80, 37, 40, "text area: light grey on black");
+  expectColours(tmux.styledRow(22), 80, 37, 40, "text area: light grey on black");
+  EXPECT_EQ(tmux.cursorX(), 0);
+  EXPECT_EQ(tmux.cursorY(), 0);
+  EXPECT_TRUE(tmux.alternateOn());
+}
+
+TEST(TerminalEndToEnd, TypedTextAppearsAndAltXGivesTheShellBack) {
+  TmuxSession tmux({});
+  startUp(tmux);
+  tmux.sendLiteral("hello world");
+  ASSERT_TRUE(tmux.waitForRow(23, "<Sep 07 1996>* R 0  C 11  ")) << tmux.row(23);
+  EXPECT_EQ(tmux.row(0), padded("hello world", 80));
+  EXPECT_EQ(tmux.cursorX(), 11);
+  EXPECT_EQ(tmux.cursorY(), 0);
+
+  tmux.sendKeys({"M-x"});
+  ASSERT_TRUE(tmux.waitForRow(23, "Save changes? (Y/n)")) << tmux.row(23);
+  EXPECT_EQ(tmux.cursorX(), 19);
+  tmux.sendLiteral("n");
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+  EXPECT_FALSE(tmux.alternateOn());
+  EXPECT_EQ(tmux.row(0).rfind(TmuxSession::ShellMarker, 0), 0u) << "the shell's screen is back";
+}
+
+TEST(TerminalEndToEnd, EscapeThenXEndsAnUnchangedDocument) {
+  TmuxSession tmux({});
+  startUp(tmux);
+  tmux.sendKeys({"Escape", "x"});  // arrives as ESC x, the same as Alt+X
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+  EXPECT_FALSE(tmux.alternateOn());
+  EXPECT_EQ(tmux.format("#{cursor_flag}"), "1") << "cursor visible";
+}
+
+TEST(TerminalEndToEnd, TerminationSignalsGiveTheTerminalBack) {
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+    TmuxSession tmux({});
+    startUp(tmux);
+    tmux.sendLiteral("unsaved");
+    ASSERT_TRUE(tmux.waitForRow(0, "unsaved"));
+    pid_t editor = tmux.editorPid();
+    ASSERT_GT(editor, 0);
+    kill(editor, sig);
+    EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same") << strsignal(sig);
+    EXPECT_FALSE(tmux.alternateOn()) << strsignal(sig);
+    EXPECT_EQ(tmux.row(0).rfind(TmuxSession::ShellMarker, 0), 0u) << strsignal(sig);
+  }
+}
+
+TEST(TerminalEndToEnd, SuspendedAndContinuedItTakesTheTerminalAgain) {
+  TmuxSession tmux({});
+  startUp(tmux);
+  pid_t editor = tmux.editorPid();
+  ASSERT_GT(editor, 0);
+  kill(editor, SIGTSTP);
+  EXPECT_TRUE(tmux.waitFor([&] { return !tmux.alternateOn(); }));
+  kill(editor, SIGCONT);
+  EXPECT_TRUE(tmux.waitFor([&] { return tmux.alternateOn(); }));
+  EXPECT_TRUE(tmux.waitForRow(23, FreshStatus)) << "repainted";
+  tmux.sendLiteral("ok");
+  EXPECT_TRUE(tmux.waitForRow(0, "ok"));
+  tmux.sendKeys({"M-x"});
+  ASSERT_TRUE(tmux.waitForRow(23, "Save changes? (Y/n)"));
+  tmux.sendLiteral("n");
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+}
+
+// Terminal commands typed into the document (Escape inserts the ESC byte, Ctrl+G the BEL
+// byte) are shown as glyphs and never act on the terminal.
+TEST(TerminalEndToEnd, EscapeSequencesInTheDocumentAreOnlyShown) {
+  TmuxSession tmux({});
+  startUp(tmux);
+  const std::string title = tmux.format("#{pane_title}");
+  std::string document;
+  auto typeEscape = [&] {
+    tmux.sendKeys({"Escape"});
+    document += '\x1b';
+    ASSERT_TRUE(tmux.waitForRow(0, glyphs(document))) << tmux.row(0);
+  };
+  auto typeText = [&](const std::string& text) {
+    tmux.sendLiteral(text);
+    document += text;
+  };
+  auto typeBell = [&] {
+    tmux.sendKeys({"C-g"});
+    document += '\x07';
+  };
+  typeEscape();
+  typeText("]0;PWNED");
+  typeBell();
+  typeEscape();
+  typeText("[31mRED");
+  typeEscape();
+  typeText("]52;c;SGVsbG8=");
+  typeBell();
+  typeEscape();
+  typeText("[?1049l");
+  typeEscape();
+  typeText("[2J");
+  ASSERT_TRUE(tmux.waitForRow(0, glyphs(document))) << tmux.row(0);
+
+  EXPECT_EQ(tmux.format("#{pane_title}"), title);
+  EXPECT_TRUE(tmux.alternateOn());
+  expectColours(tmux.styledRow(0), 80, 37, 40, "the text row keeps its colours");
+  EXPECT_EQ(tmux.tmux({"list-buffers"}), "") << "no clipboard write";
+  EXPECT_EQ(tmux.cursorX(), static_cast<int>(document.size()));
+  EXPECT_EQ(tmux.cursorY(), 0);
+  EXPECT_EQ(tmux.row(23),
+            padded("<Sep 07 1996>* R 0  C " + std::to_string(document.size()) + "  ", 80));
+}
+
+TEST(TerminalEndToEnd, AFileOfEscapeSequencesShowsGlyphs) {
+  const std::string hostile =
+      "\x1b]0;PWNED\x07\x1b[31mRED\x1b]52;c;SGVsbG8=\x07\x1b[2J\x9b"
+      "1;1H\x90q\x1b\\end\n";
+  char pattern[] = "/tmp/slate-e2e-doc-XXXXXX";
+  const std::string directory = mkdtemp(pattern);
+  std::ofstream(directory + "/hostile.txt", std::ios::binary) << hostile;
+  struct Cleanup {
+    std::string path;
+    ~Cleanup() { std::filesystem::remove_all(path); }
+  } cleanup{directory};
+  TmuxSession tmux({{"hostile.txt"}, 80, 24, directory});
+  ASSERT_TRUE(tmux.waitForRow(23, "<Sep 07 1996>  R 0  C 0  hostile.txt")) << tmux.row(23);
+  if (tmux.row(0) == std::string(80, ' ')) GTEST_SKIP() << "documents are not loaded yet";
+  const std::string line = hostile.substr(0, hostile.size() - 1);
+  EXPECT_EQ(tmux.row(0), glyphs(line) + std::string(80 - line.size(), ' '));
+  EXPECT_NE(tmux.format("#{pane_title}"), "PWNED");
+  expectColours(tmux.styledRow(0), 80, 37, 40, "the text row keeps its colours");
+  EXPECT_EQ(tmux.tmux({"list-buffers"}), "");
+  EXPECT_EQ(tmux.cursorX(), 0);
+  EXPECT_EQ(tmux.cursorY(), 0);
+}
+
+TEST(TerminalEndToEnd, ResizeRepaintsAtTheNewSize) {
+  TmuxSession tmux({});
+  startUp(tmux);
+  tmux.sendLiteral("abc");
+  ASSERT_TRUE(tmux.waitForRow(23, "<Sep 07 1996>* R 0  C 3  "));
+  tmux.resize(100, 30);
+  ASSERT_TRUE(tmux.waitForRow(29, "<Sep 07 1996>* R 0  C 3  ")) << tmux.row(29);
+  EXPECT_EQ(tmux.row(0), padded("abc", 100));
+  EXPECT_EQ(tmux.row(23), std::string(100, ' '));
+  expectColours(tmux.styledRow(29), 100, 30, 46, "status line");
+  expectColours(tmux.styledRow(23), 100, 37, 40, "text area");
+  EXPECT_EQ(tmux.cursorX(), 3);
+  EXPECT_EQ(tmux.cursorY(), 0);
+
+  tmux.resize(30, 5);
+  ASSERT_TRUE(tmux.waitForRow(4, "<Sep 07 1996>* R 0  C 3  ")) << tmux.row(4);
+  EXPECT_EQ(tmux.row(4).size(), 30u);
+}
+
+TEST(TerminalEndToEnd, RefusesATerminalOfOneRow) {
+  TmuxSession tmux({{}, 80, 1, ""});
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 2, tty same");
+}
+
+TEST(TerminalEndToEnd, RefusesWhenNotOnATerminal) {
+  std::string command = std::string(SLATE_BINARY) + " </dev/null 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_TRUE(pipe);
+  std::string output;
+  char buffer[256];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+  int status = pclose(pipe);
+  EXPECT_EQ(output, "slate: standard input is not a terminal\n");
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+}

@@ -1,0 +1,315 @@
+#include "e2e/tmux_session.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+namespace e2e {
+
+namespace {
+
+std::atomic<int> sessionCounter{0};
+
+// Runs argv with the given environment; returns its standard output.
+std::string runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                       int* status) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return "";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::vector<char*> args, envp;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  pid_t pid;
+  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string output;
+  if (rc == 0) {
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(out[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+      if (n > 0) output.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  close(out[0]);
+  int waitStatus = -1;
+  if (rc == 0) waitpid(pid, &waitStatus, 0);
+  if (status) *status = rc == 0 && WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+  return output;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string trimNewline(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  return s;
+}
+
+// What the pane runs: a marker, the editor, then its exit status and whether the tty modes
+// are the same as before it ran.
+const char* WrapperScript =
+    "before=$(stty -g); printf '%s\\n' \"$SLATE_MARKER\"; \"$@\"; status=$?; "
+    "if [ \"$(stty -g)\" = \"$before\" ]; then tty=same; else tty=changed; fi; "
+    "printf 'slate exited %s, tty %s\\n' \"$status\" \"$tty\"; exec sleep 300";
+
+}  // namespace
+
+std::vector<StyledCell> parseStyledLine(const std::string& line) {
+  std::vector<StyledCell> cells;
+  int fg = -1, bg = -1;
+  size_t i = 0;
+  while (i < line.size()) {
+    if (line[i] == '\x1b' && i + 1 < line.size() && line[i + 1] == '[') {
+      size_t j = i + 2;
+      std::vector<int> params;
+      int value = 0;
+      bool any = false;
+      while (j < line.size() && ((line[j] >= '0' && line[j] <= '9') || line[j] == ';')) {
+        if (line[j] == ';') {
+          params.push_back(any ? value : 0);
+          value = 0;
+          any = false;
+        } else {
+          value = value * 10 + (line[j] - '0');
+          any = true;
+        }
+        ++j;
+      }
+      params.push_back(any ? value : 0);
+      if (j < line.size() && line[j] == 'm') {
+        for (size_t k = 0; k < params.size(); ++k) {
+          int p = params[k];
+          if (p == 0) {
+            fg = bg = -1;
+          } else if ((p >= 30 && p <= 37) || (p >= 90 && p <= 97)) {
+            fg = p;
+          } else if (p == 39) {
+            fg = -1;
+          } else if ((p >= 40 && p <= 47) || (p >= 100 && p <= 107)) {
+            bg = p;
+          } else if (p == 49) {
+            bg = -1;
+          } else if ((p == 38 || p == 48) && k + 2 < params.size() && params[k + 1] == 5) {
+            int n = params[k + 2];
+            int code = n < 8 ? 30 + n : n < 16 ? 90 + n - 8 : 1000 + n;
+            if (p == 38)
+              fg = code;
+            else
+              bg = code < 1000 ? code + 10 : code;
+            k += 2;
+          }
+        }
+      }
+      i = j + 1;
+      continue;
+    }
+    size_t length = 1;
+    unsigned char b = static_cast<unsigned char>(line[i]);
+    if (b >= 0xF0)
+      length = 4;
+    else if (b >= 0xE0)
+      length = 3;
+    else if (b >= 0xC0)
+      length = 2;
+    cells.push_back(StyledCell{line.substr(i, length), fg, bg});
+    i += length;
+  }
+  return cells;
+}
+
+TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
+  char pattern[] = "/tmp/slate-e2e-XXXXXX";
+  tempRoot_ = mkdtemp(pattern);
+  socketName_ = "slate" + std::to_string(getpid()) + "-" + std::to_string(sessionCounter++);
+  workingDirectory_ = options.workingDirectory;
+  if (workingDirectory_.empty()) {
+    workingDirectory_ = tempRoot_ + "/work";
+    std::filesystem::create_directory(workingDirectory_);
+  }
+  configFile_ = tempRoot_ + "/tmux.conf";
+  std::ofstream(configFile_) << "set -s escape-time 10\n"
+                                "set -s set-clipboard on\n"
+                                "set -g status off\n"
+                                "set -g remain-on-exit on\n"
+                                "set -g default-terminal xterm-256color\n"
+                                "set -g history-limit 0\n";
+  environment_ = {"PATH=/usr/local/bin:/usr/bin:/bin",
+                  "HOME=" + tempRoot_,
+                  "TERM=xterm-256color",
+                  "LANG=C.UTF-8",
+                  "TMUX_TMPDIR=" + tempRoot_,
+                  std::string("SLATE_MARKER=") + ShellMarker};
+  std::vector<std::string> command = {"new-session", "-d",
+                                      "-s",          "slate",
+                                      "-x",          std::to_string(options.width),
+                                      "-y",          std::to_string(options.height),
+                                      "-c",          workingDirectory_,
+                                      "/bin/sh",     "-c",
+                                      WrapperScript, "sh",
+                                      SLATE_BINARY};
+  command.insert(command.end(), options.args.begin(), options.args.end());
+  tmux(command);
+}
+
+TmuxSession::~TmuxSession() {
+  tmux({"kill-server"});
+  std::error_code ignored;
+  std::filesystem::remove_all(tempRoot_, ignored);
+}
+
+std::string TmuxSession::tmux(const std::vector<std::string>& args, int* status) {
+  std::vector<std::string> argv = {"tmux", "-u", "-L", socketName_, "-f", configFile_};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runProgram(argv, environment_, status);
+}
+
+void TmuxSession::sendKeys(const std::vector<std::string>& keys) {
+  std::vector<std::string> args = {"send-keys", "-t", "slate"};
+  args.insert(args.end(), keys.begin(), keys.end());
+  tmux(args);
+}
+
+void TmuxSession::sendLiteral(const std::string& text) {
+  tmux({"send-keys", "-t", "slate", "-l", text});
+}
+
+void TmuxSession::sendBytes(const std::string& bytes) {
+  std::vector<std::string> args = {"send-keys", "-t", "slate", "-H"};
+  for (unsigned char b : bytes) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", b);
+    args.push_back(hex);
+  }
+  tmux(args);
+}
+
+std::vector<std::string> TmuxSession::screen() {
+  auto lines = splitLines(tmux({"capture-pane", "-p", "-N", "-t", "slate"}));
+  lines.resize(static_cast<size_t>(height_));
+  return lines;
+}
+
+std::string TmuxSession::row(int y) {
+  std::string n = std::to_string(y);
+  return trimNewline(tmux({"capture-pane", "-p", "-N", "-t", "slate", "-S", n, "-E", n}));
+}
+
+std::vector<StyledCell> TmuxSession::styledRow(int y) {
+  std::string n = std::to_string(y);
+  return parseStyledLine(
+      trimNewline(tmux({"capture-pane", "-p", "-e", "-N", "-t", "slate", "-S", n, "-E", n})));
+}
+
+std::string TmuxSession::format(const std::string& fmt) {
+  return trimNewline(tmux({"display-message", "-p", "-t", "slate", fmt}));
+}
+
+int TmuxSession::cursorX() {
+  return std::atoi(format("#{cursor_x}").c_str());
+}
+int TmuxSession::cursorY() {
+  return std::atoi(format("#{cursor_y}").c_str());
+}
+bool TmuxSession::alternateOn() {
+  return format("#{alternate_on}") == "1";
+}
+
+bool TmuxSession::waitFor(const std::function<bool()>& condition, int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+bool TmuxSession::waitForRow(int y, const std::string& prefix, int timeoutMs) {
+  return waitFor([&] { return row(y).rfind(prefix, 0) == 0; }, timeoutMs);
+}
+
+bool TmuxSession::waitForScreenText(const std::string& text, int timeoutMs) {
+  return waitFor(
+      [&] {
+        for (const auto& line : screen())
+          if (line.find(text) != std::string::npos) return true;
+        return false;
+      },
+      timeoutMs);
+}
+
+std::string TmuxSession::waitForExit(int timeoutMs) {
+  std::string report;
+  waitFor(
+      [&] {
+        for (const auto& line : screen()) {
+          std::smatch match;
+          if (std::regex_search(line, match,
+                                std::regex("slate exited -?[0-9]+, tty (same|changed)"))) {
+            report = match.str();
+            return true;
+          }
+        }
+        return false;
+      },
+      timeoutMs);
+  return report;
+}
+
+pid_t TmuxSession::editorPid() {
+  std::string shell = format("#{pane_pid}");
+  DIR* proc = opendir("/proc");
+  if (!proc) return -1;
+  pid_t found = -1;
+  while (dirent* entry = readdir(proc)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // pid (comm) state ppid ...
+    size_t close = content.rfind(')');
+    if (close == std::string::npos || content.find("(slate)") == std::string::npos) continue;
+    int ppid = 0;
+    char state = 0;
+    if (std::sscanf(content.c_str() + close + 1, " %c %d", &state, &ppid) == 2 &&
+        std::to_string(ppid) == shell && state != 'Z') {
+      found = std::atoi(entry->d_name);
+      break;
+    }
+  }
+  closedir(proc);
+  return found;
+}
+
+void TmuxSession::resize(int width, int height) {
+  height_ = height;
+  tmux({"resize-window", "-t", "slate", "-x", std::to_string(width), "-y", std::to_string(height)});
+}
+
+}  // namespace e2e

@@ -1,0 +1,339 @@
+#include "platform/posix/terminal_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "platform/posix/cp437.h"
+#include "platform/vt_model.h"
+
+using terminal::appendSgr;
+using terminal::cp437CodePoint;
+using terminal::cp437Glyph;
+using terminal::TerminalScreen;
+
+namespace {
+
+std::string sgr(int from, uint16_t to) {
+  std::string out;
+  appendSgr(out, from, to);
+  return out;
+}
+
+// Checks that the model terminal shows exactly the screen's grid and cursor.
+::testing::AssertionResult showsGrid(const vtmodel::Terminal& term, const TerminalScreen& screen) {
+  for (int y = 0; y < screen.height(); ++y) {
+    for (int x = 0; x < screen.width(); ++x) {
+      const vtmodel::Cell& c = term.at(x, y);
+      uint16_t attr = screen.attributeAt(x, y);
+      std::string expected;
+      appendSgr(expected, -1, attr);
+      vtmodel::Terminal pen(1, 1);
+      pen.apply(expected);
+      if (c.cp != cp437CodePoint(screen.charAt(x, y)) || c.fg != pen.pen.fg || c.bg != pen.pen.bg ||
+          c.reverse != pen.pen.reverse || c.underline != pen.pen.underline)
+        return ::testing::AssertionFailure() << "cell " << x << "," << y << " differs";
+    }
+  }
+  if (term.x != screen.cursorX() || term.y != screen.cursorY())
+    return ::testing::AssertionFailure() << "cursor at " << term.x << "," << term.y;
+  if (!term.cursorVisible) return ::testing::AssertionFailure() << "cursor hidden";
+  return ::testing::AssertionSuccess();
+}
+
+// The editor's start-up picture: a blank text area and a status line.
+void paintEditorScreen(TerminalScreen& screen) {
+  const int w = screen.width(), rows = screen.height() - 1;
+  screen.fillCharacter(' ', w * (rows + 1), 0, 0);
+  screen.fillAttribute(0x07, w * rows, 0, 0);
+  screen.fillAttribute(0x30, w, 0, rows);
+  const std::string status = "<Sep 07 1996>  R 0  C 0  ";
+  screen.writeCharacters(reinterpret_cast<const uint8_t*>(status.data()), status.size(), 0, rows);
+  screen.setCursor(0, 0);
+}
+
+void writeText(TerminalScreen& screen, const std::string& text, int x, int y) {
+  screen.writeCharacters(reinterpret_cast<const uint8_t*>(text.data()), text.size(), x, y);
+}
+
+std::string lineText(int n, int width) {
+  std::string s = "line " + std::to_string(n) + ": the quick brown fox jumps over the lazy dog ";
+  while (static_cast<int>(s.size()) < width) s += s;
+  return s.substr(0, width);
+}
+
+}  // namespace
+
+TEST(Cp437, GlyphTableSpotChecks) {
+  EXPECT_EQ(cp437Glyph(0x00), " ");
+  EXPECT_EQ(cp437Glyph('A'), "A");
+  EXPECT_EQ(cp437Glyph('~'), "~");
+  EXPECT_EQ(cp437Glyph(0x01), "\u263A");
+  EXPECT_EQ(cp437Glyph(0x07), "\u2022");
+  EXPECT_EQ(cp437Glyph(0x0A), "\u25D9");
+  EXPECT_EQ(cp437Glyph(0x1B), "\u2190");
+  EXPECT_EQ(cp437Glyph(0x1F), "\u25BC");
+  EXPECT_EQ(cp437Glyph(0x7F), "\u2302");
+  EXPECT_EQ(cp437Glyph(0x80), "\u00C7");
+  EXPECT_EQ(cp437Glyph(0x9B), "\u00A2");
+  EXPECT_EQ(cp437Glyph(0xC3), "\u251C");
+  EXPECT_EQ(cp437Glyph(0xE1), "\u00DF");
+  EXPECT_EQ(cp437Glyph(0xFE), "\u25A0");
+  EXPECT_EQ(cp437Glyph(0xFF), "\u00A0");
+}
+
+TEST(Cp437, EveryByteIsOnePrintableGlyph) {
+  std::set<char32_t> seen;
+  for (int b = 0; b < 256; ++b) {
+    char32_t cp = cp437CodePoint(static_cast<uint8_t>(b));
+    EXPECT_FALSE(cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) << "byte " << b;
+    seen.insert(cp);
+    // The UTF-8 form decodes to exactly that one code point.
+    vtmodel::Terminal term(2, 1);
+    ASSERT_TRUE(term.apply(std::string(cp437Glyph(static_cast<uint8_t>(b))))) << term.error;
+    EXPECT_EQ(term.at(0, 0).cp, cp);
+    EXPECT_EQ(term.x, 1) << "byte " << b << " is not one cell";
+  }
+  EXPECT_EQ(seen.size(), 255u);  // only 0x00 and 0x20 share a glyph (a blank)
+}
+
+TEST(TerminalColours, TheEditorsThreeAttributes) {
+  EXPECT_EQ(sgr(-1, 0x07), "\x1b[0;37;40m");   // light grey on black
+  EXPECT_EQ(sgr(-1, 0x30), "\x1b[0;30;46m");   // black on cyan
+  EXPECT_EQ(sgr(-1, 0xF8), "\x1b[0;90;107m");  // dark grey on bright white
+}
+
+TEST(TerminalColours, ConsoleBitOrderBecomesSgrOrder) {
+  // Console: blue 1, green 2, red 4. SGR: red 1, green 2, blue 4.
+  const int expected[8] = {30, 34, 32, 36, 31, 35, 33, 37};
+  for (int c = 0; c < 8; ++c) {
+    EXPECT_EQ(sgr(-1, static_cast<uint16_t>(c)), "\x1b[0;" + std::to_string(expected[c]) + ";40m");
+    EXPECT_EQ(sgr(-1, static_cast<uint16_t>(c | 8)),
+              "\x1b[0;" + std::to_string(expected[c] + 60) + ";40m");
+    EXPECT_EQ(sgr(-1, static_cast<uint16_t>(c << 4)),
+              "\x1b[0;30;" + std::to_string(expected[c] + 10) + "m");
+    EXPECT_EQ(sgr(-1, static_cast<uint16_t>((c | 8) << 4)),
+              "\x1b[0;30;" + std::to_string(expected[c] + 70) + "m");
+  }
+}
+
+TEST(TerminalColours, ChangesOnlyWhatDiffers) {
+  EXPECT_EQ(sgr(0x07, 0x07), "");
+  EXPECT_EQ(sgr(0x07, 0x30), "\x1b[30;46m");
+  EXPECT_EQ(sgr(0x07, 0x0F), "\x1b[97m");
+  EXPECT_EQ(sgr(0x07, 0x4007), "\x1b[7m");        // reverse video added
+  EXPECT_EQ(sgr(0x4007, 0x07), "\x1b[0;37;40m");  // and taken away again: reset
+  EXPECT_EQ(sgr(-1, 0x8007), "\x1b[0;4;37;40m");
+}
+
+TEST(TerminalScreen, FirstPaintDrawsEverythingAndShowsTheCursor) {
+  TerminalScreen screen(80, 24);
+  paintEditorScreen(screen);
+  std::string out = screen.render();
+  EXPECT_EQ(out.rfind("\x1b[?25l\x1b[0m\x1b[2J", 0), 0u) << "hidden cursor, reset, clear first";
+  vtmodel::Terminal term(80, 24);
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsGrid(term, screen));
+  EXPECT_EQ(screen.render(), "") << "nothing changed, nothing sent";
+}
+
+TEST(TerminalScreen, OneChangedCellCostsAFewBytes) {
+  TerminalScreen screen(80, 24);
+  paintEditorScreen(screen);
+  vtmodel::Terminal term(80, 24);
+  ASSERT_TRUE(term.apply(screen.render()));
+
+  // A typed 'x' at the start of the document: one text cell, the column on the status
+  // line, the cursor.
+  writeText(screen, "x", 0, 0);
+  writeText(screen, "<Sep 07 1996>* R 0  C 1  ", 0, 23);
+  screen.setCursor(1, 0);
+  std::string out = screen.render();
+  EXPECT_LE(out.size(), 40u) << out;
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsGrid(term, screen));
+
+  // One cell where the cursor stands: the colours (the status line was drawn last) and the
+  // glyph; the cursor then stands after it already.
+  writeText(screen, "y", 1, 0);
+  screen.setCursor(2, 0);
+  out = screen.render();
+  EXPECT_EQ(out, "\x1b[37;40my");
+  ASSERT_TRUE(term.apply(out));
+  EXPECT_TRUE(showsGrid(term, screen));
+}
+
+TEST(TerminalScreen, NearbyChangesShareOneMove) {
+  TerminalScreen screen(80, 24);
+  paintEditorScreen(screen);
+  vtmodel::Terminal term(80, 24);
+  ASSERT_TRUE(term.apply(screen.render()));
+  writeText(screen, "a", 10, 5);
+  writeText(screen, "b", 12, 5);  // the blank between is written again rather than jumped
+  screen.setCursor(13, 5);
+  std::string out = screen.render();
+  EXPECT_EQ(out, "\x1b[6;11H\x1b[37;40ma b");
+  ASSERT_TRUE(term.apply(out));
+  EXPECT_TRUE(showsGrid(term, screen));
+}
+
+TEST(TerminalScreen, ScrollByOneLineMovesTheRowsInsteadOfRedrawingThem) {
+  const int w = 80, h = 24;
+  TerminalScreen screen(w, h);
+  paintEditorScreen(screen);
+  for (int y = 0; y < h - 1; ++y) writeText(screen, lineText(y, w), 0, y);
+  vtmodel::Terminal term(w, h);
+  ASSERT_TRUE(term.apply(screen.render()));
+
+  // Down one line: every text row shows the next line, a new one comes in at the bottom.
+  for (int y = 0; y < h - 1; ++y) writeText(screen, lineText(y + 1, w), 0, y);
+  writeText(screen, "<Sep 07 1996>  R 23  C 0  ", 0, h - 1);
+  screen.setCursor(0, h - 2);
+  std::string out = screen.render();
+  EXPECT_NE(out.find("\x1b[1;23r"), std::string::npos) << "scroll region over the text rows";
+  EXPECT_LT(out.size(), static_cast<size_t>(2 * w + 60));
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsGrid(term, screen));
+
+  // And back up again.
+  for (int y = 0; y < h - 1; ++y) writeText(screen, lineText(y, w), 0, y);
+  screen.setCursor(0, 0);
+  out = screen.render();
+  EXPECT_LT(out.size(), static_cast<size_t>(2 * w + 60));
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsGrid(term, screen));
+}
+
+TEST(TerminalScreen, InvalidateRepaintsEveryCellOverGarbage) {
+  TerminalScreen screen(40, 10);
+  paintEditorScreen(screen);
+  writeText(screen, "hello", 3, 2);
+  screen.fillAttribute(0xF8, 7, 2, 2);
+  screen.render();
+  screen.invalidate();
+  std::string out = screen.render();
+  vtmodel::Terminal term(40, 10);  // starts full of '#'
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsGrid(term, screen));
+}
+
+TEST(TerminalScreen, ResizeKeepsWhatFitsAndRepaintsAll) {
+  TerminalScreen screen(20, 5);
+  paintEditorScreen(screen);
+  writeText(screen, "abcdefghijklmnopqrst", 0, 1);
+  screen.setCursor(19, 4);
+  screen.render();
+
+  screen.resize(10, 8);
+  EXPECT_EQ(screen.width(), 10);
+  EXPECT_EQ(screen.height(), 8);
+  EXPECT_EQ(screen.charAt(9, 1), 'j');
+  EXPECT_EQ(screen.charAt(0, 7), ' ');
+  EXPECT_EQ(screen.attributeAt(0, 7), terminal::DefaultAttribute);
+  EXPECT_EQ(screen.cursorX(), 9);  // kept inside the grid
+  EXPECT_EQ(screen.cursorY(), 4);
+  vtmodel::Terminal term(10, 8);
+  std::string out = screen.render();
+  ASSERT_NE(out.find("\x1b[2J"), std::string::npos);
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsGrid(term, screen));
+
+  screen.resize(0, -3);  // never below one cell
+  EXPECT_EQ(screen.width(), 1);
+  EXPECT_EQ(screen.height(), 1);
+}
+
+TEST(TerminalScreen, WritesOutsideTheGridAreCut) {
+  TerminalScreen screen(4, 3);
+  screen.fillCharacter('z', 100, 2, 2);  // runs past the last cell
+  EXPECT_EQ(screen.charAt(3, 2), 'z');
+  screen.fillCharacter('q', 5, 0, 3);  // a row below the grid: nothing
+  screen.fillCharacter('q', 5, 4, 0);  // a column right of it: nothing
+  screen.fillAttribute(0x30, 5, -1, 0);
+  writeText(screen, "rrrr", 0, -1);
+  EXPECT_EQ(screen.charAt(0, 0), ' ');
+  EXPECT_EQ(screen.attributeAt(0, 0), terminal::DefaultAttribute);
+  screen.setCursor(50, -2);
+  EXPECT_EQ(screen.cursorX(), 3);
+  EXPECT_EQ(screen.cursorY(), 0);
+}
+
+// A document made of terminal commands (title, colours, clipboard, bell, cursor moves, C1
+// controls) is shown as glyphs; none of it reaches the terminal as a command.
+TEST(TerminalScreen, DocumentBytesNeverBecomeTerminalCommands) {
+  const std::string hostile =
+      "\x1b]0;PWNED\x07\x1b]52;c;SGVsbG8=\x07\x1b[31m\x1b[2J\x1b[H\x9b"
+      "31m\x9d"
+      "0;x\x9c\x07\x08\r\n\x00\x7f\x1bP\x1b\\\x90\x1b[?1049l";
+  TerminalScreen screen(30, 6);
+  for (int i = 0; i < 30 * 6; ++i) {
+    uint8_t b = static_cast<uint8_t>(hostile[i % hostile.size()]);
+    screen.writeCharacters(&b, 1, i % 30, i / 30);
+  }
+  screen.fillAttribute(0x30, 30, 0, 5);
+  screen.setCursor(3, 4);
+  std::string out = screen.render();
+
+  // Every control byte is the ESC of one of the renderer's own CSI sequences; no OSC, no
+  // DCS, no BEL, no C1 control anywhere.
+  for (size_t i = 0; i < out.size(); ++i) {
+    unsigned char b = static_cast<unsigned char>(out[i]);
+    if (b == 0x1B) {
+      ASSERT_LT(i + 1, out.size());
+      EXPECT_EQ(out[i + 1], '[') << "at " << i;
+    } else {
+      EXPECT_FALSE(b < 0x20 || b == 0x7F) << "control byte " << int(b) << " at " << i;
+    }
+  }
+  EXPECT_EQ(out.find('\x07'), std::string::npos);
+  EXPECT_EQ(out.find("\x1b]"), std::string::npos);
+  vtmodel::Terminal term(30, 6);
+  ASSERT_TRUE(term.apply(out)) << term.error;  // strict: only known CSI, valid UTF-8, no C1
+  EXPECT_TRUE(showsGrid(term, screen));
+  EXPECT_EQ(term.at(0, 0).cp, U'\u2190');  // ESC drawn as its arrow
+}
+
+// Random edits, scrolls and renders: the terminal always ends up showing the grid.
+TEST(TerminalScreen, RandomEditsAlwaysConverge) {
+  std::mt19937 rng(20240607);
+  const int w = 23, h = 9;
+  TerminalScreen screen(w, h);
+  vtmodel::Terminal term(w, h);
+  std::vector<std::string> rows;
+  for (int y = 0; y < 40; ++y) rows.push_back(lineText(y, w));
+  for (int round = 0; round < 400; ++round) {
+    int steps = 1 + rng() % 4;
+    for (int s = 0; s < steps; ++s) {
+      switch (rng() % 6) {
+        case 0: {
+          uint8_t b = static_cast<uint8_t>(rng() % 256);
+          screen.writeCharacters(&b, 1, rng() % w, rng() % h);
+          break;
+        }
+        case 1: {
+          static const uint16_t attrs[] = {0x07, 0x30, 0xF8, 0x1E, 0x4007};
+          screen.fillAttribute(attrs[rng() % 5], rng() % 30, rng() % w, rng() % h);
+          break;
+        }
+        case 2:
+          screen.fillCharacter(' ', rng() % 40, rng() % w, rng() % h);
+          break;
+        case 3: {  // the view scrolls: rows shift by a few lines
+          int first = rng() % 20;
+          for (int y = 0; y < h - 1; ++y) writeText(screen, rows[first + y], 0, y);
+          break;
+        }
+        case 4:
+          screen.setCursor(rng() % w, rng() % h);
+          break;
+        case 5:
+          if (rng() % 20 == 0) screen.invalidate();
+          break;
+      }
+    }
+    std::string out = screen.render();
+    ASSERT_TRUE(term.apply(out)) << term.error << " in round " << round;
+    ASSERT_TRUE(showsGrid(term, screen)) << "round " << round;
+  }
+}

@@ -1,0 +1,192 @@
+#pragma once
+
+// A strict model of the terminal the renderer talks to: it understands exactly the
+// sequences the renderer may send and reports anything else as an error, so a test can both
+// replay a render and prove that nothing unexpected reached the terminal.
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vtmodel {
+
+struct Cell {
+  char32_t cp = U' ';
+  int fg = -1;  // SGR colour code (30-37, 90-97) or -1 for the default
+  int bg = -1;  // 40-47, 100-107 or -1
+  bool reverse = false;
+  bool underline = false;
+};
+
+class Terminal {
+ public:
+  Terminal(int width, int height) : width(width), height(height), cells(width * height) {
+    // A screen full of garbage: a full repaint must not depend on what was there.
+    for (auto& c : cells) c.cp = U'#';
+  }
+
+  // Applies a stream; false (with the reason in error) at the first thing the renderer must
+  // never send.
+  bool apply(const std::string& bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+      unsigned char b = static_cast<unsigned char>(bytes[i]);
+      if (b == 0x1B) {
+        if (!escape(bytes, i)) return false;
+        continue;
+      }
+      if (b < 0x20 || b == 0x7F) return fail("control byte " + std::to_string(b));
+      char32_t cp;
+      if (!decodeUtf8(bytes, i, cp)) return fail("bad UTF-8");
+      if (cp >= 0x80 && cp < 0xA0) return fail("C1 control as text");
+      Cell& c = cells[y * width + x];
+      c = pen;
+      c.cp = cp;
+      if (x < width - 1) ++x;  // autowrap is off
+    }
+    return true;
+  }
+
+  const Cell& at(int cx, int cy) const { return cells[cy * width + cx]; }
+
+  int width, height;
+  std::vector<Cell> cells;
+  int x = 0, y = 0;
+  bool cursorVisible = true;
+  Cell pen;
+  int top = 0, bottom = -1;  // scroll region; bottom -1 is the last row
+  std::string error;
+
+ private:
+  bool fail(const std::string& why) {
+    error = why;
+    return false;
+  }
+
+  static bool decodeUtf8(const std::string& s, size_t& i, char32_t& cp) {
+    unsigned char b = static_cast<unsigned char>(s[i]);
+    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+    if (extra < 0 || i + extra >= s.size()) return false;
+    cp = extra == 0 ? b : b & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+      unsigned char c = static_cast<unsigned char>(s[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    i += extra + 1;
+    return true;
+  }
+
+  int regionBottom() const { return bottom < 0 ? height - 1 : bottom; }
+
+  void blankRow(int row) {
+    for (int cx = 0; cx < width; ++cx) {
+      Cell c;
+      c.bg = pen.bg;
+      c.cp = U' ';
+      cells[row * width + cx] = c;
+    }
+  }
+
+  bool escape(const std::string& s, size_t& i) {
+    if (i + 1 >= s.size() || s[i + 1] != '[') return fail("escape that is not a CSI");
+    size_t j = i + 2;
+    std::string prefix;
+    if (j < s.size() && (s[j] == '?' || s[j] == '>' || s[j] == '<')) prefix = s[j++];
+    std::vector<int> params;
+    int value = -1;
+    for (; j < s.size(); ++j) {
+      char c = s[j];
+      if (c >= '0' && c <= '9') {
+        value = (value < 0 ? 0 : value * 10) + (c - '0');
+      } else if (c == ';') {
+        params.push_back(value);
+        value = -1;
+      } else {
+        break;
+      }
+    }
+    if (j >= s.size()) return fail("unfinished CSI");
+    params.push_back(value);
+    char final = s[j];
+    i = j + 1;
+    auto p = [&](size_t k, int def) {
+      return k < params.size() && params[k] >= 0 ? params[k] : def;
+    };
+    if (prefix == "?") {
+      if (p(0, 0) != 25 || (final != 'h' && final != 'l')) return fail("private mode");
+      cursorVisible = final == 'h';
+      return true;
+    }
+    if (!prefix.empty()) return fail("unexpected CSI prefix");
+    switch (final) {
+      case 'H':
+        y = std::clamp(p(0, 1) - 1, 0, height - 1);
+        x = std::clamp(p(1, 1) - 1, 0, width - 1);
+        return true;
+      case 'G':
+        x = std::clamp(p(0, 1) - 1, 0, width - 1);
+        return true;
+      case 'C':
+        x = std::min(x + p(0, 1), width - 1);
+        return true;
+      case 'D':
+        x = std::max(x - p(0, 1), 0);
+        return true;
+      case 'E':
+        y = std::min(y + p(0, 1), height - 1);
+        x = 0;
+        return true;
+      case 'J':
+        if (p(0, 0) != 2) return fail("partial erase");
+        for (int row = 0; row < height; ++row) blankRow(row);
+        return true;
+      case 'r':
+        top = p(0, 1) - 1;
+        bottom = params.size() > 1 && params[1] >= 0 ? params[1] - 1 : -1;
+        x = y = 0;
+        return true;
+      case 'M':
+      case 'L': {
+        int n = p(0, 1);
+        if (y < top || y > regionBottom()) return fail("line edit outside the region");
+        for (int k = 0; k < n; ++k) {
+          if (final == 'M') {
+            for (int row = y; row < regionBottom(); ++row)
+              std::copy_n(&cells[(row + 1) * width], width, &cells[row * width]);
+            blankRow(regionBottom());
+          } else {
+            for (int row = regionBottom(); row > y; --row)
+              std::copy_n(&cells[(row - 1) * width], width, &cells[row * width]);
+            blankRow(y);
+          }
+        }
+        x = 0;
+        return true;
+      }
+      case 'm':
+        for (size_t k = 0; k < params.size(); ++k) {
+          int v = params[k] < 0 ? 0 : params[k];
+          if (v == 0) {
+            pen = Cell{};
+          } else if (v == 4) {
+            pen.underline = true;
+          } else if (v == 7) {
+            pen.reverse = true;
+          } else if ((v >= 30 && v <= 37) || (v >= 90 && v <= 97)) {
+            pen.fg = v;
+          } else if ((v >= 40 && v <= 47) || (v >= 100 && v <= 107)) {
+            pen.bg = v;
+          } else {
+            return fail("SGR " + std::to_string(v));
+          }
+        }
+        return true;
+      default:
+        return fail(std::string("CSI final ") + final);
+    }
+  }
+};
+
+}  // namespace vtmodel
