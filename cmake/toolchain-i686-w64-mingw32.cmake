@@ -17,7 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# ctest runs the test program through wine.
+# ctest runs each test through wine. Start wine's services first, away from ctest's output,
+# or ctest waits for them: wineserver -p; wine cmd /c exit >/dev/null.
 find_program(SLATE_WINE NAMES wine)
 if(SLATE_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${SLATE_WINE})
