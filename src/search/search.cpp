@@ -36,7 +36,8 @@ struct Needle {
 
 // Checks the candidates of one 16-byte block, given as a bit mask of the offsets from
 // `block` whose first and last needle bytes match; returns the first full match or -1.
-int32_t firstFullMatch(const char* text, const char* block, uint32_t mask, const Needle& needle) {
+[[maybe_unused]] int32_t firstFullMatch(const char* text, const char* block, uint32_t mask,
+                                        const Needle& needle) {
   const size_t middle = static_cast<size_t>(needle.length - 2);
   while (mask != 0) {
     const char* candidate = block + std::countr_zero(mask);

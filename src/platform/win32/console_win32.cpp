@@ -1,0 +1,147 @@
+// The Windows console: each operation of the console interface is one console call.
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+RowsInUse rowsInUse(const CONSOLE_SCREEN_BUFFER_INFO& info, int16_t knownTop) {
+  // A buffer that keeps more rows than its window shows (the scroll-back that consoles have
+  // by default today) is used through as many rows as the window shows, from the window's
+  // top row when first asked: the status line then stands on the window's last row, not
+  // thousands of rows below it, and the scroll-back above is kept. The rows stay where they
+  // are when the window is scrolled later. A buffer as tall as its window is used whole.
+  int16_t height = static_cast<int16_t>(info.srWindow.Bottom - info.srWindow.Top + 1);
+  if (height <= 0 || height > info.dwSize.Y) height = info.dwSize.Y;
+  int16_t top = knownTop < 0 ? info.srWindow.Top : knownTop;
+  if (top > info.dwSize.Y - height) top = static_cast<int16_t>(info.dwSize.Y - height);
+  if (top < 0) top = 0;
+  return RowsInUse{top, height};
+}
+
+namespace {
+
+class WindowsConsole final : public console::Console {
+ public:
+  WindowsConsole(HANDLE input, HANDLE output) : input_(input), output_(output) {}
+
+  // ---- output ----
+
+  console::ScreenBufferInfo screenBufferInfo() override {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(output_, &info)) {
+      return console::ScreenBufferInfo{0, 0, 0x0007};
+    }
+    RowsInUse rows = rowsInUse(info, top_);
+    top_ = rows.top;
+    return console::ScreenBufferInfo{info.dwSize.X, rows.height, info.wAttributes};
+  }
+
+  void fillOutputCharacter(uint8_t ch, uint32_t count, console::Coord start) override {
+    DWORD written;
+    FillConsoleOutputCharacterA(output_, static_cast<CHAR>(ch), count, at(start), &written);
+  }
+
+  void fillOutputAttribute(uint16_t attribute, uint32_t count, console::Coord start) override {
+    DWORD written;
+    FillConsoleOutputAttribute(output_, attribute, count, at(start), &written);
+  }
+
+  void writeOutputCharacter(const uint8_t* bytes, uint32_t count, console::Coord start) override {
+    DWORD written;
+    WriteConsoleOutputCharacterA(output_, reinterpret_cast<LPCSTR>(bytes), count, at(start),
+                                 &written);
+  }
+
+  void setCursorPosition(console::Coord position) override {
+    SetConsoleCursorPosition(output_, at(position));
+  }
+
+  // ---- input ----
+
+  uint32_t getInputMode() override {
+    DWORD mode = 0;
+    GetConsoleMode(input_, &mode);
+    return mode;
+  }
+
+  void setInputMode(uint32_t mode) override { SetConsoleMode(input_, mode); }
+
+  uint32_t numberOfInputEvents() override {
+    DWORD count = 0;
+    GetNumberOfConsoleInputEvents(input_, &count);
+    return count;
+  }
+
+  uint32_t waitForInput(uint32_t milliseconds) override {
+    // A failed wait counts as input waiting: the read that follows tells what happened.
+    return WaitForSingleObject(input_, milliseconds) == WAIT_TIMEOUT ? WAIT_TIMEOUT : WAIT_OBJECT_0;
+  }
+
+  bool readInput(console::InputRecord& record) override {
+    INPUT_RECORD event;
+    DWORD count = 0;
+    if (!ReadConsoleInputA(input_, &event, 1, &count)) {
+      gone_ = true;
+      return false;
+    }
+    if (count == 0) return false;
+    record = console::InputRecord{};
+    record.eventType = event.EventType;
+    if (event.EventType == KEY_EVENT) {
+      const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+      record.key.keyDown = key.bKeyDown;
+      record.key.repeatCount = key.wRepeatCount;
+      record.key.virtualKeyCode = key.wVirtualKeyCode;
+      record.key.asciiChar = static_cast<uint8_t>(key.uChar.AsciiChar);
+      record.key.controlKeyState = key.dwControlKeyState;
+    }
+    return true;
+  }
+
+  int readChar() override {
+    for (;;) {
+      CHAR ch = 0;
+      DWORD count = 0;
+      if (!ReadConsoleA(input_, &ch, 1, &count, nullptr)) {
+        gone_ = true;
+        return -1;
+      }
+      if (count == 1) return static_cast<uint8_t>(ch);
+    }
+  }
+
+  uint32_t tickCount() override { return GetTickCount(); }
+
+  bool inputGone() override { return gone_; }
+
+ private:
+  // Rows count from the top of the rows in use (see screenBufferInfo).
+  COORD at(console::Coord position) const {
+    return COORD{position.x, static_cast<SHORT>(position.y + (top_ < 0 ? 0 : top_))};
+  }
+
+  HANDLE input_;
+  HANDLE output_;
+  int16_t top_ = -1;  // the buffer row where the rows in use begin; -1 until known
+  bool gone_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<console::Console> openWindowsConsole(std::string& error) {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode;
+  if (input == INVALID_HANDLE_VALUE || input == nullptr || !GetConsoleMode(input, &mode)) {
+    error = "standard input is not a console";
+    return nullptr;
+  }
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (output == INVALID_HANDLE_VALUE || output == nullptr ||
+      !GetConsoleScreenBufferInfo(output, &info)) {
+    error = "standard output is not a console";
+    return nullptr;
+  }
+  return std::make_unique<WindowsConsole>(input, output);
+}
+
+}  // namespace platform

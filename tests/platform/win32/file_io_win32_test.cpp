@@ -1,0 +1,172 @@
+// Reading and replacing files on Windows: documents go to disk byte for byte, and a save
+// that fails at any step leaves the target as it was and no temporary file behind.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/editor.h"
+#include "files/load_save.h"
+#include "platform/win32/temp_folder.h"
+#include "platform/win32/windows_api.h"
+
+namespace {
+
+using testing_win32::readFile;
+using testing_win32::TempFolder;
+using testing_win32::writeFile;
+using Names = std::vector<std::string>;
+
+// Every byte value, lines ended in CR LF, LF, CR and LF CR, the last one too.
+std::string mixedDocument() {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b)
+    if (b != '\r' && b != '\n') bytes += static_cast<char>(b);
+  return bytes + "\r\nsecond\nthird\rfourth\n\r\r\n";
+}
+
+// Opens the file so that no other program may write or delete it, as an editor or a virus
+// scanner may hold it, until the object goes.
+struct LockedFile {
+  explicit LockedFile(const std::string& path)
+      : handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr)) {}
+  ~LockedFile() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+  HANDLE handle;
+};
+
+TEST(WindowsFiles, DocumentIsLoadedAndSavedByteForByte) {
+  TempFolder temp;
+  const std::string path = temp.path("notes.txt");
+  writeFile(path, mixedDocument());
+  Editor editor;
+  setFileName(editor, path.c_str());
+  ASSERT_EQ(editor.loadDocument(), 1);
+  EXPECT_EQ(editor.lineEnding, 1);  // CR LF, the first line's
+  editor.modified = 1;
+  ASSERT_EQ(editor.save(), 1);
+  EXPECT_EQ(readFile(path), mixedDocument());
+  EXPECT_EQ(temp.names(), Names{"notes.txt"});
+}
+
+TEST(WindowsFiles, InputFileReadsInBlocksAndRefusesWhatIsNoFile) {
+  TempFolder temp;
+  writeFile(temp.path("a.txt"), "abcdefg");
+  platform::InputFile file;
+  std::string reason;
+  ASSERT_EQ(file.open(temp.path("a.txt").c_str(), reason), platform::OpenResult::Opened);
+  EXPECT_EQ(file.size(), 7u);
+  char buffer[4];
+  std::string got;
+  for (int64_t n; (n = file.read(buffer, sizeof buffer, reason)) > 0;) got.append(buffer, n);
+  EXPECT_EQ(got, "abcdefg");
+  file.close();
+
+  EXPECT_EQ(file.open(temp.path("missing.txt").c_str(), reason), platform::OpenResult::NotFound);
+  EXPECT_EQ(file.open(temp.path("no folder\\a.txt").c_str(), reason),
+            platform::OpenResult::NotFound);
+  EXPECT_EQ(file.open(temp.dir().c_str(), reason), platform::OpenResult::Failed);
+  EXPECT_EQ(reason, "Is a directory");
+  EXPECT_EQ(file.open("NUL", reason), platform::OpenResult::Failed);
+  EXPECT_EQ(reason, "Not a regular file");
+}
+
+TEST(WindowsFiles, ReplacerCreatesAndReplacesBesideTheTarget) {
+  TempFolder temp;
+  const std::string target = temp.path("out.txt");
+  std::string reason;
+  {
+    platform::FileReplacer file;
+    ASSERT_TRUE(file.begin(target.c_str(), nullptr, reason)) << reason;
+    // The bytes go to a new file in the target's folder; the target does not exist yet.
+    Names during = temp.names();
+    ASSERT_EQ(during.size(), 1u);
+    EXPECT_NE(during[0], "out.txt");
+    ASSERT_TRUE(file.write("new\r\n", 5, reason));
+    ASSERT_TRUE(file.commit(reason)) << reason;
+  }
+  EXPECT_EQ(readFile(target), "new\r\n");
+
+  // Replacing keeps how the file is shown: hidden stays hidden.
+  ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  {
+    platform::FileReplacer file;
+    ASSERT_TRUE(file.begin(target.c_str(), nullptr, reason)) << reason;
+    EXPECT_EQ(readFile(target), "new\r\n");  // untouched until the commit
+    ASSERT_TRUE(file.write("replaced", 8, reason));
+    ASSERT_TRUE(file.commit(reason)) << reason;
+  }
+  EXPECT_EQ(readFile(target), "replaced");
+  EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(temp.names(), Names{"out.txt"});
+}
+
+TEST(WindowsFiles, ReplacerGivenUpLeavesNothingBehind) {
+  TempFolder temp;
+  const std::string target = temp.path("out.txt");
+  writeFile(target, "old");
+  std::string reason;
+  {
+    platform::FileReplacer file;
+    ASSERT_TRUE(file.begin(target.c_str(), nullptr, reason));
+    ASSERT_TRUE(file.write("half", 4, reason));
+  }  // destroyed before the commit
+  EXPECT_EQ(readFile(target), "old");
+  EXPECT_EQ(temp.names(), Names{"out.txt"});
+}
+
+TEST(WindowsFiles, SaveRefusedBeforeWritingLeavesEverythingAsItWas) {
+  TempFolder temp;
+  const std::string readOnly = temp.path("readonly.txt");
+  const std::string locked = temp.path("locked.txt");
+  writeFile(readOnly, "old\r\n");
+  writeFile(locked, "old\r\n");
+  ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+  CreateDirectoryA(temp.path("folder").c_str(), nullptr);
+  LockedFile lock(locked);
+  ASSERT_NE(lock.handle, INVALID_HANDLE_VALUE);
+
+  struct Case {
+    std::string target, reason;
+  };
+  const std::vector<Case> cases = {
+      {readOnly, "Permission denied"},
+      {locked, "File in use by another program"},
+      {temp.path("folder"), "Is a directory"},
+      {temp.path("no folder\\new.txt"), "No such file or directory"},
+      {"", "No such file or directory"},
+  };
+  Editor editor;
+  editor.insertChar('x');
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    std::string reason;
+    EXPECT_FALSE(files::writeDocumentFile(editor, c.target.c_str(), nullptr, reason));
+    EXPECT_EQ(reason, c.reason);
+  }
+  EXPECT_EQ(readFile(readOnly), "old\r\n");
+  EXPECT_EQ(readFile(locked), "old\r\n");
+  EXPECT_EQ(temp.names(), (Names{"folder", "locked.txt", "readonly.txt"}));
+}
+
+TEST(WindowsFiles, FailedReplacementKeepsTheTargetAndRemovesTheTemporaryFile) {
+  TempFolder temp;
+  const std::string target = temp.path("out.txt");
+  writeFile(target, "old");
+  std::string reason;
+  platform::FileReplacer file;
+  ASSERT_TRUE(file.begin(target.c_str(), nullptr, reason));
+  ASSERT_TRUE(file.write("new", 3, reason));
+  {
+    LockedFile lock(target);  // another program takes the target between write and commit
+    ASSERT_NE(lock.handle, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(file.commit(reason));
+    EXPECT_FALSE(reason.empty());
+  }
+  EXPECT_EQ(readFile(target), "old");
+  EXPECT_EQ(temp.names(), Names{"out.txt"});
+}
+
+}  // namespace

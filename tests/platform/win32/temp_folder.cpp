@@ -1,0 +1,54 @@
+#include "platform/win32/temp_folder.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "platform/win32/windows_api.h"
+
+namespace testing_win32 {
+
+TempFolder::TempFolder() {
+  static int made = 0;
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  dir_ = std::string(temp) + "slate-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+         std::to_string(++made);
+  CreateDirectoryA(dir_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+  for (const std::string& name : names()) {
+    std::string file = path(name);
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(file.c_str())) RemoveDirectoryA(file.c_str());
+  }
+  RemoveDirectoryA(dir_.c_str());
+}
+
+std::vector<std::string> TempFolder::names() const {
+  std::vector<std::string> found;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(path("*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do {
+    std::string name = entry.cFileName;
+    if (name != "." && name != "..") found.push_back(name);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+}  // namespace testing_win32
