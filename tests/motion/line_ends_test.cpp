@@ -107,4 +107,30 @@ TEST(LineEnds, LongLineCrossesWholeAndKeepsItsBytes) {
   EXPECT_GT(startBefore, 0u);
 }
 
+// From the start of a long line the whole line crosses at once: the cells must come out as
+// unpacking at the line's end lays them out, whatever the terminator, with a tab in the
+// middle cell of an odd number of cells among them.
+TEST(LineEnds, WholeLongLineCrossesLikeUnpackingAtItsEnd) {
+  for (const std::string ending : {"", "\n", "\r\n"}) {
+    for (bool tabInMiddle : {false, true}) {
+      const size_t cells = (size_t{1} << 20) + 1 + 200;  // odd with no terminator or CR LF
+      std::string text(cells - ending.size(), 'x');
+      for (size_t i = 5; i < text.size(); i += 1000) text[i] = 'y';
+      if (tabInMiddle) text[(cells - 1) / 2] = '\t';
+      const std::string doc = text + ending + (ending.empty() ? "" : "last");
+      const std::string where = "ending " + std::to_string(ending.size()) +
+                                (tabInMiddle ? " with a tab" : " without tabs");
+      Editor bulk, probe;
+      loadExactDocument(bulk, doc);
+      loadExactDocument(probe, doc);
+      ASSERT_EQ(bulk.charsBefore.count(), 0u);
+      EXPECT_EQ(bulk.moveLineEnd(), 1);
+      probe.goToPosition(0, INT32_MAX);
+      expectSame(cursorLineOf(bulk), cursorLineOf(probe), where);
+      EXPECT_EQ(brokenInvariant(bulk), "") << where;
+      EXPECT_EQ(documentBytes(bulk), doc) << where;
+    }
+  }
+}
+
 }  // namespace
