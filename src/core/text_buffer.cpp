@@ -19,18 +19,38 @@ void releaseText(TextLine& line) {
   line = kBottomLine;
 }
 
-char* newArenaBlock(std::vector<std::unique_ptr<char[]>>& arena, size_t& capacity) {
+char* newArenaBlock(std::vector<ArenaBlock>& arena, size_t& capacity) {
   constexpr size_t kPage = platform::kLargePageSize;
   if (capacity < 4 * kPage) {
-    arena.emplace_back(new char[capacity]);
-    return arena.back().get();
+    char* block = new char[capacity];
+    arena.emplace_back(block, block, capacity);
+    return block;
   }
   capacity = (capacity + kPage - 1) / kPage * kPage;
-  arena.emplace_back(new char[capacity + kPage]);
-  const uintptr_t start = reinterpret_cast<uintptr_t>(arena.back().get());
-  char* data = arena.back().get() + ((kPage - start % kPage) % kPage);
+  char* block = new char[capacity + kPage];
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+  char* data = block + ((kPage - start % kPage) % kPage);
+  arena.emplace_back(block, data, capacity);
   platform::preferLargePages(data, capacity);
   return data;
+}
+
+ArenaIndex::ArenaIndex(const std::vector<ArenaBlock>& arena) : starts_(arena.size()) {
+  for (size_t i = 0; i < arena.size(); ++i)
+    starts_[i] = {reinterpret_cast<uintptr_t>(arena[i].get()), i};
+  std::sort(starts_.begin(), starts_.end());
+}
+
+size_t ArenaIndex::blockOf(const char* text) {
+  const uintptr_t p = reinterpret_cast<uintptr_t>(text);
+  const size_t blocks = starts_.size();
+  if (blocks == 0) return SIZE_MAX;
+  if (p < starts_[last_].first || (last_ + 1 < blocks && p >= starts_[last_ + 1].first)) {
+    auto after = std::upper_bound(starts_.begin(), starts_.end(), std::make_pair(p, SIZE_MAX));
+    if (after == starts_.begin()) return SIZE_MAX;
+    last_ = static_cast<size_t>(after - starts_.begin()) - 1;
+  }
+  return starts_[last_].second;
 }
 
 namespace {
@@ -79,12 +99,21 @@ void Editor::freeBuffer() {
   charsAfter.clear();
   releaseText(cursorOrigin);
   textArena.clear();
+  arenaSpare.clear();
   arenaNext = nullptr;
   arenaRoom = 0;
   arenaBlockSize = 0;
 }
 
 char* Editor::arenaAllocate(size_t n) {
+  while ((n > arenaRoom || arenaNext == nullptr) && !arenaSpare.empty()) {
+    const ArenaBlock& spare = textArena[arenaSpare.back()];
+    arenaSpare.pop_back();
+    if (spare.capacity >= n) {
+      arenaNext = spare.data;
+      arenaRoom = spare.capacity;
+    }
+  }
   if (n > arenaRoom || arenaNext == nullptr) {
     constexpr size_t kFirstBlock = size_t{64} << 10;
     constexpr size_t kLargestBlock = size_t{16} << 20;
@@ -103,21 +132,11 @@ char* Editor::arenaAllocate(size_t n) {
 void Editor::releaseUnusedArena() {
   const size_t blocks = textArena.size();
   if (blocks == 0) return;
-  // The blocks by address: a line's block is the last one that starts at or before its text.
-  std::vector<std::pair<uintptr_t, size_t>> starts(blocks);
-  for (size_t i = 0; i < blocks; ++i)
-    starts[i] = {reinterpret_cast<uintptr_t>(textArena[i].get()), i};
-  std::sort(starts.begin(), starts.end());
+  ArenaIndex index(textArena);
   std::vector<char> used(blocks, 0);
-  size_t last = 0;  // where the line before fell: neighbouring lines mostly share a block
   auto mark = [&](const char* text) {
-    const uintptr_t p = reinterpret_cast<uintptr_t>(text);
-    if (p < starts[last].first || (last + 1 < blocks && p >= starts[last + 1].first)) {
-      auto after = std::upper_bound(starts.begin(), starts.end(), std::make_pair(p, SIZE_MAX));
-      if (after == starts.begin()) return;  // not arena text
-      last = static_cast<size_t>(after - starts.begin()) - 1;
-    }
-    used[starts[last].second] = 1;
+    const size_t block = index.blockOf(text);
+    if (block != SIZE_MAX) used[block] = 1;
   };
   auto markLines = [&](const Stack<TextLine>& lines) {
     for (size_t i = 0; i < lines.count(); ++i) {
@@ -133,11 +152,12 @@ void Editor::releaseUnusedArena() {
   else
     arenaNext = nullptr;
 
+  arenaSpare.clear();
   size_t kept = 0;
   for (size_t i = 0; i < blocks; ++i) {
     if (used[i]) textArena[kept++] = std::move(textArena[i]);
   }
-  textArena.resize(kept);
+  textArena.erase(textArena.begin() + static_cast<std::ptrdiff_t>(kept), textArena.end());
 }
 
 int32_t Editor::cellWidth(const CharCell& cell, int32_t column) const {

@@ -25,7 +25,7 @@ namespace {
 // pointing into the arena blocks.
 struct LoadedText {
   Stack<TextLine> lines;
-  std::vector<std::unique_ptr<char[]>> arena;
+  std::vector<ArenaBlock> arena;
   int32_t firstEnding = -1;
 };
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "core/editor.h"
 #include "core/session.h"
@@ -189,6 +191,42 @@ LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, cons
   return result;
 }
 
+// Counts the lines in each arena block when a replacement starts, so that a block whose last
+// line has been rebuilt elsewhere takes the lines rebuilt after it instead of new memory: a
+// replacement through a whole loaded document then needs little more than the document.
+class ArenaRecycler {
+ public:
+  ArenaRecycler(Editor& editor, const TextLine& current)
+      : editor_(editor), index_(editor.textArena), lines_(editor.textArena.size(), 0) {
+    for (size_t i = 0; i < editor.linesAbove.count(); ++i) count(editor.linesAbove.data()[i]);
+    for (size_t i = 0; i < editor.linesBelow.count(); ++i) count(editor.linesBelow.data()[i]);
+    count(current);
+    if (editor.arenaRoom > 0) {  // the block being filled is never handed out again
+      const size_t block = index_.blockOf(editor.arenaNext);
+      if (block != SIZE_MAX) ++lines_[block];
+    }
+  }
+
+  // A line that pointed at old now has its text elsewhere.
+  void left(const TextLine& old) {
+    if (old.ownsText || old.text == nullptr) return;
+    const size_t block = index_.blockOf(old.text);
+    if (block != SIZE_MAX && --lines_[block] == 0 && editor_.textArena[block].capacity > 0)
+      editor_.arenaSpare.push_back(block);
+  }
+
+ private:
+  void count(const TextLine& line) {
+    if (line.ownsText || line.text == nullptr) return;
+    const size_t block = index_.blockOf(line.text);
+    if (block != SIZE_MAX) ++lines_[block];
+  }
+
+  Editor& editor_;
+  ArenaIndex index_;
+  std::vector<size_t> lines_;
+};
+
 bool inputGone() {
   return session().keyboard.inputHandle.inputGone();
 }
@@ -251,6 +289,8 @@ int Editor::searchAgain() {
   size_t matchLine = 0;
   int32_t matchOffset = -1;  // the occurrence found, or the last text inserted
   bool cut = false;
+  std::unique_ptr<ArenaRecycler> recycler;
+  if (!plain) recycler = std::make_unique<ArenaRecycler>(*this, current);
   for (size_t i = 0; i <= below && !cut; ++i) {
     TextLine& line = i == 0 ? current : linesBelow.fromTop(i - 1);
     const int32_t from = i == 0 ? startOffset : 0;
@@ -262,7 +302,9 @@ int Editor::searchAgain() {
         break;
       }
     } else {
+      const TextLine before = line;
       const LineReplacement done = replaceInLine(*this, line, from, needle, replacement);
+      if (line.text != before.text) recycler->left(before);
       if (done.lastInserted >= 0) {
         matchLine = i;
         matchOffset = done.lastInserted;
