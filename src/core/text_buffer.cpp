@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/editor.h"
 #include "platform/file_io.h"
@@ -67,6 +68,29 @@ void releaseLines(Stack<TextLine>& lines) {
 // never held twice: the destination's room is reserved but only touched as it fills.
 void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n) {
   constexpr size_t kSlice = 1 << 16;
+  constexpr size_t kFew = 16;
+  const size_t stay = from.count() - n;
+  if (n >= kSlice && stay <= kFew && to.count() <= kFew) {
+    // Nearly every record crosses (a jump to an end of the document): the source's block
+    // becomes the destination's, the records reversed where they lie, so no fresh memory is
+    // touched. The few records on either side are put back around them.
+    TextLine staying[kFew], below[kFew];
+    const size_t m = to.count();
+    std::copy(from.data(), from.data() + stay, staying);
+    std::copy(to.data(), to.data() + m, below);
+    std::swap(from, to);
+    std::reverse(to.data(), to.data() + to.count());  // the crossing ones first, nearest first
+    to.drop(stay);                                    // the staying ones, now on top
+    if (m > 0) {
+      to.extend(m);
+      TextLine* block = to.data();
+      std::memmove(static_cast<void*>(block + m), block, n * sizeof(TextLine));
+      std::copy(below, below + m, block);
+    }
+    from.drop(m);
+    for (size_t i = 0; i < stay; ++i) from.push(staying[i]);
+    return;
+  }
   const bool large = n >= kSlice;
   to.reserve(to.count() + n);
   while (n > 0) {
