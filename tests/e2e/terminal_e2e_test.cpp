@@ -94,13 +94,15 @@ TEST(TerminalEndToEnd, TerminationSignalsGiveTheTerminalBack) {
     TmuxSession tmux({});
     startUp(tmux);
     tmux.sendLiteral("unsaved");
-    ASSERT_TRUE(tmux.waitForRow(0, "unsaved"));
+    ASSERT_TRUE(tmux.waitForRow(0, "unsaved")) << tmux.dump();
     pid_t editor = tmux.editorPid();
-    ASSERT_GT(editor, 0);
+    ASSERT_GT(editor, 0) << tmux.format("#{pane_pid}") << "\n" << tmux.dump();
     kill(editor, sig);
-    EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same") << strsignal(sig);
-    EXPECT_FALSE(tmux.alternateOn()) << strsignal(sig);
-    EXPECT_EQ(tmux.row(0).rfind(TmuxSession::ShellMarker, 0), 0u) << strsignal(sig);
+    EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same") << strsignal(sig) << "\n"
+                                                              << tmux.dump();
+    EXPECT_FALSE(tmux.alternateOn()) << strsignal(sig) << "\n" << tmux.dump();
+    EXPECT_EQ(tmux.row(0).rfind(TmuxSession::ShellMarker, 0), 0u) << strsignal(sig) << "\n"
+                                                                  << tmux.dump();
   }
 }
 

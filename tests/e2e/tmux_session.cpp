@@ -328,6 +328,12 @@ bool TmuxSession::waitForStatus(const std::string& text, int timeoutMs) {
   return waitFor([&] { return status() == text; }, timeoutMs);
 }
 
+std::string TmuxSession::dump() {
+  std::string text;
+  for (const auto& line : screen()) text += trimRight(line) + "\n";
+  return text;
+}
+
 std::string TmuxSession::status() {
   return trimRight(row(height_ - 1));
 }

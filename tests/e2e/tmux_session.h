@@ -84,6 +84,8 @@ class TmuxSession {
   bool waitForStatus(const std::string& text, int timeoutMs = 5000);
   // The last row, without its trailing blanks.
   std::string status();
+  // The rows without their trailing blanks, one per line, for failure messages.
+  std::string dump();
   // Waits until the editor has read every byte sent to it (the pane's tty input queue is
   // empty); false when that did not happen in time.
   bool waitForInputTaken(int timeoutMs = 5000);
