@@ -40,8 +40,13 @@ std::string selected(int from, int to) {
 void expectAt(TmuxSession& tmux, bool modified, int line, int column, const std::string& name,
               int screenRow) {
   ASSERT_TRUE(tmux.waitForStatus(statusText(modified, line, column, name))) << tmux.status();
-  EXPECT_EQ(tmux.cursorX(), column);
-  EXPECT_EQ(tmux.cursorY(), screenRow);
+  EXPECT_TRUE(tmux.waitForCursor(column, screenRow)) << tmux.cursorX() << "," << tmux.cursorY();
+}
+
+// Row y shows this highlight (see highlight()).
+void expectHighlight(TmuxSession& tmux, int y, const std::string& marks) {
+  EXPECT_TRUE(tmux.waitFor([&] { return highlight(tmux.styledRow(y)) == marks; }))
+      << "row " << y << ": " << highlight(tmux.styledRow(y));
 }
 
 }  // namespace
@@ -52,7 +57,7 @@ TEST(KeyboardEndToEnd, TypingAndMovingByCharacterWordAndLine) {
 
   tmux.sendLiteral("one two three");
   expectAt(tmux, true, 0, 13, "keys.txt", 0);
-  EXPECT_EQ(trimRight(tmux.row(0)), "one two three");
+  EXPECT_TRUE(tmux.waitForText(0, "one two three")) << tmux.row(0);
 
   tmux.sendKeys({"C-Left"});
   expectAt(tmux, true, 0, 8, "keys.txt", 0);
@@ -72,8 +77,8 @@ TEST(KeyboardEndToEnd, TypingAndMovingByCharacterWordAndLine) {
   ASSERT_TRUE(tmux.waitForRow(0, "one Xtwo three ")) << tmux.row(0);
   tmux.sendKeys({"Enter"});
   expectAt(tmux, true, 1, 0, "keys.txt", 1);
-  EXPECT_EQ(trimRight(tmux.row(0)), "one X");
-  EXPECT_EQ(trimRight(tmux.row(1)), "two three");
+  EXPECT_TRUE(tmux.waitForText(0, "one X")) << tmux.row(0);
+  EXPECT_TRUE(tmux.waitForText(1, "two three")) << tmux.row(1);
 
   tmux.sendKeys({"End", "Up"});  // the line above is shorter: its end
   expectAt(tmux, true, 0, 5, "keys.txt", 0);
@@ -83,7 +88,7 @@ TEST(KeyboardEndToEnd, TypingAndMovingByCharacterWordAndLine) {
   expectAt(tmux, true, 1, 8, "keys.txt", 1);
   tmux.sendKeys({"Tab"});  // a tab byte, shown as blanks to the next multiple of 8
   expectAt(tmux, true, 1, 16, "keys.txt", 1);
-  EXPECT_EQ(trimRight(tmux.row(1)), "two thre        e");
+  EXPECT_TRUE(tmux.waitForText(1, "two thre        e")) << tmux.row(1);
   EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
 }
 
@@ -92,31 +97,31 @@ TEST(KeyboardEndToEnd, PagingAndDocumentStartAndEnd) {
   for (int i = 0; i < 100; ++i) text += "line " + std::to_string(i) + "\n";
   TmuxSession editor({.args = {"long.txt"}, .files = {{"long.txt", text}}});
   ASSERT_TRUE(editor.waitForStatus(statusText(false, 0, 0, "long.txt"))) << editor.status();
-  ASSERT_EQ(trimRight(editor.row(0)), "line 0");
+  ASSERT_TRUE(editor.waitForText(0, "line 0")) << editor.row(0);
 
   // 23 text rows: a page is 22 lines, and the view moves with the cursor.
   editor.sendKeys({"PageDown"});
   expectAt(editor, false, 22, 0, "long.txt", 0);
-  EXPECT_EQ(trimRight(editor.row(0)), "line 22");
-  EXPECT_EQ(trimRight(editor.row(22)), "line 44");
+  EXPECT_TRUE(editor.waitForText(0, "line 22")) << editor.row(0);
+  EXPECT_TRUE(editor.waitForText(22, "line 44")) << editor.row(22);
   editor.sendKeys({"PageDown", "Down", "Down", "Down"});
   expectAt(editor, false, 47, 0, "long.txt", 3);
-  EXPECT_EQ(trimRight(editor.row(0)), "line 44");
+  EXPECT_TRUE(editor.waitForText(0, "line 44")) << editor.row(0);
   editor.sendKeys({"PageUp"});
   expectAt(editor, false, 25, 0, "long.txt", 3);
-  EXPECT_EQ(trimRight(editor.row(0)), "line 22");
+  EXPECT_TRUE(editor.waitForText(0, "line 22")) << editor.row(0);
 
   // The document's end is the empty line after the last terminator, on the last text row.
   editor.sendKeys({"C-PageDown"});
   expectAt(editor, false, 100, 0, "long.txt", 22);
-  EXPECT_EQ(trimRight(editor.row(21)), "line 99");
-  EXPECT_EQ(trimRight(editor.row(0)), "line 78");
+  EXPECT_TRUE(editor.waitForText(21, "line 99")) << editor.row(21);
+  EXPECT_TRUE(editor.waitForText(0, "line 78")) << editor.row(0);
   editor.sendKeys({"Up", "End"});
   expectAt(editor, false, 99, 7, "long.txt", 21);
   editor.sendKeys({"C-PageUp"});
   expectAt(editor, false, 0, 0, "long.txt", 0);
-  EXPECT_EQ(trimRight(editor.row(0)), "line 0");
-  EXPECT_EQ(trimRight(editor.row(22)), "line 22");
+  EXPECT_TRUE(editor.waitForText(0, "line 0")) << editor.row(0);
+  EXPECT_TRUE(editor.waitForText(22, "line 22")) << editor.row(22);
   EXPECT_EQ(editor.quitDiscarding(), "slate exited 0, tty same");
 }
 
@@ -129,34 +134,34 @@ TEST(KeyboardEndToEnd, ShiftSelectsAndTheSelectionIsHighlighted) {
   editor.sendKeys({"Right", "Right", "S-Down", "S-Right", "S-Right"});
   expectAt(editor, false, 1, 4, "sel.txt", 1);
   // A selection that runs past a line's end covers the rest of that row.
-  EXPECT_EQ(highlight(editor.styledRow(0)), selected(2, 80));
-  EXPECT_EQ(highlight(editor.styledRow(1)), selected(0, 4));
-  EXPECT_EQ(highlight(editor.styledRow(2)), plain);
+  expectHighlight(editor, 0, selected(2, 80));
+  expectHighlight(editor, 1, selected(0, 4));
+  expectHighlight(editor, 2, plain);
 
   editor.sendKeys({"C-S-Left"});  // Ctrl+Shift+Left: back to the start of the word
   expectAt(editor, false, 1, 0, "sel.txt", 1);
-  EXPECT_EQ(highlight(editor.styledRow(0)), selected(2, 80));
-  EXPECT_EQ(highlight(editor.styledRow(1)), plain);
+  expectHighlight(editor, 0, selected(2, 80));
+  expectHighlight(editor, 1, plain);
 
   editor.sendKeys({"S-End"});
   expectAt(editor, false, 1, 11, "sel.txt", 1);
-  EXPECT_EQ(highlight(editor.styledRow(1)), selected(0, 11));
+  expectHighlight(editor, 1, selected(0, 11));
 
   editor.sendKeys({"S-Up", "S-Home"});  // the cursor before the mark: a backwards selection
   expectAt(editor, false, 0, 0, "sel.txt", 0);
-  EXPECT_EQ(highlight(editor.styledRow(0)), selected(0, 2));
-  EXPECT_EQ(highlight(editor.styledRow(1)), plain);
+  expectHighlight(editor, 0, selected(0, 2));
+  expectHighlight(editor, 1, plain);
 
   editor.sendKeys({"C-S-PageDown"});  // to the document's end, still selecting
   expectAt(editor, false, 3, 0, "sel.txt", 3);
-  EXPECT_EQ(highlight(editor.styledRow(0)), selected(2, 80));
-  EXPECT_EQ(highlight(editor.styledRow(2)), selected(0, 80));
-  EXPECT_EQ(highlight(editor.styledRow(3)), plain);
+  expectHighlight(editor, 0, selected(2, 80));
+  expectHighlight(editor, 2, selected(0, 80));
+  expectHighlight(editor, 3, plain);
 
   editor.sendKeys({"Left"});  // a move without Shift drops the selection
   ASSERT_TRUE(editor.waitFor([&] { return highlight(editor.styledRow(0)) == plain; }));
-  EXPECT_EQ(highlight(editor.styledRow(1)), plain);
-  EXPECT_EQ(highlight(editor.styledRow(2)), plain);
+  expectHighlight(editor, 1, plain);
+  expectHighlight(editor, 2, plain);
   EXPECT_EQ(editor.status(), statusText(false, 3, 0, "sel.txt"));
   EXPECT_EQ(editor.quitDiscarding(), "slate exited 0, tty same");
 }
@@ -170,18 +175,18 @@ TEST(KeyboardEndToEnd, DeletingWordsLinesAndToTheLineStart) {
 
   editor.sendKeys({"End", "M-BSpace"});
   expectAt(editor, true, 0, 17, "del.txt", 0);
-  EXPECT_EQ(trimRight(editor.row(0)), "alpha beta gamma");
+  EXPECT_TRUE(editor.waitForText(0, "alpha beta gamma")) << editor.row(0);
   editor.sendKeys({"M-BSpace"});
   expectAt(editor, true, 0, 11, "del.txt", 0);
   editor.sendKeys({"Left", "Left", "C-BSpace"});
   expectAt(editor, true, 0, 0, "del.txt", 0);
-  EXPECT_EQ(editor.row(0).substr(0, 3), "a  ");
+  EXPECT_TRUE(editor.waitForText(0, "a")) << editor.row(0);
 
   // The same key as the CSI u form itself, as other terminals send it.
   editor.sendKeys({"Down", "End"});
   editor.sendBytes("\x1b[127;5u");
   expectAt(editor, true, 1, 0, "del.txt", 1);
-  EXPECT_EQ(editor.row(1), std::string(80, ' '));
+  EXPECT_TRUE(editor.waitForText(1, "")) << editor.row(1);
 
   editor.sendKeys({"C-k"});
   ASSERT_TRUE(editor.waitForRow(1, "third ")) << editor.row(1);
@@ -208,7 +213,7 @@ TEST(KeyboardEndToEnd, AltKeypadCodeInTheKittyProtocolInsertsItsByte) {
       "\x1b[57404;3:3u"    // keypad 5 up
       "\x1b[57443;3:3u");  // Alt up
   ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 2))) << tmux.status();
-  EXPECT_EQ(trimRight(tmux.row(0)), "xA");
+  EXPECT_TRUE(tmux.waitForText(0, "xA")) << tmux.row(0);
   EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
 }
 
@@ -229,7 +234,8 @@ TEST(KeyboardEndToEnd, BracketedPasteOfIndentedLinesGoesInAsPasted) {
   expectAt(tmux, true, 6, 0, "paste.txt", 6);
   const std::vector<std::string> pasted = {"    first",    "if (a) {", "    b();",
                                            "        c();", "    d();", "}"};
-  for (size_t y = 0; y < pasted.size(); ++y) EXPECT_EQ(trimRight(tmux.row(y)), pasted[y]);
+  for (int y = 0; y < static_cast<int>(pasted.size()); ++y)
+    EXPECT_TRUE(tmux.waitForText(y, pasted[y])) << tmux.row(y);
 
   // A terminal's own bracketed paste, with CR LF breaks.
   tmux.sendBytes("\x1b[200~  x\r\n    y\r\n\x1b[201~");

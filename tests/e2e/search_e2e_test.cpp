@@ -15,8 +15,8 @@ namespace {
 void answer(TmuxSession& tmux, const std::string& prompt, const std::string& offered,
             const std::string& text) {
   ASSERT_TRUE(tmux.waitForStatus(e2e::trimRight(prompt + offered))) << tmux.status();
-  EXPECT_EQ(tmux.cursorX(), static_cast<int>(prompt.size() + offered.size()));
-  EXPECT_EQ(tmux.cursorY(), 23);
+  EXPECT_TRUE(tmux.waitForCursor(static_cast<int>(prompt.size() + offered.size()), 23))
+      << tmux.cursorX() << "," << tmux.cursorY();
   for (size_t i = 0; i < offered.size(); ++i) tmux.sendKeys({"BSpace"});
   if (!text.empty()) tmux.sendLiteral(text);
   tmux.sendKeys({"Enter"});
@@ -31,8 +31,7 @@ TEST(SearchEndToEnd, F5PutsTheCursorOnTheTextAndCtrlF5FindsTheNext) {
   tmux.sendKeys({"F5"});
   answer(tmux, "search for: ", "", "baz");
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 1, 0, "find.txt"))) << tmux.status();
-  EXPECT_EQ(tmux.cursorX(), 0);
-  EXPECT_EQ(tmux.cursorY(), 1);
+  EXPECT_TRUE(tmux.waitForCursor(0, 1)) << tmux.cursorX() << "," << tmux.cursorY();
 
   tmux.sendKeys({"F5"});
   answer(tmux, "search for: ", "baz", "foo");
@@ -40,8 +39,7 @@ TEST(SearchEndToEnd, F5PutsTheCursorOnTheTextAndCtrlF5FindsTheNext) {
   tmux.sendKeys({"C-F5"});  // the occurrence at the cursor counts: it stays
   tmux.sendKeys({"Right", "C-F5"});
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 2, 4, "find.txt"))) << tmux.status();
-  EXPECT_EQ(tmux.cursorX(), 4);
-  EXPECT_EQ(tmux.cursorY(), 2);
+  EXPECT_TRUE(tmux.waitForCursor(4, 2)) << tmux.cursorX() << "," << tmux.cursorY();
 
   tmux.sendKeys({"Right", "C-F5", "Left", "Left"});  // nothing after it: the cursor stays
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 2, 3, "find.txt"))) << tmux.status();
@@ -59,7 +57,7 @@ TEST(SearchEndToEnd, ShiftF5ReplacesAcrossLinesAndF2WritesIt) {
   answer(tmux, "replace with: ", "", "QUUX");
   // The cursor on the last text put in.
   ASSERT_TRUE(tmux.waitForStatus(statusText(true, 3, 0, "swap.txt"))) << tmux.status();
-  EXPECT_EQ(tmux.row(1).substr(0, 14), "baz QUUX QUUX ");
+  EXPECT_TRUE(tmux.waitForText(1, "baz QUUX QUUX")) << tmux.row(1);
 
   tmux.sendKeys({"C-PageUp", "S-F5"});  // the replacement offered the texts used last
   answer(tmux, "search for: ", "foo", "bar");

@@ -84,9 +84,19 @@ const char* WrapperScript =
 
 }  // namespace
 
+// With read(2) rather than a stream: a /proc file of a process that ends meanwhile fails with
+// ESRCH, which a stream reports by throwing.
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string content;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return content;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) content.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return n < 0 ? std::string() : content;
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
@@ -324,6 +334,19 @@ bool TmuxSession::waitForScreenText(const std::string& text, int timeoutMs) {
       timeoutMs);
 }
 
+bool TmuxSession::waitForText(int y, const std::string& text, int timeoutMs) {
+  return waitFor([&] { return trimRight(row(y)) == text; }, timeoutMs);
+}
+
+bool TmuxSession::waitForCursor(int x, int y, int timeoutMs) {
+  return waitFor(
+      [&] {
+        std::string position = format("#{cursor_x},#{cursor_y}");
+        return position == std::to_string(x) + "," + std::to_string(y);
+      },
+      timeoutMs);
+}
+
 bool TmuxSession::waitForStatus(const std::string& text, int timeoutMs) {
   return waitFor([&] { return status() == text; }, timeoutMs);
 }
@@ -378,8 +401,7 @@ pid_t TmuxSession::editorPid() {
   pid_t found = -1;
   while (dirent* entry = readdir(proc)) {
     if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::string content = readFile(std::string("/proc/") + entry->d_name + "/stat");
     // pid (comm) state ppid ...
     size_t close = content.rfind(')');
     if (close == std::string::npos || content.find("(slate)") == std::string::npos) continue;

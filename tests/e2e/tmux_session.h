@@ -80,6 +80,11 @@ class TmuxSession {
   bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
   bool waitForRow(int y, const std::string& prefix, int timeoutMs = 5000);
   bool waitForScreenText(const std::string& text, int timeoutMs = 5000);
+  // Waits until row y, without its trailing blanks, is exactly this text. What the editor
+  // writes in one piece may reach the terminal in several, so every check of the screen
+  // after a change waits rather than looks once.
+  bool waitForText(int y, const std::string& text, int timeoutMs = 5000);
+  bool waitForCursor(int x, int y, int timeoutMs = 5000);
   // Waits until the last row, without its trailing blanks, is exactly this text.
   bool waitForStatus(const std::string& text, int timeoutMs = 5000);
   // The last row, without its trailing blanks.
