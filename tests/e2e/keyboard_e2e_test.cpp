@@ -162,7 +162,7 @@ TEST(KeyboardEndToEnd, ShiftSelectsAndTheSelectionIsHighlighted) {
   ASSERT_TRUE(editor.waitFor([&] { return highlight(editor.styledRow(0)) == plain; }));
   expectHighlight(editor, 1, plain);
   expectHighlight(editor, 2, plain);
-  EXPECT_EQ(editor.status(), statusText(false, 3, 0, "sel.txt"));
+  EXPECT_TRUE(editor.waitForStatus(statusText(false, 3, 0, "sel.txt"))) << editor.status();
   EXPECT_EQ(editor.quitDiscarding(), "slate exited 0, tty same");
 }
 
