@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +83,13 @@ const char* WrapperScript =
     "before=$(stty -g); printf '%s\\n' \"$SLATE_MARKER\"; \"$@\"; status=$?; "
     "if [ \"$(stty -g)\" = \"$before\" ]; then tty=same; else tty=changed; fi; "
     "printf 'slate exited %s, tty %s\\n' \"$status\" \"$tty\"; exec sleep 300";
+
+// Alive and not a zombie (an orphan's zombie may wait a while for the init process).
+bool running(pid_t pid) {
+  const std::string content = readFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = content.rfind(')');
+  return close != std::string::npos && close + 2 < content.size() && content[close + 2] != 'Z';
+}
 
 }  // namespace
 
@@ -249,7 +258,20 @@ void TmuxSession::select(const std::string& target) {
 }
 
 TmuxSession::~TmuxSession() {
+  // The editors still running get SIGHUP when the server goes, and one with unsaved work
+  // then writes its autosave file: let them finish before the directory is removed.
+  std::vector<pid_t> shells;
+  for (const auto& pid : splitLines(tmux({"list-panes", "-a", "-F", "#{pane_pid}"})))
+    shells.push_back(std::atoi(pid.c_str()));
+  std::vector<pid_t> editors = editorsUnder(shells);
   tmux({"kill-server"});
+  waitFor(
+      [&] {
+        for (pid_t pid : editors)
+          if (running(pid)) return false;
+        return true;
+      },
+      5000);
   std::error_code ignored;
   std::filesystem::remove_all(tempRoot_, ignored);
 }
@@ -395,10 +417,14 @@ std::string TmuxSession::quitDiscarding(int timeoutMs) {
 }
 
 pid_t TmuxSession::editorPid() {
-  std::string shell = format("#{pane_pid}");
+  std::vector<pid_t> editors = editorsUnder({std::atoi(format("#{pane_pid}").c_str())});
+  return editors.empty() ? -1 : editors.front();
+}
+
+std::vector<pid_t> TmuxSession::editorsUnder(const std::vector<pid_t>& shells) {
+  std::vector<pid_t> found;
   DIR* proc = opendir("/proc");
-  if (!proc) return -1;
-  pid_t found = -1;
+  if (!proc) return found;
   while (dirent* entry = readdir(proc)) {
     if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
     const std::string content = readFile(std::string("/proc/") + entry->d_name + "/stat");
@@ -407,11 +433,9 @@ pid_t TmuxSession::editorPid() {
     if (close == std::string::npos || content.find("(slate)") == std::string::npos) continue;
     int ppid = 0;
     char state = 0;
-    if (std::sscanf(content.c_str() + close + 1, " %c %d", &state, &ppid) == 2 &&
-        std::to_string(ppid) == shell && state != 'Z') {
-      found = std::atoi(entry->d_name);
-      break;
-    }
+    if (std::sscanf(content.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && state != 'Z' &&
+        std::find(shells.begin(), shells.end(), ppid) != shells.end())
+      found.push_back(std::atoi(entry->d_name));
   }
   closedir(proc);
   return found;

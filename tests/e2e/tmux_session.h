@@ -115,6 +115,8 @@ class TmuxSession {
   std::string tmux(const std::vector<std::string>& args, int* status = nullptr);
 
  private:
+  // The editors whose parent is one of these pane shells.
+  static std::vector<pid_t> editorsUnder(const std::vector<pid_t>& shells);
   // The pane command of a window running the editor in the wrapper.
   std::vector<std::string> editorCommand(const std::vector<std::string>& args) const;
 
