@@ -47,9 +47,17 @@ TEST(FilesEndToEnd, MixedTerminatorsSurviveAnEditAndF2ByteForByte) {
 TEST(FilesEndToEnd, QuestionsAtStartAndEndAndTheAutosaveFileGoes) {
   TmuxSession tmux({.args = {"keep.txt"},
                     .files = {{"keep.txt", "original\r\n"}, {"keep.txt.autosave", "crashed"}}});
-  ASSERT_TRUE(tmux.waitForRow(23, "Autosave file seems to exist, overwrite? (Y/n)"))
-      << tmux.row(23);
-  tmux.sendKeys({"Enter"});  // no answer
+  const std::string question = "Autosave file seems to exist, overwrite? (Y/n)";
+  ASSERT_TRUE(tmux.waitForRow(23, question)) << tmux.row(23);
+  tmux.sendKeys({"Enter"});
+  tmux.sendLiteral("x");
+  ASSERT_TRUE(tmux.waitForInputTaken());
+  EXPECT_FALSE(tmux.waitFor(
+      [&] {
+        return tmux.row(23).rfind(question, 0) != 0 || listDirectory(tmux.directory()).size() != 2;
+      },
+      300))
+      << "Enter and x are no answer: " << tmux.row(23);
   tmux.sendLiteral("Y");
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "keep.txt"))) << tmux.status();
   EXPECT_EQ(listDirectory(tmux.directory()), Names{"keep.txt"}) << "y removes the old copy";

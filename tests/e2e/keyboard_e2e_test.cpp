@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "e2e/tmux_session.h"
+#include "platform/posix/cp437.h"
 
 using e2e::readFile;
 using e2e::statusText;
@@ -27,6 +28,13 @@ std::string highlight(const std::vector<e2e::StyledCell>& cells) {
       marks += '?';
   }
   return marks;
+}
+
+// How the pane shows these document bytes: one code page 437 glyph per byte.
+std::string glyphs(const std::string& bytes) {
+  std::string out;
+  for (unsigned char b : bytes) out += terminal::cp437Glyph(b);
+  return out;
 }
 
 // A row of 80 cells: plain, with the columns from..to-1 selected.
@@ -199,12 +207,13 @@ TEST(KeyboardEndToEnd, DeletingWordsLinesAndToTheLineStart) {
 }
 
 // The kitty keyboard protocol reports the Alt key and the keypad digits themselves: Alt
-// held, keypad 6 and 5, Alt let go inserts byte 65.
-TEST(KeyboardEndToEnd, AltKeypadCodeInTheKittyProtocolInsertsItsByte) {
-  TmuxSession tmux({});
-  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0))) << tmux.status();
+// held, keypad 6 and 5, Alt let go inserts byte 65. A character typed in UTF-8 goes in as
+// its bytes.
+TEST(KeyboardEndToEnd, AltKeypadCodesInTheKittyProtocolAndUtf8InsertTheirBytes) {
+  TmuxSession tmux({{"bytes.txt"}});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "bytes.txt"))) << tmux.status();
   tmux.sendLiteral("x");
-  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 1))) << tmux.status();
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 1, "bytes.txt"))) << tmux.status();
   tmux.sendBytes(
       "\x1b[57443;3u"      // Alt down
       "\x1b[57405;3u"      // keypad 6 down, Alt held
@@ -212,8 +221,16 @@ TEST(KeyboardEndToEnd, AltKeypadCodeInTheKittyProtocolInsertsItsByte) {
       "\x1b[57404;3u"      // keypad 5 down
       "\x1b[57404;3:3u"    // keypad 5 up
       "\x1b[57443;3:3u");  // Alt up
-  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 2))) << tmux.status();
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 2, "bytes.txt"))) << tmux.status();
   EXPECT_TRUE(tmux.waitForText(0, "xA")) << tmux.row(0);
+
+  tmux.sendBytes("\x1b[57443;3u\x1b[57401;3u\x1b[57402;3u\x1b[57402;3u\x1b[57443;3:3u");  // 233
+  tmux.sendLiteral("\u00e9");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 5, "bytes.txt"))) << tmux.status();
+  EXPECT_TRUE(tmux.waitForText(0, glyphs("xA\xe9\xc3\xa9"))) << tmux.row(0);
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 5, "bytes.txt"))) << tmux.status();
+  EXPECT_EQ(readFile(tmux.directory() + "/bytes.txt"), "xA\xe9\xc3\xa9");
   EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
 }
 
@@ -249,5 +266,21 @@ TEST(KeyboardEndToEnd, BracketedPasteOfIndentedLinesGoesInAsPasted) {
   expectAt(tmux, true, 8, 0, "paste.txt", 8);
   tmux.sendKeys({"M-i", "Up", "End", "Enter"});  // and on again
   expectAt(tmux, true, 8, 4, "paste.txt", 8);
+  EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
+}
+
+// A paste far larger than one read of the terminal arrives whole, in one step.
+TEST(KeyboardEndToEnd, ALargeBracketedPasteArrivesWhole) {
+  TmuxSession tmux({{"large.txt"}});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "large.txt"))) << tmux.status();
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "    line " + std::to_string(i) + " of the paste\n";
+  tmux.setBuffer(text);
+  tmux.pasteBuffer(true);
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 5000, 0, "large.txt"), 15000)) << tmux.status();
+  EXPECT_TRUE(tmux.waitForText(21, "    line 4999 of the paste")) << tmux.row(21);
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 5000, 0, "large.txt"))) << tmux.status();
+  EXPECT_EQ(readFile(tmux.directory() + "/large.txt"), text);
   EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
 }

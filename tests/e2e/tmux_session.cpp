@@ -455,8 +455,13 @@ bool TmuxSession::waitForInputTaken(int timeoutMs) {
   return taken;
 }
 
+// Through a file: set-buffer takes the text in a message of the client, which tmux limits
+// to a few kilobytes.
 void TmuxSession::setBuffer(const std::string& bytes) {
-  tmux({"set-buffer", "--", bytes});
+  const std::string file = tempRoot_ + "/buffer";
+  writeFile(file, bytes);
+  tmux({"load-buffer", file});
+  std::remove(file.c_str());
 }
 
 std::string TmuxSession::buffer() {
