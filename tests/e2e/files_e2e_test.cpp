@@ -124,3 +124,22 @@ TEST(FilesEndToEnd, HangUpKeepsTheWorkInTheAutosaveFile) {
   EXPECT_EQ(again.waitForExit(), "slate exited 0, tty same");
   EXPECT_EQ(readFile(tmux.directory() + "/work.txt.autosave"), "more base\n");
 }
+
+// A name that is a directory: the reason is on the first screen, F2 fails with it, and a yes
+// at the end whose save fails goes back to editing instead of losing the text.
+TEST(FilesEndToEnd, ASaveThatFailsKeepsTheEditorAndTheText) {
+  TmuxSession tmux({.args = {"adir"}, .files = {{"adir/inside", "x"}}});
+  ASSERT_TRUE(tmux.waitForStatus("Cannot read adir: Is a directory")) << tmux.status();
+  tmux.sendLiteral("abc");
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus("Save failed: Is a directory")) << tmux.status();
+  tmux.sendKeys({"M-x"});
+  ASSERT_TRUE(tmux.waitForStatus("Save changes? (Y/n)")) << tmux.status();
+  tmux.sendLiteral("y");
+  ASSERT_TRUE(tmux.waitForStatus("Save failed: Is a directory")) << tmux.status();
+  tmux.sendLiteral("d");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 4, "adir"))) << tmux.status();
+  EXPECT_TRUE(tmux.waitForText(0, "abcd")) << tmux.row(0);
+  EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
+  EXPECT_EQ(listDirectory(tmux.directory() + "/adir"), Names{"inside"});
+}

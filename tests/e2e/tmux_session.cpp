@@ -203,7 +203,11 @@ TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
     workingDirectory_ = tempRoot_ + "/work";
     std::filesystem::create_directory(workingDirectory_);
   }
-  for (const auto& [name, bytes] : options.files) writeFile(workingDirectory_ + "/" + name, bytes);
+  for (const auto& [name, bytes] : options.files) {
+    const std::filesystem::path path = workingDirectory_ + "/" + name;
+    std::filesystem::create_directories(path.parent_path());
+    writeFile(path, bytes);
+  }
   // The server ends with this process even when the process dies without running its
   // destructors (a crash, a killed test run): a job of the server's own watches it, then
   // removes the temporary directory once the editors have had a moment to end.

@@ -43,7 +43,8 @@ class TmuxSession {
     int width = 80;
     int height = 24;
     std::string workingDirectory = "";  // empty: a fresh temporary directory
-    // Files (name, bytes) written into the working directory before the editor starts.
+    // Files (name, bytes) written into the working directory before the editor starts; a
+    // name may have directories in it.
     std::vector<std::pair<std::string, std::string>> files = {};
   };
 
