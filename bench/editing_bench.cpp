@@ -99,6 +99,22 @@ void DeleteToEndOf20MBLine(benchmark::State& state) {
 }
 BENCHMARK(DeleteToEndOf20MBLine)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// End from the start of a 20 MB line (with a tab every 64 bytes), then Home.
+void EndAndHomeOf20MBLine(benchmark::State& state) {
+  std::string text(20 << 20, 'x');
+  for (size_t i = 0; i < text.size(); i += 64) text[i] = '\t';
+  Editor editor;
+  editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size())),
+                    0);
+  for (auto _ : state) {
+    editor.moveLineEnd();
+    editor.moveLineStart();
+  }
+  if (editor.charsAfter.count() != text.size()) state.SkipWithError("the line changed");
+}
+BENCHMARK(EndAndHomeOf20MBLine)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 void JoinTwo10MBLines(benchmark::State& state) {
   Editor editor;
   for (auto _ : state) {
@@ -112,3 +128,5 @@ void JoinTwo10MBLines(benchmark::State& state) {
 BENCHMARK(JoinTwo10MBLines)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
+
+BENCHMARK_MAIN();

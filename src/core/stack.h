@@ -1,21 +1,25 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "core/out_of_memory.h"
+#include "platform/large_block.h"
 
 // A stack of plain records in one contiguous block; the back of the block is the top.
-// Growth goes through realloc, which moves large blocks by remapping pages rather than
-// copying, so a stack of millions of records never needs twice its size while it grows.
+// Growth goes through realloc, and a block of megabytes is a large block of its own
+// (platform/large_block.h), which moves by remapping pages rather than copying, so a stack
+// of millions of records never needs twice its size while it grows.
 template <typename T>
 class Stack {
   static_assert(std::is_trivially_copyable_v<T>);
 
  public:
   Stack() = default;
-  ~Stack() { std::free(items_); }
+  ~Stack() { resize(0); }
   Stack(const Stack&) = delete;
   Stack& operator=(const Stack&) = delete;
   Stack(Stack&& other) noexcept { swap(other); }
@@ -63,9 +67,8 @@ class Stack {
     if (n > capacity_) resize(n);
   }
   void clear() {
-    std::free(items_);
-    items_ = nullptr;
-    count_ = capacity_ = 0;
+    resize(0);
+    count_ = 0;
   }
   // Gives back capacity beyond the records held.
   void trim() {
@@ -84,8 +87,19 @@ class Stack {
     size_t next = capacity_ < 16 ? 16 : capacity_ + capacity_ / 2;
     resize(next < need ? need : next);
   }
+  // Keeps count_ records; the caller makes sure n is at least count_.
   void resize(size_t n) {
-    if (n == 0) {
+    if (large_) {
+      items_ =
+          static_cast<T*>(platform::resizeLargeBlock(items_, capacity_ * sizeof(T), n * sizeof(T)));
+      large_ = n > 0;
+    } else if (n * sizeof(T) >= kLargeBlock) {
+      T* block = static_cast<T*>(platform::resizeLargeBlock(nullptr, 0, n * sizeof(T)));
+      if (count_ > 0) std::memcpy(static_cast<void*>(block), items_, count_ * sizeof(T));
+      std::free(items_);
+      items_ = block;
+      large_ = true;
+    } else if (n == 0) {
       std::free(items_);
       items_ = nullptr;
     } else {
@@ -97,9 +111,13 @@ class Stack {
     std::swap(items_, other.items_);
     std::swap(count_, other.count_);
     std::swap(capacity_, other.capacity_);
+    std::swap(large_, other.large_);
   }
+
+  static constexpr size_t kLargeBlock = size_t{4} << 20;  // bytes
 
   T* items_ = nullptr;
   size_t count_ = 0;
   size_t capacity_ = 0;
+  bool large_ = false;  // items_ is a large block rather than a malloc block
 };

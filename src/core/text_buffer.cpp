@@ -1,9 +1,13 @@
 // The document split at the cursor: lines above, lines below, and the cursor line as the
 // bytes before and from the cursor.
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/editor.h"
+#include "platform/file_io.h"
 
 TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size) {
   char* text = static_cast<char*>(checkedMalloc(size));
@@ -16,6 +20,40 @@ void releaseText(TextLine& line) {
   line = kBottomLine;
 }
 
+char* newArenaBlock(std::vector<ArenaBlock>& arena, size_t& capacity) {
+  constexpr size_t kPage = platform::kLargePageSize;
+  if (capacity < 4 * kPage) {
+    char* block = new char[capacity];
+    arena.emplace_back(block, block, capacity);
+    return block;
+  }
+  capacity = (capacity + kPage - 1) / kPage * kPage;
+  char* block = new char[capacity + kPage];
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+  char* data = block + ((kPage - start % kPage) % kPage);
+  arena.emplace_back(block, data, capacity);
+  platform::preferLargePages(data, capacity);
+  return data;
+}
+
+ArenaIndex::ArenaIndex(const std::vector<ArenaBlock>& arena) : starts_(arena.size()) {
+  for (size_t i = 0; i < arena.size(); ++i)
+    starts_[i] = {reinterpret_cast<uintptr_t>(arena[i].get()), i};
+  std::sort(starts_.begin(), starts_.end());
+}
+
+size_t ArenaIndex::blockOf(const char* text) {
+  const uintptr_t p = reinterpret_cast<uintptr_t>(text);
+  const size_t blocks = starts_.size();
+  if (blocks == 0) return SIZE_MAX;
+  if (p < starts_[last_].first || (last_ + 1 < blocks && p >= starts_[last_ + 1].first)) {
+    auto after = std::upper_bound(starts_.begin(), starts_.end(), std::make_pair(p, SIZE_MAX));
+    if (after == starts_.begin()) return SIZE_MAX;
+    last_ = static_cast<size_t>(after - starts_.begin()) - 1;
+  }
+  return starts_[last_].second;
+}
+
 namespace {
 
 void releaseLines(Stack<TextLine>& lines) {
@@ -23,21 +61,47 @@ void releaseLines(Stack<TextLine>& lines) {
   lines.clear();
 }
 
-// Moves n records from the top of one line stack to the other, nearest first, in slices so
-// that the source gives back its memory while the destination fills.
+}  // namespace
+
+// Moves n records from the top of one line stack to the other, nearest first, in slices.
+// The source gives back the memory of each slice as soon as it is moved, so the records are
+// never held twice: the destination's room is reserved but only touched as it fills.
 void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n) {
   constexpr size_t kSlice = 1 << 16;
+  constexpr size_t kFew = 16;
+  const size_t stay = from.count() - n;
+  if (n >= kSlice && stay <= kFew && to.count() <= kFew) {
+    // Nearly every record crosses (a jump to an end of the document): the source's block
+    // becomes the destination's, the records reversed where they lie, so no fresh memory is
+    // touched. The few records on either side are put back around them.
+    TextLine staying[kFew], below[kFew];
+    const size_t m = to.count();
+    std::copy(from.data(), from.data() + stay, staying);
+    std::copy(to.data(), to.data() + m, below);
+    std::swap(from, to);
+    std::reverse(to.data(), to.data() + to.count());  // the crossing ones first, nearest first
+    to.drop(stay);                                    // the staying ones, now on top
+    if (m > 0) {
+      to.extend(m);
+      TextLine* block = to.data();
+      std::memmove(static_cast<void*>(block + m), block, n * sizeof(TextLine));
+      std::copy(below, below + m, block);
+    }
+    from.drop(m);
+    for (size_t i = 0; i < stay; ++i) from.push(staying[i]);
+    return;
+  }
+  const bool large = n >= kSlice;
   to.reserve(to.count() + n);
   while (n > 0) {
     size_t slice = n < kSlice ? n : kSlice;
     TextLine* slot = to.extend(slice);
     for (size_t i = 0; i < slice; ++i) slot[i] = from.fromTop(i);
     from.drop(slice);
+    if (large) from.trim();
     n -= slice;
   }
 }
-
-}  // namespace
 
 void Editor::initBuffer() {
   linesAbove.clear();
@@ -59,6 +123,65 @@ void Editor::freeBuffer() {
   charsAfter.clear();
   releaseText(cursorOrigin);
   textArena.clear();
+  arenaSpare.clear();
+  arenaNext = nullptr;
+  arenaRoom = 0;
+  arenaBlockSize = 0;
+}
+
+char* Editor::arenaAllocate(size_t n) {
+  while ((n > arenaRoom || arenaNext == nullptr) && !arenaSpare.empty()) {
+    const ArenaBlock& spare = textArena[arenaSpare.back()];
+    arenaSpare.pop_back();
+    if (spare.capacity >= n) {
+      arenaNext = spare.data;
+      arenaRoom = spare.capacity;
+    }
+  }
+  if (n > arenaRoom || arenaNext == nullptr) {
+    constexpr size_t kFirstBlock = size_t{64} << 10;
+    constexpr size_t kLargestBlock = size_t{16} << 20;
+    arenaBlockSize =
+        arenaBlockSize == 0 ? kFirstBlock : std::min(2 * arenaBlockSize, kLargestBlock);
+    size_t capacity = std::max(n, arenaBlockSize);
+    arenaNext = newArenaBlock(textArena, capacity);
+    arenaRoom = capacity;
+  }
+  char* bytes = arenaNext;
+  arenaNext += n;
+  arenaRoom -= n;
+  return bytes;
+}
+
+void Editor::releaseUnusedArena() {
+  const size_t blocks = textArena.size();
+  if (blocks == 0) return;
+  ArenaIndex index(textArena);
+  std::vector<char> used(blocks, 0);
+  auto mark = [&](const char* text) {
+    const size_t block = index.blockOf(text);
+    if (block != SIZE_MAX) used[block] = 1;
+  };
+  auto markLines = [&](const Stack<TextLine>& lines) {
+    for (size_t i = 0; i < lines.count(); ++i) {
+      const TextLine& line = lines.data()[i];
+      if (!line.ownsText && line.text != nullptr) mark(line.text);
+    }
+  };
+  markLines(linesAbove);
+  markLines(linesBelow);
+  if (!cursorOrigin.ownsText && cursorOrigin.text != nullptr) mark(cursorOrigin.text);
+  if (arenaRoom > 0)
+    mark(arenaNext);  // the open block keeps its room for the next lines
+  else
+    arenaNext = nullptr;
+
+  arenaSpare.clear();
+  size_t kept = 0;
+  for (size_t i = 0; i < blocks; ++i) {
+    if (used[i]) textArena[kept++] = std::move(textArena[i]);
+  }
+  textArena.erase(textArena.begin() + static_cast<std::ptrdiff_t>(kept), textArena.end());
 }
 
 int32_t Editor::cellWidth(const CharCell& cell, int32_t column) const {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // One document line that is not the cursor line: its bytes, then its terminator bytes.
 // The text is either a heap block of its own (ownsText) or a piece of the document's
@@ -38,3 +40,16 @@ inline constexpr LineEnding LineEndings[4] = {{"\n", 1}, {"\r\n", 2}, {"\r", 1},
 TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size);
 // Gives back the line's text if the line owns it; the line then holds nothing.
 void releaseText(TextLine& line);
+
+// One block of the text arena that loaded and rebuilt lines point into. `data` and `capacity`
+// say which part of the allocation holds text; a block whose capacity is known can be filled
+// again once no line points into it.
+struct ArenaBlock {
+  std::unique_ptr<char[]> bytes;
+  char* data = nullptr;
+  size_t capacity = 0;
+
+  explicit ArenaBlock(char* block) : bytes(block) {}
+  ArenaBlock(char* block, char* start, size_t room) : bytes(block), data(start), capacity(room) {}
+  char* get() const { return bytes.get(); }
+};

@@ -25,7 +25,7 @@ namespace {
 // pointing into the arena blocks.
 struct LoadedText {
   Stack<TextLine> lines;
-  std::vector<std::unique_ptr<char[]>> arena;
+  std::vector<ArenaBlock> arena;
   int32_t firstEnding = -1;
 };
 
@@ -99,25 +99,6 @@ bool splitBlock(LoadedText& out, char* data, size_t used, bool atEnd, size_t& p,
   return true;
 }
 
-// Adds a block of at least capacity bytes to the arena and returns where its bytes start;
-// capacity becomes what the block holds. A large block covers whole large pages from a
-// large-page boundary and asks for large pages: loading then costs a page fault per 2 MB
-// instead of one per 4 KB. The bytes skipped for the alignment are never touched, so they
-// take no memory.
-char* newBlock(std::vector<std::unique_ptr<char[]>>& arena, size_t& capacity) {
-  constexpr size_t kPage = platform::kLargePageSize;
-  if (capacity < 4 * kPage) {
-    arena.emplace_back(new char[capacity]);
-    return arena.back().get();
-  }
-  capacity = (capacity + kPage - 1) / kPage * kPage;
-  arena.emplace_back(new char[capacity + kPage]);
-  const uintptr_t start = reinterpret_cast<uintptr_t>(arena.back().get());
-  char* data = arena.back().get() + ((kPage - start % kPage) % kPage);
-  platform::preferLargePages(data, capacity);
-  return data;
-}
-
 // Reads the whole file into arena blocks. A line left unfinished at the end of a block is
 // copied to the start of the next; a block that holds no finished line is dropped once its
 // bytes have moved on, so a long line is never held twice for long.
@@ -143,7 +124,7 @@ bool readLines(platform::InputFile& file, LoadedText& out, std::string& reason) 
     }
     // One byte more to see the end of the file, and one for the LF a last line may get.
     size_t capacity = carry + room + 2;
-    char* data = newBlock(out.arena, capacity);
+    char* data = newArenaBlock(out.arena, capacity);
     if (carry > 0) std::memcpy(data, carryFrom, carry);
     if (!previousHoldsLines) out.arena.erase(out.arena.end() - 2);
 

@@ -9,9 +9,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "core/editor.h"
-#include "core/out_of_memory.h"
 #include "core/session.h"
 #include "input/prompt.h"
 #include "search/search_state.h"
@@ -126,8 +127,9 @@ struct LineReplacement {
 // Puts the replacement in place of every occurrence of the needle at or after `from`, left
 // to right, each search resuming behind the text just inserted. The result equals rebuilding
 // the line once per occurrence; here it is rebuilt once, or written in place when the
-// replacement has the needle's length.
-LineReplacement replaceInLine(TextLine& line, int32_t from, const Needle& needle,
+// replacement has the needle's length. A rebuilt line gets its bytes from the editor's text
+// arena: a replacement through millions of lines then costs no heap block per line.
+LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, const Needle& needle,
                               const Needle& replacement) {
   LineReplacement result;
   int32_t q = findFrom(line.text, line.length, from, needle);
@@ -137,10 +139,10 @@ LineReplacement replaceInLine(TextLine& line, int32_t from, const Needle& needle
   const int64_t m = replacement.length;
   if (m == n) {
     const bool sameBytes = std::memcmp(needle.bytes, replacement.bytes, n) == 0;
-    if (!sameBytes && !line.ownsText) {  // the load arena is never written: take a copy
-      TextLine copy = makeOwnedLine(line.text, line.length, line.size());
-      releaseText(line);
-      line = copy;
+    if (!sameBytes && !line.ownsText) {  // arena text may be shared: write a copy
+      char* copy = editor.arenaAllocate(static_cast<size_t>(line.size()));
+      std::memcpy(copy, line.text, static_cast<size_t>(line.size()));
+      line.text = copy;
     }
     while (q >= 0) {
       if (!sameBytes) std::memcpy(line.text + q, replacement.bytes, n);
@@ -168,7 +170,7 @@ LineReplacement replaceInLine(TextLine& line, int32_t from, const Needle& needle
 
   const int64_t newLength = line.length + count * (m - n);
   const int64_t newSize = newLength + line.endingSize;
-  char* text = static_cast<char*>(checkedMalloc(static_cast<unsigned long>(newSize)));
+  char* text = editor.arenaAllocate(static_cast<size_t>(newSize));
   const char* src = line.text;
   char* dst = text;
   int64_t copiedTo = 0;  // old text before this offset has been written
@@ -185,22 +187,45 @@ LineReplacement replaceInLine(TextLine& line, int32_t from, const Needle& needle
   std::memcpy(dst, src + copiedTo, static_cast<size_t>(line.size() - copiedTo));
   const uint8_t endingSize = line.endingSize;
   releaseText(line);
-  line = TextLine{text, static_cast<int32_t>(newLength), endingSize, 1};
+  line = TextLine{text, static_cast<int32_t>(newLength), endingSize, 0};
   return result;
 }
 
-// Moves n records from the top of one line stack to the other, nearest first.
-void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n) {
-  constexpr size_t kSlice = 1 << 16;
-  to.reserve(to.count() + n);
-  while (n > 0) {
-    const size_t slice = n < kSlice ? n : kSlice;
-    TextLine* slot = to.extend(slice);
-    for (size_t i = 0; i < slice; ++i) slot[i] = from.fromTop(i);
-    from.drop(slice);
-    n -= slice;
+// Counts the lines in each arena block when a replacement starts, so that a block whose last
+// line has been rebuilt elsewhere takes the lines rebuilt after it instead of new memory: a
+// replacement through a whole loaded document then needs little more than the document.
+class ArenaRecycler {
+ public:
+  ArenaRecycler(Editor& editor, const TextLine& current)
+      : editor_(editor), index_(editor.textArena), lines_(editor.textArena.size(), 0) {
+    for (size_t i = 0; i < editor.linesAbove.count(); ++i) count(editor.linesAbove.data()[i]);
+    for (size_t i = 0; i < editor.linesBelow.count(); ++i) count(editor.linesBelow.data()[i]);
+    count(current);
+    if (editor.arenaRoom > 0) {  // the block being filled is never handed out again
+      const size_t block = index_.blockOf(editor.arenaNext);
+      if (block != SIZE_MAX) ++lines_[block];
+    }
   }
-}
+
+  // A line that pointed at old now has its text elsewhere.
+  void left(const TextLine& old) {
+    if (old.ownsText || old.text == nullptr) return;
+    const size_t block = index_.blockOf(old.text);
+    if (block != SIZE_MAX && --lines_[block] == 0 && editor_.textArena[block].capacity > 0)
+      editor_.arenaSpare.push_back(block);
+  }
+
+ private:
+  void count(const TextLine& line) {
+    if (line.ownsText || line.text == nullptr) return;
+    const size_t block = index_.blockOf(line.text);
+    if (block != SIZE_MAX) ++lines_[block];
+  }
+
+  Editor& editor_;
+  ArenaIndex index_;
+  std::vector<size_t> lines_;
+};
 
 bool inputGone() {
   return session().keyboard.inputHandle.inputGone();
@@ -264,6 +289,8 @@ int Editor::searchAgain() {
   size_t matchLine = 0;
   int32_t matchOffset = -1;  // the occurrence found, or the last text inserted
   bool cut = false;
+  std::unique_ptr<ArenaRecycler> recycler;
+  if (!plain) recycler = std::make_unique<ArenaRecycler>(*this, current);
   for (size_t i = 0; i <= below && !cut; ++i) {
     TextLine& line = i == 0 ? current : linesBelow.fromTop(i - 1);
     const int32_t from = i == 0 ? startOffset : 0;
@@ -275,7 +302,9 @@ int Editor::searchAgain() {
         break;
       }
     } else {
-      const LineReplacement done = replaceInLine(line, from, needle, replacement);
+      const TextLine before = line;
+      const LineReplacement done = replaceInLine(*this, line, from, needle, replacement);
+      if (line.text != before.text) recycler->left(before);
       if (done.lastInserted >= 0) {
         matchLine = i;
         matchOffset = done.lastInserted;
@@ -285,6 +314,11 @@ int Editor::searchAgain() {
     }
   }
   if (cut) setPendingMessage("Replacement stopped: a line would grow too long");
+  if (!plain && changed) {  // the lines rebuilt may have left whole blocks unused
+    linesBelow.push(current);
+    releaseUnusedArena();
+    current = linesBelow.pop();
+  }
 
   if (matchOffset < 0) {  // nothing found or replaced: the cursor stays where it was
     unpackLine(current, startColumn);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <vector>
 
 #include "core/editor.h"
 #include "support/document.h"
@@ -174,3 +176,61 @@ TEST(TextBuffer, AfterCommandFoldsChangeAndMovesMark) {
 }
 
 }  // namespace
+
+// Jumping across many lines hands the records over slice by slice: the stack they leave
+// gives its memory back, so the records are never held twice, and the lines arrive intact.
+TEST(TextBuffer, FarJumpsKeepLinesAndReleaseTheEmptiedStack) {
+  std::string doc;
+  for (int i = 0; i < 300'000; ++i) doc += "line " + std::to_string(i) + (i % 3 ? "\n" : "\r\n");
+  Editor editor;
+  setDocument(editor, doc);
+  const std::vector<std::string> lines = documentLines(editor);
+
+  ASSERT_TRUE(editor.goToPosition(editor.lineCount - 1, 0));
+  EXPECT_LT(editor.linesBelow.capacity(), 1000u);
+  EXPECT_EQ(brokenInvariant(editor), "");
+  EXPECT_EQ(documentLines(editor), lines);
+
+  ASSERT_TRUE(editor.goToPosition(1, 2));
+  EXPECT_EQ(editor.linesAbove.count(), 1u);
+  EXPECT_LT(editor.linesAbove.capacity(), 1000u);
+  EXPECT_EQ(editor.cursorColumn, 2);
+  EXPECT_EQ(brokenInvariant(editor), "");
+  EXPECT_EQ(documentLines(editor), lines);
+}
+
+// moveLines against a plain model, for moves that take the slice path and for moves of
+// nearly every record, which hand the source's block over: the records on each stack and
+// their order must be the same either way.
+TEST(TextBuffer, MoveLinesKeepsEveryRecordInOrder) {
+  static char bytes[1];
+  auto record = [](size_t id) { return TextLine{bytes, static_cast<int32_t>(id), 0, 0}; };
+  auto ids = [](const Stack<TextLine>& stack) {
+    std::vector<int32_t> out;
+    for (size_t i = 0; i < stack.count(); ++i) out.push_back(stack.data()[i].length);
+    return out;
+  };
+  const size_t total = 70'000;  // above the slice of 65,536 records
+  for (size_t onTo : {size_t{0}, size_t{1}, size_t{16}, size_t{17}}) {
+    for (size_t stay : {size_t{0}, size_t{1}, size_t{16}, size_t{17}, size_t{5000}}) {
+      Stack<TextLine> from, to;
+      std::vector<int32_t> fromModel, toModel;
+      for (size_t i = 0; i < onTo; ++i) {
+        to.push(record(1'000'000 + i));
+        toModel.push_back(static_cast<int32_t>(1'000'000 + i));
+      }
+      for (size_t i = 0; i < total; ++i) {
+        from.push(record(i));
+        fromModel.push_back(static_cast<int32_t>(i));
+      }
+      const size_t n = total - stay;
+      for (size_t i = 0; i < n; ++i) {
+        toModel.push_back(fromModel.back());
+        fromModel.pop_back();
+      }
+      moveLines(from, to, n);
+      EXPECT_EQ(ids(from), fromModel) << onTo << " below, " << stay << " staying";
+      EXPECT_EQ(ids(to), toModel) << onTo << " below, " << stay << " staying";
+    }
+  }
+}
