@@ -47,18 +47,18 @@ check() {  # name, then a command that succeeds when the check holds
   if "$@"; then pass "$name"; else fail "$name"; fi
 }
 
-# Waits up to 20 s for a text on the screen.
+# Waits up to 60 s for a text on the screen (wine can be slow to start on a busy machine).
 waitFor() {
   local text=$1
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     screen | grep -qF -- "$text" && return 0
     sleep 0.1
   done
   return 1
 }
-# Waits up to 20 s for a file to appear.
+# Waits up to 60 s for a file to appear.
 waitForFile() {
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     [ -s "$1" ] && return 0
     sleep 0.1
   done

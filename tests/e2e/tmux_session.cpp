@@ -2,11 +2,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -80,7 +84,52 @@ const char* WrapperScript =
     "if [ \"$(stty -g)\" = \"$before\" ]; then tty=same; else tty=changed; fi; "
     "printf 'slate exited %s, tty %s\\n' \"$status\" \"$tty\"; exec sleep 300";
 
+// Alive and not a zombie (an orphan's zombie may wait a while for the init process).
+bool running(pid_t pid) {
+  const std::string content = readFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = content.rfind(')');
+  return close != std::string::npos && close + 2 < content.size() && content[close + 2] != 'Z';
+}
+
 }  // namespace
+
+// With read(2) rather than a stream: a /proc file of a process that ends meanwhile fails with
+// ESRCH, which a stream reports by throwing.
+std::string readFile(const std::string& path) {
+  std::string content;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return content;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) content.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return n < 0 ? std::string() : content;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::vector<std::string> listDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(path, error))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string statusText(bool modified, int line, int column, const std::string& name) {
+  return trimRight(std::string("<Sep 07 1996>") + (modified ? "*" : " ") + " R " +
+                   std::to_string(line) + "  C " + std::to_string(column) + "  " + name);
+}
+
+std::string trimRight(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
 
 std::vector<StyledCell> parseStyledLine(const std::string& line) {
   std::vector<StyledCell> cells;
@@ -154,13 +203,30 @@ TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
     workingDirectory_ = tempRoot_ + "/work";
     std::filesystem::create_directory(workingDirectory_);
   }
+  for (const auto& [name, bytes] : options.files) {
+    const std::filesystem::path path = workingDirectory_ + "/" + name;
+    std::filesystem::create_directories(path.parent_path());
+    writeFile(path, bytes);
+  }
+  // The server ends with this process even when the process dies without running its
+  // destructors (a crash, a killed test run): a job of the server's own watches it, then
+  // removes the temporary directory once the editors have had a moment to end.
+  const std::string watchdog = tempRoot_ + "/watchdog.sh";
+  std::ofstream(watchdog) << "trap 'kill $s 2>/dev/null; exit 0' TERM HUP INT\n"
+                             "while kill -0 $1 2>/dev/null; do sleep 1 & s=$!; wait $s; done\n"
+                             "trap '' TERM HUP INT\n"
+                             "tmux kill-server\n"
+                             "sleep 1\n"
+                             "rm -rf \"$2\"\n";
   configFile_ = tempRoot_ + "/tmux.conf";
   std::ofstream(configFile_) << "set -s escape-time 10\n"
                                 "set -s set-clipboard on\n"
                                 "set -g status off\n"
                                 "set -g remain-on-exit on\n"
                                 "set -g default-terminal xterm-256color\n"
-                                "set -g history-limit 0\n";
+                                "set -g history-limit 0\n"
+                                "run-shell -b \"exec /bin/sh "
+                             << watchdog << " " << getpid() << " " << tempRoot_ << "\"\n";
   environment_ = {"PATH=/usr/local/bin:/usr/bin:/bin",
                   "HOME=" + tempRoot_,
                   "TERM=xterm-256color",
@@ -170,17 +236,46 @@ TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
   std::vector<std::string> command = {"new-session", "-d",
                                       "-s",          "slate",
                                       "-x",          std::to_string(options.width),
-                                      "-y",          std::to_string(options.height),
-                                      "-c",          workingDirectory_,
-                                      "/bin/sh",     "-c",
-                                      WrapperScript, "sh",
-                                      SLATE_BINARY};
-  command.insert(command.end(), options.args.begin(), options.args.end());
+                                      "-y",          std::to_string(options.height)};
+  std::vector<std::string> editor = editorCommand(options.args);
+  command.insert(command.end(), editor.begin(), editor.end());
   tmux(command);
 }
 
+std::vector<std::string> TmuxSession::editorCommand(const std::vector<std::string>& args) const {
+  std::vector<std::string> command = {"-c", workingDirectory_, "/bin/sh", "-c", WrapperScript,
+                                      "sh", SLATE_BINARY};
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+std::string TmuxSession::openWindow(const std::string& name, const std::vector<std::string>& args) {
+  std::vector<std::string> command = {"new-window", "-d", "-t", "slate:", "-n", name};
+  std::vector<std::string> editor = editorCommand(args);
+  command.insert(command.end(), editor.begin(), editor.end());
+  tmux(command);
+  return "slate:" + name;
+}
+
+void TmuxSession::select(const std::string& target) {
+  target_ = target;
+}
+
 TmuxSession::~TmuxSession() {
+  // The editors still running get SIGHUP when the server goes, and one with unsaved work
+  // then writes its autosave file: let them finish before the directory is removed.
+  std::vector<pid_t> shells;
+  for (const auto& pid : splitLines(tmux({"list-panes", "-a", "-F", "#{pane_pid}"})))
+    shells.push_back(std::atoi(pid.c_str()));
+  std::vector<pid_t> editors = editorsUnder(shells);
   tmux({"kill-server"});
+  waitFor(
+      [&] {
+        for (pid_t pid : editors)
+          if (running(pid)) return false;
+        return true;
+      },
+      5000);
   std::error_code ignored;
   std::filesystem::remove_all(tempRoot_, ignored);
 }
@@ -192,17 +287,17 @@ std::string TmuxSession::tmux(const std::vector<std::string>& args, int* status)
 }
 
 void TmuxSession::sendKeys(const std::vector<std::string>& keys) {
-  std::vector<std::string> args = {"send-keys", "-t", "slate"};
+  std::vector<std::string> args = {"send-keys", "-t", target_};
   args.insert(args.end(), keys.begin(), keys.end());
   tmux(args);
 }
 
 void TmuxSession::sendLiteral(const std::string& text) {
-  tmux({"send-keys", "-t", "slate", "-l", text});
+  tmux({"send-keys", "-t", target_, "-l", text});
 }
 
 void TmuxSession::sendBytes(const std::string& bytes) {
-  std::vector<std::string> args = {"send-keys", "-t", "slate", "-H"};
+  std::vector<std::string> args = {"send-keys", "-t", target_, "-H"};
   for (unsigned char b : bytes) {
     char hex[3];
     std::snprintf(hex, sizeof hex, "%02x", b);
@@ -212,24 +307,24 @@ void TmuxSession::sendBytes(const std::string& bytes) {
 }
 
 std::vector<std::string> TmuxSession::screen() {
-  auto lines = splitLines(tmux({"capture-pane", "-p", "-N", "-t", "slate"}));
+  auto lines = splitLines(tmux({"capture-pane", "-p", "-N", "-t", target_}));
   lines.resize(static_cast<size_t>(height_));
   return lines;
 }
 
 std::string TmuxSession::row(int y) {
   std::string n = std::to_string(y);
-  return trimNewline(tmux({"capture-pane", "-p", "-N", "-t", "slate", "-S", n, "-E", n}));
+  return trimNewline(tmux({"capture-pane", "-p", "-N", "-t", target_, "-S", n, "-E", n}));
 }
 
 std::vector<StyledCell> TmuxSession::styledRow(int y) {
   std::string n = std::to_string(y);
   return parseStyledLine(
-      trimNewline(tmux({"capture-pane", "-p", "-e", "-N", "-t", "slate", "-S", n, "-E", n})));
+      trimNewline(tmux({"capture-pane", "-p", "-e", "-N", "-t", target_, "-S", n, "-E", n})));
 }
 
 std::string TmuxSession::format(const std::string& fmt) {
-  return trimNewline(tmux({"display-message", "-p", "-t", "slate", fmt}));
+  return trimNewline(tmux({"display-message", "-p", "-t", target_, fmt}));
 }
 
 int TmuxSession::cursorX() {
@@ -265,6 +360,33 @@ bool TmuxSession::waitForScreenText(const std::string& text, int timeoutMs) {
       timeoutMs);
 }
 
+bool TmuxSession::waitForText(int y, const std::string& text, int timeoutMs) {
+  return waitFor([&] { return trimRight(row(y)) == text; }, timeoutMs);
+}
+
+bool TmuxSession::waitForCursor(int x, int y, int timeoutMs) {
+  return waitFor(
+      [&] {
+        std::string position = format("#{cursor_x},#{cursor_y}");
+        return position == std::to_string(x) + "," + std::to_string(y);
+      },
+      timeoutMs);
+}
+
+bool TmuxSession::waitForStatus(const std::string& text, int timeoutMs) {
+  return waitFor([&] { return status() == text; }, timeoutMs);
+}
+
+std::string TmuxSession::dump() {
+  std::string text;
+  for (const auto& line : screen()) text += trimRight(line) + "\n";
+  return text;
+}
+
+std::string TmuxSession::status() {
+  return trimRight(row(height_ - 1));
+}
+
 std::string TmuxSession::waitForExit(int timeoutMs) {
   std::string report;
   waitFor(
@@ -283,33 +405,84 @@ std::string TmuxSession::waitForExit(int timeoutMs) {
   return report;
 }
 
+std::string TmuxSession::quitDiscarding(int timeoutMs) {
+  sendKeys({"M-x"});
+  std::string report;
+  bool asked = false;
+  waitFor(
+      [&] {
+        asked = row(height_ - 1).rfind("Save changes? (Y/n)", 0) == 0;
+        return asked || !(report = waitForExit(0)).empty();
+      },
+      timeoutMs);
+  if (!asked) return report;
+  sendLiteral("n");
+  return waitForExit(timeoutMs);
+}
+
 pid_t TmuxSession::editorPid() {
-  std::string shell = format("#{pane_pid}");
+  std::vector<pid_t> editors = editorsUnder({std::atoi(format("#{pane_pid}").c_str())});
+  return editors.empty() ? -1 : editors.front();
+}
+
+std::vector<pid_t> TmuxSession::editorsUnder(const std::vector<pid_t>& shells) {
+  std::vector<pid_t> found;
   DIR* proc = opendir("/proc");
-  if (!proc) return -1;
-  pid_t found = -1;
+  if (!proc) return found;
   while (dirent* entry = readdir(proc)) {
     if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::string content = readFile(std::string("/proc/") + entry->d_name + "/stat");
     // pid (comm) state ppid ...
     size_t close = content.rfind(')');
     if (close == std::string::npos || content.find("(slate)") == std::string::npos) continue;
     int ppid = 0;
     char state = 0;
-    if (std::sscanf(content.c_str() + close + 1, " %c %d", &state, &ppid) == 2 &&
-        std::to_string(ppid) == shell && state != 'Z') {
-      found = std::atoi(entry->d_name);
-      break;
-    }
+    if (std::sscanf(content.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && state != 'Z' &&
+        std::find(shells.begin(), shells.end(), ppid) != shells.end())
+      found.push_back(std::atoi(entry->d_name));
   }
   closedir(proc);
   return found;
 }
 
+bool TmuxSession::waitForInputTaken(int timeoutMs) {
+  const std::string tty = format("#{pane_tty}");
+  int fd = open(tty.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool taken = waitFor(
+      [&] {
+        int waiting = 0;
+        return ioctl(fd, FIONREAD, &waiting) == 0 && waiting == 0;
+      },
+      timeoutMs);
+  close(fd);
+  return taken;
+}
+
+// Through a file: set-buffer takes the text in a message of the client, which tmux limits
+// to a few kilobytes.
+void TmuxSession::setBuffer(const std::string& bytes) {
+  const std::string file = tempRoot_ + "/buffer";
+  writeFile(file, bytes);
+  tmux({"load-buffer", file});
+  std::remove(file.c_str());
+}
+
+std::string TmuxSession::buffer() {
+  int status = 0;
+  std::string text = tmux({"save-buffer", "-"}, &status);
+  return status == 0 ? text : "";
+}
+
+void TmuxSession::pasteBuffer(bool bracketed) {
+  std::vector<std::string> args = {"paste-buffer", "-t", target_};
+  if (bracketed) args.push_back("-p");
+  tmux(args);
+}
+
 void TmuxSession::resize(int width, int height) {
   height_ = height;
-  tmux({"resize-window", "-t", "slate", "-x", std::to_string(width), "-y", std::to_string(height)});
+  tmux({"resize-window", "-t", target_, "-x", std::to_string(width), "-y", std::to_string(height)});
 }
 
 }  // namespace e2e

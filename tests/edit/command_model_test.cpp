@@ -330,7 +330,7 @@ std::vector<KeySpec> makeKeys(std::vector<KeySpec>& typed, std::vector<KeySpec>&
       {"C-y", Op::DeleteLine},
       {"M-i", Op::ToggleAutoIndent},
   };
-  auto spec = [](const std::string& name, Op op, bool shift) {
+  auto keyOf = [](const std::string& name, Op op, bool shift) {
     KeySpec k{name, {}, op, shift};
     std::string error;
     if (!scenario::parseKey(name, k.key, error)) ADD_FAILURE() << error;
@@ -338,16 +338,16 @@ std::vector<KeySpec> makeKeys(std::vector<KeySpec>& typed, std::vector<KeySpec>&
   };
   std::vector<KeySpec> keys;
   for (const auto& [name, op] : bound) {
-    keys.push_back(spec(name, op, false));
+    keys.push_back(keyOf(name, op, false));
     // Shift+Del is cut, not built here; every other binding answers with Shift too.
-    if (std::string(name) != "Del") keys.push_back(spec(std::string("S-") + name, op, true));
+    if (std::string(name) != "Del") keys.push_back(keyOf(std::string("S-") + name, op, true));
   }
   for (const char* name :
        {"a",       "z",     "S-q",   "7",     "Space", ".",     "M-z",   "Esc",   "C-m",   "C-g",
         "C-Enter", "C-S-g", "\\x01", "\\x09", "\\x0a", "\\x0d", "\\x5f", "\\x80", "\\xe9", "\\xff"})
-    typed.push_back(spec(name, Op::Insert, false));
+    typed.push_back(keyOf(name, Op::Insert, false));
   for (const char* name : {"F1", "S-F1", "C-F1", "F12", "M-Left", "M-Up", "M-PgDn", "Ins", "\\x00"})
-    inert.push_back(spec(name, Op::Nothing, false));
+    inert.push_back(keyOf(name, Op::Nothing, false));
   return keys;
 }
 

@@ -10,7 +10,9 @@
 
 namespace {
 
-std::string row(TestSession& t, int r) { return t.console.rowText(r); }
+std::string row(TestSession& t, int r) {
+  return t.console.rowText(r);
+}
 
 TEST(Render, FreshDocumentShowsBlankRowsAndTheStatusLine) {
   TestSession t(40, 5);

@@ -1,10 +1,11 @@
+#include "screen/screen.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
 #include "platform/memory_console.h"
-#include "screen/screen.h"
 
 namespace {
 
