@@ -1,25 +1,6 @@
 # Cross-compiles the Windows console program for i686 with Debian's mingw-w64 (package
-# g++-mingw-w64-i686-posix: the posix thread variant, which GoogleTest needs). Everything
-# is linked statically, so the .exe needs no DLL beyond the system's. Tests run under wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# g++-mingw-w64-i686-posix: the posix thread variant, which GoogleTest needs). Tests run
+# under wine.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(SLATE_MINGW_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${SLATE_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${SLATE_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${SLATE_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${SLATE_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# ctest runs each test through wine. Start wine's services first, away from ctest's output,
-# or ctest waits for them: wineserver -p; wine cmd /c exit >/dev/null.
-find_program(SLATE_WINE NAMES wine)
-if(SLATE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${SLATE_WINE})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
