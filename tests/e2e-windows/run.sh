@@ -47,18 +47,18 @@ check() {  # name, then a command that succeeds when the check holds
   if "$@"; then pass "$name"; else fail "$name"; fi
 }
 
-# Waits up to 60 s for a text on the screen (wine can be slow to start on a busy machine).
+# Waits up to 30 s for a text on the screen (wine can be slow to start on a busy machine).
 waitFor() {
   local text=$1
-  for _ in $(seq 600); do
+  for _ in $(seq 300); do
     screen | grep -qF -- "$text" && return 0
     sleep 0.1
   done
   return 1
 }
-# Waits up to 60 s for a file to appear.
+# Waits up to 30 s for a file to appear.
 waitForFile() {
-  for _ in $(seq 600); do
+  for _ in $(seq 300); do
     [ -s "$1" ] && return 0
     sleep 0.1
   done
@@ -88,6 +88,10 @@ echo "e2e-windows: $exe"
 printf 'one two\r\nthree\r\n' >"$work/doc.txt"
 keys "wine '$exe' doc.txt; echo \$? > exit1" Enter
 expectStatus "start" "<Sep 07 1996>  R 0  C 0  doc.txt"
+if [ "$failed" -gt 0 ]; then  # the program never came up: nothing after this can pass
+  echo "e2e-windows: $passed passed, $failed failed"
+  exit 1
+fi
 check "start: the document is shown" eval 'rowIs 0 "one two" && rowIs 1 "three" && rowIs 2 ""'
 check "start: the status line is black on cyan" eval \
   'screenWithAttributes | sed -n 25p | grep -qF $'"'"'\e[30m\e[46m<Sep 07 1996>'"'"

@@ -1,11 +1,11 @@
 #include "input/keyboard.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -365,17 +365,17 @@ class AutosaveFileTest : public KeyboardTest {
  protected:
   std::string path;
   void SetUp() override {
-    char dir[] = "/tmp/slate-keyboard-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    directory = dir;
-    path = directory + "/notes.txt.autosave";
+    namespace fs = std::filesystem;
+    const std::string name = std::string("slate-keyboard-") +
+                             testing::UnitTest::GetInstance()->current_test_info()->name();
+    directory = (fs::temp_directory_path() / name).string();
+    fs::remove_all(directory);
+    ASSERT_TRUE(fs::create_directory(directory));
+    path = (fs::path(directory) / "notes.txt.autosave").string();
     editor.autosaveName.reset(new char[path.size() + 1]);
     std::memcpy(editor.autosaveName.get(), path.c_str(), path.size() + 1);
   }
-  void TearDown() override {
-    std::remove(path.c_str());
-    rmdir(directory.c_str());
-  }
+  void TearDown() override { std::filesystem::remove_all(directory); }
   std::string fileText() {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
