@@ -38,4 +38,15 @@ constexpr uint16_t Apps = 0x5D;
 constexpr uint16_t Numpad0 = 0x60;
 constexpr uint16_t Numpad9 = 0x69;
 constexpr uint16_t F1 = 0x70;
+constexpr uint16_t F2 = 0x71;
+constexpr uint16_t F3 = 0x72;
+constexpr uint16_t F4 = 0x73;
+constexpr uint16_t F5 = 0x74;
+constexpr uint16_t F6 = 0x75;
+constexpr uint16_t F7 = 0x76;
+constexpr uint16_t F8 = 0x77;
+constexpr uint16_t F9 = 0x78;
+constexpr uint16_t F10 = 0x79;
+constexpr uint16_t F11 = 0x7A;
+constexpr uint16_t F12 = 0x7B;
 }  // namespace vk

@@ -1,11 +1,12 @@
 #include "input/key_map.h"
 
 #include "core/editor.h"
+#include "input/extra_keys.h"
 
 const KeyBinding KeyMap[] = {
     {KeyShift | vk::Insert, &Editor::paste},
     {KeyShift | vk::Delete, &Editor::cut},
-    {KeyShift | 0x74, &Editor::replace},
+    {KeyShift | vk::F5, &Editor::replace},
     {vk::Return, &Editor::newLine},
     {vk::Tab, &Editor::insertTab},
     {vk::Left, &Editor::moveLeft},
@@ -39,9 +40,9 @@ const KeyBinding KeyMap[] = {
     {KeyCtrl | 'C', &Editor::copy},
     {KeyCtrl | 'V', &Editor::paste},
     {KeyCtrl | vk::Insert, &Editor::copy},
-    {0x71, &Editor::save},
-    {0x74, &Editor::search},
-    {KeyCtrl | 0x74, &Editor::searchAgain},
+    {vk::F2, &Editor::save},
+    {vk::F5, &Editor::search},
+    {KeyCtrl | vk::F5, &Editor::searchAgain},
     {KeyAlt | 'X', &Editor::quit},
     {KeyAlt | 'S', &Editor::search},
     {KeyAlt | 'R', &Editor::replace},
@@ -58,14 +59,17 @@ const KeyBinding* findBinding(KeyCode code) {
 }
 
 void dispatchKey(Editor& editor, KeyCode code, uint8_t ch, bool shiftHeld) {
-  const KeyBinding* binding = findBinding(code);
-  if (binding) {
+  if (const KeyBinding* binding = findBinding(code)) {
     editor.pendingMessage.reset();
     (editor.*(binding->command))();
     editor.afterCommand(shiftHeld);
   } else if (ch != 0) {
     editor.pendingMessage.reset();
     editor.insertChar(ch);
+    editor.afterCommand(false);
+  } else if (const KeyBinding* extra = findExtraKey(code)) {
+    editor.pendingMessage.reset();
+    (editor.*(extra->command))();
     editor.afterCommand(false);
   }
 }
