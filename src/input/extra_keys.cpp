@@ -2,14 +2,14 @@
 
 #include "core/editor.h"
 
-const KeyBinding ExtraKeys[] = {
-    {0, nullptr},
+const ExtraKey ExtraKeys[] = {
+    {0, nullptr, nullptr},
 };
 
-const KeyBinding* findExtraKey(KeyCode code) {
-  for (const KeyBinding* row = ExtraKeys; row->key != 0; ++row)
+const ExtraKey* findExtraKey(KeyCode code) {
+  for (const ExtraKey* row = ExtraKeys; row->key != 0; ++row)
     if (code == row->key) return row;
-  for (const KeyBinding* row = ExtraKeys; row->key != 0; ++row)
+  for (const ExtraKey* row = ExtraKeys; row->key != 0; ++row)
     if ((code & ~KeyShift) == row->key) return row;
   return nullptr;
 }

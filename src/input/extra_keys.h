@@ -5,7 +5,12 @@
 // Commands beyond the key table, on keys that carry no character and have no binding there.
 // Consulted only after the key table and character insertion have both passed a key over, so
 // every key of the table keeps its meaning. Ended by a row whose key is 0.
-extern const KeyBinding ExtraKeys[];
+struct ExtraKey {
+  KeyCode key;
+  Command command;
+  const char* description;  // for the help page, e.g. "undo"
+};
+extern const ExtraKey ExtraKeys[];
 
 // The row for exactly this code, else the row for the code without Shift; null when none.
-const KeyBinding* findExtraKey(KeyCode code);
+const ExtraKey* findExtraKey(KeyCode code);

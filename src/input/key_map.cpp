@@ -67,7 +67,7 @@ void dispatchKey(Editor& editor, KeyCode code, uint8_t ch, bool shiftHeld) {
     editor.pendingMessage.reset();
     editor.insertChar(ch);
     editor.afterCommand(false);
-  } else if (const KeyBinding* extra = findExtraKey(code)) {
+  } else if (const ExtraKey* extra = findExtraKey(code)) {
     editor.pendingMessage.reset();
     (editor.*(extra->command))();
     editor.afterCommand(false);
