@@ -11,9 +11,9 @@
 #include <random>
 #include <string>
 
-#include "clipboard/clipboard_store.h"
 #include "core/editor.h"
 #include "core/session.h"
+#include "platform/clipboard_store.h"
 #include "platform/memory_console.h"
 
 namespace {

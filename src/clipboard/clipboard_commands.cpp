@@ -2,8 +2,9 @@
 #include <cstring>
 #include <memory>
 
-#include "clipboard/clipboard_store.h"
 #include "core/editor.h"
+#include "core/session.h"
+#include "platform/clipboard_store.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ int copySelection(Editor& e, int32_t& startColumn, bool& whole) {
     *out = '\0';
   }
   whole = std::strlen(text.get()) == length;
-  return putClipboardText(text.get());
+  return session().clipboard.put(text.get()) ? 1 : 0;
 }
 
 }  // namespace
@@ -111,7 +112,7 @@ int Editor::cut() {
 }
 
 int Editor::paste() {
-  std::unique_ptr<char[]> text = getClipboardText();
+  std::unique_ptr<char[]> text = session().clipboard.get();
   if (!text) return 0;
   insertText(text.get(), std::strlen(text.get()));
   return 1;

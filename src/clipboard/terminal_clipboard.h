@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "clipboard/clipboard_store.h"
+#include "platform/clipboard_store.h"
 #include "platform/console.h"
 
 // A clipboard that also hands every text it takes to the terminal's own clipboard (OSC 52),

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "clipboard/clipboard_store.h"
 #include "input/keyboard.h"
+#include "platform/clipboard_store.h"
 #include "platform/console.h"
 #include "screen/screen.h"
 #include "search/search_state.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "clipboard/clipboard_store.h"
+#include "platform/clipboard_store.h"
 #include "platform/console.h"
 
 // The platform's own console and clipboard, as the real program uses them.

@@ -266,7 +266,8 @@ TEST(ClipboardHelper, AHangingHelperIsKilledWithWhatItStartedAndCountsAsBusy) {
     else
       EXPECT_FALSE(hanging.put(c.input->c_str()));
     const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(waited, std::chrono::milliseconds(c.limits.totalMs + 1500));
+    // The helper would hang for 30 s: only a wait that never gave up comes near that.
+    EXPECT_LT(waited, std::chrono::seconds(20));
     EXPECT_TRUE(gone(pidFile)) << "the helper was left running";
     EXPECT_TRUE(gone(pidFile + ".child")) << "what the helper started was left running";
   }

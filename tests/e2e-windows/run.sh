@@ -10,6 +10,7 @@ set -euo pipefail
 
 build=$(cd "$1" && pwd)
 exe="$build/slate.exe"
+wine=${WINE:-wine} # the caller picks the loader: the 64-bit one where 32-bit programs cannot run
 [ -f "$exe" ] || { echo "e2e-windows: no $exe" >&2; exit 1; }
 work=$(mktemp -d "$build/e2e-windows.XXXXXX")
 socket="slate-e2e-windows-$$"
@@ -86,7 +87,7 @@ echo "e2e-windows: $exe"
 
 # ---- an editing session: load, move, select, type, save, leave ----
 printf 'one two\r\nthree\r\n' >"$work/doc.txt"
-keys "wine '$exe' doc.txt; echo \$? > exit1" Enter
+keys "$wine '$exe' doc.txt; echo \$? > exit1" Enter
 expectStatus "start" "<Sep 07 1996>  R 0  C 0  doc.txt"
 if [ "$failed" -gt 0 ]; then  # the program never came up: nothing after this can pass
   echo "e2e-windows: $passed passed, $failed failed"
@@ -139,7 +140,7 @@ check "Alt+X: the cursor is at the top left" cursorAt "0,0"
 check "Alt+X: the autosave file is gone" noFile "$work/doc.txt.autosave"
 
 # ---- leaving with unsaved changes: the question, answered through character reads ----
-keys "clear; wine '$exe' doc.txt; echo \$? > exit2" Enter
+keys "clear; $wine '$exe' doc.txt; echo \$? > exit2" Enter
 expectStatus "second start" "<Sep 07 1996>  R 0  C 0  doc.txt"
 keys Z M-x
 check "Alt+X with changes: the question" waitFor "Save changes? (Y/n)"
@@ -151,13 +152,13 @@ check "answered y: the editor ends with status 0" exitStatusIs "$work/exit2" 0
 check "answered y: the file is saved" fileIs "$work/doc.txt" 'Zone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
 
 # ---- the clipboard from one run to the next ----
-keys "clear; wine '$exe' doc.txt; echo \$? > exit3" Enter
+keys "clear; $wine '$exe' doc.txt; echo \$? > exit3" Enter
 expectStatus "copying run" "<Sep 07 1996>  R 0  C 0  doc.txt"
 keys S-Down C-IC
 expectStatus "Shift+Down, Ctrl+Insert" "R 1  C 0"
 keys M-x
 check "copying run: ends with status 0" exitStatusIs "$work/exit3" 0
-keys "clear; wine '$exe' pasted.txt; echo \$? > exit4" Enter
+keys "clear; $wine '$exe' pasted.txt; echo \$? > exit4" Enter
 expectStatus "pasting run" "<Sep 07 1996>  R 0  C 0  pasted.txt"
 keys S-IC
 expectStatus "Shift+Insert" "* R 1  C 0"
@@ -168,7 +169,7 @@ check "pasting run: the line is saved with the new file's LF" fileIs "$work/past
   'Zone Xtwo!\n'
 
 # ---- not on a console ----
-keys "clear; wine '$exe' doc.txt | cat; echo \${PIPESTATUS[0]} > exit5" Enter
+keys "clear; $wine '$exe' doc.txt | cat; echo \${PIPESTATUS[0]} > exit5" Enter
 check "output not a console: status 2" exitStatusIs "$work/exit5" 2
 check "output not a console: one line says so" waitFor "slate: standard output is not a console"
 check "output not a console: the file is untouched" fileIs "$work/doc.txt" \

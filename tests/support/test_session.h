@@ -1,7 +1,7 @@
 #pragma once
 
-#include "clipboard/clipboard_store.h"
 #include "core/session.h"
+#include "platform/clipboard_store.h"
 #include "platform/memory_console.h"
 
 // A whole session on an in-memory console and clipboard.

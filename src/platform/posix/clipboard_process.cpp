@@ -110,9 +110,130 @@ int spawnHelper(const std::vector<std::string>& argv, int stdinFd, int stdoutFd,
   return error;
 }
 
+// Kills the helper and everything it started, and reaps it.
+void killHelper(pid_t pid) {
+  kill(-pid, SIGKILL);
+  kill(pid, SIGKILL);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
 void sleepMs(int64_t ms) {
   timespec t{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
   nanosleep(&t, nullptr);
+}
+
+// When a helper's time is up: it may go idle for limits.idleMs at a time, and may take
+// limits.totalMs in all.
+class Deadline {
+ public:
+  explicit Deadline(const HelperLimits& limits) : limits_(limits), begin_(nowMs()) {
+    lastProgress_ = begin_;
+  }
+  void progress() { lastProgress_ = nowMs(); }
+  // Milliseconds left; 0 or less when the time is up.
+  int64_t remaining() const {
+    const int64_t idleEnd = lastProgress_ + limits_.idleMs;
+    const int64_t totalEnd = begin_ + limits_.totalMs;
+    return (idleEnd < totalEnd ? idleEnd : totalEnd) - nowMs();
+  }
+
+ private:
+  const HelperLimits& limits_;
+  int64_t begin_;
+  int64_t lastProgress_;
+};
+
+// The parent's ends of the helper's standard input and output; -1 where unused or done.
+struct HelperPipes {
+  int in = -1;
+  int out = -1;
+};
+
+constexpr size_t kChunk = 1 << 16;
+
+// Writes the next piece of the input; false when the helper stopped reading before it had
+// the whole text.
+bool writeSome(HelperPipes& pipes, const char* input, size_t inputLength, size_t& written,
+               Deadline& deadline) {
+  size_t chunk = inputLength - written;
+  if (chunk > kChunk) chunk = kChunk;
+  const ssize_t done = write(pipes.in, input + written, chunk);
+  if (done > 0) {
+    written += static_cast<size_t>(done);
+    deadline.progress();
+    if (written == inputLength) closeFd(pipes.in);
+    return true;
+  }
+  return done == 0 || errno == EAGAIN || errno == EINTR;
+}
+
+// Reads what the helper has written so far; false on a read error.
+bool readSome(HelperPipes& pipes, std::string& output, Deadline& deadline) {
+  char buffer[kChunk];
+  const ssize_t got = read(pipes.out, buffer, sizeof buffer);
+  if (got > 0) {
+    output.append(buffer, static_cast<size_t>(got));
+    deadline.progress();
+    return true;
+  }
+  if (got == 0) {
+    closeFd(pipes.out);
+    return true;
+  }
+  return errno == EAGAIN || errno == EINTR;
+}
+
+// Feeds the input and collects the output until both pipes are done; false when the time
+// ran out or a pipe failed.
+bool exchange(HelperPipes& pipes, const char* input, size_t inputLength, std::string* output,
+              Deadline& deadline) {
+  size_t written = 0;
+  if (pipes.in >= 0 && inputLength == 0) closeFd(pipes.in);
+  while (pipes.in >= 0 || pipes.out >= 0) {
+    const int64_t wait = deadline.remaining();
+    if (wait <= 0) return false;
+    pollfd fds[2];
+    int n = 0;
+    int inSlot = -1;
+    int outSlot = -1;
+    if (pipes.in >= 0) {
+      inSlot = n;
+      fds[n++] = pollfd{pipes.in, POLLOUT, 0};
+    }
+    if (pipes.out >= 0) {
+      outSlot = n;
+      fds[n++] = pollfd{pipes.out, POLLIN, 0};
+    }
+    const int ready = poll(fds, static_cast<nfds_t>(n), static_cast<int>(wait));
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    if (inSlot >= 0 && fds[inSlot].revents != 0 &&
+        !writeSome(pipes, input, inputLength, written, deadline))
+      return false;
+    if (outSlot >= 0 && fds[outSlot].revents != 0 && !readSome(pipes, *output, deadline))
+      return false;
+  }
+  return true;
+}
+
+// Waits for the helper to end within its time; one that does not is killed with all it
+// started. True when it ended by itself with status 0.
+bool awaitExit(pid_t pid, Deadline& deadline) {
+  int status = 0;
+  deadline.progress();
+  for (int64_t step = 1;;) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (done < 0 && errno != EINTR) return false;  // reaped elsewhere: nothing left to do
+    const int64_t wait = deadline.remaining();
+    if (wait <= 0) break;
+    sleepMs(step < wait ? step : wait);
+    if (step < 16) step *= 2;
+  }
+  killHelper(pid);
+  return false;
 }
 
 }  // namespace
@@ -134,103 +255,25 @@ bool runHelper(const std::vector<std::string>& argv, const char* input, size_t i
   const int error = spawnHelper(argv, inPipe[0], outPipe[1], pid);
   closeFd(inPipe[0]);
   closeFd(outPipe[1]);
-  int inFd = inPipe[1];
-  int outFd = outPipe[0];
+  HelperPipes pipes{inPipe[1], outPipe[0]};
   if (error != 0) {
-    closeFd(inFd);
-    closeFd(outFd);
+    closeFd(pipes.in);
+    closeFd(pipes.out);
     return false;
   }
-  if (inFd >= 0) fcntl(inFd, F_SETFL, fcntl(inFd, F_GETFL) | O_NONBLOCK);
-  if (outFd >= 0) fcntl(outFd, F_SETFL, fcntl(outFd, F_GETFL) | O_NONBLOCK);
+  if (pipes.in >= 0) fcntl(pipes.in, F_SETFL, fcntl(pipes.in, F_GETFL) | O_NONBLOCK);
+  if (pipes.out >= 0) fcntl(pipes.out, F_SETFL, fcntl(pipes.out, F_GETFL) | O_NONBLOCK);
 
-  const int64_t begin = nowMs();
-  int64_t lastProgress = begin;
-  auto remaining = [&]() {
-    const int64_t idleEnd = lastProgress + limits.idleMs;
-    const int64_t totalEnd = begin + limits.totalMs;
-    return (idleEnd < totalEnd ? idleEnd : totalEnd) - nowMs();
-  };
-
-  bool ok = true;
-  size_t written = 0;
-  if (inFd >= 0 && inputLength == 0) closeFd(inFd);
-  static constexpr size_t kChunk = 1 << 16;
-  char buffer[kChunk];
-  while (ok && (inFd >= 0 || outFd >= 0)) {
-    const int64_t wait = remaining();
-    if (wait <= 0) {
-      ok = false;
-      break;
-    }
-    pollfd fds[2];
-    int n = 0;
-    int inSlot = -1;
-    int outSlot = -1;
-    if (inFd >= 0) {
-      inSlot = n;
-      fds[n++] = pollfd{inFd, POLLOUT, 0};
-    }
-    if (outFd >= 0) {
-      outSlot = n;
-      fds[n++] = pollfd{outFd, POLLIN, 0};
-    }
-    const int ready = poll(fds, static_cast<nfds_t>(n), static_cast<int>(wait));
-    if (ready < 0 && errno != EINTR) ok = false;
-    if (ready <= 0) continue;
-
-    if (inSlot >= 0 && fds[inSlot].revents != 0) {
-      size_t chunk = inputLength - written;
-      if (chunk > kChunk) chunk = kChunk;
-      const ssize_t done = write(inFd, input + written, chunk);
-      if (done > 0) {
-        written += static_cast<size_t>(done);
-        lastProgress = nowMs();
-        if (written == inputLength) closeFd(inFd);
-      } else if (done < 0 && errno != EAGAIN && errno != EINTR) {
-        ok = false;  // the helper stopped reading before it had the whole text
-      }
-    }
-    if (outSlot >= 0 && fds[outSlot].revents != 0) {
-      const ssize_t got = read(outFd, buffer, sizeof buffer);
-      if (got > 0) {
-        output->append(buffer, static_cast<size_t>(got));
-        lastProgress = nowMs();
-      } else if (got == 0) {
-        closeFd(outFd);
-      } else if (errno != EAGAIN && errno != EINTR) {
-        ok = false;
-      }
-    }
-  }
-  closeFd(inFd);
-  closeFd(outFd);
-
+  Deadline deadline(limits);
+  const bool exchanged = exchange(pipes, input, inputLength, output, deadline);
+  closeFd(pipes.in);
+  closeFd(pipes.out);
   // The helper has had its input and given its output; now it has to end.
-  int status = 0;
-  bool reaped = false;
-  lastProgress = nowMs();
-  int64_t step = 1;
-  while (ok && !reaped) {
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) {
-      reaped = true;
-      break;
-    }
-    if (done < 0 && errno != EINTR) return false;  // reaped elsewhere: nothing left to do
-    const int64_t wait = remaining();
-    if (wait <= 0) break;
-    sleepMs(step < wait ? step : wait);
-    if (step < 16) step *= 2;
-  }
-  if (!reaped) {
-    kill(-pid, SIGKILL);
-    kill(pid, SIGKILL);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+  if (!exchanged) {
+    killHelper(pid);
     return false;
   }
-  return ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return awaitExit(pid, deadline);
 }
 
 bool programOnPath(const char* name) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "clipboard/clipboard_store.h"
+#include "platform/clipboard_store.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 // constants (KEY_EVENT, INFINITE, WAIT_TIMEOUT, SHIFT_PRESSED, ...). The editor's headers are
 // therefore read first; after <windows.h> the backends use the Windows names, whose values
 // are the same.
-#include "clipboard/clipboard_store.h"
+#include "platform/clipboard_store.h"
 #include "platform/console.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"

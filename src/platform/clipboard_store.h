@@ -23,7 +23,3 @@ class MemoryClipboard : public ClipboardStore {
   std::optional<std::string> text;
   bool refuse = false;  // acts as a busy clipboard
 };
-
-// The clipboard functions the commands use; they go through the session's store.
-int putClipboardText(const char* text);
-std::unique_ptr<char[]> getClipboardText();

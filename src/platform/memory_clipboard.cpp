@@ -1,8 +1,6 @@
-#include "clipboard/clipboard_store.h"
-
 #include <cstring>
 
-#include "core/session.h"
+#include "platform/clipboard_store.h"
 
 bool MemoryClipboard::put(const char* value) {
   if (refuse) return false;
@@ -15,12 +13,4 @@ std::unique_ptr<char[]> MemoryClipboard::get() {
   std::unique_ptr<char[]> copy(new char[text->size() + 1]);
   std::memcpy(copy.get(), text->c_str(), text->size() + 1);
   return copy;
-}
-
-int putClipboardText(const char* text) {
-  return session().clipboard.put(text) ? 1 : 0;
-}
-
-std::unique_ptr<char[]> getClipboardText() {
-  return session().clipboard.get();
 }
