@@ -11,7 +11,8 @@
 extern const int defaultAutoIndent;
 
 // The one open document with its cursor, view, selection mark and flags. Every command of
-// the editor is a member operation of it that returns 1 when it did something, else 0.
+// the editor is a member operation of it that returns 1 when it did something, else 0
+// (toggleAutoIndent alone returns the new auto-indent state instead).
 class Editor {
  public:
   Editor();

@@ -7,7 +7,8 @@
 
 class Editor;
 
-// A command: an Editor operation without arguments, 1 when it did something, else 0.
+// A command: an Editor operation without arguments, 1 when it did something, else 0. One
+// exception: toggleAutoIndent returns the new state, so 0 when it has just turned it off.
 using Command = int (Editor::*)();
 
 struct KeyBinding {

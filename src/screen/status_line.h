@@ -2,8 +2,8 @@
 
 #include <memory>
 
-// The date the status line shows first.
-extern const char buildDateText[];
+// The fixed text the status line starts with, a date that never changes (not the build's).
+extern const char statusDateText[];
 
 // "<Sep 07 1996>" then the modified star, "R" and the 0-based line, "C" and the 0-based
 // display column, and the file name.

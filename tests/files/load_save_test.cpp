@@ -55,7 +55,7 @@ struct LoadCase {
   std::string saved;
 };
 
-TEST(LoadSave, EveryTerminatorLoadsAndSavesAsTheDesignSays) {
+TEST(LoadSave, EveryTerminatorLoadsAndSavesByteForByte) {
   const std::string nulHigh("a\0b\x80\xff\t\r\n\0\n", 10);
   const std::vector<LoadCase> cases = {
       {"xyz", {"xyz\n", ""}, 0, "xyz\n"},

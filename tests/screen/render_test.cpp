@@ -55,7 +55,7 @@ TEST(Render, TabStraddlingTheLeftEdgeShowsItsRemainingBlanks) {
   TestSession t(10, 4);
   Editor editor;
   setDocument(editor, std::string("abc\tdefghijklmnop\nabc\tdefghijklmnop"));
-  editor.goToPosition(1, INT_MAX);  // column 20: the view scrolls to leftColumn 11
+  editor.goToPosition(1, INT_MAX);  // column 20: the view scrolls to leftColumn 12
   editor.redraw();
   EXPECT_EQ(editor.leftColumn, 12);
   EXPECT_EQ(row(t, 0), "hijklmnop ");
