@@ -1,0 +1,68 @@
+#include "core/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+CommandLine parse(std::vector<std::string> args) {
+  std::vector<const char*> argv = {"slate"};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  return parseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+std::string fileOf(const CommandLine& line) {
+  return line.fileName ? line.fileName : "(none)";
+}
+
+}  // namespace
+
+TEST(CommandLine, OneNameIsTheFileAndNoneIsTheUnnamedDocument) {
+  EXPECT_EQ(fileOf(parse({})), "(none)");
+  EXPECT_EQ(fileOf(parse({"notes.txt"})), "notes.txt");
+  EXPECT_EQ(fileOf(parse({"-x"})), "-x");  // what is no option names the file, as before
+  EXPECT_EQ(fileOf(parse({"+3x"})), "+3x");
+  EXPECT_EQ(parse({"notes.txt"}).action, CommandLine::Action::Edit);
+}
+
+TEST(CommandLine, HelpAndVersionWhereverTheyStandBeforeTheEndOfOptions) {
+  EXPECT_EQ(parse({"--help"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(parse({"-h"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(parse({"a.txt", "--version"}).action, CommandLine::Action::Version);
+  EXPECT_EQ(parse({"--version", "--help"}).action, CommandLine::Action::Version);
+  const CommandLine named = parse({"--", "--help"});
+  EXPECT_EQ(named.action, CommandLine::Action::Edit);
+  EXPECT_EQ(fileOf(named), "--help");
+  EXPECT_EQ(fileOf(parse({"--", "+5"})), "+5");
+}
+
+TEST(CommandLine, PlusNumberIsTheLineToStartOn) {
+  const CommandLine line = parse({"+500", "log.txt"});
+  EXPECT_EQ(fileOf(line), "log.txt");
+  EXPECT_EQ(line.startLine, 500);
+  EXPECT_EQ(parse({"log.txt", "+7"}).startLine, 7);
+  EXPECT_EQ(parse({"+99999999999999999999", "log.txt"}).startLine, INT32_MAX);
+  EXPECT_EQ(parse({"log.txt"}).startLine, 0);
+}
+
+TEST(CommandLine, TwoOrMoreNamesOpenNothing) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"a", "b"}, {"+3", "a", "b", "c"}, {"a", "--", "b"}, {"--", "a", "--"}}) {
+    const CommandLine line = parse(args);
+    EXPECT_TRUE(line.tooManyFiles) << args.size();
+    EXPECT_EQ(fileOf(line), "(none)");
+  }
+  EXPECT_FALSE(parse({"a"}).tooManyFiles);
+}
+
+TEST(CommandLine, UsageListsTheMainKeysFromTheTables) {
+  const std::string usage = usageText();
+  EXPECT_NE(usage.find("Usage: slate [+LINE] [--] [FILE]"), std::string::npos);
+  EXPECT_NE(usage.find("  F1 "), std::string::npos);
+  EXPECT_NE(usage.find("  F2 "), std::string::npos);
+  EXPECT_NE(usage.find("  Alt+X "), std::string::npos);
+  EXPECT_NE(usage.find("  F5, Alt+S "), std::string::npos);
+  EXPECT_EQ(versionText().rfind("slate ", 0), 0u);
+}
