@@ -63,10 +63,10 @@ std::string usageText() {
       "       slate --version\n"
       "\n"
       "Edits FILE (or an empty, unnamed document) in the terminal, byte for byte.\n"
-      "  +LINE      start on line LINE, counted from 1\n"
-      "  --         end of options: what follows is the file name\n"
-      "  -h, --help print this text and exit\n"
-      "  --version  print the version and exit\n"
+      "  +LINE       start on line LINE, counted from 1\n"
+      "  --          end of options: what follows is the file name\n"
+      "  -h, --help  print this text and exit\n"
+      "  --version   print the version and exit\n"
       "\n"
       "Main keys (F1 in the editor lists them all):\n";
   text += mainKeysText();
