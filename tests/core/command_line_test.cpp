@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "core/app.h"
+#include "input/key_codes.h"
+#include "support/test_session.h"
+
 namespace {
 
 CommandLine parse(std::vector<std::string> args) {
@@ -55,6 +59,18 @@ TEST(CommandLine, TwoOrMoreNamesOpenNothing) {
     EXPECT_EQ(fileOf(line), "(none)");
   }
   EXPECT_FALSE(parse({"a"}).tooManyFiles);
+}
+
+TEST(CommandLine, TwoNamesSayOnTheFirstScreenThatNothingWasOpened) {
+  TestSession t;
+  t.console.pushPause(1);  // the first screen is drawn while nothing is typed
+  t.console.pushKey('X', 0, console::LEFT_ALT_PRESSED);
+  std::string args[] = {"slate", "one.txt", "two.txt"};
+  char* argv[] = {args[0].data(), args[1].data(), args[2].data()};
+  EXPECT_EQ(runEditor(3, argv), 0);
+  const std::string status = t.console.rowText(t.console.height - 1);
+  EXPECT_EQ(status.substr(0, status.find_last_not_of(' ') + 1),
+            "Only one file at a time: nothing was opened");
 }
 
 TEST(CommandLine, UsageListsTheMainKeysFromTheTables) {
