@@ -17,10 +17,9 @@ bool isModifierOnly(uint16_t key) {
 }
 
 std::string pageStatus(size_t first, size_t shown, size_t total) {
-  std::string text = "Help, lines " + std::to_string(first + 1) + "-" +
-                     std::to_string(std::min(first + shown, total)) + " of " +
-                     std::to_string(total) + ": PgUp PgDn Up Down scroll, any other key closes";
-  return text;
+  return "Help, lines " + std::to_string(first + 1) + "-" +
+         std::to_string(std::min(first + shown, total)) + " of " + std::to_string(total) +
+         ": PgUp PgDn Up Down scroll, any other key closes";
 }
 
 }  // namespace
@@ -30,7 +29,7 @@ int Editor::help() {
   Keyboard& keyboard = session().keyboard;
   const std::vector<std::string> lines = helpPageLines();
   size_t first = 0;
-  for (;;) {
+  for (bool open = true; open;) {
     screen.adoptNewSize();
     const size_t rows = static_cast<size_t>(screen.rows);
     const size_t lastFirst = lines.size() > rows ? lines.size() - rows : 0;
@@ -60,12 +59,11 @@ int Editor::help() {
         first = std::min(lastFirst, first + steps);
         break;
       default:
-        textDirty = 1;  // the document comes back at the next redraw
-        selectionDirty = 1;
-        return 1;
+        open = false;
+        break;
     }
   }
-  textDirty = 1;
+  textDirty = 1;  // the document comes back at the next redraw
   selectionDirty = 1;
   return 1;
 }

@@ -72,13 +72,3 @@ TEST(CommandLine, TwoNamesSayOnTheFirstScreenThatNothingWasOpened) {
   EXPECT_EQ(status.substr(0, status.find_last_not_of(' ') + 1),
             "Only one file at a time: nothing was opened");
 }
-
-TEST(CommandLine, UsageListsTheMainKeysFromTheTables) {
-  const std::string usage = usageText();
-  EXPECT_NE(usage.find("Usage: slate [+LINE] [--] [FILE]"), std::string::npos);
-  EXPECT_NE(usage.find("  F1 "), std::string::npos);
-  EXPECT_NE(usage.find("  F2 "), std::string::npos);
-  EXPECT_NE(usage.find("  Alt+X "), std::string::npos);
-  EXPECT_NE(usage.find("  F5, Alt+S "), std::string::npos);
-  EXPECT_EQ(versionText().rfind("slate ", 0), 0u);
-}
