@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "core/command_line.h"
 #include "core/editor.h"
 #include "core/session.h"
 #include "files/load_save.h"
@@ -49,10 +50,17 @@ void endAfterHangUp(Editor& editor) {
 }  // namespace
 
 int runEditor(int argc, char** argv) {
+  const CommandLine commandLine = parseCommandLine(argc, argv);
   std::unique_ptr<Editor> editor(new Editor());
-  if (argc == 2) {
-    setFileName(*editor, argv[1]);
+  if (commandLine.fileName) {
+    setFileName(*editor, commandLine.fileName);
     editor->loadDocument();
+    if (commandLine.startLine > 0) {
+      editor->goToLineNumber(commandLine.startLine, 1);
+      editor->afterCommand(false);  // the mark goes with the cursor: nothing is selected
+    }
+  } else if (commandLine.tooManyFiles) {
+    editor->setPendingMessage("Only one file at a time: nothing was opened");
   }
   for (;;) {
     mainLoop(*editor);

@@ -108,6 +108,11 @@ class Editor {
   int pageDown();
   int moveDocumentStart();
   int moveDocumentEnd();
+  // To the start of line `line` and byte `byteColumn` of it, both counted from 1; a line past
+  // the end is the last line, a column past the line's end is its end. The view is centred
+  // on the line when the line lies outside it.
+  int goToLineNumber(int32_t line, int32_t byteColumn);
+  int goToLine();  // asks "go to line: "
 
   // ---- typing (edit/typing.cpp) ----
   int insertChar(uint8_t ch);
@@ -142,6 +147,8 @@ class Editor {
   int search();
   int replace();
   int searchAgain();
+  int findNext();
+  int findPrevious();
 
   // ---- clipboard (clipboard/) ----
   int copy();
@@ -149,6 +156,9 @@ class Editor {
   int paste();
   // Inserts text as paste does: every line break with the document's terminator, no indent.
   void insertText(const char* text, size_t length);
+
+  // ---- help page (input/help_page.cpp) ----
+  int help();
 
   // ---- rendering (screen/render.cpp) ----
   void redraw();

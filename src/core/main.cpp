@@ -1,16 +1,25 @@
-// The entry: open the platform's console and clipboard, build the session and run.
+// The entry: answer --help and --version, or open the platform's console and clipboard,
+// build the session and run.
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "core/app.h"
+#include "core/command_line.h"
 #include "core/out_of_memory.h"
 #include "core/session.h"
 #include "platform/system.h"
 
 int main(int argc, char** argv) {
   installOutOfMemoryRule();
+  const CommandLine commandLine = parseCommandLine(argc, argv);
+  if (commandLine.action != CommandLine::Action::Edit) {  // the terminal is left alone
+    const std::string text =
+        commandLine.action == CommandLine::Action::Help ? usageText() : versionText();
+    std::fputs(text.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   std::string error;
   // Function statics: torn down in reverse at any exit, the out-of-memory exit included.
   static std::unique_ptr<console::Console> console = platform::openSystemConsole(error);

@@ -3,6 +3,10 @@
 #include "core/editor.h"
 
 const ExtraKey ExtraKeys[] = {
+    {vk::F1, &Editor::help, "help", true},
+    {vk::F3, &Editor::findNext, "find next"},
+    {KeyShift | vk::F3, &Editor::findPrevious, "find previous"},
+    {vk::F4, &Editor::goToLine, "go to line"},
     {0, nullptr, nullptr},
 };
 

@@ -9,6 +9,9 @@ struct ExtraKey {
   KeyCode key;
   Command command;
   const char* description;  // for the help page, e.g. "undo"
+  // Run as with Shift held: the selection stays as it was (a command that only shows
+  // something). Otherwise the selection collapses onto the cursor after the command.
+  bool keepsSelection = false;
 };
 extern const ExtraKey ExtraKeys[];
 

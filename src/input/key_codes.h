@@ -19,7 +19,8 @@ constexpr uint16_t Tab = 0x09;
 constexpr uint16_t Return = 0x0D;
 constexpr uint16_t Shift = 0x10;
 constexpr uint16_t Control = 0x11;
-constexpr uint16_t Menu = 0x12;  // Alt
+constexpr uint16_t Menu = 0x12;     // Alt
+constexpr uint16_t Capital = 0x14;  // Caps Lock
 constexpr uint16_t Escape = 0x1B;
 constexpr uint16_t Space = 0x20;
 constexpr uint16_t Prior = 0x21;  // Page Up
@@ -49,4 +50,6 @@ constexpr uint16_t F9 = 0x78;
 constexpr uint16_t F10 = 0x79;
 constexpr uint16_t F11 = 0x7A;
 constexpr uint16_t F12 = 0x7B;
+constexpr uint16_t NumLock = 0x90;
+constexpr uint16_t Scroll = 0x91;  // Scroll Lock
 }  // namespace vk

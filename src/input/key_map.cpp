@@ -70,7 +70,7 @@ void dispatchKey(Editor& editor, KeyCode code, uint8_t ch, bool shiftHeld) {
   } else if (const ExtraKey* extra = findExtraKey(code)) {
     editor.pendingMessage.reset();
     (editor.*(extra->command))();
-    editor.afterCommand(false);
+    editor.afterCommand(extra->keepsSelection);
   }
 }
 

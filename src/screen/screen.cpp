@@ -97,3 +97,17 @@ void Screen::showMessage(const char* text) {
   int column = length < static_cast<size_t>(columns - 1) ? static_cast<int>(length) : columns - 1;
   writeStatusLine(text, rows, column);
 }
+
+void Screen::drawLines(const std::vector<std::string>& lines, size_t first) {
+  const size_t width = static_cast<size_t>(columns);
+  const size_t cells = static_cast<size_t>(rows) * width;
+  std::unique_ptr<char[]> grid(new char[cells]);
+  std::memset(grid.get(), ' ', cells);
+  for (size_t r = 0; r < static_cast<size_t>(rows) && first + r < lines.size(); ++r) {
+    const std::string& line = lines[first + r];
+    std::memcpy(grid.get() + r * width, line.data(), line.size() < width ? line.size() : width);
+  }
+  outputHandle.fillOutputAttribute(TextAttribute, static_cast<uint32_t>(cells), Coord{0, 0});
+  outputHandle.writeOutputCharacter(reinterpret_cast<const uint8_t*>(grid.get()),
+                                    static_cast<uint32_t>(cells), Coord{0, 0});
+}

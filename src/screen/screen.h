@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/console.h"
 
@@ -26,6 +28,9 @@ class Screen {
   void highlightRange(int startRow, int startColumn, int endRow, int endColumn);
   void writeStatusLine(const char* text, int cursorRow, int cursorColumn);
   void showMessage(const char* text);
+  // Fills the text area with lines[first], lines[first + 1], ... in the text colour, each cut
+  // or padded to the width, blank rows after the last line.
+  void drawLines(const std::vector<std::string>& lines, size_t first);
 
   // Takes the console's size again when it has changed (a terminal window was resized) and
   // repaints the two colour zones. True when the size changed: every row must be redrawn.

@@ -89,6 +89,12 @@ TEST(KeyDecoder, ControlBytesAndTheirDecidedMeanings) {
   });
 }
 
+TEST(KeyDecoder, ByteEightIsBackspaceWhenTheTerminalErasesWithIt) {
+  KeyDecoder decoder;
+  decoder.eraseIsCtrlH = true;
+  EXPECT_EQ(decodeAll(decoder, "\x08\x7f\x1b\x08"), "+08/08 +08/08 +08/08/A");
+}
+
 TEST(KeyDecoder, EscapeAloneAndAsTheAltPrefix) {
   checkRows({
       {"\x1b", "+1B/1B"},

@@ -234,6 +234,25 @@ TEST(TerminalConsole, ReadCharSkipsKeysWithoutACharacter) {
   EXPECT_EQ(console->readChar(), 'y');
 }
 
+// Byte 0x08 is Backspace (character 8, which a prompt takes as Backspace too) where the
+// terminal's erase character is ^H, and Ctrl+Backspace elsewhere.
+TEST(TerminalConsole, ByteEightIsBackspaceWhenTheEraseCharacterIsCtrlH) {
+  for (const cc_t erase : {cc_t{0x08}, cc_t{0x7F}}) {
+    Pty pty;
+    struct termios modes = modesOf(pty.slave);
+    modes.c_cc[VERASE] = erase;
+    tcsetattr(pty.slave, TCSANOW, &modes);
+    auto console = openOn(pty);
+    pty.send(DeviceAttributes);
+    pty.send("");
+    InputRecord record;
+    ASSERT_TRUE(nextRecord(*console, record));
+    EXPECT_EQ(record.key.virtualKeyCode, 0x08);
+    EXPECT_EQ(record.key.asciiChar, erase == 0x08 ? 0x08 : 0x7F);
+    EXPECT_EQ((record.key.controlKeyState & console::LEFT_CTRL_PRESSED) != 0, erase != 0x08);
+  }
+}
+
 TEST(TerminalConsole, EndOfInputEndsTheInputWithoutBlocking) {
   Pty pty;
   auto console = openOn(pty);

@@ -222,14 +222,20 @@ class SequenceReader {
     }
   }
 
+  // The key a byte stands for on its own, with the terminal's erase character taken into
+  // account.
+  const Key& byteKey(uint8_t b) const {
+    return b == 0x08 && d.eraseIsCtrlH ? keyForByte(0x7F) : keyForByte(b);
+  }
+
   // The key that typed an ASCII character, with Alt.
-  void emitAltChar(uint8_t ch, uint32_t alt = ALT) { emit(keyForByte(ch), alt); }
+  void emitAltChar(uint8_t ch, uint32_t alt = ALT) { emit(byteKey(ch), alt); }
 
   size_t sequenceStep(const uint8_t* p, size_t n) {
     if (p[0] != ESC) {
       size_t run = 1;
       while (run < n && p[run] != ESC) ++run;
-      for (size_t i = 0; i < run; ++i) emit(keyForByte(p[i]));
+      for (size_t i = 0; i < run; ++i) emit(byteKey(p[i]));
       decoded(run);
       return run;
     }

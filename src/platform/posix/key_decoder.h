@@ -29,6 +29,10 @@ class KeyDecoder {
   // sequence being dropped, included).
   bool hasPending() const;
 
+  // The terminal's erase character (termios VERASE) is ^H: byte 0x08 is then Backspace, as
+  // 0x7F is, rather than Ctrl+Backspace.
+  bool eraseIsCtrlH = false;
+
   // Replies of the terminal seen so far.
   bool kittyKeyboardReply = false;     // CSI ? flags u
   bool deviceAttributesReply = false;  // CSI ? ... c

@@ -228,6 +228,8 @@ std::unique_ptr<TerminalConsole> TerminalConsole::open(int inputFd, int outputFd
   std::unique_ptr<TerminalConsole> console(new TerminalConsole(
       inputFd, outputFd, std::min(width, MaximumColumns), std::min(height, MaximumRows)));
   consoleOpen = true;
+  // What `stty erase` shows: a terminal whose Backspace key sends ^H says so here.
+  console->decoder_.eraseIsCtrlH = saved.c_cc[VERASE] == 0x08;
   hangUpSignal = 0;
   resizePending = 0;
   repaintPending = 0;

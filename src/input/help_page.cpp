@@ -1,0 +1,69 @@
+// The help page: every key, over the whole screen, until a key that does not scroll it.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/editor.h"
+#include "core/session.h"
+#include "input/help_text.h"
+
+namespace {
+
+// Keys that only modify others (or toggle a lock) never close the page on their own.
+bool isModifierOnly(uint16_t key) {
+  return key == vk::Shift || key == vk::Control || key == vk::Menu || key == vk::LWin ||
+         key == vk::RWin || key == vk::Apps || key == vk::Capital || key == vk::NumLock ||
+         key == vk::Scroll;
+}
+
+std::string pageStatus(size_t first, size_t shown, size_t total) {
+  return "Help, lines " + std::to_string(first + 1) + "-" +
+         std::to_string(std::min(first + shown, total)) + " of " + std::to_string(total) +
+         ": PgUp PgDn Up Down scroll, any other key closes";
+}
+
+}  // namespace
+
+int Editor::help() {
+  Screen& screen = session().screen;
+  Keyboard& keyboard = session().keyboard;
+  const std::vector<std::string> lines = helpPageLines();
+  size_t first = 0;
+  for (bool open = true; open;) {
+    screen.adoptNewSize();
+    const size_t rows = static_cast<size_t>(screen.rows);
+    const size_t lastFirst = lines.size() > rows ? lines.size() - rows : 0;
+    first = std::min(first, lastFirst);
+    screen.drawLines(lines, first);
+    screen.showMessage(pageStatus(first, rows, lines.size()).c_str());
+
+    console::InputRecord record;
+    if (!keyboard.inputHandle.readInput(record)) break;  // the input has gone
+    const console::KeyEventRecord& key = record.key;
+    if (record.eventType != console::KEY_EVENT || !key.keyDown || key.repeatCount == 0 ||
+        isModifierOnly(key.virtualKeyCode))
+      continue;
+    const size_t page = rows > 1 ? rows - 1 : 1;
+    const size_t steps = key.repeatCount;
+    switch (keyboard.composeKeyCode(key.virtualKeyCode, key.controlKeyState)) {
+      case vk::Prior:
+        first -= std::min(first, page * steps);
+        break;
+      case vk::Next:
+        first = std::min(lastFirst, first + page * steps);
+        break;
+      case vk::Up:
+        first -= std::min(first, steps);
+        break;
+      case vk::Down:
+        first = std::min(lastFirst, first + steps);
+        break;
+      default:
+        open = false;
+        break;
+    }
+  }
+  textDirty = 1;  // the document comes back at the next redraw
+  selectionDirty = 1;
+  return 1;
+}

@@ -1,0 +1,60 @@
+// Going to a line by its number, counted from 1 as compilers and grep -n count.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core/editor.h"
+#include "core/session.h"
+#include "input/prompt.h"
+
+namespace {
+
+// The digits in [begin, end) as a number saturated at INT32_MAX; false unless there is at
+// least one byte and every byte is a digit.
+bool parseNumber(const char* begin, const char* end, int32_t& value) {
+  if (begin == end) return false;
+  int64_t n = 0;
+  for (const char* p = begin; p < end; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    n = std::min<int64_t>(n * 10 + (*p - '0'), INT32_MAX);
+  }
+  value = static_cast<int32_t>(n);
+  return true;
+}
+
+// "N" or "N:C", both at least 1.
+bool parseLineAndColumn(const char* text, int32_t& line, int32_t& column) {
+  const char* end = text + std::strlen(text);
+  const char* colon = std::strchr(text, ':');
+  column = 1;
+  if (!parseNumber(text, colon ? colon : end, line) || line < 1) return false;
+  return !colon || (parseNumber(colon + 1, end, column) && column >= 1);
+}
+
+}  // namespace
+
+int Editor::goToLineNumber(int32_t line, int32_t byteColumn) {
+  const int32_t index = std::clamp(line, 1, lineCount) - 1;
+  goToPosition(index, 0);
+  for (int32_t i = 1; i < byteColumn && moveRight(); ++i) {
+  }
+  const int32_t rows = session().screen.rows;
+  if (cursorLine < topLine || cursorLine >= topLine + rows) {
+    topLine = std::max(0, cursorLine - rows / 2);
+    textDirty = 1;
+  }
+  return 1;
+}
+
+int Editor::goToLine() {
+  std::unique_ptr<char[]> answer = promptString(session().screen, "go to line: ", "");
+  if (session().keyboard.inputHandle.inputGone() || answer[0] == '\0') return 0;
+  int32_t line = 0;
+  int32_t column = 1;
+  if (!parseLineAndColumn(answer.get(), line, column)) {
+    setPendingMessage((std::string("Not a line number: ") + answer.get()).c_str());
+    return 0;
+  }
+  return goToLineNumber(line, column);
+}

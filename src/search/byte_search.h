@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+// Finding a text's bytes within one line's bytes, and where a byte of a line is shown.
+struct Needle {
+  const char* bytes;
+  int64_t length;  // at least 1
+};
+
+// The lowest offset q >= from at which the needle lies wholly inside text[0, length), or -1.
+int32_t findFrom(const char* text, int32_t length, int32_t from, const Needle& needle);
+
+// The highest offset q < before at which the needle lies wholly inside text[0, length), or -1.
+int32_t findBefore(const char* text, int32_t length, int32_t before, const Needle& needle);
+
+// The display column at which byte q of a line starts.
+int32_t columnOfByte(const char* text, int32_t q, int32_t tabWidth);

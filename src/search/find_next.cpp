@@ -1,0 +1,129 @@
+// Finding the remembered search text again, forward or backward from the cursor, passing
+// the end (or the top) of the document when nothing lies beyond the cursor.
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core/editor.h"
+#include "core/session.h"
+#include "input/prompt.h"
+#include "search/byte_search.h"
+#include "search/search_state.h"
+
+namespace {
+
+// Where an occurrence was found: the document line and the byte offset in it, and whether
+// the scan passed the end (or the top) of the document first.
+struct Found {
+  int32_t line = -1;
+  int32_t offset = -1;
+  bool wrapped = false;
+};
+
+// The remembered text; with none yet, asks for it as the search command does. Empty when
+// there is nothing to look for.
+std::string textToFind() {
+  SearchState& state = session().searchState;
+  if (state.searchText[0] == '\0') {
+    std::unique_ptr<char[]> answer =
+        promptString(session().screen, "search for: ", state.searchText);
+    if (session().keyboard.inputHandle.inputGone()) return "";
+    char* text = answer.release();
+    state.setSearchStrings(text, text);
+  }
+  return state.searchText;
+}
+
+// The scans below see the document as the packed cursor line between the two line stacks:
+// linesAbove.data()[j] is line j, linesBelow.fromTop(i) is line cursorLine + 1 + i.
+class FindScan {
+ public:
+  FindScan(Editor& editor, const std::string& text)
+      : e_(editor), needle_{text.data(), static_cast<int64_t>(text.size())} {}
+
+  Found forward(const TextLine& current, int32_t offset) {
+    const int32_t line = e_.cursorLine;
+    if (int32_t q = findFrom(current.text, current.length, offset + 1, needle_); q >= 0)
+      return {line, q, false};
+    for (size_t i = 0; i < e_.linesBelow.count(); ++i) {
+      const TextLine& l = e_.linesBelow.fromTop(i);
+      if (int32_t q = findFrom(l.text, l.length, 0, needle_); q >= 0)
+        return {line + 1 + static_cast<int32_t>(i), q, false};
+    }
+    for (size_t j = 0; j < e_.linesAbove.count(); ++j) {
+      const TextLine& l = e_.linesAbove.data()[j];
+      if (int32_t q = findFrom(l.text, l.length, 0, needle_); q >= 0)
+        return {static_cast<int32_t>(j), q, true};
+    }
+    if (int32_t q = findFrom(current.text, current.length, 0, needle_); q >= 0)
+      return {line, q, true};
+    return {};
+  }
+
+  Found backward(const TextLine& current, int32_t offset) {
+    const int32_t line = e_.cursorLine;
+    if (int32_t q = findBefore(current.text, current.length, offset, needle_); q >= 0)
+      return {line, q, false};
+    for (size_t i = 0; i < e_.linesAbove.count(); ++i) {
+      const TextLine& l = e_.linesAbove.fromTop(i);
+      if (int32_t q = findBefore(l.text, l.length, INT32_MAX, needle_); q >= 0)
+        return {line - 1 - static_cast<int32_t>(i), q, false};
+    }
+    for (size_t i = e_.linesBelow.count(); i-- > 0;) {
+      const TextLine& l = e_.linesBelow.fromTop(i);
+      if (int32_t q = findBefore(l.text, l.length, INT32_MAX, needle_); q >= 0)
+        return {line + 1 + static_cast<int32_t>(i), q, true};
+    }
+    if (int32_t q = findBefore(current.text, current.length, INT32_MAX, needle_); q >= 0)
+      return {line, q, true};
+    return {};
+  }
+
+ private:
+  Editor& e_;
+  Needle needle_;
+};
+
+// Makes line `found.line` the cursor line with the cursor on byte `found.offset`.
+void moveTo(Editor& e, TextLine current, const Found& found) {
+  if (found.line > e.cursorLine) {
+    e.linesAbove.push(current);
+    moveLines(e.linesBelow, e.linesAbove, static_cast<size_t>(found.line - e.cursorLine - 1));
+    current = e.linesBelow.pop();
+  } else if (found.line < e.cursorLine) {
+    e.linesBelow.push(current);
+    moveLines(e.linesAbove, e.linesBelow, static_cast<size_t>(e.cursorLine - found.line - 1));
+    current = e.linesAbove.pop();
+  }
+  e.cursorLine = found.line;
+  e.unpackLine(current, columnOfByte(current.text, found.offset, e.tabWidth));
+}
+
+int find(Editor& e, bool forward) {
+  const std::string text = textToFind();
+  if (text.empty()) return 0;
+  const int32_t startColumn = e.cursorColumn;
+  const int32_t offset = static_cast<int32_t>(e.charsBefore.count());
+  TextLine current = e.packCursorLine();
+  FindScan scan(e, text);
+  const Found found = forward ? scan.forward(current, offset) : scan.backward(current, offset);
+  if (found.line < 0) {
+    e.unpackLine(current, startColumn);
+    e.setPendingMessage(("Not found: " + text).c_str());
+    return 0;
+  }
+  moveTo(e, current, found);
+  if (found.wrapped) e.setPendingMessage("Search wrapped");
+  return 1;
+}
+
+}  // namespace
+
+int Editor::findNext() {
+  return find(*this, true);
+}
+
+int Editor::findPrevious() {
+  return find(*this, false);
+}

@@ -1,0 +1,74 @@
+#include "core/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/app.h"
+#include "input/key_codes.h"
+#include "support/test_session.h"
+
+namespace {
+
+CommandLine parse(std::vector<std::string> args) {
+  std::vector<const char*> argv = {"slate"};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  return parseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+std::string fileOf(const CommandLine& line) {
+  return line.fileName ? line.fileName : "(none)";
+}
+
+}  // namespace
+
+TEST(CommandLine, OneNameIsTheFileAndNoneIsTheUnnamedDocument) {
+  EXPECT_EQ(fileOf(parse({})), "(none)");
+  EXPECT_EQ(fileOf(parse({"notes.txt"})), "notes.txt");
+  EXPECT_EQ(fileOf(parse({"-x"})), "-x");  // what is no option names the file, as before
+  EXPECT_EQ(fileOf(parse({"+3x"})), "+3x");
+  EXPECT_EQ(parse({"notes.txt"}).action, CommandLine::Action::Edit);
+}
+
+TEST(CommandLine, HelpAndVersionWhereverTheyStandBeforeTheEndOfOptions) {
+  EXPECT_EQ(parse({"--help"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(parse({"-h"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(parse({"a.txt", "--version"}).action, CommandLine::Action::Version);
+  EXPECT_EQ(parse({"--version", "--help"}).action, CommandLine::Action::Version);
+  const CommandLine named = parse({"--", "--help"});
+  EXPECT_EQ(named.action, CommandLine::Action::Edit);
+  EXPECT_EQ(fileOf(named), "--help");
+  EXPECT_EQ(fileOf(parse({"--", "+5"})), "+5");
+}
+
+TEST(CommandLine, PlusNumberIsTheLineToStartOn) {
+  const CommandLine line = parse({"+500", "log.txt"});
+  EXPECT_EQ(fileOf(line), "log.txt");
+  EXPECT_EQ(line.startLine, 500);
+  EXPECT_EQ(parse({"log.txt", "+7"}).startLine, 7);
+  EXPECT_EQ(parse({"+99999999999999999999", "log.txt"}).startLine, INT32_MAX);
+  EXPECT_EQ(parse({"log.txt"}).startLine, 0);
+}
+
+TEST(CommandLine, TwoOrMoreNamesOpenNothing) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"a", "b"}, {"+3", "a", "b", "c"}, {"a", "--", "b"}, {"--", "a", "--"}}) {
+    const CommandLine line = parse(args);
+    EXPECT_TRUE(line.tooManyFiles) << args.size();
+    EXPECT_EQ(fileOf(line), "(none)");
+  }
+  EXPECT_FALSE(parse({"a"}).tooManyFiles);
+}
+
+TEST(CommandLine, TwoNamesSayOnTheFirstScreenThatNothingWasOpened) {
+  TestSession t;
+  t.console.pushPause(1);  // the first screen is drawn while nothing is typed
+  t.console.pushKey('X', 0, console::LEFT_ALT_PRESSED);
+  std::string args[] = {"slate", "one.txt", "two.txt"};
+  char* argv[] = {args[0].data(), args[1].data(), args[2].data()};
+  EXPECT_EQ(runEditor(3, argv), 0);
+  const std::string status = t.console.rowText(t.console.height - 1);
+  EXPECT_EQ(status.substr(0, status.find_last_not_of(' ') + 1),
+            "Only one file at a time: nothing was opened");
+}

@@ -1,0 +1,32 @@
+// The command line of the real binary in a terminal (tmux): --help and --version print and
+// leave the terminal alone; +N FILE opens the file on that line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/version.h"
+#include "e2e/tmux_session.h"
+
+using e2e::statusText;
+using e2e::TmuxSession;
+
+TEST(CommandLineEndToEnd, HelpVersionAndStartLine) {
+  {
+    TmuxSession tmux({.args = {"--help"}, .height = 40});
+    EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+    EXPECT_TRUE(tmux.waitForScreenText("Usage: slate [+LINE] [--] [FILE]")) << tmux.dump();
+    EXPECT_TRUE(tmux.waitForScreenText("  F5, Alt+S")) << tmux.dump();  // from the key tables
+    EXPECT_FALSE(tmux.alternateOn());
+  }
+  {
+    TmuxSession tmux({.args = {"--version"}});
+    EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+    EXPECT_TRUE(tmux.waitForScreenText(std::string("slate ") + slateVersion)) << tmux.dump();
+  }
+  {
+    TmuxSession tmux({.args = {"+3", "lines.txt"}, .files = {{"lines.txt", "one\ntwo\nthree\n"}}});
+    ASSERT_TRUE(tmux.waitForStatus(statusText(false, 2, 0, "lines.txt"))) << tmux.status();
+    EXPECT_TRUE(tmux.waitForCursor(0, 2));
+    EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
+  }
+}
