@@ -3,6 +3,7 @@
 #include "core/editor.h"
 
 const ExtraKey ExtraKeys[] = {
+    {vk::F8, &Editor::toggleDisplayMode, "switch display: UTF-8 / code page 437"},
     {0, nullptr, nullptr},
 };
 

@@ -48,6 +48,8 @@ class TerminalConsole : public console::Console {
   bool inputGone() override { return gone_; }
   bool setTerminalClipboard(const char* text, size_t length) override;
   const char* pastedText(size_t& length) override;
+  // Between code page 437 and UTF-8; the first is UTF-8 when the locale's character set is.
+  console::DisplayMode switchDisplayMode() override;
 
   // Sends the terminal what changed since the last flush, in one write.
   void flush();

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace terminal {
+
+// True when the character set of the user's locale (LC_ALL, LC_CTYPE, LANG) is UTF-8. The
+// program's own locale is left as it was.
+bool localeUsesUtf8();
+
+}  // namespace terminal
