@@ -25,7 +25,7 @@ struct Cell {
 
 class Terminal {
  public:
-  Terminal(int width, int height) : width(width), height(height), cells(width * height) {
+  Terminal(int w, int h) : width(w), height(h), cells(w * h) {
     // A screen full of garbage: a full repaint must not depend on what was there.
     for (auto& c : cells) c.cp = U'#';
   }
