@@ -240,7 +240,7 @@ void TerminalScreen::renderRow(std::string& out, int y) {
       appendCsi(out, x + 1, 'G');
     }
     out.append(cell.text, cell.length);
-    std::copy_n(&cell, cell.width, shown + x);
+    std::copy_n(&wanted_[x], cell.width, shown + x);  // a wide character with its right half
     // Past the last column the cursor's place depends on the terminal's wrap handling.
     termX_ = x + cell.width < width_ && !cell.unsure ? x + cell.width : -1;
     rewriteNext = cell.unsure != 0;
