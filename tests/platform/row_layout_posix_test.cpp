@@ -160,9 +160,3 @@ TEST(RowLayout, ACharacterTakesItsFirstBytesAttributeAndTheFreedColumnsTheLastBy
   Row tail = layout("x\xc3\xa9", 4, DisplayMode::Utf8, {n, s, s, s});
   EXPECT_EQ(tail.attr(3), s) << "a selection running to the row's end covers the freed columns";
 }
-
-TEST(RowLayout, CodePage437ModeIsOneGlyphPerByte) {
-  Row row = layout("\xc3\xa9\x1b", 3, DisplayMode::CodePage437);
-  EXPECT_EQ(row.text(), glyphs("\xc3\xa9\x1b"));
-  for (int x = 0; x < 3; ++x) EXPECT_EQ(row.columnOf[x], x);
-}

@@ -414,31 +414,6 @@ TEST(TerminalScreen, Utf8RowsEndingInWideCharacters) {
   EXPECT_TRUE(showsLayout(term, screen));
 }
 
-// F8 at work: the same grid shown the other way sends only the rows that look different.
-TEST(TerminalScreen, SwitchingTheModeRedrawsOnlyWhatLooksDifferent) {
-  TerminalScreen screen(20, 4);
-  paintEditorScreen(screen);
-  writeText(screen, "plain text", 0, 0);
-  writeText(screen, "Caf\xc3\xa9 cr\xc3\xa8me", 0, 1);
-  screen.setCursor(4, 1);
-  vtmodel::Terminal term(20, 4);
-  ASSERT_TRUE(term.apply(screen.render()));
-  ASSERT_TRUE(showsLayout(term, screen));
-  EXPECT_EQ(term.x, 4);
-
-  screen.setDisplayMode(Mode::Utf8);
-  std::string out = screen.render();
-  ASSERT_TRUE(term.apply(out)) << term.error;
-  EXPECT_TRUE(showsLayout(term, screen));
-  EXPECT_EQ(term.x, 3) << "on the e-acute";
-  EXPECT_EQ(out.find("plain"), std::string::npos) << "row 0 looks the same";
-  EXPECT_LT(out.size(), 40u) << out;
-
-  screen.setDisplayMode(Mode::CodePage437);
-  ASSERT_TRUE(term.apply(screen.render())) << term.error;
-  EXPECT_TRUE(showsLayout(term, screen));
-}
-
 // Random edits, scrolls, renders and mode switches, with text in UTF-8 (wide characters,
 // combining marks, emoji, broken sequences): the terminal always ends up showing the grid.
 TEST(TerminalScreen, RandomEditsAlwaysConverge) {
