@@ -167,6 +167,8 @@ class Editor {
 
   // Shows one line on the status line at the next redraw, in place of the status text.
   void setPendingMessage(const char* text);
+  // Switches how the console shows bytes: UTF-8 or code page 437 (screen/display_switch.cpp).
+  int toggleDisplayMode();
 };
 
 void setFileName(Editor& editor, const char* name);

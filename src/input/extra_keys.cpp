@@ -7,6 +7,7 @@ const ExtraKey ExtraKeys[] = {
     {vk::F3, &Editor::findNext, "find next"},
     {KeyShift | vk::F3, &Editor::findPrevious, "find previous"},
     {vk::F4, &Editor::goToLine, "go to line"},
+    {vk::F8, &Editor::toggleDisplayMode, "switch display: UTF-8 / code page 437"},
     {0, nullptr, nullptr},
 };
 

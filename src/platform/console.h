@@ -58,6 +58,13 @@ constexpr uint32_t WAIT_TIMEOUT = 0x102;
 constexpr uint32_t ENABLE_WINDOW_INPUT = 0x0008;
 constexpr uint32_t ENABLE_MOUSE_INPUT = 0x0010;
 
+// How a console shows the bytes of its cells.
+enum class DisplayMode {
+  Native,       // the console's own way, the only one it has
+  CodePage437,  // every byte as its code page 437 glyph
+  Utf8,         // UTF-8 text as its characters, every other byte as its code page 437 glyph
+};
+
 class Console {
  public:
   virtual ~Console() = default;
@@ -94,6 +101,10 @@ class Console {
     (void)length;
     return false;
   }
+
+  // Switches to the console's other way of showing bytes and returns the one now in force; a
+  // console with only one way keeps it and answers Native.
+  virtual DisplayMode switchDisplayMode() { return DisplayMode::Native; }
 
   // Text that arrived as one bracketed paste: valid after readInput delivered a PASTE_EVENT,
   // until the next readInput.

@@ -318,6 +318,36 @@ TEST(TerminalConsole, ResizeTakesTheNewSizeAndRepaints) {
   EXPECT_EQ(console->screenBufferInfo().height, 2);
 }
 
+// In a UTF-8 locale the console starts showing UTF-8 text as text; switching shows the same
+// cells as code page 437 glyphs, and back.
+TEST(TerminalConsole, DisplayModeStartsFromTheLocaleAndSwitches) {
+  const char* saved = std::getenv("LC_ALL");
+  const std::string savedValue = saved ? saved : "";
+  setenv("LC_ALL", "C.UTF-8", 1);
+  Pty pty(10, 3);
+  auto console = openOn(pty);
+  if (saved)
+    setenv("LC_ALL", savedValue.c_str(), 1);
+  else
+    unsetenv("LC_ALL");
+  pty.send(DeviceAttributes);
+  pty.readUntil("\x1b[c");
+  const uint8_t cafe[] = {'c', 'a', 'f', 0xC3, 0xA9};
+  console->writeOutputCharacter(cafe, 5, {0, 0});
+  EXPECT_EQ(console->waitForInput(20), console::WAIT_TIMEOUT);
+  EXPECT_NE(pty.readFor(100).find("caf\xc3\xa9"), std::string::npos);
+
+  EXPECT_EQ(console->switchDisplayMode(), console::DisplayMode::CodePage437);
+  EXPECT_EQ(console->waitForInput(20), console::WAIT_TIMEOUT);
+  std::string frame = pty.readFor(100);
+  EXPECT_NE(frame.find("\u251c\u2310"), std::string::npos) << "the two bytes' glyphs";
+  EXPECT_EQ(frame.find("\x1b[2J"), std::string::npos) << "no repaint of everything";
+
+  EXPECT_EQ(console->switchDisplayMode(), console::DisplayMode::Utf8);
+  EXPECT_EQ(console->waitForInput(20), console::WAIT_TIMEOUT);
+  EXPECT_NE(pty.readFor(100).find("\xc3\xa9"), std::string::npos);
+}
+
 TEST(TerminalConsole, ClipboardGoesOutAsOsc52) {
   Pty pty;
   auto console = openOn(pty);

@@ -6,12 +6,14 @@
 #include <string>
 
 #include "platform/posix/cp437.h"
+#include "platform/posix/row_layout.h"
 #include "platform/vt_model.h"
 
 using terminal::appendSgr;
 using terminal::cp437CodePoint;
 using terminal::cp437Glyph;
 using terminal::TerminalScreen;
+using Mode = console::DisplayMode;
 
 namespace {
 
@@ -39,6 +41,60 @@ std::string sgr(int from, uint16_t to) {
   if (term.x != screen.cursorX() || term.y != screen.cursorY())
     return ::testing::AssertionFailure() << "cursor at " << term.x << "," << term.y;
   if (!term.cursorVisible) return ::testing::AssertionFailure() << "cursor hidden";
+  return ::testing::AssertionSuccess();
+}
+
+// Checks that the model terminal shows the screen's grid as laid out for the screen's display
+// mode, with the cursor on the column that shows its byte.
+::testing::AssertionResult showsLayout(const vtmodel::Terminal& term,
+                                       const TerminalScreen& screen) {
+  const int w = screen.width();
+  std::vector<terminal::ByteCell> row(w);
+  std::vector<terminal::ShownCell> shown(w);
+  std::vector<int16_t> columnOf(w);
+  for (int y = 0; y < screen.height(); ++y) {
+    for (int x = 0; x < w; ++x) row[x] = {screen.charAt(x, y), 0, screen.attributeAt(x, y)};
+    terminal::layoutRow(screen.displayMode(), row.data(), w, shown.data(), columnOf.data());
+    for (int x = 0; x < w; ++x) {
+      const vtmodel::Cell& c = term.at(x, y);
+      std::string text;
+      if (c.width != 0) {
+        vtmodel::Terminal::appendUtf8(text, c.cp);
+        for (char32_t mark : c.marks) vtmodel::Terminal::appendUtf8(text, mark);
+      }
+      std::string expected;
+      appendSgr(expected, -1, shown[x].attr);
+      vtmodel::Terminal pen(1, 1);
+      pen.apply(expected);
+      if (text != std::string(shown[x].text, shown[x].length) || c.width != shown[x].width ||
+          c.fg != pen.pen.fg || c.bg != pen.pen.bg || c.reverse != pen.pen.reverse ||
+          c.underline != pen.pen.underline)
+        return ::testing::AssertionFailure() << "column " << x << " of row " << y << " differs";
+    }
+    if (y == screen.cursorY() && term.x != columnOf[screen.cursorX()])
+      return ::testing::AssertionFailure() << "cursor in column " << term.x;
+  }
+  if (term.y != screen.cursorY())
+    return ::testing::AssertionFailure() << "cursor in row " << term.y;
+  if (!term.cursorVisible) return ::testing::AssertionFailure() << "cursor hidden";
+  return ::testing::AssertionSuccess();
+}
+
+// Every control byte of the output is the ESC of one of the renderer's own CSI sequences; no
+// OSC, no DCS, no BEL, no C1 control; and the strict model takes it (valid UTF-8, no C1, no
+// bidirectional or zero-width character, known sequences only).
+::testing::AssertionResult onlyTextAndOwnSequences(const std::string& out, int w, int h) {
+  for (size_t i = 0; i < out.size(); ++i) {
+    unsigned char b = static_cast<unsigned char>(out[i]);
+    if (b == 0x1B) {
+      if (i + 1 >= out.size() || out[i + 1] != '[')
+        return ::testing::AssertionFailure() << "ESC not starting a CSI at " << i;
+    } else if (b < 0x20 || b == 0x7F) {
+      return ::testing::AssertionFailure() << "control byte " << int(b) << " at " << i;
+    }
+  }
+  vtmodel::Terminal term(w, h);
+  if (!term.apply(out)) return ::testing::AssertionFailure() << term.error;
   return ::testing::AssertionSuccess();
 }
 
@@ -260,55 +316,139 @@ TEST(TerminalScreen, WritesOutsideTheGridAreCut) {
 }
 
 // A document made of terminal commands (title, colours, clipboard, bell, cursor moves, C1
-// controls) is shown as glyphs; none of it reaches the terminal as a command.
+// controls) is shown as glyphs; none of it reaches the terminal as a command, in either mode.
 TEST(TerminalScreen, DocumentBytesNeverBecomeTerminalCommands) {
   const std::string hostile =
       "\x1b]0;PWNED\x07\x1b]52;c;SGVsbG8=\x07\x1b[31m\x1b[2J\x1b[H\x9b"
       "31m\x9d"
-      "0;x\x9c\x07\x08\r\n\x00\x7f\x1bP\x1b\\\x90\x1b[?1049l";
-  TerminalScreen screen(30, 6);
-  for (int i = 0; i < 30 * 6; ++i) {
-    uint8_t b = static_cast<uint8_t>(hostile[i % hostile.size()]);
-    screen.writeCharacters(&b, 1, i % 30, i / 30);
-  }
-  screen.fillAttribute(0x30, 30, 0, 5);
-  screen.setCursor(3, 4);
-  std::string out = screen.render();
-
-  // Every control byte is the ESC of one of the renderer's own CSI sequences; no OSC, no
-  // DCS, no BEL, no C1 control anywhere.
-  for (size_t i = 0; i < out.size(); ++i) {
-    unsigned char b = static_cast<unsigned char>(out[i]);
-    if (b == 0x1B) {
-      ASSERT_LT(i + 1, out.size());
-      EXPECT_EQ(out[i + 1], '[') << "at " << i;
-    } else {
-      EXPECT_FALSE(b < 0x20 || b == 0x7F) << "control byte " << int(b) << " at " << i;
+      "0;x\x9c\x07\x08\r\n\x00\x7f\x1bP\x1b\\\x90\x1b[?1049l\xc2\x9b"
+      "31m\xc2\x9d";
+  for (Mode mode : {Mode::CodePage437, Mode::Utf8}) {
+    TerminalScreen screen(30, 6);
+    screen.setDisplayMode(mode);
+    for (int i = 0; i < 30 * 6; ++i) {
+      uint8_t b = static_cast<uint8_t>(hostile[i % hostile.size()]);
+      screen.writeCharacters(&b, 1, i % 30, i / 30);
     }
+    screen.fillAttribute(0x30, 30, 0, 5);
+    screen.setCursor(3, 4);
+    std::string out = screen.render();
+    EXPECT_TRUE(onlyTextAndOwnSequences(out, 30, 6));
+    EXPECT_EQ(out.find('\x07'), std::string::npos);
+    EXPECT_EQ(out.find("\x1b]"), std::string::npos);
+    vtmodel::Terminal term(30, 6);
+    ASSERT_TRUE(term.apply(out)) << term.error;
+    EXPECT_TRUE(showsLayout(term, screen));
+    EXPECT_EQ(term.at(0, 0).cp, U'\u2190');  // ESC drawn as its arrow
   }
-  EXPECT_EQ(out.find('\x07'), std::string::npos);
-  EXPECT_EQ(out.find("\x1b]"), std::string::npos);
-  vtmodel::Terminal term(30, 6);
-  ASSERT_TRUE(term.apply(out)) << term.error;  // strict: only known CSI, valid UTF-8, no C1
-  EXPECT_TRUE(showsGrid(term, screen));
-  EXPECT_EQ(term.at(0, 0).cp, U'\u2190');  // ESC drawn as its arrow
 }
 
-// Random edits, scrolls and renders: the terminal always ends up showing the grid.
+// Every byte value, every C1 control encoded as UTF-8, and the bidirectional and zero-width
+// controls, in rows of every alignment: whatever the mode, only text and the renderer's own
+// sequences go out.
+TEST(TerminalScreen, EveryByteC1AndBidiControlIsShownAsGlyphs) {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+  for (int c1 = 0x80; c1 < 0xA0; ++c1) bytes += std::string("\xc2") + static_cast<char>(c1);
+  for (char32_t cp : {0x202A, 0x202B, 0x202C, 0x202D, 0x202E, 0x2066, 0x2067, 0x2068, 0x2069,
+                      0x200B, 0x200C, 0x200D, 0x200E, 0x200F, 0x061C, 0xFEFF, 0x2028, 0x2029})
+    vtmodel::Terminal::appendUtf8(bytes, cp);
+  const int w = 37, h = 8;  // a width that puts every sequence across some row's edge
+  for (Mode mode : {Mode::CodePage437, Mode::Utf8}) {
+    for (size_t shift = 0; shift < 4; ++shift) {
+      TerminalScreen screen(w, h);
+      screen.setDisplayMode(mode);
+      std::string shifted = bytes.substr(shift) + bytes.substr(0, shift);
+      std::vector<uint8_t> grid(static_cast<size_t>(w) * h, ' ');
+      for (size_t i = 0; i < grid.size(); ++i)
+        grid[i] = static_cast<uint8_t>(shifted[i % shifted.size()]);
+      screen.writeCharacters(grid.data(), static_cast<uint32_t>(grid.size()), 0, 0);
+      screen.setCursor(5, 2);
+      std::string out = screen.render();
+      ASSERT_TRUE(onlyTextAndOwnSequences(out, w, h)) << "shift " << shift;
+      vtmodel::Terminal term(w, h);
+      ASSERT_TRUE(term.apply(out));
+      EXPECT_TRUE(showsLayout(term, screen)) << "shift " << shift;
+      // Every byte of them is a glyph of its own: nothing here is printable text.
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          ASSERT_EQ(term.at(x, y).cp, terminal::cp437CodePoint(screen.charAt(x, y)));
+    }
+  }
+}
+
+// Wide characters at the end of rows, rows whose text the multi-byte characters shortened,
+// and the cursor on any byte of a character. A wide character's bytes always take more cells
+// than it takes columns, so one whose last byte is the row's last cell ends a column before
+// the last; the freed last column is written as a blank, and after it the terminal's cursor
+// is never taken as known (the pending wrap).
+TEST(TerminalScreen, Utf8RowsEndingInWideCharacters) {
+  const int w = 10, h = 3;
+  TerminalScreen screen(w, h);
+  screen.setDisplayMode(Mode::Utf8);
+  vtmodel::Terminal term(w, h);
+  // Row 0: seven ASCII letters and a wide character whose last byte is the row's last cell;
+  // row 1: three wide characters and a letter, the row's ten cells.
+  writeText(screen, "abcdefg\xe6\xbc\xa2", 0, 0);
+  writeText(screen, "\xe6\xbc\xa2\xe5\xad\x97\xe6\xbc\xa2z", 0, 1);
+  screen.setCursor(8, 0);  // the wide character's second byte
+  std::string out = screen.render();
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsLayout(term, screen));
+  EXPECT_EQ(term.x, 7);
+
+  // A change after a wide character that ended a row's text is placed by an absolute move.
+  writeText(screen, "Q", 9, 0);
+  writeText(screen, "\xc3\xa9", 0, 2);
+  screen.setCursor(1, 2);
+  out = screen.render();
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsLayout(term, screen));
+  EXPECT_EQ(term.x, 0) << "the cursor on the second byte of e-acute";
+
+  // Every row ends in two wide characters, and the cursor moves to another row.
+  for (int y = 0; y < h; ++y) writeText(screen, "abcd\xe6\xbc\xa2\xe5\xad\x97", 0, y);
+  screen.setCursor(0, 1);
+  out = screen.render();
+  ASSERT_TRUE(term.apply(out)) << term.error;
+  EXPECT_TRUE(showsLayout(term, screen));
+}
+
+// Random edits, scrolls, renders and mode switches, with text in UTF-8 (wide characters,
+// combining marks, emoji, broken sequences): the terminal always ends up showing the grid.
 TEST(TerminalScreen, RandomEditsAlwaysConverge) {
   std::mt19937 rng(20240607);
   const int w = 23, h = 9;
   TerminalScreen screen(w, h);
   vtmodel::Terminal term(w, h);
+  const std::vector<std::string> pieces = {"\xc3\xa9",
+                                           "\xe6\xbc\xa2\xe5\xad\x97",
+                                           "a\xcc\x81",
+                                           "\xf0\x9f\x98\x80",
+                                           "\xe2\x9d\xa4\xef\xb8\x8f",
+                                           "\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa",
+                                           "\xe6\xbc",
+                                           "\xcc\x81",
+                                           "\xe2\x80\xae",
+                                           "\xf0\x9f\x91\x8d\xf0\x9f\x8f\xbb"};
   std::vector<std::string> rows;
-  for (int y = 0; y < 40; ++y) rows.push_back(lineText(y, w));
+  for (int y = 0; y < 40; ++y) {
+    std::string line = lineText(y, w);
+    if (y % 3 == 0) line = pieces[y % pieces.size()] + line;
+    rows.push_back(line.substr(0, w));
+  }
   for (int round = 0; round < 400; ++round) {
     int steps = 1 + rng() % 4;
     for (int s = 0; s < steps; ++s) {
       switch (rng() % 6) {
         case 0: {
-          uint8_t b = static_cast<uint8_t>(rng() % 256);
-          screen.writeCharacters(&b, 1, rng() % w, rng() % h);
+          if (rng() % 2) {
+            uint8_t b = static_cast<uint8_t>(rng() % 256);
+            screen.writeCharacters(&b, 1, rng() % w, rng() % h);
+          } else {
+            const std::string& piece = pieces[rng() % pieces.size()];
+            writeText(screen, piece, rng() % w, rng() % h);
+          }
           break;
         }
         case 1: {
@@ -329,11 +469,14 @@ TEST(TerminalScreen, RandomEditsAlwaysConverge) {
           break;
         case 5:
           if (rng() % 20 == 0) screen.invalidate();
+          if (rng() % 30 == 0)
+            screen.setDisplayMode(screen.displayMode() == Mode::Utf8 ? Mode::CodePage437
+                                                                     : Mode::Utf8);
           break;
       }
     }
     std::string out = screen.render();
     ASSERT_TRUE(term.apply(out)) << term.error << " in round " << round;
-    ASSERT_TRUE(showsGrid(term, screen)) << "round " << round;
+    ASSERT_TRUE(showsLayout(term, screen)) << "round " << round;
   }
 }

@@ -4,6 +4,8 @@
 // sequences the renderer may send and reports anything else as an error, so a test can both
 // replay a render and prove that nothing unexpected reached the terminal.
 
+#include <utf8proc.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -13,15 +15,17 @@ namespace vtmodel {
 
 struct Cell {
   char32_t cp = U' ';
-  int fg = -1;  // SGR colour code (30-37, 90-97) or -1 for the default
-  int bg = -1;  // 40-47, 100-107 or -1
+  std::u32string marks;  // combining marks joined to cp
+  int width = 1;         // 2: a wide character, whose right half is the next cell; 0: that half
+  int fg = -1;           // SGR colour code (30-37, 90-97) or -1 for the default
+  int bg = -1;           // 40-47, 100-107 or -1
   bool reverse = false;
   bool underline = false;
 };
 
 class Terminal {
  public:
-  Terminal(int width, int height) : width(width), height(height), cells(width * height) {
+  Terminal(int w, int h) : width(w), height(h), cells(w * h) {
     // A screen full of garbage: a full repaint must not depend on what was there.
     for (auto& c : cells) c.cp = U'#';
   }
@@ -40,15 +44,30 @@ class Terminal {
       char32_t cp;
       if (!decodeUtf8(bytes, i, cp)) return fail("bad UTF-8");
       if (cp >= 0x80 && cp < 0xA0) return fail("C1 control as text");
-      Cell& c = cells[y * width + x];
-      c = pen;
-      c.cp = cp;
-      if (x < width - 1) ++x;  // autowrap is off
+      if (!print(cp)) return false;
     }
     return true;
   }
 
   const Cell& at(int cx, int cy) const { return cells[cy * width + cx]; }
+
+  static void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
 
   int width, height;
   std::vector<Cell> cells;
@@ -59,6 +78,7 @@ class Terminal {
   std::string error;
 
  private:
+  int lastWritten = -1;  // the column of the last character printed, until a sequence comes
   bool fail(const std::string& why) {
     error = why;
     return false;
@@ -78,6 +98,58 @@ class Terminal {
     return true;
   }
 
+  // A character as a terminal with wcwidth from the same Unicode data draws it. Anything
+  // that could reorder, hide or stand for no character is refused.
+  bool print(char32_t cp) {
+    const auto* property = utf8proc_get_property(static_cast<utf8proc_int32_t>(cp));
+    switch (property->category) {
+      case UTF8PROC_CATEGORY_CN:
+      case UTF8PROC_CATEGORY_CF:
+      case UTF8PROC_CATEGORY_CS:
+      case UTF8PROC_CATEGORY_CO:
+      case UTF8PROC_CATEGORY_ZL:
+      case UTF8PROC_CATEGORY_ZP:
+        return fail("invisible or unassigned character " + std::to_string(cp));
+      default:
+        break;
+    }
+    if (property->ignorable && property->category != UTF8PROC_CATEGORY_MN)
+      return fail("default-ignorable character " + std::to_string(cp));
+    const int w = utf8proc_charwidth(static_cast<utf8proc_int32_t>(cp));
+    if (w == 0) {
+      if (lastWritten < 0) return fail("combining mark with no character before it");
+      cells[y * width + lastWritten].marks += cp;
+      return true;
+    }
+    if (w == 2 && x == width - 1) return fail("wide character in the last column");
+    // What is overwritten takes its other half with it.
+    for (int cx = x; cx < x + w; ++cx) {
+      Cell& c = cells[y * width + cx];
+      if (c.width == 0 && cx > 0) blankCell(cx - 1);
+      if (c.width == 2 && cx + 1 < width) blankCell(cx + 1);
+    }
+    Cell& c = cells[y * width + x];
+    c = pen;
+    c.cp = cp;
+    c.width = w;
+    if (w == 2) {
+      Cell& half = cells[y * width + x + 1];
+      half = pen;
+      half.cp = 0;
+      half.width = 0;
+    }
+    lastWritten = x;
+    x = std::min(x + w, width - 1);  // autowrap is off
+    return true;
+  }
+
+  void blankCell(int cx) {
+    Cell& c = cells[y * width + cx];
+    c.cp = U' ';
+    c.marks.clear();
+    c.width = 1;
+  }
+
   int regionBottom() const { return bottom < 0 ? height - 1 : bottom; }
 
   void blankRow(int row) {
@@ -90,6 +162,7 @@ class Terminal {
   }
 
   bool escape(const std::string& s, size_t& i) {
+    lastWritten = -1;
     if (i + 1 >= s.size() || s[i + 1] != '[') return fail("escape that is not a CSI");
     size_t j = i + 2;
     std::string prefix;

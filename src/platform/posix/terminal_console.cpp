@@ -12,6 +12,8 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/posix/locale_charset.h"
+
 namespace terminal {
 
 using console::Coord;
@@ -253,7 +255,10 @@ std::unique_ptr<TerminalConsole> TerminalConsole::open(int inputFd, int outputFd
 }
 
 TerminalConsole::TerminalConsole(int inputFd, int outputFd, int width, int height)
-    : inputFd_(inputFd), outputFd_(outputFd), screen_(width, height) {}
+    : inputFd_(inputFd), outputFd_(outputFd), screen_(width, height) {
+  screen_.setDisplayMode(localeUsesUtf8() ? console::DisplayMode::Utf8
+                                          : console::DisplayMode::CodePage437);
+}
 
 TerminalConsole::~TerminalConsole() {
   removeHandlers(OtherSignals);  // no suspension may take the terminal again from here on
@@ -320,6 +325,13 @@ bool TerminalConsole::writeAll(const std::string& bytes) {
     }
   }
   return done == bytes.size();
+}
+
+console::DisplayMode TerminalConsole::switchDisplayMode() {
+  screen_.setDisplayMode(screen_.displayMode() == console::DisplayMode::Utf8
+                             ? console::DisplayMode::CodePage437
+                             : console::DisplayMode::Utf8);
+  return screen_.displayMode();
 }
 
 void TerminalConsole::flush() {

@@ -22,6 +22,9 @@ namespace terminal {
 // (hold it in a static), and from the handlers of fatal signals. SIGTERM, SIGHUP and SIGINT
 // end the input (inputGone), so the editor ends through its normal path; SIGWINCH takes the
 // new size and queues a WINDOW_BUFFER_SIZE_EVENT. Only one can be open at a time.
+//
+// Cells are shown in one of two display modes (code page 437 glyphs, or UTF-8 text as its
+// characters), UTF-8 at first when the locale's character set is UTF-8.
 class TerminalConsole : public console::Console {
  public:
   // Takes the terminal on the two descriptors (standard input and output). Null, with a
@@ -48,6 +51,8 @@ class TerminalConsole : public console::Console {
   bool inputGone() override { return gone_; }
   bool setTerminalClipboard(const char* text, size_t length) override;
   const char* pastedText(size_t& length) override;
+  // Between code page 437 and UTF-8; the first is UTF-8 when the locale's character set is.
+  console::DisplayMode switchDisplayMode() override;
 
   // Sends the terminal what changed since the last flush, in one write.
   void flush();

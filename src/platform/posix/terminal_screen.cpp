@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/posix/cp437.h"
-
 namespace terminal {
 
 namespace {
@@ -82,7 +80,10 @@ TerminalScreen::TerminalScreen(int width, int height)
       height_(std::max(height, 1)),
       cells_(static_cast<size_t>(width_) * height_, BlankCell),
       shown_(cells_.size(), BlankCell),
-      rowKnown_(height_, false) {}
+      columns_(cells_.size()),
+      rowKnown_(height_, false),
+      wanted_(width_),
+      columnOf_(width_) {}
 
 void TerminalScreen::resize(int width, int height) {
   width = std::max(width, 1);
@@ -96,7 +97,10 @@ void TerminalScreen::resize(int width, int height) {
   height_ = height;
   cells_ = std::move(cells);
   shown_.assign(cells_.size(), BlankCell);
+  columns_.assign(cells_.size(), ShownCell{});
   rowKnown_.assign(height_, false);
+  wanted_.resize(width_);
+  columnOf_.resize(width_);
   cursorX_ = std::min(cursorX_, width_ - 1);
   cursorY_ = std::min(cursorY_, height_ - 1);
   repaintAll_ = true;
@@ -131,13 +135,15 @@ void TerminalScreen::setCursor(int x, int y) {
   cursorY_ = std::clamp(y, 0, height_ - 1);
 }
 
+void TerminalScreen::setDisplayMode(console::DisplayMode mode) {
+  if (mode == mode_) return;
+  mode_ = mode;
+  relayout_ = true;
+}
+
 bool TerminalScreen::rowEqual(const std::vector<Cell>& a, int rowA, const std::vector<Cell>& b,
                               int rowB) const {
   return std::memcmp(&a[index(0, rowA)], &b[index(0, rowB)], sizeof(Cell) * width_) == 0;
-}
-
-bool TerminalScreen::cellShown(int x, int y) const {
-  return rowKnown_[y] && shown_[index(x, y)] == cells_[index(x, y)];
 }
 
 uint64_t TerminalScreen::hashRow(const std::vector<Cell>& grid, int y) const {
@@ -183,43 +189,64 @@ void TerminalScreen::moveTo(std::string& out, int x, int y) {
   termY_ = y;
 }
 
+// Instead of a cursor move to x, writes the run of unchanged columns from the terminal's
+// cursor up to x again, when they are in the current colours and cost no more bytes than
+// the move. The run starts and ends at whole characters: the terminal's cursor stands after
+// the last one written, and x is never the right half of a wide character.
+bool TerminalScreen::bridgeTo(std::string& out, const ShownCell* shown, int x, int y) {
+  if (termY_ != y || termX_ < 0 || termX_ >= x || termAttr_ < 0) return false;
+  const size_t jump = moveSequence(x, y).size();
+  size_t bytes = 0;
+  for (int g = termX_; g < x; ++g) {
+    const ShownCell& gap = wanted_[g];
+    if (gap.attr != termAttr_ || gap.unsure || !rowKnown_[y] || !(gap == shown[g])) return false;
+    bytes += gap.length;
+    if (bytes > jump) return false;
+  }
+  for (int g = termX_; g < x; ++g) out.append(wanted_[g].text, wanted_[g].length);
+  termX_ = x;
+  return true;
+}
+
 void TerminalScreen::renderRow(std::string& out, int y) {
-  for (int x = 0; x < width_; ++x) {
-    if (cellShown(x, y)) continue;
-    const Cell& cell = cells_[index(x, y)];
+  layoutRow(mode_, &cells_[index(0, y)], width_, wanted_.data(), nullptr);
+  ShownCell* shown = &columns_[index(0, y)];
+  // After text whose width terminals disagree on, the next column is written again, at a
+  // column given absolutely: a terminal that drew the text wider or narrower than the layout
+  // comes back in step there.
+  bool rewriteNext = false;
+  for (int x = 0; x < width_;) {
+    const ShownCell& cell = wanted_[x];
+    if (cell.width == 0) {  // the right half of a wide character: written with it
+      ++x;
+      continue;
+    }
+    if (!rewriteNext && rowKnown_[y] && cell == shown[x]) {
+      x += cell.width;
+      continue;
+    }
+    rewriteNext = false;
     if (termY_ != y || termX_ != x) {
-      // A short run of unchanged cells in the current colours is cheaper to write again
-      // than to jump over.
-      bool bridged = false;
-      if (termY_ == y && termX_ >= 0 && termX_ < x && termAttr_ >= 0) {
-        const std::string jump = moveSequence(x, y);
-        size_t bytes = 0;
-        bool sameColours = true;
-        for (int g = termX_; g < x && bytes <= jump.size(); ++g) {
-          const Cell& gap = cells_[index(g, y)];
-          if (gap.attr != termAttr_ || !cellShown(g, y)) {
-            sameColours = false;
-            break;
-          }
-          bytes += cp437Glyph(gap.ch).size();
-        }
-        if (sameColours && bytes <= jump.size()) {
-          for (int g = termX_; g < x; ++g) out += cp437Glyph(cells_[index(g, y)].ch);
-          termX_ = x;
-          bridged = true;
-        }
-      }
-      if (!bridged) moveTo(out, x, y);
+      if (!bridgeTo(out, shown, x, y)) moveTo(out, x, y);
     }
     if (cell.attr != termAttr_) {
       appendSgr(out, termAttr_, cell.attr);
       termAttr_ = cell.attr;
     }
-    out += cp437Glyph(cell.ch);
-    shown_[index(x, y)] = cell;
+    if (cell.unsure) {
+      // Blanks first, so that a terminal that draws the text narrower leaves no old glyph
+      // in the columns the layout gives it.
+      out.append(cell.width, ' ');
+      appendCsi(out, x + 1, 'G');
+    }
+    out.append(cell.text, cell.length);
+    std::copy_n(&wanted_[x], cell.width, shown + x);  // a wide character with its right half
     // Past the last column the cursor's place depends on the terminal's wrap handling.
-    termX_ = x + 1 < width_ ? x + 1 : -1;
+    termX_ = x + cell.width < width_ && !cell.unsure ? x + cell.width : -1;
+    rewriteNext = cell.unsure != 0;
+    x += cell.width;
   }
+  std::copy_n(&cells_[index(0, y)], width_, &shown_[index(0, y)]);
   rowKnown_[y] = true;
 }
 
@@ -274,7 +301,8 @@ void TerminalScreen::scrollIfWorthIt(std::string& out) {
   for (int r = bestFirst; r <= bestLast; ++r) {
     if (!rowEqual(cells_, r, shown_, r + bestShift)) return;
     if (inPlace[r]) continue;
-    for (int x = 0; x < width_; ++x) savedCells += !cellShown(x, r);
+    for (int x = 0; x < width_; ++x)
+      savedCells += !rowKnown_[r] || !(shown_[index(x, r)] == cells_[index(x, r)]);
   }
   if (savedCells <= 32) return;
   if (bestShift > 0)
@@ -299,6 +327,8 @@ void TerminalScreen::applyScroll(std::string& out, int top, int bottom, int shif
   auto moveRow = [this](int to, int from) {
     std::copy(shown_.begin() + index(0, from), shown_.begin() + index(0, from) + width_,
               shown_.begin() + index(0, to));
+    std::copy(columns_.begin() + index(0, from), columns_.begin() + index(0, from) + width_,
+              columns_.begin() + index(0, to));
     rowKnown_[to] = rowKnown_[from];
   };
   if (shift > 0) {
@@ -323,10 +353,19 @@ void TerminalScreen::render(std::string& out) {
     scrollIfWorthIt(out);
   }
   for (int y = 0; y < height_; ++y) {
-    if (!rowKnown_[y] || !rowEqual(cells_, y, shown_, y)) renderRow(out, y);
+    if (relayout_ || !rowKnown_[y] || !rowEqual(cells_, y, shown_, y)) renderRow(out, y);
   }
-  moveTo(out, cursorX_, cursorY_);
+  relayout_ = false;
+  moveTo(out, shownCursorColumn(), cursorY_);
   if (full) out += "\x1b[?25h";
+}
+
+// The column that shows the cursor's byte: on a character of several bytes, whichever of
+// them the cursor stands on, the character's first column.
+int TerminalScreen::shownCursorColumn() {
+  if (mode_ != console::DisplayMode::Utf8) return cursorX_;
+  layoutRow(mode_, &cells_[index(0, cursorY_)], width_, wanted_.data(), columnOf_.data());
+  return columnOf_[cursorX_];
 }
 
 }  // namespace terminal

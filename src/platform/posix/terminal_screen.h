@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
+#include "platform/posix/row_layout.h"
+
 namespace terminal {
 
 // Console attribute bits beyond the 16 colours.
@@ -21,9 +24,10 @@ void appendSgr(std::string& out, int from, uint16_t to);
 
 // The cell grid the editor draws on, kept apart from the terminal it is shown on. Writes
 // change only the grid; render() produces the bytes that bring the terminal from what it
-// shows now to the grid: only the cells that differ, each byte drawn as its code page 437
-// glyph, with the fewest cursor moves and colour changes, and the cursor placed last.
-// Nothing in the output comes from a cell byte except printable UTF-8 text.
+// shows now to the grid, each row laid out for the display mode (layoutRow): only the
+// columns that differ, with the fewest cursor moves and colour changes, and the cursor
+// placed last, on the column that shows its byte. Nothing in the output comes from a cell
+// byte except printable UTF-8 text.
 class TerminalScreen {
  public:
   TerminalScreen(int width, int height);
@@ -45,6 +49,11 @@ class TerminalScreen {
   void writeCharacters(const uint8_t* bytes, uint32_t count, int x, int y);
   void setCursor(int x, int y);
 
+  // How bytes are shown; a change takes effect at the next render, which sends only the
+  // columns that then look different. CodePage437 at first.
+  void setDisplayMode(console::DisplayMode mode);
+  console::DisplayMode displayMode() const { return mode_; }
+
   uint8_t charAt(int x, int y) const { return cells_[index(x, y)].ch; }
   uint16_t attributeAt(int x, int y) const { return cells_[index(x, y)].attr; }
   int cursorX() const { return cursorX_; }
@@ -60,32 +69,31 @@ class TerminalScreen {
   }
 
  private:
-  // Four bytes with no padding, so that rows compare with memcmp.
-  struct Cell {
-    uint8_t ch;
-    uint8_t unused;
-    uint16_t attr;
-    bool operator==(const Cell& other) const { return ch == other.ch && attr == other.attr; }
-  };
-  static_assert(sizeof(Cell) == 4);
+  using Cell = ByteCell;
   static constexpr Cell BlankCell{' ', 0, DefaultAttribute};
 
   size_t index(int x, int y) const { return static_cast<size_t>(y) * width_ + x; }
   bool startCell(int x, int y, size_t& start) const;
   bool rowEqual(const std::vector<Cell>& a, int rowA, const std::vector<Cell>& b, int rowB) const;
-  bool cellShown(int x, int y) const;
   uint64_t hashRow(const std::vector<Cell>& grid, int y) const;
   std::string moveSequence(int x, int y) const;
   void scrollIfWorthIt(std::string& out);
   void applyScroll(std::string& out, int top, int bottom, int shift);
   void moveTo(std::string& out, int x, int y);
+  bool bridgeTo(std::string& out, const ShownCell* shown, int x, int y);
   void renderRow(std::string& out, int y);
+  int shownCursorColumn();
 
   int width_;
   int height_;
-  std::vector<Cell> cells_;     // what the editor wrote
-  std::vector<Cell> shown_;     // what the terminal shows, where rowKnown_ says so
-  std::vector<bool> rowKnown_;  // false: the row's content on the terminal is unknown
+  std::vector<Cell> cells_;         // what the editor wrote
+  std::vector<Cell> shown_;         // the grid as last rendered, where rowKnown_ says so
+  std::vector<ShownCell> columns_;  // what the terminal shows, where rowKnown_ says so
+  std::vector<bool> rowKnown_;      // false: the row's content on the terminal is unknown
+  std::vector<ShownCell> wanted_;   // one row laid out, while it is rendered
+  std::vector<int16_t> columnOf_;   // of the cursor's row: the column showing each byte
+  console::DisplayMode mode_ = console::DisplayMode::CodePage437;
+  bool relayout_ = false;  // the mode changed: every row is laid out again
   int cursorX_ = 0;
   int cursorY_ = 0;
   bool repaintAll_ = true;
