@@ -7,6 +7,7 @@
 #include "core/session.h"
 #include "files/load_save.h"
 #include "input/prompt.h"
+#include "platform/file_io.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -53,6 +54,7 @@ int runEditor(int argc, char** argv) {
   if (argc == 2) {
     setFileName(*editor, argv[1]);
     editor->loadDocument();
+    platform::FileReplacer::removeLeftovers(argv[1]);
   }
   for (;;) {
     mainLoop(*editor);

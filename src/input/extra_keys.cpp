@@ -1,8 +1,10 @@
 #include "input/extra_keys.h"
 
 #include "core/editor.h"
+#include "input/key_codes.h"
 
 const ExtraKey ExtraKeys[] = {
+    {vk::F12, &Editor::saveAs, "save as"},
     {0, nullptr, nullptr},
 };
 

@@ -14,6 +14,7 @@
 #include "core/editor.h"
 #include "files/file_test_support.h"
 #include "files/load_save.h"
+#include "platform/file_stamp.h"
 #include "support/document.h"
 
 using filetest::exists;
@@ -27,10 +28,11 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// A modified document named path, holding bytes.
+// A modified document named path, holding bytes, read from the file as it is now.
 void prepare(Editor& editor, const std::string& path, const std::string& bytes) {
   setDocument(editor, bytes);
   setFileName(editor, path.c_str());
+  editor.fileStamp = platform::stampOf(path.c_str());
   editor.modified = 1;
 }
 
