@@ -206,6 +206,25 @@ TEST(ModesAndOwners, SetIdBitsSurviveASaveByTheirOwner) {
   EXPECT_EQ(readFile(temp.path("tool")), "#!/bin/sh\necho\n");
 }
 
+// The copy of a read-only document stays its owner's to write: the next autosave works too.
+TEST(ModesAndOwners, AutosaveOfAReadOnlyDocumentCanBeWrittenAgain) {
+  TempDir temp;
+  handOver(temp.dir());
+  writeFile(temp.path("doc"), "old\n");
+  handOver(temp.path("doc"));
+  ASSERT_EQ(chmod(temp.path("doc").c_str(), 0440), 0);
+  std::string report = inChild(
+      [&]() -> std::string {
+        Editor editor;
+        prepare(editor, temp.path("doc"), "new\n");
+        if (editor.autosaveNow() != 1) return "first autosave failed";
+        if (editor.autosaveNow() != 1) return "second autosave failed";
+        return "mode " + std::to_string(filetest::modeOf(temp.path("doc.autosave")));
+      },
+      true);
+  EXPECT_EQ(report, "mode " + std::to_string(0640));
+}
+
 TEST(ModesAndOwners, AnotherOwnersFileIsSavedAndTheChangeSaid) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to make a file of another user";
   TempDir temp;

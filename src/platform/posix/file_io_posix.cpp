@@ -449,7 +449,9 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
   } else if (modeTemplate != nullptr && modeTemplate[0] != '\0' && stat(modeTemplate, &info) == 0 &&
              S_ISREG(info.st_mode)) {
     s.keepMode = true;
-    s.mode = info.st_mode & 0666;  // a copy of the document: readable as it is, never run
+    // A copy of the document: private as it is, never run, always the owner's to read and
+    // write again.
+    s.mode = (info.st_mode & 0666) | 0600;
   }
 
   const std::string directory = directoryOf(s.target);
