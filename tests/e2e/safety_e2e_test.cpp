@@ -83,6 +83,10 @@ TEST(SafetyEndToEnd, AFileChangedOnDiskIsReplacedOnlyOnYes) {
   tmux.sendLiteral("y");
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 1, "log.txt"))) << tmux.status();
   EXPECT_EQ(readFile(tmux.directory() + "/log.txt"), "xfirst\n");
+  tmux.sendLiteral("z");
+  tmux.sendKeys({"F2"});  // its own save is no stranger's change: no question
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 2, "log.txt"))) << tmux.status();
+  EXPECT_EQ(readFile(tmux.directory() + "/log.txt"), "xzfirst\n");
   tmux.sendKeys({"M-x"});
   EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
 }

@@ -1,6 +1,6 @@
 // Whole sessions on the in-memory console around the questions a save asks before it
-// replaces a file: a file that could not be read, a name of an existing file, a file changed
-// on disk since it was read, and F12's save under a new name.
+// replaces a file (the plain cases are played end to end in a terminal): a file that
+// appeared or a link turned elsewhere since the start, and F12's save under a new name.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,99 +65,7 @@ struct WorkIn {
   std::string saved;
 };
 
-// ---- a file that could not be read ----
-
-TEST(UnreadFile, IsNeverReplacedUnasked) {
-  TempDir temp;
-  const std::string path = temp.path("w");
-  writeFile(path, "precious original\n");
-  if (geteuid() == 0) {
-    ASSERT_EQ(chown(temp.dir().c_str(), filetest::kUnprivilegedId, 0), 0);
-    ASSERT_EQ(chown(path.c_str(), filetest::kUnprivilegedId, 0), 0);
-  }
-  ASSERT_EQ(chmod(path.c_str(), 0200), 0);
-  std::string report = filetest::inChild(
-      [&]() -> std::string {
-        WorkIn work(temp.dir());
-        Editing e("w");
-        if (e.editor.fileUnread != 1) return "the read did not fail";
-        keys(e.t.console, "new");
-        press(e.t.console, vk::F2);
-        press(e.t.console, vk::Return);  // "file name: " with nothing: nothing written
-        press(e.t.console, vk::F2);
-        keys(e.t.console, "w");
-        press(e.t.console, vk::Return);
-        keys(e.t.console, "n");  // "File exists, overwrite? (y/n)"
-        e.play();
-        if (e.editor.modified != 1) return "modified was cleared";
-        if (e.status() != "<Sep 07 1996>* R 0  C 3  w") return "status: " + e.status();
-        press(e.t.console, vk::F2);
-        keys(e.t.console, "elsewhere");
-        press(e.t.console, vk::Return);
-        e.play();
-        return e.editor.modified == 0 ? "" : "not saved at the end";
-      },
-      true);
-  EXPECT_EQ(report, "");
-  chmod(path.c_str(), 0600);
-  EXPECT_EQ(readFile(path), "precious original\n");
-  EXPECT_EQ(readFile(temp.path("elsewhere")), "new");
-  EXPECT_EQ(temp.names(), (Names{"elsewhere", "w"}));
-}
-
-// ---- a name of an existing file ----
-
-TEST(ReplacingAFile, ANameTypedForAnUnnamedDocumentAsksFirst) {
-  TempDir temp;
-  WorkIn work(temp.dir());
-  writeFile("existing.txt", "keep me\n");
-  TestSession t;
-  keys(t.console, "oops");
-  for (const char* answer : {"n", "y"}) {
-    press(t.console, vk::F2);
-    keys(t.console, "existing.txt");
-    press(t.console, vk::Return);
-    keys(t.console, answer);
-  }
-  Editor editor;
-  while (t.console.numberOfInputEvents() > 0) {
-    t.session.keyboard.waitAndHandleEvent(editor);
-    if (readFile("existing.txt") == "keep me\n") {
-      EXPECT_EQ(editor.modified, 1);
-    }
-  }
-  EXPECT_EQ(statusRow(t), "File exists, overwrite? (y/n)");
-  EXPECT_EQ(readFile("existing.txt"), "oops");
-  EXPECT_EQ(editor.modified, 0);
-  EXPECT_STREQ(editor.fileName.get(), "existing.txt");
-}
-
 // ---- a file changed on disk ----
-
-TEST(ChangedOnDisk, AChangedFileIsReplacedOnlyOnYes) {
-  TempDir temp;
-  const std::string path = temp.path("log.txt");
-  writeFile(path, "first\n");
-  Editing e(path);
-  writeFile(path, "first\nmore\n");  // another program appends
-  keys(e.t.console, "x");
-  press(e.t.console, vk::F2);
-  keys(e.t.console, "qn");  // q is no answer
-  e.play();
-  EXPECT_EQ(e.status(), "Not saved");
-  EXPECT_EQ(readFile(path), "first\nmore\n");
-  EXPECT_EQ(e.editor.modified, 1);
-
-  press(e.t.console, vk::F2);
-  keys(e.t.console, "y");
-  e.play();
-  EXPECT_EQ(readFile(path), "xfirst\n");
-  keys(e.t.console, "z");
-  press(e.t.console, vk::F2);  // its own save is no stranger's change: no question
-  e.play();
-  EXPECT_EQ(readFile(path), "xzfirst\n");
-  EXPECT_EQ(e.editor.modified, 0);
-}
 
 TEST(ChangedOnDisk, AFileThatAppearedOrALinkTurnedElsewhereIsAskedAbout) {
   TempDir temp;
