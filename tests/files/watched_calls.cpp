@@ -1,3 +1,6 @@
+// POSIX only: the calls it watches are the POSIX file replacer's.
+#if !defined(_WIN32)
+
 #include "files/watched_calls.h"
 
 #include <signal.h>
@@ -117,3 +120,5 @@ int WatchedCalls::removeName(const char* path) {
 }
 
 }  // namespace filetest
+
+#endif  // !defined(_WIN32)
