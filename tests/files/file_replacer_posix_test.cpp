@@ -118,6 +118,22 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
   }
 }
 
+TEST(Durability, AChangeMadeWhileTheSaveWritesIsNotLost) {
+  TempDir temp;
+  const std::string target = temp.path("log");
+  writeFile(target, "old\n");
+  Editor editor;
+  prepare(editor, target, "new\n");
+  WatchedCalls calls;
+  calls.watch = [&](const std::string& call) {
+    if (call == "sync temp") writeFile(target, "old\nappended\n");
+  };
+  EXPECT_EQ(editor.save(), 0);
+  EXPECT_EQ(message(editor), "Save failed: File changed on disk");
+  EXPECT_EQ(readFile(target), "old\nappended\n");
+  EXPECT_EQ(temp.names(), Names{"log"});
+}
+
 // ---- a killed save ----
 // (the target's wholeness is in SaveFailure.KilledSaveLeavesTargetWhole)
 

@@ -186,6 +186,7 @@ struct FileReplacer::State {
   bool existed = false;
   dev_t device = 0;  // the existing target's identity
   ino_t inode = 0;
+  FileStamp before;  // the target as begin found it
   bool keepMode = false;
   mode_t mode = 0644;
   uid_t owner = 0;
@@ -446,6 +447,7 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
     s.group = info.st_gid;
     s.device = info.st_dev;
     s.inode = info.st_ino;
+    s.before = stampFrom(info);
   } else if (modeTemplate != nullptr && modeTemplate[0] != '\0' && stat(modeTemplate, &info) == 0 &&
              S_ISREG(info.st_mode)) {
     s.keepMode = true;
@@ -506,6 +508,13 @@ bool FileReplacer::commit(std::string& reason) {
   }
   if (!settleOwnerAndMode(s, reason) || !syncAndStamp(s, reason) || !giveName(s, reason) ||
       !closeTemporary(s, reason)) {
+    abort();
+    return false;
+  }
+  // Another program that changed the target while the new bytes were written would lose its
+  // change: the save fails instead, and the next one asks.
+  if (stampOf(s.target.c_str()) != s.before) {
+    reason = "File changed on disk";
     abort();
     return false;
   }

@@ -151,6 +151,7 @@ struct FileReplacer::State {
   HANDLE file = INVALID_HANDLE_VALUE;
   std::string target;     // the file that is replaced, links resolved
   std::string temporary;  // empty when there is no temporary file
+  FileStamp before;       // the target as begin found it
   bool replaced = false;
   FileStamp stamp;
   std::string newOwner;  // stays empty: a replacement is made by its owner's rules here
@@ -272,6 +273,7 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
       return false;
     }
     newAttributes |= attributes & kept;
+    s.before = stampOf(s.target.c_str());
   } else if (DWORD error = GetLastError(); !missing(error)) {
     reason = errorText(error);
     return false;
@@ -347,6 +349,13 @@ bool FileReplacer::commit(std::string& reason) {
   s.file = INVALID_HANDLE_VALUE;
   if (!CloseHandle(file)) {
     reason = errorText(GetLastError());
+    abort();
+    return false;
+  }
+  // Another program that changed the target while the new bytes were written would lose its
+  // change: the save fails instead, and the next one asks.
+  if (stampOf(s.target.c_str()) != s.before) {
+    reason = "File changed on disk";
     abort();
     return false;
   }
