@@ -8,6 +8,7 @@
 #include "core/session.h"
 #include "files/load_save.h"
 #include "input/prompt.h"
+#include "platform/file_io.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -55,6 +56,7 @@ int runEditor(int argc, char** argv) {
   if (commandLine.fileName) {
     setFileName(*editor, commandLine.fileName);
     editor->loadDocument();
+    platform::FileReplacer::removeLeftovers(commandLine.fileName);
     if (commandLine.startLine > 0) {
       editor->goToLineNumber(commandLine.startLine, 1);
       editor->afterCommand(false);  // the mark goes with the cursor: nothing is selected

@@ -7,6 +7,11 @@
 
 #include "core/stack.h"
 #include "core/text_line.h"
+#include "platform/file_stamp.h"
+
+namespace files {
+struct WriteResult;
+}
 
 extern const int defaultAutoIndent;
 
@@ -38,6 +43,12 @@ class Editor {
 
   std::unique_ptr<char[]> fileName;      // NUL-terminated, "" when unnamed
   std::unique_ptr<char[]> autosaveName;  // null when there is no autosave
+  // The document's file as it was when read or last written (exists is false when there was
+  // none), so that a save can tell whether another program has changed it since.
+  platform::FileStamp fileStamp;
+  // Set when the named file exists but could not be read: a save then asks for a name, so
+  // that the unread file is never replaced unasked.
+  int32_t fileUnread = 0;
 
   int32_t selectionActive = 0;
   int32_t selectionDirty = 1;
@@ -141,6 +152,13 @@ class Editor {
   int loadDocument();
   int writeDocument(const char* target);
   int save();
+  int saveAs();
+  // Writes the document to name, first asking where that would replace a file the user has
+  // not seen; on success the document takes the name. ownName: name is the document's own
+  // file name. announce: say "Saved NAME (N bytes)".
+  int saveUnder(const char* name, bool ownName, bool announce);
+  // The one place a save ends well: the document is unmodified and belongs to that file.
+  void documentSaved(const char* name, const files::WriteResult& result, bool announce);
   int autosaveNow();
 
   // ---- search (search/) ----

@@ -11,13 +11,13 @@ void installOutOfMemoryRule() {
   std::set_new_handler(outOfMemory);
 }
 
-void* checkedMalloc(unsigned long bytes) {
+void* checkedMalloc(size_t bytes) {
   void* block = std::malloc(bytes == 0 ? 1 : bytes);
   if (!block) outOfMemory();
   return block;
 }
 
-void* checkedRealloc(void* block, unsigned long bytes) {
+void* checkedRealloc(void* block, size_t bytes) {
   void* grown = std::realloc(block, bytes == 0 ? 1 : bytes);
   if (!grown) outOfMemory();
   return grown;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 // A failed allocation ends the process with exit status 1 and no message.
 // std::exit is used, so the session objects (console restore) are still torn down.
 
@@ -9,5 +11,5 @@
 void installOutOfMemoryRule();
 
 // malloc/realloc that never return null.
-void* checkedMalloc(unsigned long bytes);
-void* checkedRealloc(void* block, unsigned long bytes);
+void* checkedMalloc(size_t bytes);
+void* checkedRealloc(void* block, size_t bytes);

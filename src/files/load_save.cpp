@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "core/editor.h"
-#include "core/session.h"
-#include "input/prompt.h"
 #include "platform/file_io.h"
 
 namespace files {
@@ -158,6 +156,7 @@ class BufferedOutput {
       : file_(file), capacity_(std::max<size_t>(capacity, 1)), buffer_(new char[capacity_]) {}
 
   void put(const char* bytes, size_t n) {
+    total_ += n;
     if (n > capacity_ - used_) {
       flush();
       if (n >= capacity_) {
@@ -169,6 +168,7 @@ class BufferedOutput {
     used_ += n;
   }
   void putByte(uint8_t c) {
+    ++total_;
     if (used_ == capacity_) flush();
     buffer_[used_++] = static_cast<char>(c);
   }
@@ -179,12 +179,15 @@ class BufferedOutput {
     return !failed_;
   }
   const std::string& reason() const { return reason_; }
+  // Every byte put, written or still gathered.
+  uint64_t total() const { return total_; }
 
  private:
   platform::FileReplacer& file_;
   size_t capacity_;
   std::unique_ptr<char[]> buffer_;
   size_t used_ = 0;
+  uint64_t total_ = 0;
   bool failed_ = false;
   std::string reason_;
 };
@@ -194,9 +197,9 @@ class BufferedOutput {
 namespace files {
 
 bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
-                       std::string& reason) {
+                       WriteResult& result) {
   platform::FileReplacer file;
-  if (!file.begin(target, modeTemplate, reason)) return false;
+  if (!file.begin(target, modeTemplate, result.reason)) return false;
   {
     // The lines are read where they lie, so the cursor and the view stay as they are.
     BufferedOutput out(file, writeBufferSize);
@@ -213,14 +216,29 @@ bool writeDocumentFile(Editor& editor, const char* target, const char* modeTempl
       out.put(line.text, static_cast<size_t>(line.size()));
     }
     if (!out.flush()) {
-      reason = out.reason();
+      result.reason = out.reason();
       return false;  // the replacer removes the temporary file
     }
+    result.bytes = out.total();
   }
-  if (!file.commit(reason)) return false;
+  const bool committed = file.commit(result.reason);
+  result.targetReplaced = file.targetReplaced();
+  if (result.targetReplaced) {
+    result.stamp = file.stamp();
+    result.newOwner = file.newOwner();
+  }
+  if (!committed) return false;
   editor.changed = 0;
   editor.autosavePending = 0;
   return true;
+}
+
+bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
+                       std::string& reason) {
+  WriteResult result;
+  bool written = writeDocumentFile(editor, target, modeTemplate, result);
+  reason = result.reason;
+  return written;
 }
 
 }  // namespace files
@@ -230,12 +248,19 @@ int Editor::loadDocument() {
   std::string reason;
   LoadedText loaded;
   platform::OpenResult opened = file.open(fileName.get(), reason);
-  if (opened == platform::OpenResult::NotFound) return 0;  // a new file: F2 creates it
+  if (opened == platform::OpenResult::NotFound) {
+    fileStamp = platform::FileStamp{};  // a new file: F2 creates it
+    return 0;
+  }
   if (opened != platform::OpenResult::Opened || !readLines(file, loaded, reason)) {
+    // What is on disk was never seen: a save must not replace it unasked.
+    fileUnread = 1;
     std::string message = std::string("Cannot read ") + fileName.get() + ": " + reason;
     setPendingMessage(message.c_str());
     return 0;
   }
+  fileUnread = 0;
+  fileStamp = file.stamp();
   file.close();
 
   freeBuffer();
@@ -263,20 +288,4 @@ int Editor::loadDocument() {
 int Editor::writeDocument(const char* target) {
   std::string reason;
   return files::writeDocumentFile(*this, target, nullptr, reason) ? 1 : 0;
-}
-
-int Editor::save() {
-  if (fileName[0] == '\0') {
-    std::unique_ptr<char[]> name = promptString(session().screen, "file name: ", "");
-    if (name[0] == '\0') return 0;
-    setFileName(*this, name.get());
-  }
-  std::string reason;
-  if (!files::writeDocumentFile(*this, fileName.get(), nullptr, reason)) {
-    std::string message = "Save failed: " + reason;
-    setPendingMessage(message.c_str());
-    return 0;
-  }
-  modified = 0;
-  return 1;
 }

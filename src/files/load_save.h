@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+#include "platform/file_stamp.h"
 
 class Editor;
 
@@ -12,9 +15,22 @@ extern size_t loadBlockSize;
 // Bytes gathered before each write to the file.
 extern size_t writeBufferSize;
 
+// What writing the document to a file came to.
+struct WriteResult {
+  std::string reason;  // why it failed
+  uint64_t bytes = 0;  // bytes written
+  // Set once the target holds the document, even when making that lasting then failed.
+  bool targetReplaced = false;
+  platform::FileStamp stamp;  // the target's state once it holds the document
+  std::string newOwner;       // who owns the target now, when its owner could not be kept
+};
+
 // Writes the whole document to target, replacing the file in one step. A new target takes
 // the permission bits of modeTemplate when that file exists (may be null). On failure the
-// target is untouched and reason says why. Clears changed and autosavePending on success.
+// target is untouched (or holds the whole document, see targetReplaced) and reason says why.
+// Clears changed and autosavePending on success.
+bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
+                       WriteResult& result);
 bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
                        std::string& reason);
 

@@ -1,6 +1,7 @@
 #include "input/extra_keys.h"
 
 #include "core/editor.h"
+#include "input/key_codes.h"
 
 const ExtraKey ExtraKeys[] = {
     {vk::F1, &Editor::help, "help", true},
@@ -8,6 +9,7 @@ const ExtraKey ExtraKeys[] = {
     {KeyShift | vk::F3, &Editor::findPrevious, "find previous"},
     {vk::F4, &Editor::goToLine, "go to line"},
     {vk::F8, &Editor::toggleDisplayMode, "switch display: UTF-8 / code page 437"},
+    {vk::F12, &Editor::saveAs, "save as"},
     {0, nullptr, nullptr},
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_stamp.h"
+
 // File services the editor needs beyond reading and writing a document.
 namespace platform {
 

@@ -125,17 +125,24 @@ TEST(FilesEndToEnd, HangUpKeepsTheWorkInTheAutosaveFile) {
   EXPECT_EQ(readFile(tmux.directory() + "/work.txt.autosave"), "more base\n");
 }
 
-// A name that is a directory: the reason is on the first screen, F2 fails with it, and a yes
-// at the end whose save fails goes back to editing instead of losing the text.
+// A name that is a directory: the reason is on the first screen, F2 asks for a name as for
+// any name that could not be read, fails with the reason when given it again, and a yes at
+// the end whose save fails goes back to editing instead of losing the text.
 TEST(FilesEndToEnd, ASaveThatFailsKeepsTheEditorAndTheText) {
   TmuxSession tmux({.args = {"adir"}, .files = {{"adir/inside", "x"}}});
   ASSERT_TRUE(tmux.waitForStatus("Cannot read adir: Is a directory")) << tmux.status();
   tmux.sendLiteral("abc");
   tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus("file name:")) << tmux.status();
+  tmux.sendLiteral("adir");
+  tmux.sendKeys({"Enter"});
   ASSERT_TRUE(tmux.waitForStatus("Save failed: Is a directory")) << tmux.status();
   tmux.sendKeys({"M-x"});
   ASSERT_TRUE(tmux.waitForStatus("Save changes? (Y/n)")) << tmux.status();
   tmux.sendLiteral("y");
+  ASSERT_TRUE(tmux.waitForStatus("file name:")) << tmux.status();
+  tmux.sendLiteral("adir");
+  tmux.sendKeys({"Enter"});
   ASSERT_TRUE(tmux.waitForStatus("Save failed: Is a directory")) << tmux.status();
   tmux.sendLiteral("d");
   ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 4, "adir"))) << tmux.status();

@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,6 +123,31 @@ std::vector<std::string> listDirectory(const std::string& path) {
   return names;
 }
 
+std::string ordinaryUser(std::string& why) {
+  if (geteuid() != 0) {
+    const struct passwd* user = getpwuid(geteuid());
+    if (user) return user->pw_name;
+    why = "this user has no name";
+    return "";
+  }
+  const char* name = "slate-e2e";
+  if (!getpwnam(name)) {
+    int status = -1;
+    runProgram({"useradd", "--no-create-home", "--shell", "/bin/sh", name},
+               {"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"}, &status);
+    endpwent();
+  }
+  if (!getpwnam(name)) {
+    why = std::string("running as root and useradd could not make the user ") + name;
+    return "";
+  }
+  if (access("/usr/bin/setpriv", X_OK) != 0 && access("/bin/setpriv", X_OK) != 0) {
+    why = "running as root and there is no setpriv to run the editor as another user";
+    return "";
+  }
+  return name;
+}
+
 std::string statusText(bool modified, int line, int column, const std::string& name) {
   return trimRight(std::string("<Sep 07 1996>") + (modified ? "*" : " ") + " R " +
                    std::to_string(line) + "  C " + std::to_string(column) + "  " + name);
@@ -208,6 +235,18 @@ TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
     std::filesystem::create_directories(path.parent_path());
     writeFile(path, bytes);
   }
+  if (!options.user.empty() && geteuid() == 0) {
+    if (const struct passwd* user = getpwnam(options.user.c_str())) {
+      chmod(tempRoot_.c_str(), 0711);
+      bool handedOver = chown(workingDirectory_.c_str(), user->pw_uid, user->pw_gid) == 0;
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(workingDirectory_))
+        handedOver = lchown(entry.path().c_str(), user->pw_uid, user->pw_gid) == 0 && handedOver;
+      if (handedOver)
+        runAs_ = {"setpriv", "--reuid=" + std::to_string(user->pw_uid),
+                  "--regid=" + std::to_string(user->pw_gid), "--clear-groups", "--"};
+    }
+  }
+  if (options.prepare) options.prepare(workingDirectory_);
   // The server ends with this process even when the process dies without running its
   // destructors (a crash, a killed test run): a job of the server's own watches it, then
   // removes the temporary directory once the editors have had a moment to end.
@@ -243,8 +282,10 @@ TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
 }
 
 std::vector<std::string> TmuxSession::editorCommand(const std::vector<std::string>& args) const {
-  std::vector<std::string> command = {"-c", workingDirectory_, "/bin/sh", "-c", WrapperScript,
-                                      "sh", SLATE_BINARY};
+  std::vector<std::string> command = {"-c", workingDirectory_};
+  command.insert(command.end(), runAs_.begin(), runAs_.end());
+  for (const char* part : {"/bin/sh", "-c", WrapperScript, "sh", SLATE_BINARY})
+    command.push_back(part);
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }

@@ -31,6 +31,11 @@ std::string statusText(bool modified, int line, int column, const std::string& n
 // The text without its trailing blanks.
 std::string trimRight(std::string text);
 
+// A user without privileges for the editor to run as: this process's own user when that is
+// not root; as root, a user made for the tests (useradd) when there is none yet. "" with the
+// reason in why when there can be none.
+std::string ordinaryUser(std::string& why);
+
 // The editor running in a real terminal emulator: a detached tmux server on its own socket,
 // with a clean environment (TERM=xterm-256color), a short escape time and no status bar, so
 // the pane is exactly the given size. The pane runs a small shell wrapper that prints a
@@ -46,6 +51,11 @@ class TmuxSession {
     // Files (name, bytes) written into the working directory before the editor starts; a
     // name may have directories in it.
     std::vector<std::pair<std::string, std::string>> files = {};
+    // The user the editor runs as (see ordinaryUser); empty: this process's own. The working
+    // directory and the files become that user's.
+    std::string user = "";
+    // Runs on the working directory once the files are there, before the editor starts.
+    std::function<void(const std::string&)> prepare = nullptr;
   };
 
   explicit TmuxSession(const Options& options);
@@ -125,6 +135,7 @@ class TmuxSession {
   std::string socketName_;
   std::string configFile_;
   std::string workingDirectory_;
+  std::vector<std::string> runAs_;  // what runs the wrapper as another user, or nothing
   std::vector<std::string> environment_;
   int height_;
   std::string target_ = "slate";

@@ -346,7 +346,7 @@ std::vector<KeySpec> makeKeys(std::vector<KeySpec>& typed, std::vector<KeySpec>&
        {"a",       "z",     "S-q",   "7",     "Space", ".",     "M-z",   "Esc",   "C-m",   "C-g",
         "C-Enter", "C-S-g", "\\x01", "\\x09", "\\x0a", "\\x0d", "\\x5f", "\\x80", "\\xe9", "\\xff"})
     typed.push_back(keyOf(name, Op::Insert, false));
-  for (const char* name : {"F1", "S-F1", "C-F1", "F12", "M-Left", "M-Up", "M-PgDn", "Ins", "\\x00"})
+  for (const char* name : {"F6", "S-F6", "C-F1", "F11", "M-Left", "M-Up", "M-PgDn", "Ins", "\\x00"})
     inert.push_back(keyOf(name, Op::Nothing, false));
   return keys;
 }

@@ -212,13 +212,16 @@ TEST(EndSteps, FailedSaveAtTheEndGoesBackToEditing) {
   TempDir temp;
   const std::string folder = temp.path("folder");
   mkdir(folder.c_str(), 0755);
+  // A name that could not be read is asked for again; given again, its save fails.
   type(t.console, "a");
   pressAltX(t.console);
-  type(t.console, "y");  // the save fails: the editor goes on
+  type(t.console, "y" + folder);  // the save fails: the editor goes on
+  pressEnter(t.console);
   t.console.pushPause(10);
   type(t.console, "b");
   pressAltX(t.console);
-  type(t.console, "y");  // fails again; then the input ends
+  type(t.console, "y" + folder);  // fails again; then the input ends
+  pressEnter(t.console);
   run(folder);
   EXPECT_EQ(statusRow(t), "Save failed: Is a directory");
   // The terminal went away with the work unsaved: it is kept in the autosave file.

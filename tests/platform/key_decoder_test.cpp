@@ -335,6 +335,11 @@ TEST(KeyDecoder, ReportsAndUnknownSequencesAreDroppedWhole) {
       {CSI + "M !", ""},
       {"\x1b[[", ""},
       {"\x1b[[Zc", "+5A/5A/S +43/63"},
+      {CSI + "1$~c", "+43/63"},    // '$' followed by a final byte is an intermediate
+      {CSI + "97;0uc", "+43/63"},  // modifiers count from 1
+      {CSI + "1;0Ac", "+43/63"},
+      {SS3 + "0Dc", "+43/63"},
+      {SS3 + "\x80" + "c", "+43/63"},
   });
 }
 

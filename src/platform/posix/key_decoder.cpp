@@ -48,6 +48,9 @@ bool isParameterByte(uint8_t b) {
 bool isIntermediateByte(uint8_t b) {
   return b >= 0x20 && b <= 0x2F;
 }
+bool continuesSequence(uint8_t b) {
+  return isFinalByte(b) || isParameterByte(b) || isIntermediateByte(b);
+}
 
 size_t utf8Encode(uint32_t cp, uint8_t* out) {
   if (cp < 0x80) {
@@ -298,7 +301,12 @@ class SequenceReader {
       const uint8_t b = p[i];
       if (isFinalByte(b)) break;
       if (isParameterByte(b) || isIntermediateByte(b)) {
-        if (b == '$' && rxvtShiftForm(p + intro, i - intro)) break;
+        // rxvt ends CSI n $ at the '$'; anything that continues a control sequence after it
+        // makes it an intermediate byte, as in every other sequence.
+        if (b == '$' && rxvtShiftForm(p + intro, i - intro)) {
+          if (i + 1 == n && !settle) return 0;  // the next byte decides
+          if (i + 1 == n || !continuesSequence(p[i + 1])) break;
+        }
         continue;
       }
       // A byte that cannot be part of a control sequence: what came before is dropped,
@@ -398,6 +406,7 @@ class SequenceReader {
     }
     if (params.prefix != 0 || params.intermediate) return Outcome::Keys;  // mouse, replies
     const uint32_t mods = params.get(1, 0, 1);
+    if (mods == 0) return Outcome::Keys;  // modifiers count from 1: malformed
     const uint32_t eventType = params.get(1, 1, kPress);
     switch (final) {
       case 'u': {
@@ -581,6 +590,10 @@ class SequenceReader {
       return i;
     }
     const uint8_t final = p[i];
+    if (final >= 0x80) {  // no key sends this: the whole sequence goes
+      dropped(i + 1);
+      return i + 1;
+    }
     if (final < 0x20 || final > 0x7E) {
       if (i == intro) {
         emitAltChar('O', alt | ALT);
@@ -603,6 +616,10 @@ class SequenceReader {
     if (start < i) {
       mods = 0;
       for (size_t k = start; k < i && mods < 1000; ++k) mods = mods * 10 + (p[k] - '0');
+      if (mods == 0) {  // modifiers count from 1: malformed
+        dropped(end);
+        return end;
+      }
     }
     bool super = false;
     const uint32_t state = modifierState(mods, super) | key.state | alt;

@@ -38,7 +38,7 @@ constexpr int MaximumRows = 2048;
 constexpr int MaximumColumns = 4096;
 
 // ---- state shared with the signal handlers ----
-volatile sig_atomic_t hangUpSignal = 0;    // SIGTERM, SIGHUP or SIGINT arrived
+volatile sig_atomic_t hangUpSignal = 0;    // one of HangUpSignals arrived
 volatile sig_atomic_t resizePending = 0;   // SIGWINCH arrived
 volatile sig_atomic_t repaintPending = 0;  // back from a suspension: the screen is unknown
 volatile sig_atomic_t terminalTaken = 0;   // raw mode and the screen modes are in force
@@ -49,8 +49,22 @@ int signalOutputFd = -1;
 struct termios savedTermios;
 struct termios rawTermios;
 
-constexpr int HangUpSignals[] = {SIGTERM, SIGHUP, SIGINT};
-constexpr int FatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
+// Every signal whose default action ends the process without a core dump: the editor ends
+// through its normal path, keeping unsaved work in the autosave file. The real-time signals
+// are handled alike.
+constexpr int HangUpSignals[] = {
+    SIGTERM,   SIGHUP, SIGINT, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
+constexpr int FatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSYS};
 constexpr int OtherSignals[] = {SIGWINCH, SIGTSTP, SIGCONT};
 struct sigaction previousActions[NSIG];
 
@@ -146,6 +160,9 @@ void install(int sig, void (*handler)(int)) {
 
 void installHandlers() {
   for (int sig : HangUpSignals) install(sig, onHangUp);
+#ifdef SIGRTMIN
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX && sig < NSIG; ++sig) install(sig, onHangUp);
+#endif
   for (int sig : FatalSignals) install(sig, onFatal);
   install(SIGWINCH, onResize);
   install(SIGTSTP, onSuspend);
@@ -264,6 +281,10 @@ TerminalConsole::~TerminalConsole() {
   removeHandlers(OtherSignals);  // no suspension may take the terminal again from here on
   restore();
   removeHandlers(HangUpSignals);
+#ifdef SIGRTMIN
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX && sig < NSIG; ++sig)
+    sigaction(sig, &previousActions[sig], nullptr);
+#endif
   removeHandlers(FatalSignals);
   for (int& fd : wakePipe) {
     close(fd);

@@ -19,9 +19,10 @@ namespace terminal {
 //
 // While it is open the terminal is in raw mode on the alternate screen, with bracketed paste
 // and extended key reports on; everything is given back when it is destroyed, at exit()
-// (hold it in a static), and from the handlers of fatal signals. SIGTERM, SIGHUP and SIGINT
-// end the input (inputGone), so the editor ends through its normal path; SIGWINCH takes the
-// new size and queues a WINDOW_BUFFER_SIZE_EVENT. Only one can be open at a time.
+// (hold it in a static), and from the handlers of fatal signals. Every other signal that
+// would end the process (SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, ...) ends the input
+// (inputGone) instead, so the editor ends through its normal path; SIGWINCH takes the new
+// size and queues a WINDOW_BUFFER_SIZE_EVENT. Only one can be open at a time.
 //
 // Cells are shown in one of two display modes (code page 437 glyphs, or UTF-8 text as its
 // characters), UTF-8 at first when the locale's character set is UTF-8.

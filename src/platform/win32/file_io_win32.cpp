@@ -1,6 +1,7 @@
 // Files on Windows: read in blocks, and replaced in one step by a temporary file beside the
 // target that is flushed to disk and then moved over it.
 #include <cstdio>
+#include <vector>
 
 #include "platform/win32/windows_api.h"
 
@@ -123,7 +124,8 @@ OpenResult InputFile::open(const char* name, std::string& reason) {
     return OpenResult::Failed;
   }
   handle_ = reinterpret_cast<intptr_t>(file);
-  size_ = static_cast<uint64_t>(size.QuadPart);
+  stamp_ = stampOfHandle(file);
+  stamp_.size = static_cast<uint64_t>(size.QuadPart);
   return OpenResult::Opened;
 }
 
@@ -140,24 +142,112 @@ int64_t InputFile::read(char* buffer, size_t n, std::string& reason) {
 void InputFile::close() {
   if (handle_ != kNoHandle) CloseHandle(asHandle(handle_));
   handle_ = kNoHandle;
-  size_ = 0;
+  stamp_ = FileStamp{};
 }
 
 // ---- FileReplacer ----
 
+struct FileReplacer::State {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  std::string target;     // the file that is replaced, links resolved
+  std::string temporary;  // empty when there is no temporary file
+  FileStamp before;       // the target as begin found it
+  bool replaced = false;
+  FileStamp stamp;
+  std::string newOwner;  // stays empty: a replacement is made by its owner's rules here
+};
+
+namespace {
+
+// Eight hex digits for this machine, so that a shared folder never has other machines'
+// temporary files taken for ours.
+std::string hostTag() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD length = sizeof name;
+  if (!GetComputerNameA(name, &length)) name[0] = '\0';
+  uint32_t hash = 2166136261u;
+  for (const char* c = name; *c; ++c) hash = (hash ^ static_cast<uint8_t>(*c)) * 16777619u;
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(hash));
+  return text;
+}
+
+// The folder part of a path with its separator, "" for a bare name.
+std::string folderOf(const std::string& path) {
+  size_t cut = path.find_last_of("/\\:");
+  return cut == std::string::npos ? "" : path.substr(0, cut + 1);
+}
+
+// The process id in a temporary name this program gives on this machine, else 0.
+DWORD temporaryOwner(const std::string& name, const std::string& host) {
+  const std::string mark = ".slate-" + host + "-";
+  const size_t at = name.rfind(mark);
+  if (name.empty() || name[0] != '.' || at == std::string::npos || at == 0) return 0;
+  size_t p = at + mark.size();
+  DWORD pid = 0;
+  size_t digits = 0;
+  for (; p < name.size() && name[p] >= '0' && name[p] <= '9' && digits < 10; ++p, ++digits)
+    pid = pid * 10 + static_cast<DWORD>(name[p] - '0');
+  if (digits == 0 || p >= name.size() || name[p] != '-') return 0;
+  if (name.size() != p + 1 + 6 + 4 || name.compare(p + 7, 4, ".tmp") != 0) return 0;
+  return pid;
+}
+
+bool processGone(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process) {
+    DWORD code = 0;
+    bool ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    CloseHandle(process);
+    return ended;
+  }
+  return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+}
+
+// True when the file's owner is the user this process runs as.
+bool ownedByThisUser(const std::string& name) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  char userBuffer[256];
+  DWORD needed = 0;
+  bool mine = false;
+  if (GetTokenInformation(token, TokenUser, userBuffer, sizeof userBuffer, &needed)) {
+    const TOKEN_USER* user = reinterpret_cast<const TOKEN_USER*>(userBuffer);
+    char descriptor[1024];
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (GetFileSecurityA(name.c_str(), OWNER_SECURITY_INFORMATION, descriptor, sizeof descriptor,
+                         &needed) &&
+        GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner)
+      mine = EqualSid(owner, user->User.Sid) != 0;
+  }
+  CloseHandle(token);
+  return mine;
+}
+
+}  // namespace
+
+FileReplacer::FileReplacer() : state_(new State) {}
+
+FileReplacer::~FileReplacer() {
+  abort();
+}
+
 bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason) {
   abort();
+  State& s = *state_;
+  s = State{};
   if (target == nullptr || target[0] == '\0') {
     reason = errorText(ERROR_FILE_NOT_FOUND);
     return false;
   }
-  target_ = resolveLink(target);
+  s.target = resolveLink(target);
 
   // The attributes that say how a file is shown and kept go over to its replacement. A file
   // marked read-only is refused, as a write in place would be.
   const DWORD kept =
       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  DWORD attributes = GetFileAttributesA(target_.c_str());
+  DWORD attributes = GetFileAttributesA(s.target.c_str());
   DWORD newAttributes = FILE_ATTRIBUTE_ARCHIVE;
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -169,7 +259,7 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
       return false;
     }
     // Whether this user may write it, and no other program holds it against writing.
-    HANDLE probe = CreateFileA(target_.c_str(), GENERIC_WRITE,
+    HANDLE probe = CreateFileA(s.target.c_str(), GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
     if (probe == INVALID_HANDLE_VALUE) {
@@ -183,6 +273,7 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
       return false;
     }
     newAttributes |= attributes & kept;
+    s.before = stampOf(s.target.c_str());
   } else if (DWORD error = GetLastError(); !missing(error)) {
     reason = errorText(error);
     return false;
@@ -193,40 +284,42 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
       newAttributes |= templateAttributes & kept;
   }
 
-  // The temporary file lies beside the target, so the move never crosses volumes.
-  size_t cut = target_.find_last_of("/\\:");
-  std::string directory = cut == std::string::npos ? "" : target_.substr(0, cut + 1);
-  std::string base = cut == std::string::npos ? target_ : target_.substr(cut + 1);
-  if (base.size() > 200) base.resize(200);  // room for the suffix within a name's limit
-  HANDLE file = INVALID_HANDLE_VALUE;
+  // The temporary file lies beside the target, so the move never crosses volumes. Its name
+  // says which process of which machine writes it, for removeLeftovers.
+  const std::string folder = folderOf(s.target);
+  std::string base = s.target.substr(folder.size());
+  if (base.size() > 180) base.resize(180);  // room for the rest within a name's limit
+  const std::string prefix = folder + "." + base + ".slate-" + hostTag() + "-" +
+                             std::to_string(GetCurrentProcessId()) + "-";
   DWORD error = ERROR_FILE_EXISTS;
-  for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary_ = directory + "." + base + "." + randomSuffix() + ".tmp";
-    file = CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, newAttributes,
-                       nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+  for (int attempt = 0; attempt < 100 && s.file == INVALID_HANDLE_VALUE; ++attempt) {
+    s.temporary = prefix + randomSuffix() + ".tmp";
+    // No sharing: while this process lives, nobody removes the file under it.
+    s.file = CreateFileA(s.temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, newAttributes,
+                         nullptr);
+    if (s.file == INVALID_HANDLE_VALUE) {
       error = GetLastError();
       if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
   }
-  if (file == INVALID_HANDLE_VALUE) {
+  if (s.file == INVALID_HANDLE_VALUE) {
     reason = errorText(error);
-    temporary_.clear();
+    s.temporary.clear();
     return false;
   }
-  handle_ = reinterpret_cast<intptr_t>(file);
   return true;
 }
 
 bool FileReplacer::write(const char* bytes, size_t n, std::string& reason) {
-  if (handle_ == kNoHandle) {
+  State& s = *state_;
+  if (s.file == INVALID_HANDLE_VALUE) {
     reason = errorText(ERROR_INVALID_HANDLE);
     return false;
   }
   while (n > 0) {
     DWORD done = 0;
-    if (!WriteFile(asHandle(handle_), bytes, static_cast<DWORD>(n < kMaxPiece ? n : kMaxPiece),
-                   &done, nullptr)) {
+    if (!WriteFile(s.file, bytes, static_cast<DWORD>(n < kMaxPiece ? n : kMaxPiece), &done,
+                   nullptr)) {
       reason = errorText(GetLastError());
       return false;
     }
@@ -241,39 +334,82 @@ bool FileReplacer::write(const char* bytes, size_t n, std::string& reason) {
 }
 
 bool FileReplacer::commit(std::string& reason) {
-  if (handle_ == kNoHandle) {
+  State& s = *state_;
+  if (s.file == INVALID_HANDLE_VALUE) {
     reason = errorText(ERROR_INVALID_HANDLE);
     return false;
   }
-  HANDLE file = asHandle(handle_);
-  if (!FlushFileBuffers(file)) {
+  if (!FlushFileBuffers(s.file)) {
     reason = errorText(GetLastError());
     abort();
     return false;
   }
-  handle_ = kNoHandle;
+  s.stamp = stampOfHandle(s.file);  // a move keeps the file index and the last-write time
+  HANDLE file = s.file;
+  s.file = INVALID_HANDLE_VALUE;
   if (!CloseHandle(file)) {
     reason = errorText(GetLastError());
     abort();
     return false;
   }
+  // Another program that changed the target while the new bytes were written would lose its
+  // change: the save fails instead, and the next one asks.
+  if (stampOf(s.target.c_str()) != s.before) {
+    reason = "File changed on disk";
+    abort();
+    return false;
+  }
   // One step: the target is either the old file or the new one, never missing. When the move
   // fails, both files are as they were and the temporary one is removed.
-  if (!MoveFileExA(temporary_.c_str(), target_.c_str(),
+  if (!MoveFileExA(s.temporary.c_str(), s.target.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     reason = errorText(GetLastError());
     abort();
     return false;
   }
-  temporary_.clear();
+  s.temporary.clear();
+  s.replaced = true;
   return true;
 }
 
 void FileReplacer::abort() {
-  if (handle_ != kNoHandle) CloseHandle(asHandle(handle_));
-  handle_ = kNoHandle;
-  if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
-  temporary_.clear();
+  State& s = *state_;
+  if (s.file != INVALID_HANDLE_VALUE) CloseHandle(s.file);
+  s.file = INVALID_HANDLE_VALUE;
+  if (!s.temporary.empty()) DeleteFileA(s.temporary.c_str());
+  s.temporary.clear();
+}
+
+bool FileReplacer::targetReplaced() const {
+  return state_->replaced;
+}
+
+const FileStamp& FileReplacer::stamp() const {
+  return state_->stamp;
+}
+
+const std::string& FileReplacer::newOwner() const {
+  return state_->newOwner;
+}
+
+void FileReplacer::removeLeftovers(const char* target) {
+  if (target == nullptr || target[0] == '\0') return;
+  const std::string folder = folderOf(resolveLink(target));
+  const std::string host = hostTag();
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + ".*.slate-" + host + "-*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  std::vector<std::string> dead;
+  do {
+    const DWORD pid = temporaryOwner(found.cFileName, host);
+    if (pid == 0 || pid == GetCurrentProcessId() ||
+        (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+      continue;
+    const std::string name = folder + found.cFileName;
+    if (processGone(pid) && ownedByThisUser(name)) dead.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  for (const std::string& name : dead) DeleteFileA(name.c_str());
 }
 
 }  // namespace platform

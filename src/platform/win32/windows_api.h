@@ -37,6 +37,9 @@ struct RowsInUse {
 };
 RowsInUse rowsInUse(const CONSOLE_SCREEN_BUFFER_INFO& info, int16_t knownTop);
 
+// Which file a handle is open on and its state (file index, size, last-write time).
+FileStamp stampOfHandle(HANDLE file);
+
 // The Windows clipboard, as CF_TEXT.
 std::unique_ptr<ClipboardStore> openWindowsClipboard();
 

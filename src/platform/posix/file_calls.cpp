@@ -1,0 +1,63 @@
+#include "platform/posix/file_calls.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+FileCalls systemCalls;
+FileCalls* current = &systemCalls;
+
+}  // namespace
+
+int FileCalls::openAt(const char* path, int flags, mode_t mode) {
+  return ::open(path, flags, mode);
+}
+ssize_t FileCalls::readFrom(int fd, void* buffer, size_t n) {
+  return ::read(fd, buffer, n);
+}
+ssize_t FileCalls::writeTo(int fd, const void* bytes, size_t n) {
+  return ::write(fd, bytes, n);
+}
+int FileCalls::syncFile(int fd) {
+  return ::fsync(fd);
+}
+int FileCalls::statOf(int fd, struct stat* info) {
+  return ::fstat(fd, info);
+}
+int FileCalls::changeMode(int fd, mode_t mode) {
+  return ::fchmod(fd, mode);
+}
+int FileCalls::changeOwner(int fd, uid_t owner, gid_t group) {
+  return ::fchown(fd, owner, group);
+}
+int FileCalls::truncateTo(int fd, off_t size) {
+  return ::ftruncate(fd, size);
+}
+int FileCalls::closeFile(int fd) {
+  return ::close(fd);
+}
+int FileCalls::renameFile(const char* from, const char* to) {
+  return ::rename(from, to);
+}
+int FileCalls::linkFile(const char* from, const char* to, int flags) {
+  return ::linkat(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+int FileCalls::removeName(const char* path) {
+  return ::unlink(path);
+}
+
+FileCalls& fileCalls() {
+  return *current;
+}
+
+FileCalls* useFileCalls(FileCalls* calls) {
+  FileCalls* previous = current == &systemCalls ? nullptr : current;
+  current = calls ? calls : &systemCalls;
+  return previous;
+}
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+// The system calls a file replacement makes, gathered in one place so that tests can watch
+// each of them and make any of them fail. The defaults are the system's own.
+namespace platform {
+
+class FileCalls {
+ public:
+  virtual ~FileCalls() = default;
+  virtual int openAt(const char* path, int flags, mode_t mode);
+  virtual ssize_t readFrom(int fd, void* buffer, size_t n);
+  virtual ssize_t writeTo(int fd, const void* bytes, size_t n);
+  virtual int syncFile(int fd);
+  virtual int statOf(int fd, struct stat* info);
+  virtual int changeMode(int fd, mode_t mode);
+  virtual int changeOwner(int fd, uid_t owner, gid_t group);
+  virtual int truncateTo(int fd, off_t size);
+  virtual int closeFile(int fd);
+  virtual int renameFile(const char* from, const char* to);
+  // linkat(AT_FDCWD, from, AT_FDCWD, to, flags)
+  virtual int linkFile(const char* from, const char* to, int flags);
+  virtual int removeName(const char* path);
+};
+
+// The calls in force.
+FileCalls& fileCalls();
+// Puts other calls in force (null: the system's own again); returns those in force before.
+FileCalls* useFileCalls(FileCalls* calls);
+
+}  // namespace platform

@@ -1,0 +1,140 @@
+// Whole sessions on the in-memory console around the questions a save asks before it
+// replaces a file (the plain cases are played end to end in a terminal): a file that
+// appeared or a link turned elsewhere since the start, and F12's save under a new name.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+
+#include "core/app.h"
+#include "core/editor.h"
+#include "files/file_test_support.h"
+#include "input/key_codes.h"
+#include "support/document.h"
+#include "support/test_session.h"
+
+using filetest::readFile;
+using filetest::TempDir;
+using filetest::writeFile;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// Keys typed on the console: text, or the name of one key.
+void keys(console::MemoryConsole& console, const std::string& text) {
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    console.pushKey(std::isalpha(u) ? static_cast<uint16_t>(std::toupper(u)) : 0, u, 0);
+  }
+}
+void press(console::MemoryConsole& console, uint16_t key) {
+  const uint8_t ch = key == vk::Return ? 13 : key == vk::Back ? 8 : 0;
+  console.pushKey(key, ch, 0);
+}
+
+std::string statusRow(TestSession& t) {
+  std::string row = t.console.rowText(t.console.height - 1);
+  return row.substr(0, row.find_last_not_of(' ') + 1);
+}
+
+// An editor with a file loaded, played one event at a time.
+struct Editing {
+  explicit Editing(const std::string& name) {
+    setFileName(editor, name.c_str());
+    editor.loadDocument();
+  }
+  // Handles every queued event, then redraws.
+  void play() {
+    while (t.console.numberOfInputEvents() > 0) t.session.keyboard.waitAndHandleEvent(editor);
+    editor.redraw();
+  }
+  std::string status() { return statusRow(t); }
+  TestSession t;
+  Editor editor;
+};
+
+struct WorkIn {
+  explicit WorkIn(const std::string& dir) {
+    char buffer[4096];
+    saved = getcwd(buffer, sizeof buffer) ? buffer : ".";
+    EXPECT_EQ(chdir(dir.c_str()), 0);
+  }
+  ~WorkIn() { EXPECT_EQ(chdir(saved.c_str()), 0); }
+  std::string saved;
+};
+
+// ---- a file changed on disk ----
+
+TEST(ChangedOnDisk, AFileThatAppearedOrALinkTurnedElsewhereIsAskedAbout) {
+  TempDir temp;
+  writeFile(temp.path("a"), "a\n");
+  writeFile(temp.path("b"), "b\n");
+  ASSERT_EQ(symlink("a", temp.path("link").c_str()), 0);
+  {
+    Editing e(temp.path("link"));
+    ASSERT_EQ(unlink(temp.path("link").c_str()), 0);
+    ASSERT_EQ(symlink("b", temp.path("link").c_str()), 0);
+    keys(e.t.console, "x");
+    press(e.t.console, vk::F2);
+    keys(e.t.console, "n");
+    e.play();
+    EXPECT_EQ(e.status(), "Not saved");
+    EXPECT_EQ(readFile(temp.path("b")), "b\n");
+  }
+  {
+    Editing e(temp.path("new"));
+    writeFile(temp.path("new"), "made meanwhile\n");
+    keys(e.t.console, "x");
+    press(e.t.console, vk::F2);
+    keys(e.t.console, "n");
+    e.play();
+    EXPECT_EQ(e.status(), "Not saved");
+    EXPECT_EQ(readFile(temp.path("new")), "made meanwhile\n");
+  }
+}
+
+// ---- F12, save as ----
+
+TEST(SaveAs, TheDocumentTakesTheNewNameAndItsAutosaveFile) {
+  TempDir temp;
+  WorkIn work(temp.dir());
+  writeFile("a.txt", "text\n");
+  Editing e("a.txt");
+  keys(e.t.console, "1");
+  e.play();
+  ASSERT_EQ(e.editor.autosaveNow(), 1);  // a copy of this run under the old name
+  ASSERT_EQ(temp.names(), (Names{"a.txt", "a.txt.autosave"}));
+
+  press(e.t.console, vk::F12);
+  for (int i = 0; i < 5; ++i) press(e.t.console, vk::Back);  // the current name is offered
+  keys(e.t.console, "b.txt");
+  press(e.t.console, vk::Return);
+  e.play();
+  EXPECT_EQ(e.status(), "Saved b.txt (6 bytes)");
+  EXPECT_STREQ(e.editor.fileName.get(), "b.txt");
+  EXPECT_STREQ(e.editor.autosaveName.get(), "b.txt.autosave");
+  EXPECT_EQ(e.editor.modified, 0);
+  EXPECT_EQ(readFile("b.txt"), "1text\n");
+  EXPECT_EQ(temp.names(), (Names{"a.txt", "b.txt"})) << "the old copy goes";
+}
+
+TEST(SaveAs, AFailedSaveChangesNothingButTheMessage) {
+  TempDir temp;
+  WorkIn work(temp.dir());
+  mkdir("folder", 0755);
+  writeFile("folder.autosave", "an old copy\n");
+  Editing e("");
+  keys(e.t.console, "x");
+  press(e.t.console, vk::F12);
+  keys(e.t.console, "folder");
+  press(e.t.console, vk::Return);
+  e.play();
+  EXPECT_EQ(e.status(), "Save failed: Is a directory");
+  EXPECT_STREQ(e.editor.fileName.get(), "");
+  EXPECT_EQ(e.editor.modified, 1);
+  EXPECT_EQ(readFile("folder.autosave"), "an old copy\n") << "asked about only on success";
+}
+
+}  // namespace

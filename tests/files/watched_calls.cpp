@@ -1,0 +1,124 @@
+// POSIX only: the calls it watches are the POSIX file replacer's.
+#if !defined(_WIN32)
+
+#include "files/watched_calls.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace filetest {
+
+bool WatchedCalls::fails(const std::string& name) {
+  log.push_back(name);
+  if (watch) watch(name);
+  if (name == failing && seen_[name]++ == occurrence) {
+    errno = failError;
+    return true;
+  }
+  return false;
+}
+
+void WatchedCalls::after(const std::string& name) {
+  if (watch) watch("after " + name);
+}
+
+std::string WatchedCalls::role(int fd) const {
+  auto found = roles_.find(fd);
+  return found == roles_.end() ? "other" : found->second;
+}
+
+int WatchedCalls::openAt(const char* path, int flags, mode_t mode) {
+  std::string name = path;
+  std::string what = (flags & O_TMPFILE) == O_TMPFILE             ? "unnamed temp"
+                     : (flags & O_DIRECTORY)                      ? "dir"
+                     : (flags & O_CREAT)                          ? "temp"
+                     : name.size() > 5 && name.ends_with(".copy") ? "copy"
+                                                                  : "target";
+  if (fails("open " + what)) return -1;
+  if (refuseUnnamed && (flags & O_TMPFILE) == O_TMPFILE) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  int fd = FileCalls::openAt(path, flags, mode);
+  if (fd >= 0) roles_[fd] = what == "unnamed temp" ? "temp" : what;
+  return fd;
+}
+
+ssize_t WatchedCalls::readFrom(int fd, void* buffer, size_t n) {
+  if (fails("read " + role(fd))) return -1;
+  return FileCalls::readFrom(fd, buffer, n);
+}
+
+ssize_t WatchedCalls::writeTo(int fd, const void* bytes, size_t n) {
+  const std::string what = role(fd);
+  if (fails("write " + what)) return -1;
+  if (what == "temp" && tempBytes + n >= killAfterBytes) {
+    FileCalls::writeTo(fd, bytes, killAfterBytes - tempBytes);
+    kill(getpid(), SIGKILL);
+  }
+  ssize_t done = FileCalls::writeTo(fd, bytes, n);
+  if (done > 0 && what == "temp") tempBytes += static_cast<size_t>(done);
+  return done;
+}
+
+int WatchedCalls::syncFile(int fd) {
+  const std::string name = "sync " + role(fd);
+  if (fails(name)) return -1;
+  int result = FileCalls::syncFile(fd);
+  after(name);
+  return result;
+}
+
+int WatchedCalls::statOf(int fd, struct stat* info) {
+  if (fails("stat " + role(fd))) return -1;
+  return FileCalls::statOf(fd, info);
+}
+
+int WatchedCalls::changeMode(int fd, mode_t mode) {
+  if (fails("mode " + role(fd))) return -1;
+  return FileCalls::changeMode(fd, mode);
+}
+
+int WatchedCalls::changeOwner(int fd, uid_t owner, gid_t group) {
+  if (fails("owner " + role(fd))) return -1;
+  return FileCalls::changeOwner(fd, owner, group);
+}
+
+int WatchedCalls::truncateTo(int fd, off_t size) {
+  if (fails("truncate " + role(fd))) return -1;
+  return FileCalls::truncateTo(fd, size);
+}
+
+int WatchedCalls::closeFile(int fd) {
+  const std::string what = role(fd);
+  roles_.erase(fd);
+  if (fails("close " + what)) {
+    FileCalls::closeFile(fd);  // a failing close still closes
+    errno = failError;
+    return -1;
+  }
+  return FileCalls::closeFile(fd);
+}
+
+int WatchedCalls::renameFile(const char* from, const char* to) {
+  if (fails("rename")) return -1;
+  int result = FileCalls::renameFile(from, to);
+  after("rename");
+  return result;
+}
+
+int WatchedCalls::linkFile(const char* from, const char* to, int flags) {
+  if (fails("link")) return -1;
+  int result = FileCalls::linkFile(from, to, flags);
+  after("link");
+  return result;
+}
+
+int WatchedCalls::removeName(const char* path) {
+  if (fails("remove")) return -1;
+  return FileCalls::removeName(path);
+}
+
+}  // namespace filetest
+
+#endif  // !defined(_WIN32)
