@@ -26,70 +26,90 @@ size_t bytesBeforeColumn(int32_t tabWidth, size_t length, int32_t goal, ByteAt b
   return p;
 }
 
+// Turns a backwards selection round, so that the cursor stands at its end: false when
+// nothing is selected, or the mark lies outside the document or past the end of the cursor's
+// own line (then nothing is selected either).
+bool cursorAtSelectionEnd(Editor& e) {
+  if (e.markLine == e.cursorLine && e.markColumn == e.cursorColumn) return false;
+  if (e.cursorLine > e.markLine || (e.cursorLine == e.markLine && e.cursorColumn > e.markColumn))
+    return true;
+  const int32_t line = e.cursorLine;
+  const int32_t column = e.cursorColumn;
+  const int moved = e.goToPosition(e.markLine, e.markColumn);
+  e.markLine = line;
+  e.markColumn = column;
+  return moved && !(e.markLine == e.cursorLine && e.markColumn == e.cursorColumn);
+}
+
+// A selection's text, NUL-terminated, and its length (a NUL byte inside may end it sooner).
+struct SelectionText {
+  std::unique_ptr<char[]> text;
+  size_t length = 0;
+};
+
+// The selection within the cursor line: from the mark's column to the cursor.
+SelectionText textWithinLine(const Editor& e, int32_t& startColumn) {
+  const size_t before = e.charsBefore.count();
+  const CharCell* cells = e.charsBefore.data();  // document order
+  const size_t start = bytesBeforeColumn(
+      e.tabWidth, before, e.markColumn, [cells](size_t i) { return cells[i].ch; }, startColumn);
+  SelectionText selection;
+  selection.length = before - start;
+  selection.text.reset(new char[selection.length + 1]);
+  for (size_t i = 0; i < selection.length; ++i)
+    selection.text[i] = static_cast<char>(cells[start + i].ch);
+  selection.text[selection.length] = '\0';
+  return selection;
+}
+
+// A selection over several lines, with CR LF between them. The lines strictly between the
+// two ends are the top records of linesAbove, the one just above the cursor line first; the
+// mark's line lies right under them.
+SelectionText textAcrossLines(const Editor& e, int32_t& startColumn) {
+  const size_t before = e.charsBefore.count();
+  const CharCell* cells = e.charsBefore.data();  // document order
+  const size_t between = static_cast<size_t>(e.cursorLine - e.markLine - 1);
+  const TextLine& first = e.linesAbove.fromTop(between);
+  const size_t start = bytesBeforeColumn(
+      e.tabWidth, static_cast<size_t>(first.length), e.markColumn,
+      [&first](size_t i) { return static_cast<uint8_t>(first.text[i]); }, startColumn);
+
+  size_t total = static_cast<size_t>(first.length) - start + 2;
+  for (size_t i = 0; i < between; ++i)
+    total += static_cast<size_t>(e.linesAbove.fromTop(i).length) + 2;
+  total += before + 1;
+  SelectionText selection;
+  selection.length = total - 1;
+  selection.text.reset(new char[total]);
+
+  char* out = selection.text.get();
+  auto appendLine = [&out](const char* text, size_t length) {
+    std::memcpy(out, text, length);
+    out += length;
+    *out++ = '\r';
+    *out++ = '\n';
+  };
+  appendLine(first.text + start, static_cast<size_t>(first.length) - start);
+  for (size_t i = between; i-- > 0;) {
+    const TextLine& line = e.linesAbove.fromTop(i);
+    appendLine(line.text, static_cast<size_t>(line.length));
+  }
+  for (size_t i = 0; i < before; ++i) *out++ = static_cast<char>(cells[i].ch);
+  *out = '\0';
+  return selection;
+}
+
 // Puts the selection on the clipboard as NUL-terminated text with CR LF between its lines.
 // A backwards selection is turned round first (the cursor goes to its end), and that stays
 // whatever the clipboard says. The stacks are read in place, never moved. startColumn gets
 // the column at which the copied text begins on the mark's line; whole tells whether all of
 // the selection went, which it does not when a NUL byte in it ends the text.
 int copySelection(Editor& e, int32_t& startColumn, bool& whole) {
-  if (e.markLine == e.cursorLine && e.markColumn == e.cursorColumn) return 0;
-  if (e.cursorLine < e.markLine || (e.cursorLine == e.markLine && e.cursorColumn < e.markColumn)) {
-    const int32_t line = e.cursorLine;
-    const int32_t column = e.cursorColumn;
-    const int moved = e.goToPosition(e.markLine, e.markColumn);
-    e.markLine = line;
-    e.markColumn = column;
-    // A mark outside the document, or one past the end of the cursor's own line, leaves
-    // nothing selected.
-    if (!moved || (e.markLine == e.cursorLine && e.markColumn == e.cursorColumn)) return 0;
-  }
-
-  const size_t before = e.charsBefore.count();
-  const CharCell* cells = e.charsBefore.data();  // document order
-  std::unique_ptr<char[]> text;
-  size_t length = 0;
-
-  if (e.markLine == e.cursorLine) {
-    const size_t start = bytesBeforeColumn(
-        e.tabWidth, before, e.markColumn, [cells](size_t i) { return cells[i].ch; }, startColumn);
-    const size_t n = before - start;
-    length = n;
-    text.reset(new char[n + 1]);
-    for (size_t i = 0; i < n; ++i) text[i] = static_cast<char>(cells[start + i].ch);
-    text[n] = '\0';
-  } else {
-    // The lines strictly between the two ends are the top records of linesAbove, the one
-    // just above the cursor line first; the mark's line lies right under them.
-    const size_t between = static_cast<size_t>(e.cursorLine - e.markLine - 1);
-    const TextLine& first = e.linesAbove.fromTop(between);
-    const size_t start = bytesBeforeColumn(
-        e.tabWidth, static_cast<size_t>(first.length), e.markColumn,
-        [&first](size_t i) { return static_cast<uint8_t>(first.text[i]); }, startColumn);
-
-    size_t total = static_cast<size_t>(first.length) - start + 2;
-    for (size_t i = 0; i < between; ++i)
-      total += static_cast<size_t>(e.linesAbove.fromTop(i).length) + 2;
-    total += before + 1;
-    length = total - 1;
-    text.reset(new char[total]);
-
-    char* out = text.get();
-    std::memcpy(out, first.text + start, static_cast<size_t>(first.length) - start);
-    out += static_cast<size_t>(first.length) - start;
-    *out++ = '\r';
-    *out++ = '\n';
-    for (size_t i = between; i-- > 0;) {
-      const TextLine& line = e.linesAbove.fromTop(i);
-      std::memcpy(out, line.text, static_cast<size_t>(line.length));
-      out += line.length;
-      *out++ = '\r';
-      *out++ = '\n';
-    }
-    for (size_t i = 0; i < before; ++i) *out++ = static_cast<char>(cells[i].ch);
-    *out = '\0';
-  }
-  whole = std::strlen(text.get()) == length;
-  return session().clipboard.put(text.get()) ? 1 : 0;
+  if (!cursorAtSelectionEnd(e)) return 0;
+  const SelectionText selection =
+      e.markLine == e.cursorLine ? textWithinLine(e, startColumn) : textAcrossLines(e, startColumn);
+  whole = std::strlen(selection.text.get()) == selection.length;
+  return session().clipboard.put(selection.text.get()) ? 1 : 0;
 }
 
 }  // namespace
