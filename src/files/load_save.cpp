@@ -277,6 +277,6 @@ int Editor::save() {
     setPendingMessage(message.c_str());
     return 0;
   }
-  modified = 0;
+  documentSaved();
   return 1;
 }

@@ -3,6 +3,8 @@
 #include "core/editor.h"
 
 const ExtraKey ExtraKeys[] = {
+    {KeyShift | vk::F9, &Editor::redo, "redo"},
+    {vk::F9, &Editor::undo, "undo"},
     {0, nullptr, nullptr},
 };
 
