@@ -228,9 +228,13 @@ void UndoHistory::endCommand(Editor& e) {
     Step& step = steps_.back();
     step.afterLine = e.cursorLine;
     step.afterColumn = e.cursorColumn;
+    runOpen_ = run != EditRun::None && !declining_;
+    if (!runOpen_) {
+      step.bytes.shrink_to_fit();
+      step.edits.shrink_to_fit();
+    }
     step.memory = measure(step);
     memory_ += step.memory;
-    runOpen_ = run != EditRun::None && !declining_;
     limit(e);
   } else if (e.changed) {
     // A change that left the bytes as they were (a text replaced by itself) is a step all
@@ -246,9 +250,10 @@ void UndoHistory::endCommand(Editor& e) {
   } else {
     runOpen_ = false;  // a move or any other command ends a run of typing
   }
-  if (!runOpen_ && !steps_.empty() && done_ == steps_.size()) {
+  if (!runOpen_ && !open_ && !steps_.empty() && done_ == steps_.size()) {
+    // A run that has just ended gives back the room it kept for more.
     Step& step = steps_.back();
-    if (step.bytes.capacity() > step.bytes.size() + 64) {
+    if (step.bytes.capacity() > step.bytes.size() || step.edits.capacity() > step.edits.size()) {
       memory_ -= step.memory;
       step.bytes.shrink_to_fit();
       step.edits.shrink_to_fit();
