@@ -348,7 +348,8 @@ void Editor::eraseBefore(size_t n) {
   const CharCell* cells = charsBefore.data() + (count - n);
   undoHistory.erasedCells(*this, cursorLine, static_cast<int32_t>(count - n), cells, n, false);
   int32_t width = 0;
-  for (size_t i = 0; i < n; ++i) width += (tabWidth != 0 && cells[i].ch == '\t') ? cells[i].span : 1;
+  for (size_t i = 0; i < n; ++i)
+    width += (tabWidth != 0 && cells[i].ch == '\t') ? cells[i].span : 1;
   cursorColumn -= width;
   charsBefore.drop(n);
   changed = 1;

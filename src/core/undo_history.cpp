@@ -111,7 +111,8 @@ void UndoHistory::insertedBytes(const Editor& e, int32_t line, int32_t offset, c
   if (last != nullptr && !step->edits.empty() && &step->edits.back() == last) {
     step->edits.back().count += n;
   } else {
-    step->edits.push_back(Edit{Kind::Insert, false, 0, {0, 0}, line, offset, step->bytes.size(), n});
+    step->edits.push_back(
+        Edit{Kind::Insert, false, 0, {0, 0}, line, offset, step->bytes.size(), n});
   }
   step->bytes.insert(step->bytes.end(), bytes, bytes + n);
 }
@@ -190,8 +191,7 @@ void UndoHistory::removedLine(const Editor& e, int32_t line, TextLine record) {
       return;
     }
   }
-  step->edits.push_back(
-      Edit{Kind::RemoveLine, false, 0, {0, 0}, line, 0, step->lines.count(), 1});
+  step->edits.push_back(Edit{Kind::RemoveLine, false, 0, {0, 0}, line, 0, step->lines.count(), 1});
   step->lines.push(record);
 }
 
@@ -200,7 +200,8 @@ bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
   if (step == nullptr) return false;
   step->arenaLines |= !old.ownsText;
   Edit* last = step->edits.empty() ? nullptr : &step->edits.back();
-  if (last != nullptr && last->kind == Kind::Rebuild && last->first + last->count == step->lines.count()) {
+  if (last != nullptr && last->kind == Kind::Rebuild &&
+      last->first + last->count == step->lines.count()) {
     ++last->count;
   } else {
     step->edits.push_back(Edit{Kind::Rebuild, false, 0, {0, 0}, line, 0, step->lines.count(), 1});
@@ -299,8 +300,8 @@ void UndoHistory::limit(Editor& e) {
   const size_t cap = std::max(undoHistoryFloor, documentSize_);
   if (declining_ || steps_.back().memory > cap) {
     declining_ = false;
-    const bool arena = std::any_of(steps_.begin(), steps_.end(),
-                                   [](const Step& s) { return s.arenaLines; });
+    const bool arena =
+        std::any_of(steps_.begin(), steps_.end(), [](const Step& s) { return s.arenaLines; });
     clear();
     savedAt_ = -1;
     if (arena) e.releaseUnusedArena();
@@ -437,7 +438,8 @@ void UndoHistory::swapRebuilt(Editor& e, Step& step, const Edit& edit) {
   TextLine current = e.packCursorLine();
   for (size_t i = edit.first; i < edit.first + edit.count; ++i) {
     const int32_t at = step.rebuiltAt.data()[i];
-    TextLine& line = at == first ? current : e.linesBelow.fromTop(static_cast<size_t>(at - first - 1));
+    TextLine& line =
+        at == first ? current : e.linesBelow.fromTop(static_cast<size_t>(at - first - 1));
     std::swap(line, step.lines.data()[i]);
   }
   e.unpackLine(current, 0);

@@ -74,19 +74,19 @@ class UndoHistory {
   enum class Kind : uint8_t { Insert, Erase, Break, Join, RemoveLine, Rebuild };
   struct Edit {
     Kind kind;
-    bool backward;        // Erase: bytes held last first (a run of Backspaces)
-    uint8_t endingSize;   // Break, Join: the terminator
+    bool backward;       // Erase: bytes held last first (a run of Backspaces)
+    uint8_t endingSize;  // Break, Join: the terminator
     char ending[2];
     int32_t line;
     int32_t offset;
-    size_t first;         // into the step's bytes (Insert, Erase) or lines (RemoveLine, Rebuild)
+    size_t first;  // into the step's bytes (Insert, Erase) or lines (RemoveLine, Rebuild)
     size_t count;
   };
   struct Step {
     std::vector<Edit> edits;
     std::vector<char> bytes;
-    Stack<TextLine> lines;      // lines removed, old records of lines rebuilt
-    Stack<int32_t> rebuiltAt;   // line index of each rebuilt record, in order
+    Stack<TextLine> lines;                     // lines removed, old records of lines rebuilt
+    Stack<int32_t> rebuiltAt;                  // line index of each rebuilt record, in order
     int32_t beforeLine = 0, beforeColumn = 0;  // the cursor before the step
     int32_t afterLine = 0, afterColumn = 0;    // and after it
     EditRun run = EditRun::None;
@@ -105,13 +105,13 @@ class UndoHistory {
   void swapRebuilt(Editor& e, Step& step, const Edit& edit);
 
   std::deque<Step> steps_;
-  size_t done_ = 0;        // steps_[0, done_) can be undone, the rest redone
-  int64_t savedAt_ = 0;    // done_ at the saved state, -1 when no step leads back to it
+  size_t done_ = 0;      // steps_[0, done_) can be undone, the rest redone
+  int64_t savedAt_ = 0;  // done_ at the saved state, -1 when no step leads back to it
   size_t memory_ = 0;
-  bool open_ = false;      // the running command has recorded into the last step
-  bool runOpen_ = false;   // the last step may take the next command of its run
-  bool replaying_ = false; // an undo or redo is changing the text: nothing is recorded
-  bool declining_ = false; // the running command's step has outgrown the history
+  bool open_ = false;       // the running command has recorded into the last step
+  bool runOpen_ = false;    // the last step may take the next command of its run
+  bool replaying_ = false;  // an undo or redo is changing the text: nothing is recorded
+  bool declining_ = false;  // the running command's step has outgrown the history
   bool droppedShown_ = false;
   bool restKnown_ = false;            // restLine_ and restColumn_ are the cursor's
   bool pendingArenaRelease_ = false;  // steps holding arena lines went: free unused blocks

@@ -61,7 +61,8 @@ const KeyBinding* findBinding(KeyCode code) {
 void dispatchKey(Editor& editor, KeyCode code, uint8_t ch, bool shiftHeld) {
   if (const KeyBinding* binding = findBinding(code)) {
     editor.pendingMessage.reset();
-    if (binding->command == &Editor::backspace) editor.undoHistory.nextCommandIs(EditRun::Backspace);
+    if (binding->command == &Editor::backspace)
+      editor.undoHistory.nextCommandIs(EditRun::Backspace);
     (editor.*(binding->command))();
     editor.afterCommand(shiftHeld);
   } else if (ch != 0) {

@@ -21,10 +21,10 @@ namespace {
 // Every key that changes text, the moves that end runs, and typed bytes (CR and LF among
 // them, which go into a line's text).
 const char* const kKeys[] = {
-    "Enter", "Tab",  "BS",    "BS",    "BS",    "Del",   "Del",    "C-BS", "C-Del", "M-BS",
-    "M-Del", "C-k",  "C-y",   "C-t",   "C-x",   "S-Del", "C-v",    "S-Ins", "M-i",  "Left",
-    "Right", "Up",   "Down",  "Home",  "End",   "S-Left", "S-Up",  "S-Right", "S-Down", "C-PgDn",
-    "a",     "b",    "a",     "b",     "Space", "\\x09", "\\x0a",  "\\x0d", "\\xe9", "C-S-Right",
+    "Enter", "Tab", "BS",   "BS",   "BS",    "Del",    "Del",   "C-BS",    "C-Del",  "M-BS",
+    "M-Del", "C-k", "C-y",  "C-t",  "C-x",   "S-Del",  "C-v",   "S-Ins",   "M-i",    "Left",
+    "Right", "Up",  "Down", "Home", "End",   "S-Left", "S-Up",  "S-Right", "S-Down", "C-PgDn",
+    "a",     "b",   "a",    "b",    "Space", "\\x09",  "\\x0a", "\\x0d",   "\\xe9",  "C-S-Right",
 };
 
 std::string randomText(std::mt19937& random, int lines, int length) {
@@ -66,8 +66,8 @@ TEST(UndoModel, UndoToTheStartAndRedoToTheEndPassTheSameStates) {
     Editor editor;
     loadExactDocument(editor, randomText(random, 1 + static_cast<int>(random() % 12), 12));
     std::string script;
-    const std::string context = "SLATE_SEED=" + std::to_string(seed) + " round " +
-                                std::to_string(round);
+    const std::string context =
+        "SLATE_SEED=" + std::to_string(seed) + " round " + std::to_string(round);
     auto press = [&](const scenario::Key& key) {
       keyboard.keyDown(editor, key.virtualKeyCode, key.ch, key.controlKeyState);
     };
