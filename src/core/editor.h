@@ -112,8 +112,8 @@ class Editor {
   // The cursor line, terminator and all, when a line follows; that line takes its place,
   // unpacked at the goal column.
   void removeCursorLine(int32_t goal);
-  // The line just above the cursor line.
-  void removeLineAbove();
+  // The n lines just above the cursor line.
+  void removeLinesAbove(size_t n);
   // The document now equals its file: undoing back to here leaves it unmodified.
   void documentSaved();
 

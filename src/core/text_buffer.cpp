@@ -330,8 +330,8 @@ int Editor::splitLine(bool indent) {
 }
 
 void Editor::addByte(uint8_t ch) {
-  const char byte = static_cast<char>(ch);
-  undoHistory.insertedBytes(*this, cursorLine, static_cast<int32_t>(charsBefore.count()), &byte, 1);
+  undoHistory.insertedByte(*this, cursorLine, static_cast<int32_t>(charsBefore.count()),
+                           static_cast<char>(ch));
   insertByte(ch);
   changed = 1;
 }
@@ -409,11 +409,14 @@ void Editor::removeCursorLine(int32_t goal) {
   changed = 1;
 }
 
-void Editor::removeLineAbove() {
-  const TextLine line = linesAbove.pop();
-  --cursorLine;
-  --lineCount;
-  undoHistory.removedLine(*this, cursorLine, line);
+void Editor::removeLinesAbove(size_t n) {
+  if (n == 0) return;
+  const int32_t first = cursorLine - static_cast<int32_t>(n);
+  // The top n records of the stack are those lines in document order.
+  undoHistory.removedLines(*this, first, linesAbove.data() + (linesAbove.count() - n), n);
+  linesAbove.drop(n);
+  cursorLine = first;
+  lineCount -= static_cast<int32_t>(n);
   changed = 1;
 }
 

@@ -38,11 +38,13 @@ void goToByte(Editor& e, int32_t line, int32_t offset) {
   }
 }
 
+void appendBytes(Stack<char>& to, const char* bytes, size_t n) {
+  if (n > 0) std::memcpy(to.extend(n), bytes, n);
+}
+
 // Appends the cells' bytes, from the first cell on or from the last one back.
-void appendCells(std::vector<char>& bytes, const CharCell* cells, size_t n, bool backwards) {
-  const size_t at = bytes.size();
-  bytes.resize(at + n);
-  char* out = bytes.data() + at;
+void appendCells(Stack<char>& bytes, const CharCell* cells, size_t n, bool backwards) {
+  char* out = bytes.extend(n);
   if (backwards) {
     for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(cells[n - 1 - i].ch);
   } else {
@@ -79,14 +81,13 @@ void UndoHistory::openStep(const Editor& e) {
 // step when both come from the same run of keys and the change carries on where the last
 // one ended (`extends` says whether it does); otherwise it opens a step of its own.
 UndoHistory::Step* UndoHistory::stepFor(const Editor& e, const Edit* extends) {
+  growing_ = nullptr;  // whatever is recorded now follows the insertion
   if (replaying_ || declining_) return nullptr;
   if (open_) return &steps_.back();
-  const bool continues = runOpen_ && extends != nullptr && done_ == steps_.size() &&
-                         !steps_.empty() && steps_.back().run == commandRun_ &&
-                         commandRun_ != EditRun::None && !atSavedState();
+  const bool continues = extends != nullptr && done_ == steps_.size() && !steps_.empty() &&
+                         continuesRun(steps_.back());
   if (continues) {
     Step& step = steps_.back();
-    memory_ -= step.memory;
     open_ = true;
     runOpen_ = false;
     return &step;
@@ -98,23 +99,34 @@ UndoHistory::Step* UndoHistory::stepFor(const Editor& e, const Edit* extends) {
 void UndoHistory::insertedBytes(const Editor& e, int32_t line, int32_t offset, const char* bytes,
                                 size_t n) {
   if (replaying_ || declining_) return;
-  const Edit* last = nullptr;
-  if (!steps_.empty() && done_ == steps_.size() && !steps_.back().edits.empty()) {
-    const Edit& edit = steps_.back().edits.back();
-    if (edit.kind == Kind::Insert && edit.line == line &&
-        edit.offset + static_cast<int64_t>(edit.count) == offset &&
-        edit.first + edit.count == steps_.back().bytes.size())
-      last = &edit;
+  // The byte typed after the one before: the last insertion grows.
+  if (!steps_.empty() && done_ == steps_.size()) {
+    Step& step = steps_.back();
+    if (!step.edits.empty()) {
+      Edit& edit = step.edits.back();
+      if (edit.kind == Kind::Insert && edit.line == line &&
+          edit.offset + static_cast<int64_t>(edit.count) == offset &&
+          edit.first + edit.count == step.bytes.count() && (open_ || continuesRun(step))) {
+        open_ = true;
+        runOpen_ = false;
+        edit.count += n;
+        appendBytes(step.bytes, bytes, n);
+        growing_ = &step.bytes;
+        growCount_ = &edit.count;
+        growLine_ = line;
+        growEnd_ = offset + static_cast<int32_t>(n);
+        return;
+      }
+    }
   }
-  Step* step = stepFor(e, last);
+  Step* step = stepFor(e, nullptr);
   if (step == nullptr) return;
-  if (last != nullptr && !step->edits.empty() && &step->edits.back() == last) {
-    step->edits.back().count += n;
-  } else {
-    step->edits.push_back(
-        Edit{Kind::Insert, false, 0, {0, 0}, line, offset, step->bytes.size(), n});
-  }
-  step->bytes.insert(step->bytes.end(), bytes, bytes + n);
+  step->edits.push_back(Edit{Kind::Insert, false, 0, {0, 0}, line, offset, step->bytes.count(), n});
+  appendBytes(step->bytes, bytes, n);
+  growing_ = &step->bytes;
+  growCount_ = &step->edits.back().count;
+  growLine_ = line;
+  growEnd_ = offset + static_cast<int32_t>(n);
 }
 
 void UndoHistory::erasedCells(const Editor& e, int32_t line, int32_t offset, const CharCell* cells,
@@ -127,7 +139,7 @@ void UndoHistory::erasedCells(const Editor& e, int32_t line, int32_t offset, con
   if (!steps_.empty() && done_ == steps_.size() && !steps_.back().edits.empty()) {
     const Edit& edit = steps_.back().edits.back();
     if (edit.kind == Kind::Erase && edit.line == line &&
-        edit.first + edit.count == steps_.back().bytes.size()) {
+        edit.first + edit.count == steps_.back().bytes.count()) {
       if (offset + static_cast<int64_t>(n) == edit.offset && (edit.backward || edit.count == 1)) {
         last = &edit;
         backward = true;
@@ -148,7 +160,8 @@ void UndoHistory::erasedCells(const Editor& e, int32_t line, int32_t offset, con
       return;
     }
   } else {
-    step->edits.push_back(Edit{Kind::Erase, false, 0, {0, 0}, line, offset, step->bytes.size(), n});
+    step->edits.push_back(
+        Edit{Kind::Erase, false, 0, {0, 0}, line, offset, step->bytes.count(), n});
   }
   appendCells(step->bytes, cells, n, lastFirst);
 }
@@ -178,6 +191,7 @@ void UndoHistory::removedLine(const Editor& e, int32_t line, TextLine record) {
     return;
   }
   step->arenaLines |= !record.ownsText;
+  if (record.ownsText) step->ownedBytes += static_cast<size_t>(record.size());
   if (!step->edits.empty()) {
     Edit& last = step->edits.back();
     // Lines taken out one after another upwards (the lines inside a selection) make one edit,
@@ -195,10 +209,29 @@ void UndoHistory::removedLine(const Editor& e, int32_t line, TextLine record) {
   step->lines.push(record);
 }
 
+void UndoHistory::removedLines(const Editor& e, int32_t line, const TextLine* records, size_t n) {
+  Step* step = stepFor(e, nullptr);
+  if (step == nullptr) {
+    for (size_t i = 0; i < n; ++i) {
+      TextLine record = records[i];
+      releaseText(record);
+    }
+    return;
+  }
+  step->edits.push_back(Edit{Kind::RemoveLine, false, 0, {0, 0}, line, 0, step->lines.count(), n});
+  TextLine* slot = step->lines.extend(n);
+  std::copy(records, records + n, slot);
+  for (size_t i = 0; i < n; ++i) {
+    step->arenaLines |= !records[i].ownsText;
+    if (records[i].ownsText) step->ownedBytes += static_cast<size_t>(records[i].size());
+  }
+}
+
 bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
   Step* step = stepFor(e, nullptr);
   if (step == nullptr) return false;
   step->arenaLines |= !old.ownsText;
+  if (old.ownsText) step->ownedBytes += static_cast<size_t>(old.size());
   Edit* last = step->edits.empty() ? nullptr : &step->edits.back();
   if (last != nullptr && last->kind == Kind::Rebuild &&
       last->first + last->count == step->lines.count()) {
@@ -217,6 +250,16 @@ bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
   return true;
 }
 
+bool UndoHistory::continuesRun(const Step& last) const {
+  return runOpen_ && last.run == commandRun_ && commandRun_ != EditRun::None && !atSavedState();
+}
+
+void UndoHistory::remeasure(Step& step) {
+  const size_t now = measure(step);
+  memory_ = memory_ - step.memory + now;
+  step.memory = now;
+}
+
 void UndoHistory::endCommand(Editor& e) {
   const bool replayed = replaying_;
   replaying_ = false;
@@ -231,12 +274,11 @@ void UndoHistory::endCommand(Editor& e) {
     step.afterColumn = e.cursorColumn;
     runOpen_ = run != EditRun::None && !declining_;
     if (!runOpen_) {
-      step.bytes.shrink_to_fit();
+      step.bytes.trim();
       step.edits.shrink_to_fit();
     }
-    step.memory = measure(step);
-    memory_ += step.memory;
-    limit(e);
+    remeasure(step);
+    if (memory_ > undoHistoryFloor || declining_) limit(e);
   } else if (e.changed) {
     // A change that left the bytes as they were (a text replaced by itself) is a step all
     // the same, so that the document counts as changed until it is undone.
@@ -246,22 +288,21 @@ void UndoHistory::endCommand(Editor& e) {
     Step& step = steps_.back();
     step.afterLine = e.cursorLine;
     step.afterColumn = e.cursorColumn;
-    step.memory = measure(step);
-    memory_ += step.memory;
+    remeasure(step);
   } else {
     runOpen_ = false;  // a move or any other command ends a run of typing
   }
   if (!runOpen_ && !open_ && !steps_.empty() && done_ == steps_.size()) {
     // A run that has just ended gives back the room it kept for more.
     Step& step = steps_.back();
-    if (step.bytes.capacity() > step.bytes.size() || step.edits.capacity() > step.edits.size()) {
-      memory_ -= step.memory;
-      step.bytes.shrink_to_fit();
+    if (step.bytes.capacity() > step.bytes.count() + 16 ||
+        step.edits.capacity() > step.edits.size()) {
+      step.bytes.trim();
       step.edits.shrink_to_fit();
-      step.memory = measure(step);
-      memory_ += step.memory;
+      remeasure(step);
     }
   }
+  if (!runOpen_) growing_ = nullptr;
   if (pendingArenaRelease_) {  // only now: a command may be walking the arena's blocks
     pendingArenaRelease_ = false;
     e.releaseUnusedArena();
@@ -272,14 +313,18 @@ void UndoHistory::endCommand(Editor& e) {
 }
 
 size_t UndoHistory::measure(const Step& step) {
-  size_t total = sizeof(Step) + step.edits.capacity() * sizeof(Edit) + step.bytes.capacity() +
-                 step.lines.capacity() * sizeof(TextLine) +
-                 step.rebuiltAt.capacity() * sizeof(int32_t);
+  return sizeof(Step) + step.edits.capacity() * sizeof(Edit) + step.bytes.capacity() +
+         step.lines.capacity() * sizeof(TextLine) + step.rebuiltAt.capacity() * sizeof(int32_t) +
+         step.ownedBytes;
+}
+
+// The texts of their own that the step's line records hold, after they changed places.
+void UndoHistory::countOwnedBytes(Step& step) {
+  step.ownedBytes = 0;
   for (size_t i = 0; i < step.lines.count(); ++i) {
     const TextLine& line = step.lines.data()[i];
-    if (line.ownsText) total += static_cast<size_t>(line.size());
+    if (line.ownsText) step.ownedBytes += static_cast<size_t>(line.size());
   }
-  return total;
 }
 
 void UndoHistory::release(Step& step) {
@@ -347,6 +392,7 @@ void UndoHistory::dropRedoSteps() {
 void UndoHistory::markSaved() {
   savedAt_ = static_cast<int64_t>(done_);
   runOpen_ = false;
+  growing_ = nullptr;
 }
 
 void UndoHistory::clear() {
@@ -357,6 +403,7 @@ void UndoHistory::clear() {
   memory_ = 0;
   open_ = runOpen_ = replaying_ = declining_ = false;
   restKnown_ = false;
+  growing_ = nullptr;
   commandRun_ = EditRun::None;
   closesSinceMeasure_ = SIZE_MAX;
 }
@@ -448,13 +495,13 @@ void UndoHistory::swapRebuilt(Editor& e, Step& step, const Edit& edit) {
 void UndoHistory::undoStep(Editor& e) {
   if (open_) endCommand(e);
   Step& step = steps_[done_ - 1];
-  memory_ -= step.memory;
   replaying_ = true;
+  growing_ = nullptr;
   for (size_t i = step.edits.size(); i-- > 0;) apply(e, step, step.edits[i], false);
   if (!e.goToPosition(step.beforeLine, step.beforeColumn) && !step.edits.empty())
     goToByte(e, step.edits.front().line, step.edits.front().offset);
-  step.memory = measure(step);
-  memory_ += step.memory;
+  countOwnedBytes(step);
+  remeasure(step);
   --done_;
   e.changed = 1;
 }
@@ -462,12 +509,12 @@ void UndoHistory::undoStep(Editor& e) {
 void UndoHistory::redoStep(Editor& e) {
   if (open_) endCommand(e);
   Step& step = steps_[done_];
-  memory_ -= step.memory;
   replaying_ = true;
+  growing_ = nullptr;
   for (Edit& edit : step.edits) apply(e, step, edit, true);
   e.goToPosition(step.afterLine, step.afterColumn);
-  step.memory = measure(step);
-  memory_ += step.memory;
+  countOwnedBytes(step);
+  remeasure(step);
   ++done_;
   e.changed = 1;
 }

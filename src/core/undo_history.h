@@ -36,6 +36,19 @@ class UndoHistory {
   // What the next command is, when it is one that may continue the last step.
   void nextCommandIs(EditRun run) { commandRun_ = run; }
   void insertedBytes(const Editor& e, int32_t line, int32_t offset, const char* bytes, size_t n);
+  // One byte; a byte typed right after the one before is the common case, kept short.
+  void insertedByte(const Editor& e, int32_t line, int32_t offset, char byte) {
+    if (growing_ != nullptr && line == growLine_ && offset == growEnd_ &&
+        (open_ || commandRun_ == EditRun::Typing)) {
+      open_ = true;
+      runOpen_ = false;
+      growing_->push(byte);
+      ++*growCount_;
+      ++growEnd_;
+      return;
+    }
+    insertedBytes(e, line, offset, &byte, 1);
+  }
   // n cells taken out at the offset, in document order, or the other way round (lastFirst:
   // the cells of the stack after the cursor, whose top is the first byte).
   void erasedCells(const Editor& e, int32_t line, int32_t offset, const CharCell* cells, size_t n,
@@ -45,6 +58,8 @@ class UndoHistory {
   // The record of a whole line taken out (the one at `line`, terminator included); the
   // history owns it from now on.
   void removedLine(const Editor& e, int32_t line, TextLine record);
+  // n whole lines from `line` on, in document order, taken over the same way.
+  void removedLines(const Editor& e, int32_t line, const TextLine* records, size_t n);
   // A line rebuilt in place; the history takes the old record over and answers true, or
   // answers false (the step is too large to keep) and the caller disposes of it.
   bool rebuiltLine(Editor& e, int32_t line, TextLine old);
@@ -84,21 +99,25 @@ class UndoHistory {
   };
   struct Step {
     std::vector<Edit> edits;
-    std::vector<char> bytes;
+    Stack<char> bytes;
     Stack<TextLine> lines;                     // lines removed, old records of lines rebuilt
     Stack<int32_t> rebuiltAt;                  // line index of each rebuilt record, in order
     int32_t beforeLine = 0, beforeColumn = 0;  // the cursor before the step
     int32_t afterLine = 0, afterColumn = 0;    // and after it
     EditRun run = EditRun::None;
     bool arenaLines = false;  // some record points into the text arena
-    size_t memory = 0;
+    size_t ownedBytes = 0;    // texts of their own held by the records
+    size_t memory = 0;        // as last measured
   };
 
   Step* stepFor(const Editor& e, const Edit* extends);
   void openStep(const Editor& e);
   void dropRedoSteps();
   void dropOldest(Editor& e);
+  bool continuesRun(const Step& last) const;
   static size_t measure(const Step& step);
+  static void countOwnedBytes(Step& step);
+  void remeasure(Step& step);
   static void release(Step& step);
   void limit(Editor& e);
   void apply(Editor& e, Step& step, Edit& edit, bool forward);
@@ -116,6 +135,11 @@ class UndoHistory {
   bool restKnown_ = false;            // restLine_ and restColumn_ are the cursor's
   bool pendingArenaRelease_ = false;  // steps holding arena lines went: free unused blocks
   EditRun commandRun_ = EditRun::None;
+  // While the last step ends in an insertion that the next typed byte may continue: its
+  // bytes, its count, and the line and offset where it ends.
+  Stack<char>* growing_ = nullptr;
+  size_t* growCount_ = nullptr;
+  int32_t growLine_ = 0, growEnd_ = 0;
   int32_t restLine_ = 0, restColumn_ = 0;  // the cursor when the last command ended
   size_t documentSize_ = 0;                // as last measured, for the cap
   size_t closesSinceMeasure_ = SIZE_MAX;

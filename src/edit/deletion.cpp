@@ -108,7 +108,7 @@ int Editor::deleteSelection() {
   int deleted = 0;
   if (cursorLine > markLine) {
     if (!charsBefore.empty()) eraseBefore(charsBefore.count());
-    while (cursorLine > markLine + 1) removeLineAbove();
+    removeLinesAbove(static_cast<size_t>(cursorLine - markLine - 1));
     deleted = backspace();
   }
   while (cursorColumn > markColumn && deleteCharBefore()) deleted = 1;
