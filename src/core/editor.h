@@ -95,8 +95,6 @@ class Editor {
   // The one-line transfer: make the neighbouring line the cursor line at the goal column.
   int transferDown(int32_t goal);
   int transferUp(int32_t goal);
-  // Drops the cursor line's cells (and the array it came from) without packing them.
-  void discardCursorLine();
 
   // ---- changes to the text (text_buffer.cpp): each is recorded for undo and sets changed ----
   // A byte before the cursor, or at it (the cursor staying before it).

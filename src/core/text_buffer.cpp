@@ -272,13 +272,6 @@ void Editor::unpackLine(int32_t length, int32_t size, char* text, int32_t goal) 
   unpackLine(TextLine{text, length, static_cast<uint8_t>(size - length), 1}, goal);
 }
 
-void Editor::discardCursorLine() {
-  charsBefore.drop(charsBefore.count());
-  charsAfter.drop(charsAfter.count());
-  releaseText(cursorOrigin);
-  cursorColumn = 0;
-}
-
 int Editor::goToPosition(int32_t line, int32_t column) {
   if (line < 0 || line >= lineCount) return 0;
   TextLine current = packCursorLine();
