@@ -60,7 +60,7 @@ TEST(UndoModel, UndoToTheStartAndRedoToTheEndPassTheSameStates) {
   }
   scenario::Key undoKey{vk::F9, 0, 0}, redoKey{vk::F9, 0, console::SHIFT_PRESSED};
 
-  for (int round = 0; round < 60; ++round) {
+  for (int round = 0; round < 200; ++round) {
     TestSession session(40, 6);
     Keyboard& keyboard = session.session.keyboard;
     Editor editor;
