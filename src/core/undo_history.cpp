@@ -255,12 +255,30 @@ bool UndoHistory::continuesRun(const Step& last) const {
 }
 
 void UndoHistory::remeasure(Step& step) {
+  step.measuredCapacity = step.bytes.capacity();
   const size_t now = measure(step);
   memory_ = memory_ - step.memory + now;
   step.memory = now;
 }
 
 void UndoHistory::endCommand(Editor& e) {
+  if (open_ && growing_ != nullptr && commandRun_ == EditRun::Typing && !replaying_ &&
+      !declining_ && !pendingArenaRelease_) {
+    // A typed byte that went on with the run: only its end moves, and its size when the
+    // bytes took more room.
+    Step& step = steps_.back();
+    open_ = false;
+    commandRun_ = EditRun::None;
+    runOpen_ = true;
+    step.afterLine = restLine_ = e.cursorLine;
+    step.afterColumn = restColumn_ = e.cursorColumn;
+    restKnown_ = true;
+    if (step.bytes.capacity() != step.measuredCapacity) {
+      remeasure(step);
+      if (memory_ > undoHistoryFloor) limit(e);
+    }
+    return;
+  }
   const bool replayed = replaying_;
   replaying_ = false;
   const EditRun run = commandRun_;

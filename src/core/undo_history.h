@@ -105,9 +105,10 @@ class UndoHistory {
     int32_t beforeLine = 0, beforeColumn = 0;  // the cursor before the step
     int32_t afterLine = 0, afterColumn = 0;    // and after it
     EditRun run = EditRun::None;
-    bool arenaLines = false;  // some record points into the text arena
-    size_t ownedBytes = 0;    // texts of their own held by the records
-    size_t memory = 0;        // as last measured
+    bool arenaLines = false;      // some record points into the text arena
+    size_t ownedBytes = 0;        // texts of their own held by the records
+    size_t memory = 0;            // as last measured
+    size_t measuredCapacity = 0;  // of bytes, when last measured
   };
 
   Step* stepFor(const Editor& e, const Edit* extends);
