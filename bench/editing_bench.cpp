@@ -37,6 +37,34 @@ void TypeIntoMiddleOf10MBLine(benchmark::State& state) {
 }
 BENCHMARK(TypeIntoMiddleOf10MBLine)->Unit(benchmark::kMillisecond);
 
+// 10^5 typed bytes into an empty document, every `lineEvery`-th an Enter (0: never), then
+// F9 until nothing is left: the time of the undos, and what the history held per typed byte.
+void TypeThenUndo(benchmark::State& state) {
+  const int lineEvery = static_cast<int>(state.range(0));
+  constexpr int kKeys = 100000;
+  double perByte = 0, steps = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    Editor editor;
+    for (int i = 1; i <= kKeys; ++i) {
+      if (lineEvery != 0 && i % lineEvery == 0)
+        dispatchKey(editor, vk::Return, '\r', false);
+      else
+        dispatchKey(editor, 'A', 'a', false);
+    }
+    perByte = static_cast<double>(editor.undoHistory.memory()) / kKeys;
+    steps = static_cast<double>(editor.undoHistory.stepCount());
+    state.ResumeTiming();
+    while (editor.undoHistory.canUndo()) dispatchKey(editor, vk::F9, 0, false);
+    state.PauseTiming();
+    if (editor.lineCount != 1 || editor.cursorColumn != 0) state.SkipWithError("not undone");
+    state.ResumeTiming();
+  }
+  state.counters["history_B_per_byte"] = perByte;
+  state.counters["steps"] = steps;
+}
+BENCHMARK(TypeThenUndo)->Arg(0)->Arg(60)->Unit(benchmark::kMillisecond);
+
 void DownThrough10kLinesOf100Bytes(benchmark::State& state) {
   Editor editor;
   fillDocument(editor, 10001, 100);

@@ -2,6 +2,7 @@
 // `grep -c` on the same bytes written to a file, for comparison.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <time.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,8 @@
 
 #include "core/editor.h"
 #include "core/session.h"
+#include "input/key_codes.h"
+#include "input/key_map.h"
 #include "platform/clipboard_store.h"
 #include "platform/memory_console.h"
 
@@ -161,6 +164,8 @@ void BM_ReplaceOncePerLine(benchmark::State& state) {
     document.setStrings(kTokenLonger, kToken);  // back to the original text
     editor.searchAgain();
     editor.changed = 0;
+    editor.undoHistory.clear();  // the replacement alone, without a history holding the lines
+    editor.releaseUnusedArena();
     state.ResumeTiming();
   }
 }
@@ -180,6 +185,65 @@ void BM_ReplaceOncePerLine_LoadedLinesFirstTime(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ReplaceOncePerLine_LoadedLinesFirstTime)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+double threadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+size_t arenaBytes(const Editor& editor) {
+  size_t total = 0;
+  for (const ArenaBlock& block : editor.textArena) total += block.capacity;
+  return total;
+}
+
+// The replacement through every line of a loaded document by its key (Ctrl+F5), then F9 and
+// Shift+F9 by theirs: the processor time of each (the benchmark's own time is all three),
+// and what the undo history holds for the step.
+void BM_ReplaceUndoRedo_LoadedLines(benchmark::State& state) {
+  double replace = 0, undo = 0, redo = 0;
+  double historyPerLine = 0, arenaGrowth = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::unique_ptr<Document> document(new Document(true));
+    Editor& editor = document->editor;
+    document->setStrings(kToken, kTokenLonger);
+    const size_t arenaBefore = arenaBytes(editor);
+    state.ResumeTiming();
+    const double t0 = threadSeconds();
+    dispatchKey(editor, KeyCtrl | vk::F5, 0, false);
+    const double t1 = threadSeconds();
+    dispatchKey(editor, vk::F9, 0, false);
+    const double t2 = threadSeconds();
+    const int32_t undoneTo = editor.cursorLine;
+    dispatchKey(editor, KeyShift | vk::F9, 0, true);
+    const double t3 = threadSeconds();
+    state.PauseTiming();
+    replace += t1 - t0;
+    undo += t2 - t1;
+    redo += t3 - t2;
+    historyPerLine = static_cast<double>(editor.undoHistory.memory()) / kLines;
+    arenaGrowth = static_cast<double>(arenaBytes(editor) - arenaBefore) / 1e6;
+    if (undoneTo != 0 || editor.cursorLine != kLines - 1 || !editor.modified)
+      state.SkipWithError("undo or redo went wrong");
+    // Undone again, the document is the one built: no longer token anywhere.
+    editor.undo();
+    editor.afterCommand(false);
+    editor.goToPosition(0, 0);
+    document->setStrings(kTokenLonger, nullptr);
+    if (editor.searchAgain() != 0 || editor.modified) state.SkipWithError("undo left changes");
+    document.reset();
+    state.ResumeTiming();
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["replace_ms"] = replace * 1e3 / n;
+  state.counters["undo_ms"] = undo * 1e3 / n;
+  state.counters["redo_ms"] = redo * 1e3 / n;
+  state.counters["history_B_per_line"] = historyPerLine;
+  state.counters["new_arena_MB"] = arenaGrowth;
+}
+BENCHMARK(BM_ReplaceUndoRedo_LoadedLines)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // grep -c for the needle on the same bytes in a file (in the page cache after the first run).
 // The time is grep's own processor time, read from the children's resource usage, so that it

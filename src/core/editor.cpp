@@ -18,8 +18,11 @@ Editor::~Editor() {
 }
 
 void Editor::afterCommand(bool extendSelection) {
+  undoHistory.endCommand(*this);
   if (changed) {
-    modified = autosavePending = textDirty = 1;
+    // Back at the text last saved (by undoing or redoing), the document is as its file.
+    modified = undoHistory.atSavedState() ? 0 : 1;
+    autosavePending = textDirty = 1;
     changed = 0;
   }
   if (!extendSelection) {

@@ -7,6 +7,7 @@
 
 #include "core/stack.h"
 #include "core/text_line.h"
+#include "core/undo_history.h"
 #include "platform/file_stamp.h"
 
 namespace files {
@@ -78,6 +79,9 @@ class Editor {
   // before new memory is taken; only a pass that rebuilds lines fills and empties this.
   std::vector<size_t> arenaSpare;
 
+  // The changes that can be taken back and made again.
+  UndoHistory undoHistory;
+
   // One line waiting to be shown in place of the status text at the next redraw.
   std::unique_ptr<char[]> pendingMessage;
 
@@ -103,8 +107,25 @@ class Editor {
   // The one-line transfer: make the neighbouring line the cursor line at the goal column.
   int transferDown(int32_t goal);
   int transferUp(int32_t goal);
-  // Drops the cursor line's cells (and the array it came from) without packing them.
-  void discardCursorLine();
+
+  // ---- changes to the text (text_buffer.cpp): each is recorded for undo and sets changed ----
+  // A byte before the cursor, or at it (the cursor staying before it).
+  void addByte(uint8_t ch);
+  void addByteAfter(uint8_t ch);
+  // n bytes before the cursor, or n of the line's text from the cursor on.
+  void eraseBefore(size_t n);
+  void eraseAfter(size_t n);
+  // Breaks the cursor line at the cursor; the part before it gets this terminator.
+  void breakLine(const char* ending, int32_t length);
+  // At the end of the cursor line's text: the line below joins it. 0 when there is none.
+  int joinLineBelow();
+  // The cursor line, terminator and all, when a line follows; that line takes its place,
+  // unpacked at the goal column.
+  void removeCursorLine(int32_t goal);
+  // The n lines just above the cursor line.
+  void removeLinesAbove(size_t n);
+  // The document now equals its file: undoing back to here leaves it unmodified.
+  void markTextSaved();
 
   // ---- movement (motion/) ----
   int moveLeft();
@@ -143,6 +164,10 @@ class Editor {
   int deleteCharAt();
   int deleteCharOrJoin();
   int deleteSelection();
+
+  // ---- undo (core/undo_history.cpp) ----
+  int undo();
+  int redo();
 
   // ---- key table commands (input/key_map.cpp) ----
   int quit();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "core/editor.h"
 #include "platform/file_io.h"
@@ -117,6 +118,7 @@ void Editor::initBuffer() {
 }
 
 void Editor::freeBuffer() {
+  undoHistory.clear();
   releaseLines(linesAbove);
   releaseLines(linesBelow);
   charsBefore.clear();
@@ -171,6 +173,9 @@ void Editor::releaseUnusedArena() {
   markLines(linesAbove);
   markLines(linesBelow);
   if (!cursorOrigin.ownsText && cursorOrigin.text != nullptr) mark(cursorOrigin.text);
+  undoHistory.forEachLine([&](const TextLine& line) {
+    if (!line.ownsText && line.text != nullptr) mark(line.text);
+  });
   if (arenaRoom > 0)
     mark(arenaNext);  // the open block keeps its room for the next lines
   else
@@ -267,13 +272,6 @@ void Editor::unpackLine(int32_t length, int32_t size, char* text, int32_t goal) 
   unpackLine(TextLine{text, length, static_cast<uint8_t>(size - length), 1}, goal);
 }
 
-void Editor::discardCursorLine() {
-  charsBefore.drop(charsBefore.count());
-  charsAfter.drop(charsAfter.count());
-  releaseText(cursorOrigin);
-  cursorColumn = 0;
-}
-
 int Editor::goToPosition(int32_t line, int32_t column) {
   if (line < 0 || line >= lineCount) return 0;
   TextLine current = packCursorLine();
@@ -310,34 +308,114 @@ int Editor::transferUp(int32_t goal) {
 int Editor::splitLine(bool indent) {
   const LineEnding& ending = LineEndings[lineEnding];
   const size_t before = charsBefore.count();
-  const size_t size = before + ending.length;
+  std::vector<uint8_t> lead;  // the blanks that start the line, for the new line
+  if (indent) {
+    const CharCell* cells = charsBefore.data();
+    while (lead.size() < before && (cells[lead.size()].ch == ' ' || cells[lead.size()].ch == '\t'))
+      lead.push_back(cells[lead.size()].ch);
+  }
+  if (indent && lead.size() == before && before > 0)
+    eraseBefore(before);  // the upper line keeps only its terminator
+  breakLine(ending.bytes, ending.length);
+  for (const uint8_t b : lead) addByte(b);
+  changed = 1;
+  return 1;
+}
+
+void Editor::addByte(uint8_t ch) {
+  undoHistory.insertedByte(*this, cursorLine, static_cast<int32_t>(charsBefore.count()),
+                           static_cast<char>(ch));
+  insertByte(ch);
+  changed = 1;
+}
+
+void Editor::addByteAfter(uint8_t ch) {
+  const char byte = static_cast<char>(ch);
+  undoHistory.insertedBytes(*this, cursorLine, static_cast<int32_t>(charsBefore.count()), &byte, 1);
+  charsAfter.push(CharCell{ch, 0});
+  changed = 1;
+}
+
+void Editor::eraseBefore(size_t n) {
+  const size_t count = charsBefore.count();
+  const CharCell* cells = charsBefore.data() + (count - n);
+  undoHistory.erasedCells(*this, cursorLine, static_cast<int32_t>(count - n), cells, n, false);
+  int32_t width = 0;
+  for (size_t i = 0; i < n; ++i)
+    width += (tabWidth != 0 && cells[i].ch == '\t') ? cells[i].span : 1;
+  cursorColumn -= width;
+  charsBefore.drop(n);
+  changed = 1;
+}
+
+void Editor::eraseAfter(size_t n) {
+  const CharCell* cells = charsAfter.data() + (charsAfter.count() - n);
+  undoHistory.erasedCells(*this, cursorLine, static_cast<int32_t>(charsBefore.count()), cells, n,
+                          true);
+  charsAfter.drop(n);
+  changed = 1;
+}
+
+void Editor::breakLine(const char* ending, int32_t length) {
+  const size_t before = charsBefore.count();
+  undoHistory.brokeLine(*this, cursorLine, static_cast<int32_t>(before), ending, length);
+  const size_t size = before + static_cast<size_t>(length);
   char* text = static_cast<char*>(checkedMalloc(size));
   for (size_t i = 0; i < before; ++i) text[i] = static_cast<char>(charsBefore.data()[i].ch);
-  std::memcpy(text + before, ending.bytes, ending.length);
-
-  size_t blanks = 0;
-  if (indent) {
-    while (blanks < before && (text[blanks] == ' ' || text[blanks] == '\t')) ++blanks;
-  }
-  char* indentSource = nullptr;
-  if (indent && blanks == before) {
-    indentSource = text;  // the upper line keeps only its terminator
-    text = static_cast<char*>(checkedMalloc(ending.length));
-    std::memcpy(text, ending.bytes, ending.length);
-    linesAbove.push(TextLine{text, 0, static_cast<uint8_t>(ending.length), 1});
-  } else {
-    linesAbove.push(
-        TextLine{text, static_cast<int32_t>(before), static_cast<uint8_t>(ending.length), 1});
-    indentSource = text;
-  }
+  std::memcpy(text + before, ending, static_cast<size_t>(length));
+  linesAbove.push(TextLine{text, static_cast<int32_t>(before), static_cast<uint8_t>(length), 1});
   charsBefore.drop(before);
   ++cursorLine;
   ++lineCount;
   cursorColumn = 0;
-  for (size_t i = 0; i < blanks; ++i) insertByte(static_cast<uint8_t>(indentSource[i]));
-  if (indentSource != text) std::free(indentSource);
+  changed = 1;
+}
+
+int Editor::joinLineBelow() {
+  if (!hasLineBelow()) return 0;
+  // Only the cursor line's terminator is left after the cursor: the lower line replaces it,
+  // bringing its own terminator.
+  char ending[2] = {0, 0};
+  const size_t endingSize = std::min<size_t>(charsAfter.count(), 2);
+  for (size_t i = 0; i < endingSize; ++i) ending[i] = static_cast<char>(charsAfter.fromTop(i).ch);
+  undoHistory.joinedLine(*this, cursorLine, static_cast<int32_t>(charsBefore.count()), ending,
+                         static_cast<int32_t>(endingSize));
+  TextLine lower = linesBelow.pop();
+  charsAfter.drop(charsAfter.count());
+  const int32_t size = lower.size();
+  const uint8_t* text = reinterpret_cast<const uint8_t*>(lower.text);
+  CharCell* slot = charsAfter.extend(static_cast<size_t>(size));
+  for (int32_t i = 0; i < lower.endingSize; ++i)
+    slot[i] = CharCell{text[size - 1 - i], SPAN_LINE_END};
+  for (int32_t i = lower.endingSize; i < size; ++i) slot[i] = CharCell{text[size - 1 - i], 0};
+  releaseText(lower);
+  --lineCount;
   changed = 1;
   return 1;
+}
+
+void Editor::removeCursorLine(int32_t goal) {
+  const int32_t line = cursorLine;
+  undoHistory.removedLine(*this, line, packCursorLine());
+  unpackLine(linesBelow.pop(), goal);
+  --lineCount;
+  changed = 1;
+}
+
+void Editor::removeLinesAbove(size_t n) {
+  if (n == 0) return;
+  const int32_t first = cursorLine - static_cast<int32_t>(n);
+  // The top n records of the stack are those lines in document order.
+  undoHistory.removedLines(*this, first, linesAbove.data() + (linesAbove.count() - n), n);
+  linesAbove.drop(n);
+  cursorLine = first;
+  lineCount -= static_cast<int32_t>(n);
+  changed = 1;
+}
+
+void Editor::markTextSaved() {
+  modified = 0;
+  undoHistory.markSaved();
 }
 
 const char* Editor::byteAtColumn(const char* p, int32_t goal) const {

@@ -17,8 +17,7 @@ size_t endingCells(const Stack<CharCell>& after) {
 
 int Editor::deleteCharAt() {
   if (charsAfter.empty() || charsAfter.top().span < 0) return 0;
-  charsAfter.drop(1);
-  changed = 1;
+  eraseAfter(1);
   return 1;
 }
 
@@ -26,29 +25,13 @@ int Editor::deleteCharAt() {
 // the after-stack.
 int Editor::deleteCharBefore() {
   if (charsBefore.empty()) return 0;
-  const CharCell cell = charsBefore.pop();
-  cursorColumn -= (tabWidth != 0 && cell.ch == '\t') ? cell.span : 1;
-  changed = 1;
+  eraseBefore(1);
   return 1;
 }
 
 int Editor::deleteCharOrJoin() {
   if (deleteCharAt()) return 1;
-  if (!hasLineBelow()) return 0;
-  TextLine lower = linesBelow.pop();
-  // Only the cursor line's terminator is left after the cursor: the lower line replaces it,
-  // bringing its own terminator.
-  charsAfter.drop(charsAfter.count());
-  const int32_t size = lower.size();
-  const uint8_t* text = reinterpret_cast<const uint8_t*>(lower.text);
-  CharCell* slot = charsAfter.extend(static_cast<size_t>(size));
-  for (int32_t i = 0; i < lower.endingSize; ++i)
-    slot[i] = CharCell{text[size - 1 - i], SPAN_LINE_END};
-  for (int32_t i = lower.endingSize; i < size; ++i) slot[i] = CharCell{text[size - 1 - i], 0};
-  releaseText(lower);
-  --lineCount;
-  changed = 1;
-  return 1;
+  return joinLineBelow();
 }
 
 int Editor::backspace() {
@@ -66,17 +49,14 @@ int Editor::deleteForward() {
 
 int Editor::deleteToLineStart() {
   if (charsBefore.empty()) return 0;
-  charsBefore.drop(charsBefore.count());
-  cursorColumn = 0;
-  changed = 1;
+  eraseBefore(charsBefore.count());
   return 1;
 }
 
 int Editor::deleteToLineEnd() {
   const size_t text = charsAfter.count() - endingCells(charsAfter);
   if (text == 0) return 0;
-  charsAfter.drop(text);
-  changed = 1;
+  eraseAfter(text);
   return 1;
 }
 
@@ -102,13 +82,12 @@ int Editor::deleteWordRight() {
 
 int Editor::deleteLine() {
   if (!hasLineBelow() && charsBefore.empty() && charsAfter.empty()) return 0;  // nothing there
-  const int32_t goal = cursorColumn;
-  discardCursorLine();
   if (hasLineBelow()) {
-    unpackLine(linesBelow.pop(), goal);
-    --lineCount;
+    removeCursorLine(cursorColumn);
+  } else {  // the last line: it stays, empty
+    if (!charsBefore.empty()) eraseBefore(charsBefore.count());
+    if (!charsAfter.empty()) eraseAfter(charsAfter.count());
   }
-  changed = 1;
   return 1;
 }
 
@@ -128,13 +107,8 @@ int Editor::deleteSelection() {
   }
   int deleted = 0;
   if (cursorLine > markLine) {
-    charsBefore.drop(charsBefore.count());
-    cursorColumn = 0;
-    const size_t between = static_cast<size_t>(cursorLine - markLine - 1);
-    for (size_t i = 0; i < between; ++i) releaseText(linesAbove.fromTop(i));
-    linesAbove.drop(between);
-    cursorLine -= static_cast<int32_t>(between);
-    lineCount -= static_cast<int32_t>(between);
+    if (!charsBefore.empty()) eraseBefore(charsBefore.count());
+    removeLinesAbove(static_cast<size_t>(cursorLine - markLine - 1));
     deleted = backspace();
   }
   while (cursorColumn > markColumn && deleteCharBefore()) deleted = 1;

@@ -2,8 +2,7 @@
 #include "core/editor.h"
 
 int Editor::insertChar(uint8_t ch) {
-  insertByte(ch);
-  changed = 1;
+  addByte(ch);
   return 1;
 }
 
@@ -25,11 +24,11 @@ int Editor::transposeChars() {
     moveRight();
     return exchanged;
   }
-  const CharCell x = charsBefore.pop();
-  cursorColumn -= (tabWidth != 0 && x.ch == '\t') ? x.span : 1;
-  const CharCell y = charsAfter.pop();
-  insertByte(y.ch);  // a tab gets its span from the column it now starts at
-  charsAfter.push(CharCell{x.ch, 0});
-  changed = 1;
+  const uint8_t x = charsBefore.top().ch;
+  const uint8_t y = charsAfter.top().ch;
+  eraseBefore(1);
+  eraseAfter(1);
+  addByte(y);  // a tab gets its span from the column it now starts at
+  addByteAfter(x);
   return 1;
 }

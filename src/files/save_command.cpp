@@ -66,7 +66,7 @@ int Editor::saveUnder(const char* name, bool ownName, bool announce) {
 }
 
 void Editor::documentSaved(const char* name, const files::WriteResult& result, bool announce) {
-  modified = 0;
+  markTextSaved();
   fileUnread = 0;
   fileStamp = result.stamp;
   std::string message;

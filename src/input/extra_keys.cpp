@@ -9,6 +9,8 @@ const ExtraKey ExtraKeys[] = {
     {KeyShift | vk::F3, &Editor::findPrevious, "find previous"},
     {vk::F4, &Editor::goToLine, "go to line"},
     {vk::F8, &Editor::toggleDisplayMode, "switch display: UTF-8 / code page 437"},
+    {vk::F9, &Editor::undo, "undo"},
+    {KeyShift | vk::F9, &Editor::redo, "redo"},
     {vk::F12, &Editor::saveAs, "save as"},
     {0, nullptr, nullptr},
 };

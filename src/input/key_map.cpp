@@ -61,10 +61,13 @@ const KeyBinding* findBinding(KeyCode code) {
 void dispatchKey(Editor& editor, KeyCode code, uint8_t ch, bool shiftHeld) {
   if (const KeyBinding* binding = findBinding(code)) {
     editor.pendingMessage.reset();
+    if (binding->command == &Editor::backspace)
+      editor.undoHistory.nextCommandIs(EditRun::Backspace);
     (editor.*(binding->command))();
     editor.afterCommand(shiftHeld);
   } else if (ch != 0) {
     editor.pendingMessage.reset();
+    editor.undoHistory.nextCommandIs(EditRun::Typing);
     editor.insertChar(ch);
     editor.afterCommand(false);
   } else if (const ExtraKey* extra = findExtraKey(code)) {

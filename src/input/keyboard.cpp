@@ -98,6 +98,7 @@ void Keyboard::keyUp(Editor& editor, uint16_t virtualKeyCode) {
   if (virtualKeyCode == vk::Menu) {
     if (altCode != 0) {
       editor.pendingMessage.reset();
+      editor.undoHistory.nextCommandIs(EditRun::Typing);
       editor.insertChar(altCode);
       editor.afterCommand(false);
       altCode = 0;

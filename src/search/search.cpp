@@ -33,9 +33,9 @@ struct LineReplacement {
 
 // Puts the replacement in place of every occurrence of the needle at or after `from`, left
 // to right, each search resuming behind the text just inserted. The result equals rebuilding
-// the line once per occurrence; here it is rebuilt once, or written in place when the
-// replacement has the needle's length. A rebuilt line gets its bytes from the editor's text
-// arena: a replacement through millions of lines then costs no heap block per line.
+// the line once per occurrence; here it is rebuilt once. A rebuilt line gets its bytes from
+// the editor's text arena: a replacement through millions of lines then costs no heap block
+// per line. The old text is left as it was; the caller disposes of it.
 LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, const Needle& needle,
                               const Needle& replacement) {
   LineReplacement result;
@@ -46,10 +46,11 @@ LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, cons
   const int64_t m = replacement.length;
   if (m == n) {
     const bool sameBytes = std::memcmp(needle.bytes, replacement.bytes, n) == 0;
-    if (!sameBytes && !line.ownsText) {  // arena text may be shared: write a copy
+    if (!sameBytes) {  // the old text stays as it was, for undo: write a copy
       char* copy = editor.arenaAllocate(static_cast<size_t>(line.size()));
       std::memcpy(copy, line.text, static_cast<size_t>(line.size()));
       line.text = copy;
+      line.ownsText = 0;
     }
     while (q >= 0) {
       if (!sameBytes) std::memcpy(line.text + q, replacement.bytes, n);
@@ -92,15 +93,13 @@ LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, cons
     copiedTo = at + n;
   }
   std::memcpy(dst, src + copiedTo, static_cast<size_t>(line.size() - copiedTo));
-  const uint8_t endingSize = line.endingSize;
-  releaseText(line);
-  line = TextLine{text, static_cast<int32_t>(newLength), endingSize, 0};
+  line = TextLine{text, static_cast<int32_t>(newLength), line.endingSize, 0};
   return result;
 }
 
-// Counts the lines in each arena block when a replacement starts, so that a block whose last
-// line has been rebuilt elsewhere takes the lines rebuilt after it instead of new memory: a
-// replacement through a whole loaded document then needs little more than the document.
+// Counts the lines in each arena block when a replacement starts, the undo history's
+// included, so that a block whose last line has been rebuilt elsewhere, and that no undo step
+// holds, takes the lines rebuilt after it instead of new memory.
 class ArenaRecycler {
  public:
   ArenaRecycler(Editor& editor, const TextLine& current)
@@ -108,6 +107,7 @@ class ArenaRecycler {
     for (size_t i = 0; i < editor.linesAbove.count(); ++i) count(editor.linesAbove.data()[i]);
     for (size_t i = 0; i < editor.linesBelow.count(); ++i) count(editor.linesBelow.data()[i]);
     count(current);
+    editor.undoHistory.forEachLine([this](const TextLine& line) { count(line); });
     if (editor.arenaRoom > 0) {  // the block being filled is never handed out again
       const size_t block = index_.blockOf(editor.arenaNext);
       if (block != SIZE_MAX) ++lines_[block];
@@ -209,9 +209,13 @@ int Editor::searchAgain() {
         break;
       }
     } else {
-      const TextLine before = line;
+      TextLine before = line;
       const LineReplacement done = replaceInLine(*this, line, from, needle, replacement);
-      if (line.text != before.text) recycler->left(before);
+      if (line.text != before.text &&
+          !undoHistory.rebuiltLine(*this, cursorLine + static_cast<int32_t>(i), before)) {
+        recycler->left(before);
+        releaseText(before);
+      }
       if (done.lastInserted >= 0) {
         matchLine = i;
         matchOffset = done.lastInserted;

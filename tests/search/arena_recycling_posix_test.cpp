@@ -107,9 +107,10 @@ TEST(ArenaRecycling, ReplacementsThroughManySmallBlocksMatchStringReplace) {
   }
 }
 
-// A replacement through every line of a loaded document takes the load blocks over as their
-// lines leave them, rather than holding a whole second copy of the text in new blocks.
-TEST(ArenaRecycling, WholeDocumentReplacementReusesTheLoadBlocks) {
+// A replacement through every line of a loaded document keeps the load blocks while its
+// undo step holds the old lines, so undoing it gives back exactly the loaded text; once the
+// history lets the step go, the load blocks are given back.
+TEST(ArenaRecycling, WholeDocumentReplacementKeepsLoadBlocksUntilTheHistoryLetsGo) {
   TestSession ts;
   filetest::TempDir dir;
   BlockSize blocks(4096);
@@ -127,18 +128,34 @@ TEST(ArenaRecycling, WholeDocumentReplacementReusesTheLoadBlocks) {
 
   ts.session.searchState.setSearchStrings(copyOf("QXZ"), copyOf("QXZW"));
   EXPECT_EQ(editor.searchAgain(), 1);
+  editor.afterCommand(false);
   std::vector<SplitLine> expected = splitDocument(bytes);
   replaceFrom(expected, 0, 0, "QXZ", "QXZW");
   EXPECT_EQ(documentBytes(editor), bytesOf(expected));
   EXPECT_EQ(brokenInvariant(editor), "");
 
+  size_t kept = 0;
+  for (const ArenaBlock& block : editor.textArena) kept += loadBlocks.count(block.get());
+  EXPECT_EQ(kept, loadBlocks.size());
+  ASSERT_EQ(editor.undo(), 1);
+  editor.afterCommand(false);
+  EXPECT_EQ(documentBytes(editor), bytes + "");
+  ASSERT_EQ(editor.redo(), 1);
+  editor.afterCommand(false);
+  EXPECT_EQ(documentBytes(editor), bytesOf(expected));
+
+  editor.undoHistory.clear();
+  editor.releaseUnusedArena();
   size_t reused = 0, heldBytes = 0;
   for (const ArenaBlock& block : editor.textArena) {
     reused += loadBlocks.count(block.get());
     heldBytes += block.capacity;
   }
-  EXPECT_GT(reused, loadBlocks.size() * 3 / 4);
-  EXPECT_LT(heldBytes, loadedBytes * 6 / 5);
+  EXPECT_LE(reused, 1u);  // the empty last line points at the end of the last load block
+  // The new text, and the room left in the last of the blocks it went to (each twice the one
+  // before).
+  EXPECT_LT(heldBytes, bytesOf(expected).size() * 2);
+  EXPECT_EQ(documentBytes(editor), bytesOf(expected));
 }
 
 }  // namespace

@@ -1,0 +1,558 @@
+// The undo history: recording the changes as the text buffer makes them, and making them
+// again backwards or forwards.
+#include "core/undo_history.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/editor.h"
+
+size_t undoHistoryFloor = size_t{64} << 20;
+
+namespace {
+
+// The document's size in bytes, terminators included.
+size_t documentSize(const Editor& e) {
+  size_t total = e.charsBefore.count() + e.charsAfter.count();
+  for (size_t i = 0; i < e.linesAbove.count(); ++i)
+    total += static_cast<size_t>(e.linesAbove.data()[i].size());
+  for (size_t i = 0; i < e.linesBelow.count(); ++i)
+    total += static_cast<size_t>(e.linesBelow.data()[i].size());
+  return total;
+}
+
+// Puts the cursor before byte `offset` of line `line`.
+void goToByte(Editor& e, int32_t line, int32_t offset) {
+  if (line != e.cursorLine) e.goToPosition(line, 0);
+  size_t here = e.charsBefore.count();
+  const size_t goal = static_cast<size_t>(offset);
+  if (here > goal && goal == 0) {
+    e.moveLineStart();
+    return;
+  }
+  for (; here > goal && e.moveLeft(); --here) {
+  }
+  for (; here < goal && e.moveRight(); ++here) {
+  }
+}
+
+void appendBytes(Stack<char>& to, const char* bytes, size_t n) {
+  if (n > 0) std::memcpy(to.extend(n), bytes, n);
+}
+
+// Appends the cells' bytes, from the first cell on or from the last one back.
+void appendCells(Stack<char>& bytes, const CharCell* cells, size_t n, bool backwards) {
+  char* out = bytes.extend(n);
+  if (backwards) {
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(cells[n - 1 - i].ch);
+  } else {
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(cells[i].ch);
+  }
+}
+
+}  // namespace
+
+UndoHistory::~UndoHistory() {
+  clear();
+}
+
+// ---- recording ----
+
+void UndoHistory::openStep(const Editor& e) {
+  dropRedoSteps();
+  steps_.emplace_back();
+  Step& step = steps_.back();
+  step.run = commandRun_;
+  if (restKnown_) {
+    step.beforeLine = restLine_;
+    step.beforeColumn = restColumn_;
+  } else {
+    step.beforeLine = e.cursorLine;
+    step.beforeColumn = e.cursorColumn;
+  }
+  ++done_;
+  open_ = true;
+  runOpen_ = false;
+}
+
+// The step the running command records into. A command's first change continues the last
+// step when both come from the same run of keys and the change carries on where the last
+// one ended (`extends` says whether it does); otherwise it opens a step of its own.
+UndoHistory::Step* UndoHistory::stepFor(const Editor& e, const Edit* extends) {
+  growing_ = nullptr;  // whatever is recorded now follows the insertion
+  if (replaying_ || declining_) return nullptr;
+  if (open_) return &steps_.back();
+  const bool continues = extends != nullptr && done_ == steps_.size() && !steps_.empty() &&
+                         continuesRun(steps_.back());
+  if (continues) {
+    Step& step = steps_.back();
+    open_ = true;
+    runOpen_ = false;
+    return &step;
+  }
+  openStep(e);
+  return &steps_.back();
+}
+
+void UndoHistory::insertedBytes(const Editor& e, int32_t line, int32_t offset, const char* bytes,
+                                size_t n) {
+  if (replaying_ || declining_) return;
+  // The byte typed after the one before: the last insertion grows.
+  if (!steps_.empty() && done_ == steps_.size()) {
+    Step& step = steps_.back();
+    if (!step.edits.empty()) {
+      Edit& edit = step.edits.back();
+      if (edit.kind == Kind::Insert && edit.line == line &&
+          edit.offset + static_cast<int64_t>(edit.count) == offset &&
+          edit.first + edit.count == step.bytes.count() && (open_ || continuesRun(step))) {
+        open_ = true;
+        runOpen_ = false;
+        edit.count += n;
+        appendBytes(step.bytes, bytes, n);
+        growing_ = &step.bytes;
+        growCount_ = &edit.count;
+        growLine_ = line;
+        growEnd_ = offset + static_cast<int32_t>(n);
+        return;
+      }
+    }
+  }
+  Step* step = stepFor(e, nullptr);
+  if (step == nullptr) return;
+  step->edits.push_back(Edit{Kind::Insert, false, 0, {0, 0}, line, offset, step->bytes.count(), n});
+  appendBytes(step->bytes, bytes, n);
+  growing_ = &step->bytes;
+  growCount_ = &step->edits.back().count;
+  growLine_ = line;
+  growEnd_ = offset + static_cast<int32_t>(n);
+}
+
+void UndoHistory::erasedCells(const Editor& e, int32_t line, int32_t offset, const CharCell* cells,
+                              size_t n, bool lastFirst) {
+  if (replaying_ || declining_) return;
+  // An erase just before the last one (a Backspace after a Backspace) or at the same place
+  // (a Delete after a Delete) continues it.
+  const Edit* last = nullptr;
+  bool backward = false;
+  if (!steps_.empty() && done_ == steps_.size() && !steps_.back().edits.empty()) {
+    const Edit& edit = steps_.back().edits.back();
+    if (edit.kind == Kind::Erase && edit.line == line &&
+        edit.first + edit.count == steps_.back().bytes.count()) {
+      if (offset + static_cast<int64_t>(n) == edit.offset && (edit.backward || edit.count == 1)) {
+        last = &edit;
+        backward = true;
+      } else if (offset == edit.offset && !edit.backward) {
+        last = &edit;
+      }
+    }
+  }
+  Step* step = stepFor(e, last);
+  if (step == nullptr) return;
+  if (last != nullptr && !step->edits.empty() && &step->edits.back() == last) {
+    Edit& edit = step->edits.back();
+    edit.count += n;
+    if (backward) {
+      edit.backward = true;
+      edit.offset = offset;
+      appendCells(step->bytes, cells, n, !lastFirst);
+      return;
+    }
+  } else {
+    step->edits.push_back(
+        Edit{Kind::Erase, false, 0, {0, 0}, line, offset, step->bytes.count(), n});
+  }
+  appendCells(step->bytes, cells, n, lastFirst);
+}
+
+void UndoHistory::brokeLine(const Editor& e, int32_t line, int32_t offset, const char* ending,
+                            int32_t n) {
+  Step* step = stepFor(e, nullptr);
+  if (step == nullptr) return;
+  Edit edit{Kind::Break, false, static_cast<uint8_t>(n), {0, 0}, line, offset, 0, 0};
+  std::memcpy(edit.ending, ending, static_cast<size_t>(n));
+  step->edits.push_back(edit);
+}
+
+void UndoHistory::joinedLine(const Editor& e, int32_t line, int32_t offset, const char* ending,
+                             int32_t n) {
+  Step* step = stepFor(e, nullptr);
+  if (step == nullptr) return;
+  Edit edit{Kind::Join, false, static_cast<uint8_t>(n), {0, 0}, line, offset, 0, 0};
+  std::memcpy(edit.ending, ending, static_cast<size_t>(n));
+  step->edits.push_back(edit);
+}
+
+void UndoHistory::removedLine(const Editor& e, int32_t line, TextLine record) {
+  Step* step = stepFor(e, nullptr);
+  if (step == nullptr) {
+    releaseText(record);
+    return;
+  }
+  step->arenaLines |= !record.ownsText;
+  if (record.ownsText) step->ownedBytes += static_cast<size_t>(record.size());
+  if (!step->edits.empty()) {
+    Edit& last = step->edits.back();
+    // Lines taken out one after another upwards (the lines inside a selection) make one edit,
+    // their records held last first.
+    if (last.kind == Kind::RemoveLine && last.first + last.count == step->lines.count() &&
+        line + 1 == last.line && (last.backward || last.count == 1)) {
+      last.backward = true;
+      last.line = line;
+      ++last.count;
+      step->lines.push(record);
+      return;
+    }
+  }
+  step->edits.push_back(Edit{Kind::RemoveLine, false, 0, {0, 0}, line, 0, step->lines.count(), 1});
+  step->lines.push(record);
+}
+
+void UndoHistory::removedLines(const Editor& e, int32_t line, const TextLine* records, size_t n) {
+  Step* step = stepFor(e, nullptr);
+  if (step == nullptr) {
+    for (size_t i = 0; i < n; ++i) {
+      TextLine record = records[i];
+      releaseText(record);
+    }
+    return;
+  }
+  step->edits.push_back(Edit{Kind::RemoveLine, false, 0, {0, 0}, line, 0, step->lines.count(), n});
+  TextLine* slot = step->lines.extend(n);
+  std::copy(records, records + n, slot);
+  for (size_t i = 0; i < n; ++i) {
+    step->arenaLines |= !records[i].ownsText;
+    if (records[i].ownsText) step->ownedBytes += static_cast<size_t>(records[i].size());
+  }
+}
+
+bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
+  Step* step = stepFor(e, nullptr);
+  if (step == nullptr) return false;
+  step->arenaLines |= !old.ownsText;
+  if (old.ownsText) step->ownedBytes += static_cast<size_t>(old.size());
+  Edit* last = step->edits.empty() ? nullptr : &step->edits.back();
+  if (last != nullptr && last->kind == Kind::Rebuild &&
+      last->first + last->count == step->lines.count()) {
+    ++last->count;
+  } else {
+    step->edits.push_back(Edit{Kind::Rebuild, false, 0, {0, 0}, line, 0, step->lines.count(), 1});
+  }
+  step->lines.push(old);
+  step->rebuiltAt.push(line);
+  // A step that already holds more than any history may is given up at once: the lines
+  // still to be rebuilt can then leave their memory to the ones that follow.
+  if ((step->lines.count() & 0xffff) == 0) {
+    const size_t records = step->lines.count() * (sizeof(TextLine) + sizeof(int32_t));
+    if (records > undoHistoryFloor && records > documentSize(e)) declining_ = true;
+  }
+  return true;
+}
+
+bool UndoHistory::continuesRun(const Step& last) const {
+  return runOpen_ && last.run == commandRun_ && commandRun_ != EditRun::None && !atSavedState();
+}
+
+void UndoHistory::remeasure(Step& step) {
+  step.measuredCapacity = step.bytes.capacity();
+  const size_t now = measure(step);
+  memory_ = memory_ - step.memory + now;
+  step.memory = now;
+}
+
+void UndoHistory::endCommand(Editor& e) {
+  if (open_ && growing_ != nullptr && commandRun_ == EditRun::Typing && !replaying_ &&
+      !declining_ && !pendingArenaRelease_) {
+    // A typed byte that went on with the run: only its end moves, and its size when the
+    // bytes took more room.
+    Step& step = steps_.back();
+    open_ = false;
+    commandRun_ = EditRun::None;
+    runOpen_ = true;
+    step.afterLine = restLine_ = e.cursorLine;
+    step.afterColumn = restColumn_ = e.cursorColumn;
+    restKnown_ = true;
+    if (step.bytes.capacity() != step.measuredCapacity) {
+      remeasure(step);
+      if (memory_ > undoHistoryFloor) limit(e);
+    }
+    return;
+  }
+  const bool replayed = replaying_;
+  replaying_ = false;
+  const EditRun run = commandRun_;
+  commandRun_ = EditRun::None;
+  if (replayed) {
+    runOpen_ = false;
+  } else if (open_ || declining_) {
+    open_ = false;
+    Step& step = steps_.back();
+    step.afterLine = e.cursorLine;
+    step.afterColumn = e.cursorColumn;
+    runOpen_ = run != EditRun::None && !declining_;
+    if (!runOpen_) {
+      step.bytes.trim();
+      step.edits.shrink_to_fit();
+    }
+    remeasure(step);
+    if (memory_ > undoHistoryFloor || declining_) limit(e);
+  } else if (e.changed) {
+    // A change that left the bytes as they were (a text replaced by itself) is a step all
+    // the same, so that the document counts as changed until it is undone.
+    runOpen_ = false;
+    openStep(e);
+    open_ = false;
+    Step& step = steps_.back();
+    step.afterLine = e.cursorLine;
+    step.afterColumn = e.cursorColumn;
+    remeasure(step);
+  } else {
+    runOpen_ = false;  // a move or any other command ends a run of typing
+  }
+  if (!runOpen_ && !open_ && !steps_.empty() && done_ == steps_.size()) {
+    // A run that has just ended gives back the room it kept for more.
+    Step& step = steps_.back();
+    if (step.bytes.capacity() > step.bytes.count() + 16 ||
+        step.edits.capacity() > step.edits.size()) {
+      step.bytes.trim();
+      step.edits.shrink_to_fit();
+      remeasure(step);
+    }
+  }
+  if (!runOpen_) growing_ = nullptr;
+  if (pendingArenaRelease_) {  // only now: a command may be walking the arena's blocks
+    pendingArenaRelease_ = false;
+    e.releaseUnusedArena();
+  }
+  restLine_ = e.cursorLine;
+  restColumn_ = e.cursorColumn;
+  restKnown_ = true;
+}
+
+size_t UndoHistory::measure(const Step& step) {
+  return sizeof(Step) + step.edits.capacity() * sizeof(Edit) + step.bytes.capacity() +
+         step.lines.capacity() * sizeof(TextLine) + step.rebuiltAt.capacity() * sizeof(int32_t) +
+         step.ownedBytes;
+}
+
+// The texts of their own that the step's line records hold, after they changed places.
+void UndoHistory::countOwnedBytes(Step& step) {
+  step.ownedBytes = 0;
+  for (size_t i = 0; i < step.lines.count(); ++i) {
+    const TextLine& line = step.lines.data()[i];
+    if (line.ownsText) step.ownedBytes += static_cast<size_t>(line.size());
+  }
+}
+
+void UndoHistory::release(Step& step) {
+  for (size_t i = 0; i < step.lines.count(); ++i) releaseText(step.lines.data()[i]);
+  step.lines.clear();
+}
+
+// Keeps the history within the larger of the floor and the document's size: the oldest
+// steps go first; a step larger than that by itself empties the history.
+void UndoHistory::limit(Editor& e) {
+  if (memory_ <= undoHistoryFloor && !declining_) return;
+  // Measuring walks every line; between measures the document's size is taken as it was,
+  // unless the history has outgrown that.
+  if (declining_ || memory_ > documentSize_ || ++closesSinceMeasure_ > 256) {
+    documentSize_ = documentSize(e);
+    closesSinceMeasure_ = 0;
+  }
+  const size_t cap = std::max(undoHistoryFloor, documentSize_);
+  if (declining_ || steps_.back().memory > cap) {
+    declining_ = false;
+    const bool arena =
+        std::any_of(steps_.begin(), steps_.end(), [](const Step& s) { return s.arenaLines; });
+    clear();
+    savedAt_ = -1;
+    if (arena) e.releaseUnusedArena();
+    e.setPendingMessage("This change cannot be undone");
+    return;
+  }
+  if (memory_ <= cap) return;
+  bool arena = false;
+  while (memory_ > cap && steps_.size() > 1) {
+    arena |= steps_.front().arenaLines;
+    dropOldest(e);
+  }
+  if (arena) e.releaseUnusedArena();
+  if (!droppedShown_) {
+    droppedShown_ = true;
+    e.setPendingMessage("Oldest undo steps dropped");
+  }
+}
+
+void UndoHistory::dropOldest(Editor&) {
+  Step& step = steps_.front();
+  memory_ -= step.memory;
+  release(step);
+  steps_.pop_front();
+  --done_;
+  savedAt_ = savedAt_ > 0 ? savedAt_ - 1 : -1;
+}
+
+// A new change after some undos: the steps that could have been made again go.
+void UndoHistory::dropRedoSteps() {
+  bool arena = false;
+  while (steps_.size() > done_) {
+    Step& step = steps_.back();
+    arena |= step.arenaLines;
+    memory_ -= step.memory;
+    release(step);
+    steps_.pop_back();
+  }
+  if (savedAt_ > static_cast<int64_t>(done_)) savedAt_ = -1;
+  if (arena) pendingArenaRelease_ = true;
+}
+
+void UndoHistory::markSaved() {
+  savedAt_ = static_cast<int64_t>(done_);
+  runOpen_ = false;
+  growing_ = nullptr;
+}
+
+void UndoHistory::clear() {
+  for (Step& step : steps_) release(step);
+  steps_.clear();
+  done_ = 0;
+  savedAt_ = 0;
+  memory_ = 0;
+  open_ = runOpen_ = replaying_ = declining_ = false;
+  restKnown_ = false;
+  growing_ = nullptr;
+  commandRun_ = EditRun::None;
+  closesSinceMeasure_ = SIZE_MAX;
+}
+
+void UndoHistory::forEachLine(const std::function<void(const TextLine&)>& f) const {
+  for (const Step& step : steps_)
+    for (size_t i = 0; i < step.lines.count(); ++i) f(step.lines.data()[i]);
+}
+
+// ---- taking back ----
+
+// Makes one edit again (forward) or takes it back.
+void UndoHistory::apply(Editor& e, Step& step, Edit& edit, bool forward) {
+  switch (edit.kind) {
+    case Kind::Insert:
+    case Kind::Erase: {
+      const bool adds = (edit.kind == Kind::Insert) == forward;
+      if (adds) {
+        goToByte(e, edit.line, edit.offset);
+        const char* bytes = step.bytes.data() + edit.first;
+        if (edit.backward) {
+          for (size_t i = edit.count; i-- > 0;) e.insertByte(static_cast<uint8_t>(bytes[i]));
+        } else {
+          for (size_t i = 0; i < edit.count; ++i) e.insertByte(static_cast<uint8_t>(bytes[i]));
+        }
+        // Bytes a Delete took stand after the cursor again, those a Backspace took before it.
+        if (edit.kind == Kind::Erase && !edit.backward) goToByte(e, edit.line, edit.offset);
+      } else {
+        goToByte(e, edit.line, edit.offset + static_cast<int32_t>(edit.count));
+        for (size_t i = 0; i < edit.count; ++i) {
+          const CharCell cell = e.charsBefore.pop();
+          e.cursorColumn -= e.cellWidth(cell, 0);
+        }
+      }
+      break;
+    }
+    case Kind::Break:
+    case Kind::Join:
+      goToByte(e, edit.line, edit.offset);
+      if ((edit.kind == Kind::Break) == forward)
+        e.breakLine(edit.ending, edit.endingSize);
+      else
+        e.joinLineBelow();
+      break;
+    case Kind::RemoveLine: {
+      goToByte(e, edit.line, 0);
+      TextLine* records = step.lines.data() + edit.first;
+      if (forward) {
+        // Out again, in document order.
+        records[0] = e.packCursorLine();
+        for (size_t i = 1; i < edit.count; ++i) records[i] = e.linesBelow.pop();
+        e.unpackLine(e.linesBelow.pop(), 0);
+        e.lineCount -= static_cast<int32_t>(edit.count);
+        edit.backward = false;
+      } else {
+        e.linesBelow.push(e.packCursorLine());
+        for (size_t i = 0; i < edit.count; ++i) {
+          // The line that goes nearest the top of the stack is the first in the document.
+          const size_t k = edit.backward ? i : edit.count - 1 - i;
+          e.linesBelow.push(records[k]);
+          records[k] = kBottomLine;
+        }
+        e.unpackLine(e.linesBelow.pop(), 0);
+        e.lineCount += static_cast<int32_t>(edit.count);
+      }
+      break;
+    }
+    case Kind::Rebuild:
+      swapRebuilt(e, step, edit);
+      break;
+  }
+  e.changed = 1;
+}
+
+// The rebuilt lines and their other versions change places: the same for both directions.
+void UndoHistory::swapRebuilt(Editor& e, Step& step, const Edit& edit) {
+  const int32_t first = step.rebuiltAt.data()[edit.first];
+  e.goToPosition(first, 0);
+  TextLine current = e.packCursorLine();
+  for (size_t i = edit.first; i < edit.first + edit.count; ++i) {
+    const int32_t at = step.rebuiltAt.data()[i];
+    TextLine& line =
+        at == first ? current : e.linesBelow.fromTop(static_cast<size_t>(at - first - 1));
+    std::swap(line, step.lines.data()[i]);
+  }
+  e.unpackLine(current, 0);
+}
+
+void UndoHistory::undoStep(Editor& e) {
+  if (open_) endCommand(e);
+  Step& step = steps_[done_ - 1];
+  replaying_ = true;
+  growing_ = nullptr;
+  for (size_t i = step.edits.size(); i-- > 0;) apply(e, step, step.edits[i], false);
+  if (!e.goToPosition(step.beforeLine, step.beforeColumn) && !step.edits.empty())
+    goToByte(e, step.edits.front().line, step.edits.front().offset);
+  countOwnedBytes(step);
+  remeasure(step);
+  --done_;
+  e.changed = 1;
+}
+
+void UndoHistory::redoStep(Editor& e) {
+  if (open_) endCommand(e);
+  Step& step = steps_[done_];
+  replaying_ = true;
+  growing_ = nullptr;
+  for (Edit& edit : step.edits) apply(e, step, edit, true);
+  e.goToPosition(step.afterLine, step.afterColumn);
+  countOwnedBytes(step);
+  remeasure(step);
+  ++done_;
+  e.changed = 1;
+}
+
+// ---- the commands ----
+
+int Editor::undo() {
+  if (!undoHistory.canUndo()) {
+    setPendingMessage("Nothing to undo");
+    return 0;
+  }
+  undoHistory.undoStep(*this);
+  return 1;
+}
+
+int Editor::redo() {
+  if (!undoHistory.canRedo()) {
+    setPendingMessage("Nothing to redo");
+    return 0;
+  }
+  undoHistory.redoStep(*this);
+  return 1;
+}

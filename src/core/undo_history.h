@@ -1,0 +1,147 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "core/stack.h"
+#include "core/text_line.h"
+
+class Editor;
+
+// The kind of key a command came from, for joining keys into one undo step: a run of typed
+// characters, or of Backspaces, on one line with nothing else between is one step.
+enum class EditRun : uint8_t { None, Typing, Backspace };
+
+// The history can hold at least this many bytes, more when the document is larger.
+extern size_t undoHistoryFloor;
+
+// The changes made to the document, as steps that can be taken back and made again. A step
+// is what one command changed: the bytes it removed and inserted, the lines it broke and
+// joined, the line records it took out or rebuilt. Records taken out of the document are
+// kept as they are (a loaded line keeps pointing into the load arena), never copied.
+//
+// The text buffer's changing operations record here as they change; the after-command step
+// closes the step. Positions are a line index and a byte offset in the line's text.
+class UndoHistory {
+ public:
+  UndoHistory() = default;
+  ~UndoHistory();
+  UndoHistory(const UndoHistory&) = delete;
+  UndoHistory& operator=(const UndoHistory&) = delete;
+
+  // ---- recording ----
+  // What the next command is, when it is one that may continue the last step.
+  void nextCommandIs(EditRun run) { commandRun_ = run; }
+  void insertedBytes(const Editor& e, int32_t line, int32_t offset, const char* bytes, size_t n);
+  // One byte; a byte typed right after the one before is the common case, kept short.
+  void insertedByte(const Editor& e, int32_t line, int32_t offset, char byte) {
+    if (growing_ != nullptr && line == growLine_ && offset == growEnd_ &&
+        (open_ || commandRun_ == EditRun::Typing)) {
+      open_ = true;
+      runOpen_ = false;
+      growing_->push(byte);
+      ++*growCount_;
+      ++growEnd_;
+      return;
+    }
+    insertedBytes(e, line, offset, &byte, 1);
+  }
+  // n cells taken out at the offset, in document order, or the other way round (lastFirst:
+  // the cells of the stack after the cursor, whose top is the first byte).
+  void erasedCells(const Editor& e, int32_t line, int32_t offset, const CharCell* cells, size_t n,
+                   bool lastFirst);
+  void brokeLine(const Editor& e, int32_t line, int32_t offset, const char* ending, int32_t n);
+  void joinedLine(const Editor& e, int32_t line, int32_t offset, const char* ending, int32_t n);
+  // The record of a whole line taken out (the one at `line`, terminator included); the
+  // history owns it from now on.
+  void removedLine(const Editor& e, int32_t line, TextLine record);
+  // n whole lines from `line` on, in document order, taken over the same way.
+  void removedLines(const Editor& e, int32_t line, const TextLine* records, size_t n);
+  // A line rebuilt in place; the history takes the old record over and answers true, or
+  // answers false (the step is too large to keep) and the caller disposes of it.
+  bool rebuiltLine(Editor& e, int32_t line, TextLine old);
+  // Ends the command that has run: closes its step, or ends a run when it changed nothing.
+  void endCommand(Editor& e);
+
+  // ---- saved state ----
+  // The document now equals the file.
+  void markSaved();
+  bool atSavedState() const { return savedAt_ == static_cast<int64_t>(done_); }
+
+  // ---- taking back ----
+  bool canUndo() const { return done_ > 0; }
+  bool canRedo() const { return done_ < steps_.size(); }
+  void undoStep(Editor& e);
+  void redoStep(Editor& e);
+
+  // Forgets every step, giving back what they hold; the document as it now is counts as saved.
+  void clear();
+  // Calls f with every line record the history holds.
+  void forEachLine(const std::function<void(const TextLine&)>& f) const;
+  // Bytes the history holds: its records, and line texts of their own.
+  size_t memory() const { return memory_; }
+  size_t stepCount() const { return steps_.size(); }
+
+ private:
+  enum class Kind : uint8_t { Insert, Erase, Break, Join, RemoveLine, Rebuild };
+  struct Edit {
+    Kind kind;
+    bool backward;       // Erase: bytes held last first (a run of Backspaces)
+    uint8_t endingSize;  // Break, Join: the terminator
+    char ending[2];
+    int32_t line;
+    int32_t offset;
+    size_t first;  // into the step's bytes (Insert, Erase) or lines (RemoveLine, Rebuild)
+    size_t count;
+  };
+  struct Step {
+    std::vector<Edit> edits;
+    Stack<char> bytes;
+    Stack<TextLine> lines;                     // lines removed, old records of lines rebuilt
+    Stack<int32_t> rebuiltAt;                  // line index of each rebuilt record, in order
+    int32_t beforeLine = 0, beforeColumn = 0;  // the cursor before the step
+    int32_t afterLine = 0, afterColumn = 0;    // and after it
+    EditRun run = EditRun::None;
+    bool arenaLines = false;      // some record points into the text arena
+    size_t ownedBytes = 0;        // texts of their own held by the records
+    size_t memory = 0;            // as last measured
+    size_t measuredCapacity = 0;  // of bytes, when last measured
+  };
+
+  Step* stepFor(const Editor& e, const Edit* extends);
+  void openStep(const Editor& e);
+  void dropRedoSteps();
+  void dropOldest(Editor& e);
+  bool continuesRun(const Step& last) const;
+  static size_t measure(const Step& step);
+  static void countOwnedBytes(Step& step);
+  void remeasure(Step& step);
+  static void release(Step& step);
+  void limit(Editor& e);
+  void apply(Editor& e, Step& step, Edit& edit, bool forward);
+  void swapRebuilt(Editor& e, Step& step, const Edit& edit);
+
+  std::deque<Step> steps_;
+  size_t done_ = 0;      // steps_[0, done_) can be undone, the rest redone
+  int64_t savedAt_ = 0;  // done_ at the saved state, -1 when no step leads back to it
+  size_t memory_ = 0;
+  bool open_ = false;       // the running command has recorded into the last step
+  bool runOpen_ = false;    // the last step may take the next command of its run
+  bool replaying_ = false;  // an undo or redo is changing the text: nothing is recorded
+  bool declining_ = false;  // the running command's step has outgrown the history
+  bool droppedShown_ = false;
+  bool restKnown_ = false;            // restLine_ and restColumn_ are the cursor's
+  bool pendingArenaRelease_ = false;  // steps holding arena lines went: free unused blocks
+  EditRun commandRun_ = EditRun::None;
+  // While the last step ends in an insertion that the next typed byte may continue: its
+  // bytes, its count, and the line and offset where it ends.
+  Stack<char>* growing_ = nullptr;
+  size_t* growCount_ = nullptr;
+  int32_t growLine_ = 0, growEnd_ = 0;
+  int32_t restLine_ = 0, restColumn_ = 0;  // the cursor when the last command ended
+  size_t documentSize_ = 0;                // as last measured, for the cap
+  size_t closesSinceMeasure_ = SIZE_MAX;
+};

@@ -1,0 +1,94 @@
+// The undo history against a saved file, and its limit on memory.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+
+#include "core/editor.h"
+#include "files/file_test_support.h"
+#include "input/key_codes.h"
+#include "input/key_map.h"
+#include "support/document.h"
+#include "support/test_session.h"
+
+namespace {
+
+struct UndoFile : ::testing::Test {
+  TestSession session;
+  filetest::TempDir dir;
+  Editor editor;
+
+  void press(KeyCode code, uint8_t ch = 0) { dispatchKey(editor, code, ch, false); }
+  void type(const std::string& text) {
+    for (char c : text) press(static_cast<KeyCode>(std::toupper(c)), static_cast<uint8_t>(c));
+  }
+};
+
+// F2 makes the state after a save the one without the star, whichever way it is reached.
+TEST_F(UndoFile, TheStateLastSavedIsTheUnmodifiedOne) {
+  filetest::writeFile(dir.path("doc"), "one\r\ntwo\n");
+  setFileName(editor, dir.path("doc").c_str());
+  ASSERT_EQ(editor.loadDocument(), 1);
+  type("ab");
+  press(vk::F2);
+  EXPECT_EQ(filetest::readFile(dir.path("doc")), "abone\r\ntwo\n");
+  EXPECT_EQ(editor.modified, 0);
+  type("c");  // the save ended the run: this is a step of its own
+  EXPECT_EQ(editor.modified, 1);
+  press(vk::F9);
+  EXPECT_EQ(documentBytes(editor), "abone\r\ntwo\n");
+  EXPECT_EQ(editor.modified, 0);
+  press(vk::F9);
+  EXPECT_EQ(documentBytes(editor), "one\r\ntwo\n");
+  EXPECT_EQ(editor.modified, 1);  // as loaded, but not as saved
+  EXPECT_EQ(editor.autosavePending, 1);
+  press(KeyShift | vk::F9);
+  EXPECT_EQ(editor.modified, 0);
+
+  // A new change after an undo loses the way back to the saved state.
+  press(vk::F9);
+  type("x");
+  press(vk::F9);
+  EXPECT_EQ(documentBytes(editor), "one\r\ntwo\n");
+  EXPECT_EQ(editor.modified, 1);
+}
+
+// Past the limit the oldest steps go, with one message; a step larger than the limit by
+// itself empties the history.
+TEST_F(UndoFile, TheOldestStepsGoFirstAndAStepTooLargeCannotBeUndone) {
+  const size_t floor = undoHistoryFloor;
+  undoHistoryFloor = 4096;
+  int told = 0;
+  for (int i = 0; i < 40; ++i) {
+    for (KeyCode key : {KeyCode{'W'}, KeyCode{'O'}, KeyCode{vk::Return}}) {
+      press(key, key == vk::Return ? '\r' : static_cast<uint8_t>(key + 32));
+      if (editor.pendingMessage) {
+        EXPECT_STREQ(editor.pendingMessage.get(), "Oldest undo steps dropped");
+        ++told;
+      }
+    }
+  }
+  EXPECT_EQ(told, 1);
+  EXPECT_LE(editor.undoHistory.memory(), size_t{4096});
+  EXPECT_LT(editor.undoHistory.stepCount(), 80u);
+  int undos = 0;
+  while (editor.undoHistory.canUndo()) {
+    press(vk::F9);
+    ++undos;
+  }
+  EXPECT_EQ(undos, static_cast<int>(editor.undoHistory.stepCount()));
+  EXPECT_GT(editor.lineCount, 1);
+  EXPECT_EQ(editor.modified, 1);  // the loaded state is out of reach
+
+  press(KeyCtrl | vk::Next);
+  std::string lines;
+  for (int i = 0; i < 5000; ++i) lines += "q\n";
+  pasteText(editor, lines.data(), lines.size());
+  EXPECT_STREQ(editor.pendingMessage.get(), "This change cannot be undone");
+  EXPECT_FALSE(editor.undoHistory.canUndo());
+  EXPECT_FALSE(editor.undoHistory.canRedo());
+  EXPECT_EQ(editor.undoHistory.memory(), 0u);
+  undoHistoryFloor = floor;
+}
+
+}  // namespace
