@@ -121,9 +121,9 @@ std::vector<std::string> helpPageLines() {
 }
 
 std::string mainKeysText() {
-  const Command main[] = {&Editor::help,     &Editor::save,    &Editor::quit,     &Editor::search,
-                          &Editor::findNext, &Editor::replace, &Editor::goToLine, &Editor::copy,
-                          &Editor::cut,      &Editor::paste};
+  const Command main[] = {&Editor::help,     &Editor::save,   &Editor::saveAs,   &Editor::quit,
+                          &Editor::undo,     &Editor::search, &Editor::findNext, &Editor::replace,
+                          &Editor::goToLine, &Editor::copy,   &Editor::cut,      &Editor::paste};
   std::string text;
   for (Command command : main) {
     std::string keys = keysOf(command);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,12 @@
 
 namespace {
 
-CommandLine parse(std::vector<std::string> args) {
+// The parsed line points into its arguments, as into main's argv: they are kept for the
+// whole test program.
+CommandLine parse(const std::vector<std::string>& args) {
+  static std::deque<std::string> kept;
   std::vector<const char*> argv = {"slate"};
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  for (const std::string& arg : args) argv.push_back(kept.emplace_back(arg).c_str());
   return parseCommandLine(static_cast<int>(argv.size()), argv.data());
 }
 
