@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "platform/key_codes.h"
 #include "platform/posix/terminal_keys.h"
 #include "platform/posix/us_keyboard.h"
 
@@ -29,10 +30,6 @@ constexpr size_t kPasteEndLength = sizeof kPasteEnd - 1;
 
 constexpr uint32_t kMissing = 0xFFFFFFFF;
 constexpr uint32_t kMaxNumber = 99999999;
-
-constexpr uint32_t ALT = LEFT_ALT_PRESSED;
-constexpr uint32_t CTRL = LEFT_CTRL_PRESSED;
-constexpr uint32_t SHIFT = SHIFT_PRESSED;
 
 // Kitty event types.
 constexpr uint32_t kPress = 1;
@@ -190,17 +187,19 @@ class SequenceReader {
     return n;
   }
 
-  void emit(bool down, uint16_t vk, uint8_t ch, uint32_t state, bool superHeld = false) {
+  void emit(bool down, uint16_t virtualKeyCode, uint8_t ch, uint32_t state,
+            bool superHeld = false) {
     // A Windows key whose release never came (the window lost the keyboard while it was
     // held) is let go as soon as a key arrives that says it is not held.
-    if ((d.winHeld_[0] || d.winHeld_[1]) && !superHeld && vk != vkey::LWin && vk != vkey::RWin)
+    if ((d.winHeld_[0] || d.winHeld_[1]) && !superHeld && virtualKeyCode != vk::LWin &&
+        virtualKeyCode != vk::RWin)
       releaseHeld(false);
-    if (vk == vkey::LWin) d.winHeld_[0] = down;
-    if (vk == vkey::RWin) d.winHeld_[1] = down;
-    if (vk == vkey::Apps) d.appsHeld_ = down;
+    if (virtualKeyCode == vk::LWin) d.winHeld_[0] = down;
+    if (virtualKeyCode == vk::RWin) d.winHeld_[1] = down;
+    if (virtualKeyCode == vk::Apps) d.appsHeld_ = down;
     DecodedEvent& event = out.emplace_back();
     event.record.eventType = KEY_EVENT;
-    event.record.key = KeyEventRecord{down ? 1 : 0, 1, vk, ch, state};
+    event.record.key = KeyEventRecord{down ? 1 : 0, 1, virtualKeyCode, ch, state};
   }
 
   void emit(const Key& key, uint32_t extraState = 0) {
@@ -209,7 +208,7 @@ class SequenceReader {
 
   // Releases of the Windows and Application keys that are reported down.
   void releaseHeld(bool apps) {
-    static const uint16_t wins[2] = {vkey::LWin, vkey::RWin};
+    static const uint16_t wins[2] = {vk::LWin, vk::RWin};
     for (int i = 0; i < 2; ++i) {
       if (!d.winHeld_[i]) continue;
       d.winHeld_[i] = false;
@@ -221,7 +220,7 @@ class SequenceReader {
       d.appsHeld_ = false;
       DecodedEvent& event = out.emplace_back();
       event.record.eventType = KEY_EVENT;
-      event.record.key = KeyEventRecord{0, 1, vkey::Apps, 0, 0};
+      event.record.key = KeyEventRecord{0, 1, vk::Apps, 0, 0};
     }
   }
 
@@ -232,7 +231,7 @@ class SequenceReader {
   }
 
   // The key that typed an ASCII character, with Alt.
-  void emitAltChar(uint8_t ch, uint32_t alt = ALT) { emit(byteKey(ch), alt); }
+  void emitAltChar(uint8_t ch, uint32_t alt = LEFT_ALT_PRESSED) { emit(byteKey(ch), alt); }
 
   size_t sequenceStep(const uint8_t* p, size_t n) {
     if (p[0] != ESC) {
@@ -276,8 +275,8 @@ class SequenceReader {
           return 2;
         }
         // ESC before a key sequence: that key with Alt.
-        if (p[2] == '[') return controlSequence(p, n, 3, ALT);
-        if (p[2] == 'O') return ss3Sequence(p, n, 3, ALT);
+        if (p[2] == '[') return controlSequence(p, n, 3, LEFT_ALT_PRESSED);
+        if (p[2] == 'O') return ss3Sequence(p, n, 3, LEFT_ALT_PRESSED);
         if (p[2] == ESC) {  // at most one Alt prefix: the first ESC is the Escape key
           emit(keyForByte(ESC));
           decoded(1);
@@ -312,7 +311,7 @@ class SequenceReader {
       // A byte that cannot be part of a control sequence: what came before is dropped,
       // except an empty "ESC [", which is Alt+[.
       if (i == intro) {
-        emitAltChar('[', alt | ALT);
+        emitAltChar('[', alt | LEFT_ALT_PRESSED);
         decoded(intro);
         return intro;
       }
@@ -327,7 +326,7 @@ class SequenceReader {
     if (i == n) {
       if (!settle) return 0;
       if (i == intro) {
-        emitAltChar('[', alt | ALT);
+        emitAltChar('[', alt | LEFT_ALT_PRESSED);
         decoded(i);
       } else {
         dropped(i);
@@ -353,7 +352,7 @@ class SequenceReader {
       }
       const uint8_t k = p[end];
       if (k >= 'A' && k <= 'E') {
-        emit(true, static_cast<uint16_t>(vkey::F1 + k - 'A'), 0, alt);
+        emit(true, static_cast<uint16_t>(vk::F1 + k - 'A'), 0, alt);
         decoded(end + 1);
         return end + 1;
       }
@@ -435,16 +434,18 @@ class SequenceReader {
           return Outcome::Keys;
         }
         if (params.fields > 2) return Outcome::Keys;
-        if (uint16_t vk = tildeKey(n)) namedKey(Key{vk, 0, 0}, mods, eventType, alt);
+        if (uint16_t code = tildeKey(n)) namedKey(Key{code, 0, 0}, mods, eventType, alt);
         return Outcome::Keys;
       }
       case '^':
       case '@':
       case '$': {  // rxvt: Ctrl, Ctrl+Shift, Shift with an editing key
-        const uint16_t vk = params.fields == 1 ? tildeKey(params.get(0)) : 0;
-        if (vk == 0) return Outcome::Keys;
-        const uint32_t state = final == '^' ? CTRL : final == '@' ? CTRL | SHIFT : SHIFT;
-        emit(true, vk, 0, state | alt);
+        const uint16_t code = params.fields == 1 ? tildeKey(params.get(0)) : 0;
+        if (code == 0) return Outcome::Keys;
+        const uint32_t state = final == '^'   ? LEFT_CTRL_PRESSED
+                               : final == '@' ? LEFT_CTRL_PRESSED | SHIFT_PRESSED
+                                              : SHIFT_PRESSED;
+        emit(true, code, 0, state | alt);
         return Outcome::Keys;
       }
       case 'a':
@@ -452,8 +453,8 @@ class SequenceReader {
       case 'c':
       case 'd': {  // rxvt: Shift with the cursor keys
         if (params.fields != 0) return Outcome::Keys;
-        static const uint16_t arrows[] = {vkey::Up, vkey::Down, vkey::Right, vkey::Left};
-        emit(true, arrows[final - 'a'], 0, SHIFT | alt);
+        static const uint16_t arrows[] = {vk::Up, vk::Down, vk::Right, vk::Left};
+        emit(true, arrows[final - 'a'], 0, SHIFT_PRESSED | alt);
         return Outcome::Keys;
       }
       case 'I':
@@ -462,16 +463,16 @@ class SequenceReader {
         return Outcome::Keys;
       case 'Z':
         if (params.fields > 2 || params.get(0, 0, 1) != 1) return Outcome::Keys;
-        namedKey(Key{vkey::Tab, 0x09, SHIFT}, mods, eventType, alt);
+        namedKey(Key{vk::Tab, 0x09, SHIFT_PRESSED}, mods, eventType, alt);
         return Outcome::Keys;
       default:
         break;
     }
-    const uint16_t vk = letterKey(final);
-    if (vk == 0 || params.fields > 2 || params.get(0, 0, 1) != 1) return Outcome::Keys;
+    const uint16_t code = letterKey(final);
+    if (code == 0 || params.fields > 2 || params.get(0, 0, 1) != 1) return Outcome::Keys;
     // CSI row ; column R is a cursor position report; F3 comes as CSI R or with modifiers.
     if (final == 'R' && params.fields != 0 && mods < 2) return Outcome::Keys;
-    namedKey(Key{vk, 0, 0}, mods, eventType, alt);
+    namedKey(Key{code, 0, 0}, mods, eventType, alt);
     return Outcome::Keys;
   }
 
@@ -480,12 +481,12 @@ class SequenceReader {
   uint32_t modifierState(uint32_t mods, bool& super) const {
     const uint32_t bits = mods >= 1 ? mods - 1 : 0;
     uint32_t state = 0;
-    if (bits & 1) state |= SHIFT;
-    if (bits & 2) state |= ALT;
-    if (bits & 4) state |= CTRL;
-    if (bits & 32) state |= ALT;
+    if (bits & 1) state |= SHIFT_PRESSED;
+    if (bits & 2) state |= LEFT_ALT_PRESSED;
+    if (bits & 4) state |= LEFT_CTRL_PRESSED;
+    if (bits & 32) state |= LEFT_ALT_PRESSED;
     super = (bits & 8) != 0;
-    if (super && !d.kittyKeyboardReply) state |= ALT;  // xterm's Meta
+    if (super && !d.kittyKeyboardReply) state |= LEFT_ALT_PRESSED;  // xterm's Meta
     return state;
   }
 
@@ -507,13 +508,13 @@ class SequenceReader {
     switch (code) {
       case 8:
       case 127:
-        return namedKey(Key{vkey::Back, 0x08, 0}, mods, eventType, alt);
+        return namedKey(Key{vk::Back, 0x08, 0}, mods, eventType, alt);
       case 9:
-        return namedKey(Key{vkey::Tab, 0x09, 0}, mods, eventType, alt);
+        return namedKey(Key{vk::Tab, 0x09, 0}, mods, eventType, alt);
       case 13:
-        return namedKey(Key{vkey::Return, 0x0D, 0}, mods, eventType, alt);
+        return namedKey(Key{vk::Return, 0x0D, 0}, mods, eventType, alt);
       case 27:
-        return namedKey(Key{vkey::Escape, 0x1B, 0}, mods, eventType, alt);
+        return namedKey(Key{vk::Escape, 0x1B, 0}, mods, eventType, alt);
       default:
         break;
     }
@@ -525,12 +526,12 @@ class SequenceReader {
     if (eventType < kPress || eventType > kRelease) return;
     bool super = false;
     uint32_t state = modifierState(mods, super) | alt;
-    const bool ctrl = (state & CTRL) != 0;
+    const bool ctrl = (state & LEFT_CTRL_PRESSED) != 0;
     const bool down = eventType != kRelease;
     const bool capsLock = mods >= 1 && ((mods - 1) & 64) != 0;
     if (code >= 0x20 && code < 0x7F) {
       const UsKey us = usKeyForChar(static_cast<uint8_t>(code));
-      if (us.shift) state |= SHIFT;
+      if (us.shift) state |= SHIFT_PRESSED;
       if (!down) return emit(false, us.virtualKeyCode, 0, state, super);
       if (!ctrl && textLength > 0) {
         if (textLength == 1 && text[0] >= 0x20 && text[0] < 0x7F)
@@ -538,19 +539,22 @@ class SequenceReader {
         return emitText(text, textLength, state, super);
       }
       uint8_t ch = static_cast<uint8_t>(code);
-      if (state & SHIFT)
+      if (state & SHIFT_PRESSED)
         ch = shiftedCode >= 0x20 && shiftedCode < 0x7F ? static_cast<uint8_t>(shiftedCode)
                                                        : usShiftedChar(ch);
       if (capsLock && ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'))) ch ^= 0x20;
       if (ctrl)
-        ch = us.virtualKeyCode == vkey::Space ? 0 : usControlChar(us.virtualKeyCode, state & SHIFT);
+        ch = us.virtualKeyCode == vk::Space
+                 ? 0
+                 : usControlChar(us.virtualKeyCode, state & SHIFT_PRESSED);
       return emit(true, us.virtualKeyCode, ch, state, super);
     }
     if (!isTextCodePoint(code) || code < 0x80) return;
     // A key of another layout: its text goes in as UTF-8 bytes, as if typed.
     if (!down) return emit(false, 0, 0, state, super);
     if (textLength > 0) return emitText(text, textLength, state, super);
-    const uint32_t cp = (state & SHIFT) && isTextCodePoint(shiftedCode) ? shiftedCode : code;
+    const uint32_t cp =
+        (state & SHIFT_PRESSED) && isTextCodePoint(shiftedCode) ? shiftedCode : code;
     emitText(&cp, 1, state, super);
   }
 
@@ -562,7 +566,7 @@ class SequenceReader {
       for (size_t k = 0; k < count; ++k) {
         if (count == 1) {
           const UsKey us = usKeyForChar(bytes[0]);
-          emit(true, us.virtualKeyCode, bytes[0], state | (us.shift ? SHIFT : 0), super);
+          emit(true, us.virtualKeyCode, bytes[0], state | (us.shift ? SHIFT_PRESSED : 0), super);
         } else {
           emit(true, 0, bytes[k], state, super);
         }
@@ -582,7 +586,7 @@ class SequenceReader {
     if (i == n) {
       if (!settle) return 0;
       if (i == intro) {
-        emitAltChar('O', alt | ALT);
+        emitAltChar('O', alt | LEFT_ALT_PRESSED);
         decoded(i);
       } else {
         dropped(i);
@@ -596,7 +600,7 @@ class SequenceReader {
     }
     if (final < 0x20 || final > 0x7E) {
       if (i == intro) {
-        emitAltChar('O', alt | ALT);
+        emitAltChar('O', alt | LEFT_ALT_PRESSED);
         decoded(intro);
         return intro;
       }
