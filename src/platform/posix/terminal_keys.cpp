@@ -130,15 +130,18 @@ uint16_t letterKey(uint8_t f) {
   }
 }
 
+// rxvt's cursor keys with a modifier: a b c d for Up Down Right Left.
+uint16_t rxvtArrowKey(uint8_t f) {
+  static const uint16_t arrows[] = {vk::Up, vk::Down, vk::Right, vk::Left};
+  return f >= 'a' && f <= 'd' ? arrows[f - 'a'] : 0;
+}
+
 // Keys of the SS3 form: cursor and function keys, and the keypad in application mode.
 Key ss3Key(uint8_t f) {
   if (uint16_t code = letterKey(f)) return {code, 0, 0};
   if (f >= 'p' && f <= 'y')
     return {static_cast<uint16_t>(vk::Numpad0 + f - 'p'), static_cast<uint8_t>('0' + f - 'p'), 0};
-  if (f >= 'a' && f <= 'd') {  // rxvt: Ctrl with the cursor keys
-    static const uint16_t arrows[] = {vk::Up, vk::Down, vk::Right, vk::Left};
-    return {arrows[f - 'a'], 0, LEFT_CTRL_PRESSED};
-  }
+  if (uint16_t code = rxvtArrowKey(f)) return {code, 0, LEFT_CTRL_PRESSED};  // rxvt: Ctrl
   switch (f) {
     case 'M':
       return {vk::Return, 0x0D, 0};
@@ -160,6 +163,23 @@ Key ss3Key(uint8_t f) {
       return {vk::Decimal, '.', 0};
     case 'o':
       return {vk::Divide, '/', 0};
+    default:
+      return {0, 0, 0};
+  }
+}
+
+// Keys given by the code of their control character (CSI code u, CSI 27 ; mods ; code ~).
+Key controlCodeKey(uint32_t code) {
+  switch (code) {
+    case 8:
+    case 127:
+      return {vk::Back, 0x08, 0};
+    case 9:
+      return {vk::Tab, 0x09, 0};
+    case 13:
+      return {vk::Return, 0x0D, 0};
+    case 27:
+      return {vk::Escape, 0x1B, 0};
     default:
       return {0, 0, 0};
   }
@@ -246,8 +266,16 @@ Key functionalKey(uint32_t code) {
 }
 
 bool isModifierKey(uint16_t virtualKeyCode) {
-  return virtualKeyCode == vk::Shift || virtualKeyCode == vk::Control ||
-         virtualKeyCode == vk::Menu || virtualKeyCode == vk::LWin || virtualKeyCode == vk::RWin;
+  switch (virtualKeyCode) {
+    case vk::Shift:
+    case vk::Control:
+    case vk::Menu:
+    case vk::LWin:
+    case vk::RWin:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // The character a non-printing key gives, with Ctrl taken into account.
