@@ -35,15 +35,16 @@ struct CsiParameters {
   uint32_t value[kFields][kParts];
 
   // The value of a part, or fallback when it is absent or empty.
-  uint32_t get(int field, int part = 0, uint32_t fallback = kMissing) const;
+  uint32_t get(int field, int part = 0, uint32_t fallback = kMissing) const {
+    if (field >= fields || part >= parts[field]) return fallback;
+    const uint32_t v = value[field][part];
+    return v == kMissing ? fallback : v;
+  }
 
   // Reads the bytes between the introducer and the final byte. False for a malformed body
   // (markers in the wrong place, too many fields or parts, parameters after intermediate
   // bytes, numbers out of range).
   bool parse(const uint8_t* body, size_t length);
-
- private:
-  bool addByte(uint8_t b);
 };
 
 }  // namespace console

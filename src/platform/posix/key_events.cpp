@@ -143,15 +143,13 @@ void KeyEvents::typedText(std::span<const uint32_t> codePoints, const Modifiers&
   }
 }
 
-void KeyEvents::press(const Key& key, uint32_t extraState) {
-  emit(true, key.virtualKeyCode, key.ch, key.state | extraState);
-}
-
 void KeyEvents::emit(bool down, uint16_t virtualKeyCode, uint8_t ch, uint32_t state,
                      bool superHeld) {
   // A Windows key whose release never came (the window lost the keyboard while it was
   // held) is let go as soon as a key arrives that says it is not held.
-  if (!superHeld && virtualKeyCode != vk::LWin && virtualKeyCode != vk::RWin) releaseWindowsKeys();
+  if ((held_.win[0] || held_.win[1]) && !superHeld && virtualKeyCode != vk::LWin &&
+      virtualKeyCode != vk::RWin)
+    releaseWindowsKeys();
   noteHeld(down, virtualKeyCode);
   append(down, virtualKeyCode, ch, state);
 }

@@ -58,7 +58,9 @@ class KeyEvents {
   // One key event. superHeld: Super is held, so the Windows keys reported down stay down.
   void emit(bool down, uint16_t virtualKeyCode, uint8_t ch, uint32_t state, bool superHeld = false);
   // A key press, with more control-key state bits.
-  void press(const Key& key, uint32_t extraState = 0);
+  void press(const Key& key, uint32_t extraState = 0) {
+    emit(true, key.virtualKeyCode, key.ch, key.state | extraState);
+  }
   // A key that is not a character (cursor, editing, function keys, Tab, Enter, keypad).
   void namedKey(const Key& key, const KeyParameters& parameters);
   // A key given by its code.
