@@ -196,6 +196,7 @@ class SequenceReader {
     return parameterSequence(p + intro, scan.at - intro, final, end, alt);
   }
 
+  // How far the parameter and intermediate bytes after the introducer go.
   Scan scanControlSequence(const uint8_t* p, size_t n, size_t intro) const {
     size_t i = intro;
     for (; i < n && i < kMaxControlSequence; ++i) {
@@ -225,6 +226,7 @@ class SequenceReader {
     return decoded(end);
   }
 
+  // How far the modifier digits after the introducer go.
   Scan scanSs3Sequence(const uint8_t* p, size_t n, size_t intro) const {
     size_t i = intro;
     while (i < n && i < kMaxSs3Sequence && ((p[i] >= '0' && p[i] <= '9') || p[i] == ';')) ++i;

@@ -52,7 +52,7 @@ class KeyDecoder {
   bool inPaste_ = false;
   std::string paste_;     // the text of the open paste
   size_t pasteHeld_ = 0;  // bytes of the open paste, its opening bracket included
-  HeldKeys held_;
+  HeldKeys held_;         // the Windows and Apps keys reported down
   uint64_t decodedBytes_ = 0;
   uint64_t droppedBytes_ = 0;
 };
