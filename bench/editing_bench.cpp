@@ -5,8 +5,8 @@
 #include <string>
 
 #include "core/editor.h"
-#include "input/key_codes.h"
 #include "input/key_map.h"
+#include "platform/key_codes.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "input/extra_keys.h"
 
 #include "core/editor.h"
-#include "input/key_codes.h"
+#include "platform/key_codes.h"
 
 const ExtraKey ExtraKeys[] = {
     {vk::F1, &Editor::help, "help", true},

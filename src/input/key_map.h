@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "input/key_codes.h"
+#include "platform/key_codes.h"
 
 class Editor;
 

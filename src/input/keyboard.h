@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "input/key_codes.h"
 #include "platform/console.h"
+#include "platform/key_codes.h"
 
 class Editor;
 

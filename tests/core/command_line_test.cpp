@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/app.h"
-#include "input/key_codes.h"
+#include "platform/key_codes.h"
 #include "support/test_session.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "input/key_codes.h"
+#include "platform/key_codes.h"
 #include "support/test_session.h"
 
 namespace {

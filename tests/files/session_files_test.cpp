@@ -10,7 +10,7 @@
 #include "core/app.h"
 #include "core/editor.h"
 #include "files/file_test_support.h"
-#include "input/key_codes.h"
+#include "platform/key_codes.h"
 #include "support/document.h"
 #include "support/test_session.h"
 

@@ -7,8 +7,8 @@
 
 #include "core/editor.h"
 #include "edit/exact_document.h"
-#include "input/key_codes.h"
 #include "platform/console.h"
+#include "platform/key_codes.h"
 #include "screen/screen.h"
 #include "support/document.h"
 #include "support/test_session.h"

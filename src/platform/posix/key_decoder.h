@@ -6,14 +6,9 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/posix/key_events.h"
 
 namespace console {
-
-// One decoded input event; paste holds the text of a PASTE_EVENT.
-struct DecodedEvent {
-  InputRecord record;
-  std::string paste;
-};
 
 // Turns the bytes a terminal sends into the console's input records, as the Windows console
 // reports them for a US keyboard. Sequences may arrive split across reads at any byte.
@@ -55,10 +50,9 @@ class KeyDecoder {
   std::string pending_;     // the unfinished start of a sequence, at most a few hundred bytes
   Skip skip_ = Skip::None;  // the rest of an overlong or unwanted sequence is being dropped
   bool inPaste_ = false;
-  std::string paste_;                 // the text of the open paste
-  size_t pasteHeld_ = 0;              // bytes of the open paste, its opening bracket included
-  bool winHeld_[2] = {false, false};  // left and right Windows logo keys reported down
-  bool appsHeld_ = false;
+  std::string paste_;     // the text of the open paste
+  size_t pasteHeld_ = 0;  // bytes of the open paste, its opening bracket included
+  HeldKeys held_;         // the Windows and Apps keys reported down
   uint64_t decodedBytes_ = 0;
   uint64_t droppedBytes_ = 0;
 };

@@ -21,10 +21,23 @@ uint16_t tildeKey(uint32_t n);
 // The key of CSI letter (CSI A, CSI 1;5D, ...); 0 when none.
 uint16_t letterKey(uint8_t final);
 
+// The key of rxvt's CSI a-d and SS3 a-d (cursor keys with Shift or Ctrl); 0 when none.
+uint16_t rxvtArrowKey(uint8_t final);
+
 // The key of ESC O final: cursor and function keys, the keypad in application mode.
 Key ss3Key(uint8_t final);
 
-// A functional key of the kitty keyboard protocol (Private Use Area codes 57344-63743).
+// Backspace, Tab, Enter and Escape, given by their control character's code; virtual-key
+// code 0 for any other code.
+Key controlCodeKey(uint32_t code);
+
+// The kitty keyboard protocol's codes of functional keys: the Private Use Area.
+inline bool isFunctionalCode(uint32_t code) {
+  return code >= 57344 && code <= 63743;
+}
+
+// A functional key of the kitty keyboard protocol; virtual-key code 0 when it has no console
+// key.
 Key functionalKey(uint32_t code);
 
 // Shift, Ctrl, Alt and the Windows keys.

@@ -12,10 +12,10 @@ struct PunctuationKey {
 };
 
 constexpr PunctuationKey kPunctuation[] = {
-    {vkey::OemSemicolon, ';', ':'}, {vkey::OemPlus, '=', '+'},   {vkey::OemComma, ',', '<'},
-    {vkey::OemMinus, '-', '_'},     {vkey::OemPeriod, '.', '>'}, {vkey::OemSlash, '/', '?'},
-    {vkey::OemTilde, '`', '~'},     {vkey::OemOpen, '[', '{'},   {vkey::OemBackslash, '\\', '|'},
-    {vkey::OemClose, ']', '}'},     {vkey::OemQuote, '\'', '"'},
+    {vk::OemSemicolon, ';', ':'}, {vk::OemPlus, '=', '+'},   {vk::OemComma, ',', '<'},
+    {vk::OemMinus, '-', '_'},     {vk::OemPeriod, '.', '>'}, {vk::OemSlash, '/', '?'},
+    {vk::OemTilde, '`', '~'},     {vk::OemOpen, '[', '{'},   {vk::OemBackslash, '\\', '|'},
+    {vk::OemClose, ']', '}'},     {vk::OemQuote, '\'', '"'},
 };
 
 // The shifted characters of the digit keys 0 to 9.
@@ -24,7 +24,7 @@ constexpr char kShiftedDigits[] = ")!@#$%^&*(";
 }  // namespace
 
 UsKey usKeyForChar(uint8_t ch) {
-  if (ch == ' ') return {vkey::Space, false};
+  if (ch == ' ') return {vk::Space, false};
   if (ch >= '0' && ch <= '9') return {ch, false};
   if (ch >= 'a' && ch <= 'z') return {static_cast<uint16_t>(ch - 'a' + 'A'), false};
   if (ch >= 'A' && ch <= 'Z') return {ch, true};
@@ -51,21 +51,21 @@ uint8_t usControlChar(uint16_t virtualKeyCode, bool shift) {
   if (virtualKeyCode >= 'A' && virtualKeyCode <= 'Z')
     return static_cast<uint8_t>(virtualKeyCode - 0x40);
   switch (virtualKeyCode) {
-    case vkey::OemOpen:
+    case vk::OemOpen:
       return 0x1B;
-    case vkey::OemBackslash:
+    case vk::OemBackslash:
       return 0x1C;
-    case vkey::OemClose:
+    case vk::OemClose:
       return 0x1D;
     case '6':
       return shift ? 0x1E : 0;
-    case vkey::OemMinus:
+    case vk::OemMinus:
       return shift ? 0x1F : 0;
-    case vkey::Return:
+    case vk::Return:
       return 0x0A;
-    case vkey::Back:
+    case vk::Back:
       return 0x7F;
-    case vkey::Escape:
+    case vk::Escape:
       return 0x1B;
     default:
       return 0;
