@@ -14,9 +14,9 @@
 
 #include "core/editor.h"
 #include "core/session.h"
-#include "input/key_codes.h"
 #include "input/key_map.h"
 #include "platform/clipboard_store.h"
+#include "platform/key_codes.h"
 #include "platform/memory_console.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include "core/editor.h"
 #include "files/file_test_support.h"
-#include "input/key_codes.h"
 #include "input/key_map.h"
+#include "platform/key_codes.h"
 #include "support/document.h"
 #include "support/test_session.h"
 

@@ -10,8 +10,8 @@
 
 #include "core/editor.h"
 #include "edit/exact_document.h"
-#include "input/key_codes.h"
 #include "input/key_map.h"
+#include "platform/key_codes.h"
 #include "scenarios/scenario.h"
 #include "support/document.h"
 #include "support/test_session.h"
