@@ -4,6 +4,7 @@
 
 #include "core/editor.h"
 #include "core/session.h"
+#include "core/tab_stop.h"
 #include "platform/clipboard_store.h"
 
 namespace {
@@ -18,7 +19,7 @@ size_t bytesBeforeColumn(int32_t tabWidth, size_t length, int32_t goal, ByteAt b
   column = 0;
   while (column < goal && p < length) {
     if (tabWidth != 0 && byteAt(p) == '\t')
-      column = (column + tabWidth) / tabWidth * tabWidth;
+      column = nextTabStop(column, tabWidth);
     else
       ++column;
     ++p;

@@ -95,12 +95,9 @@ class Editor {
   void releaseUnusedArena();
   int insertByte(uint8_t ch);
   int splitLine(bool indent);
-  void packCursorLine(int32_t& length, int32_t& size, char*& text);
   TextLine packCursorLine();
-  void unpackLine(int32_t length, int32_t size, char* text, int32_t goal);
   void unpackLine(TextLine line, int32_t goal);
   int goToPosition(int32_t line, int32_t column);
-  const char* byteAtColumn(const char* p, int32_t goal) const;
   int32_t cellWidth(const CharCell& cell, int32_t column) const;
   bool hasLineAbove() const { return !linesAbove.empty(); }
   bool hasLineBelow() const { return !linesBelow.empty(); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/editor.h"
+#include "core/tab_stop.h"
 #include "platform/file_io.h"
 
 TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size) {
@@ -191,13 +192,13 @@ void Editor::releaseUnusedArena() {
 
 int32_t Editor::cellWidth(const CharCell& cell, int32_t column) const {
   if (tabWidth != 0 && cell.ch == '\t')
-    return cell.span > 0 ? cell.span : tabWidth - column % tabWidth;
+    return cell.span > 0 ? cell.span : nextTabStop(column, tabWidth) - column;
   return 1;
 }
 
 int Editor::insertByte(uint8_t ch) {
   if (tabWidth != 0 && ch == '\t') {
-    int32_t next = (cursorColumn + tabWidth) / tabWidth * tabWidth;
+    const int32_t next = nextTabStop(cursorColumn, tabWidth);
     charsBefore.push(CharCell{ch, static_cast<int8_t>(next - cursorColumn)});
     cursorColumn = next;
   } else {
@@ -237,16 +238,6 @@ TextLine Editor::packCursorLine() {
   return line;
 }
 
-void Editor::packCursorLine(int32_t& length, int32_t& size, char*& text) {
-  TextLine line = packCursorLine();
-  if (!line.ownsText) {  // callers of this form take the array over: give them their own
-    line = makeOwnedLine(line.text, line.length, line.size());
-  }
-  length = line.length;
-  size = line.size();
-  text = line.text;
-}
-
 void Editor::unpackLine(TextLine line, int32_t goal) {
   charsBefore.drop(charsBefore.count());
   charsAfter.drop(charsAfter.count());
@@ -266,10 +257,6 @@ void Editor::unpackLine(TextLine line, int32_t goal) {
     slot[i] = CharCell{text[line.size() - 1 - i], SPAN_LINE_END};
   for (int32_t i = line.endingSize; i < rest; ++i) slot[i] = CharCell{text[line.size() - 1 - i], 0};
   cursorOrigin = line;
-}
-
-void Editor::unpackLine(int32_t length, int32_t size, char* text, int32_t goal) {
-  unpackLine(TextLine{text, length, static_cast<uint8_t>(size - length), 1}, goal);
 }
 
 int Editor::goToPosition(int32_t line, int32_t column) {
@@ -416,16 +403,4 @@ void Editor::removeLinesAbove(size_t n) {
 void Editor::markTextSaved() {
   modified = 0;
   undoHistory.markSaved();
-}
-
-const char* Editor::byteAtColumn(const char* p, int32_t goal) const {
-  int32_t col = 0;
-  while (col < goal) {
-    if (tabWidth != 0 && *p == '\t')
-      col = (col + tabWidth) / tabWidth * tabWidth;
-    else
-      ++col;
-    ++p;
-  }
-  return p;
 }

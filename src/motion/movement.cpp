@@ -6,6 +6,7 @@
 
 #include "core/editor.h"
 #include "core/session.h"
+#include "core/tab_stop.h"
 #include "motion/word_char.h"
 
 constexpr int pageOverlap = 1;
@@ -70,10 +71,9 @@ int Editor::moveLineEnd() {
     for (size_t k = 0; k < ending; ++k) charsAfter.push(terminators[k]);
     int32_t column = 0;
     if (tabs && tabWidth != 0) {
-      const int32_t tab = tabWidth;
       for (size_t k = 0; k < n; ++k) {
         if (cells[k].ch == '\t') {
-          const int32_t next = (column + tab) / tab * tab;
+          const int32_t next = nextTabStop(column, tabWidth);
           cells[k].span = static_cast<int8_t>(next - column);
           column = next;
         } else {
@@ -97,7 +97,7 @@ int Editor::moveLineEnd() {
     for (size_t i = 0; i < slice; ++i) {
       const uint8_t ch = (from - i)->ch;
       if (ch == '\t' && tab != 0) {
-        const int32_t next = (column + tab) / tab * tab;
+        const int32_t next = nextTabStop(column, tab);
         to[i] = CharCell{ch, static_cast<int8_t>(next - column)};
         column = next;
       } else {

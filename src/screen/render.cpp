@@ -5,6 +5,7 @@
 
 #include "core/editor.h"
 #include "core/session.h"
+#include "core/tab_stop.h"
 #include "screen/screen.h"
 #include "screen/status_line.h"
 
@@ -69,7 +70,7 @@ void Editor::formatRows(int rows, int columns, char* grid) {
       row[x] = ' ';
     } else if (tabs && cell.ch == '\t') {
       row[x] = ' ';
-      if ((leftColumn + x + 1) % tabWidth == 0) ++next;
+      if (nextTabStop(leftColumn + x, tabWidth) == leftColumn + x + 1) ++next;  // its last column
     } else {
       row[x] = static_cast<char>(cell.ch);
       ++next;
@@ -85,7 +86,7 @@ void Editor::formatRows(int rows, int columns, char* grid) {
     const CharCell cell = charsBefore.fromTop(next);
     if (tabs && cell.ch == '\t') {
       row[x] = ' ';
-      if ((leftColumn + x + cell.span) % tabWidth == 0) ++next;
+      if (nextTabStop(leftColumn + x, tabWidth) == leftColumn + x + cell.span) ++next;  // its first
     } else {
       row[x] = static_cast<char>(cell.ch);
       ++next;
@@ -114,7 +115,7 @@ void Editor::formatLine(int columns, char* row, const TextLine& line) {
       break;
     }
     if (tabs && *p == '\t') {
-      if ((col + 1) % tabWidth == 0) ++p;
+      if (nextTabStop(col, tabWidth) == col + 1) ++p;
     } else {
       ++p;
     }
@@ -127,7 +128,7 @@ void Editor::formatLine(int columns, char* row, const TextLine& line) {
     }
     if (tabs && *p == '\t') {
       row[x] = ' ';
-      if ((col + 1) % tabWidth == 0) ++p;
+      if (nextTabStop(col, tabWidth) == col + 1) ++p;
     } else {
       row[x] = *p++;
     }

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstring>
 
+#include "core/tab_stop.h"
+
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define SLATE_SEARCH_SSE2 1
@@ -90,7 +92,7 @@ int32_t columnOfByte(const char* text, int32_t q, int32_t tabWidth) {
       break;
     }
     column += tab - p;
-    column = (column + tabWidth) / tabWidth * tabWidth;
+    column = nextTabStop(column, tabWidth);
     p = tab + 1;
   }
   return column > INT32_MAX ? INT32_MAX : static_cast<int32_t>(column);

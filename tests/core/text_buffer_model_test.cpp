@@ -120,12 +120,9 @@ TEST(TextBufferModel, RandomOperationsMatchPlainLines) {
         break;
       }
       case 7: {
-        what = "packCursorLine (triple form)";
-        int32_t length, size;
-        char* text;
+        what = "packCursorLine then unpackLine";
         int goal = pick(30);
-        editor.packCursorLine(length, size, text);
-        editor.unpackLine(length, size, text, goal);
+        editor.unpackLine(editor.packCursorLine(), goal);
         model.place(model.line, goal);
         break;
       }

@@ -124,16 +124,6 @@ TEST(TextBuffer, SplitWithIndentCopiesLeadingBlanks) {
   EXPECT_EQ(brokenInvariant(editor), "");
 }
 
-TEST(TextBuffer, ByteAtColumnSkipsWholeTabs) {
-  Editor editor;
-  const char* text = "ab\tcd";
-  EXPECT_EQ(editor.byteAtColumn(text, 0), text);
-  EXPECT_EQ(editor.byteAtColumn(text, 2), text + 2);
-  EXPECT_EQ(editor.byteAtColumn(text, 5), text + 3);  // inside the tab: the byte after it
-  EXPECT_EQ(editor.byteAtColumn(text, 8), text + 3);
-  EXPECT_EQ(editor.byteAtColumn(text, 9), text + 4);
-}
-
 TEST(TextBuffer, UnchangedLinePacksBackToItsOwnArray) {
   Editor editor;
   setDocument(editor, "alpha\nbeta\n");
