@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "core/editor.h"
-#include "platform/file_io.h"
+#include "platform/large_block.h"
 
 TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size) {
   char* text = static_cast<char*>(checkedMalloc(size));
