@@ -7,8 +7,8 @@
 
 #include "core/app.h"
 #include "core/command_line.h"
-#include "core/out_of_memory.h"
 #include "core/session.h"
+#include "platform/out_of_memory.h"
 #include "platform/system.h"
 
 int main(int argc, char** argv) {

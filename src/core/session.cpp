@@ -4,8 +4,8 @@ namespace {
 Session* current = nullptr;
 }
 
-Session::Session(console::Console& console, ClipboardStore& clipboard)
-    : screen(console), keyboard(console), clipboard(clipboard) {
+Session::Session(console::Console& console, ClipboardStore& store)
+    : screen(console), keyboard(console), clipboard(store) {
   current = this;
 }
 

@@ -10,7 +10,7 @@
 // console, the Keyboard sets the input mode) and torn down in reverse, which gives the
 // console back as it was found.
 struct Session {
-  Session(console::Console& console, ClipboardStore& clipboard);
+  Session(console::Console& console, ClipboardStore& store);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;

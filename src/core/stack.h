@@ -6,8 +6,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/out_of_memory.h"
 #include "platform/large_block.h"
+#include "platform/out_of_memory.h"
 
 // A stack of plain records in one contiguous block; the back of the block is the top.
 // Growth goes through realloc, and a block of megabytes is a large block of its own

@@ -9,7 +9,7 @@
 
 #include "core/editor.h"
 #include "core/tab_stop.h"
-#include "platform/file_io.h"
+#include "platform/large_block.h"
 
 TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size) {
   char* text = static_cast<char*>(checkedMalloc(size));

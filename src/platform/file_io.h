@@ -11,14 +11,6 @@
 // reason as a short text for the status line ("Permission denied", "Is a directory").
 namespace platform {
 
-// Alignment and size granule at which preferLargePages can take effect.
-constexpr size_t kLargePageSize = size_t{2} << 20;
-
-// A hint that a large block about to be filled will be used whole, so the system may back it
-// with large pages (far fewer page faults). start is aligned to kLargePageSize. Harmless where
-// there is no such thing.
-void preferLargePages(void* start, size_t bytes);
-
 enum class OpenResult { Opened, NotFound, Failed };
 
 // A regular file open for reading.

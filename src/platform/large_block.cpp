@@ -2,11 +2,14 @@
 
 #include <cstdlib>
 
-#include "core/out_of_memory.h"
+#include "platform/out_of_memory.h"
+
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
 
 // Under AddressSanitizer the blocks come from malloc, so that their bounds are checked.
 #if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
-#include <sys/mman.h>
 #include <unistd.h>
 #define SLATE_LARGE_BLOCK_MAPPINGS 1
 #endif
@@ -51,6 +54,23 @@ void* resizeLargeBlock(void* block, size_t, size_t newBytes) {
     return nullptr;
   }
   return checkedRealloc(block, newBytes);
+}
+
+#endif
+
+#ifdef _WIN32
+
+void preferLargePages(void*, size_t) {}  // large pages need a privilege users lack
+
+#else
+
+void preferLargePages(void* start, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  madvise(start, bytes, MADV_HUGEPAGE);
+#else
+  (void)start;
+  (void)bytes;
+#endif
 }
 
 #endif

@@ -12,4 +12,12 @@ namespace platform {
 // ends the process, as every allocation does.
 void* resizeLargeBlock(void* block, size_t oldBytes, size_t newBytes);
 
+// Alignment and size granule at which preferLargePages can take effect.
+constexpr size_t kLargePageSize = size_t{2} << 20;
+
+// A hint that a large block about to be filled will be used whole, so the system may back it
+// with large pages (far fewer page faults). start is aligned to kLargePageSize. Harmless where
+// there is no such thing.
+void preferLargePages(void* start, size_t bytes);
+
 }  // namespace platform

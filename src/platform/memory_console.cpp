@@ -2,11 +2,11 @@
 
 namespace console {
 
-MemoryConsole::MemoryConsole(int width, int height, uint16_t attributes)
-    : width(width),
-      height(height),
+MemoryConsole::MemoryConsole(int columns, int rows, uint16_t attributes)
+    : width(columns),
+      height(rows),
       startAttributes(attributes),
-      cells(static_cast<size_t>(width) * height, Cell{' ', attributes}) {}
+      cells(static_cast<size_t>(columns) * rows, Cell{' ', attributes}) {}
 
 ScreenBufferInfo MemoryConsole::screenBufferInfo() {
   return ScreenBufferInfo{static_cast<int16_t>(width), static_cast<int16_t>(height),

@@ -13,7 +13,7 @@ namespace console {
 // no real time. When the queue runs dry the input counts as gone.
 class MemoryConsole : public Console {
  public:
-  MemoryConsole(int width, int height, uint16_t attributes = 0x0007);
+  MemoryConsole(int columns, int rows, uint16_t attributes = 0x0007);
 
   ScreenBufferInfo screenBufferInfo() override;
   void fillOutputCharacter(uint8_t ch, uint32_t count, Coord start) override;

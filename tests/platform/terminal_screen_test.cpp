@@ -414,6 +414,45 @@ TEST(TerminalScreen, Utf8RowsEndingInWideCharacters) {
   EXPECT_TRUE(showsLayout(term, screen));
 }
 
+// A character written into a row's last column leaves the terminal's cursor in that column,
+// with a wrap pending where autowrap stayed on, so what the renderer sends next must not depend
+// on which: a change earlier in the same row, on the next row, or the cursor put back. The
+// rows hold bytes that code page 437 shows as glyphs and UTF-8 as characters or glyphs.
+TEST(TerminalScreen, ChangesAfterWritingTheLastColumnLandWhereAsked) {
+  const int w = 8, h = 4;
+  struct Write {
+    const char* text;
+    int x, y;
+  };
+  struct Step {
+    std::vector<Write> writes;
+    int cursorX, cursorY;
+  };
+  const std::vector<Step> steps = {
+      {{{"abcdefgh", 0, 0}, {"h\xc3\xa9llo w", 0, 1}, {"012345\xe2\xb0", 0, 2}, {"status 1", 0, 3}},
+       0,
+       0},
+      {{{"Z", w - 1, 0}}, 3, 0},                   // then back along the same row
+      {{{"\xfe", w - 1, 2}, {"X", 2, 3}}, 5, 2},   // then the next row, then up again
+      {{{"Q", w - 1, 1}, {"y", 0, 2}}, w - 1, 3},  // then the next row's first column
+      {{{"t", 1, 3}, {"s", w - 1, 3}}, w - 1, 3},  // the cursor stays on what was written
+      {{{"u", w - 1, 3}}, 0, 0},                   // written where the cursor already is
+      {{{"v", w - 1, h - 1}, {"\xc3\xa9", 2, 1}}, 2, h - 1},  // the bottom row: no scrolling
+  };
+  for (Mode mode : {Mode::CodePage437, Mode::Utf8}) {
+    SCOPED_TRACE(mode == Mode::Utf8 ? "UTF-8" : "code page 437");
+    TerminalScreen screen(w, h);
+    screen.setDisplayMode(mode);
+    vtmodel::Terminal term(w, h);
+    for (size_t step = 0; step < steps.size(); ++step) {
+      for (const Write& write : steps[step].writes) writeText(screen, write.text, write.x, write.y);
+      screen.setCursor(steps[step].cursorX, steps[step].cursorY);
+      ASSERT_TRUE(term.apply(screen.render())) << term.error << " in step " << step;
+      ASSERT_TRUE(showsLayout(term, screen)) << "step " << step;
+    }
+  }
+}
+
 // Random edits, scrolls, renders and mode switches, with text in UTF-8 (wide characters,
 // combining marks, emoji, broken sequences): the terminal always ends up showing the grid.
 TEST(TerminalScreen, RandomEditsAlwaysConverge) {

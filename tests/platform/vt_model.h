@@ -1,8 +1,14 @@
 #pragma once
 
 // A strict model of the terminal the renderer talks to: it understands exactly the
-// sequences the renderer may send and reports anything else as an error, so a test can both
-// replay a render and prove that nothing unexpected reached the terminal.
+// sequences the renderer may send (and carriage return and erase-in-line, which a renderer
+// might) and reports anything else as an error, so a test can both replay a render and prove
+// that nothing unexpected reached the terminal.
+//
+// Its cursor is the one of a terminal that kept autowrap on: a character written into the
+// last column leaves the cursor there with a wrap pending, and the next character goes to the
+// start of the next row (scrolling the region at its bottom). A carriage return, a cursor
+// move, erase-in-line and the sequences that home the cursor take the pending wrap away.
 
 #include <utf8proc.h>
 
@@ -40,6 +46,13 @@ class Terminal {
         if (!escape(bytes, i)) return false;
         continue;
       }
+      if (b == '\r') {
+        x = 0;
+        wrapPending = false;
+        lastWritten = -1;
+        ++i;
+        continue;
+      }
       if (b < 0x20 || b == 0x7F) return fail("control byte " + std::to_string(b));
       char32_t cp;
       if (!decodeUtf8(bytes, i, cp)) return fail("bad UTF-8");
@@ -75,6 +88,7 @@ class Terminal {
   bool cursorVisible = true;
   Cell pen;
   int top = 0, bottom = -1;  // scroll region; bottom -1 is the last row
+  bool wrapPending = false;  // the last character written went into the last column
   std::string error;
 
  private:
@@ -121,6 +135,7 @@ class Terminal {
       cells[y * width + lastWritten].marks += cp;
       return true;
     }
+    if (wrapPending) wrap();
     if (w == 2 && x == width - 1) return fail("wide character in the last column");
     // What is overwritten takes its other half with it.
     for (int cx = x; cx < x + w; ++cx) {
@@ -139,8 +154,36 @@ class Terminal {
       half.width = 0;
     }
     lastWritten = x;
-    x = std::min(x + w, width - 1);  // autowrap is off
+    wrapPending = x + w >= width;
+    x = std::min(x + w, width - 1);
     return true;
+  }
+
+  // To the start of the next row; at the bottom of the scroll region, its rows move up.
+  void wrap() {
+    wrapPending = false;
+    x = 0;
+    if (y == regionBottom()) {
+      deleteRows(top, 1);
+    } else if (y < height - 1) {
+      ++y;
+    }
+  }
+
+  void deleteRows(int row, int n) {
+    for (int k = 0; k < n; ++k) {
+      for (int r = row; r < regionBottom(); ++r)
+        std::copy_n(&cells[(r + 1) * width], width, &cells[r * width]);
+      blankRow(regionBottom());
+    }
+  }
+
+  void insertRows(int row, int n) {
+    for (int k = 0; k < n; ++k) {
+      for (int r = regionBottom(); r > row; --r)
+        std::copy_n(&cells[(r - 1) * width], width, &cells[r * width]);
+      blankRow(row);
+    }
   }
 
   void blankCell(int cx) {
@@ -187,6 +230,8 @@ class Terminal {
     auto p = [&](size_t k, int def) {
       return k < params.size() && params[k] >= 0 ? params[k] : def;
     };
+    // Colours, cursor visibility and erasing the screen leave a pending wrap as it is.
+    if (final != 'm' && final != 'J' && prefix.empty()) wrapPending = false;
     if (prefix == "?") {
       if (p(0, 0) != 25 || (final != 'h' && final != 'l')) return fail("private mode");
       cursorVisible = final == 'h';
@@ -211,6 +256,15 @@ class Terminal {
         y = std::min(y + p(0, 1), height - 1);
         x = 0;
         return true;
+      case 'K':
+        if (p(0, 0) != 0) return fail("erase of more than the rest of the line");
+        for (int cx = x; cx < width; ++cx) {
+          Cell& c = cells[y * width + cx];
+          if (c.width == 0 && cx > 0) blankCell(cx - 1);
+          c = Cell{};
+          c.bg = pen.bg;
+        }
+        return true;
       case 'J':
         if (p(0, 0) != 2) return fail("partial erase");
         for (int row = 0; row < height; ++row) blankRow(row);
@@ -224,17 +278,10 @@ class Terminal {
       case 'L': {
         int n = p(0, 1);
         if (y < top || y > regionBottom()) return fail("line edit outside the region");
-        for (int k = 0; k < n; ++k) {
-          if (final == 'M') {
-            for (int row = y; row < regionBottom(); ++row)
-              std::copy_n(&cells[(row + 1) * width], width, &cells[row * width]);
-            blankRow(regionBottom());
-          } else {
-            for (int row = regionBottom(); row > y; --row)
-              std::copy_n(&cells[(row - 1) * width], width, &cells[row * width]);
-            blankRow(y);
-          }
-        }
+        if (final == 'M')
+          deleteRows(y, n);
+        else
+          insertRows(y, n);
         x = 0;
         return true;
       }

@@ -1,7 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -110,15 +109,6 @@ void ignoreFileSizeSignal() {
 }
 
 }  // namespace
-
-void preferLargePages(void* start, size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  madvise(start, bytes, MADV_HUGEPAGE);
-#else
-  (void)start;
-  (void)bytes;
-#endif
-}
 
 // ---- InputFile ----
 

@@ -2,11 +2,11 @@
 
 #include <cstdlib>
 
-#include "clipboard/terminal_clipboard.h"
 #include "platform/posix/clipboard_choice.h"
 #include "platform/posix/clipboard_process.h"
 #include "platform/posix/terminal_console.h"
 #include "platform/system.h"
+#include "platform/terminal_clipboard.h"
 
 namespace platform {
 

@@ -92,8 +92,6 @@ std::string randomSuffix() {
 
 }  // namespace
 
-void preferLargePages(void*, size_t) {}  // large pages need a privilege users lack
-
 // ---- InputFile ----
 
 OpenResult InputFile::open(const char* name, std::string& reason) {

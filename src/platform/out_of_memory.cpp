@@ -1,4 +1,4 @@
-#include "core/out_of_memory.h"
+#include "platform/out_of_memory.h"
 
 #include <cstdlib>
 #include <new>

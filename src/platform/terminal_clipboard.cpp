@@ -1,4 +1,4 @@
-#include "clipboard/terminal_clipboard.h"
+#include "platform/terminal_clipboard.h"
 
 #include <cstring>
 
