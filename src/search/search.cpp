@@ -134,6 +134,70 @@ class ArenaRecycler {
   std::vector<size_t> lines_;
 };
 
+// Where a forward scan ended: the line (0 is the cursor line, i > 0 the i-th line below it)
+// and the byte offset of the occurrence found, or of the last text inserted; -1 for none.
+struct ScanEnd {
+  size_t line = 0;
+  int32_t offset = -1;
+  bool cut = false;  // a replacement stopped early: a line would have grown too long
+};
+
+// The scanned lines: the cursor line from the cursor on (current holds it, packed), then
+// every line below it from its start.
+TextLine& scannedLine(Editor& e, TextLine& current, size_t i) {
+  return i == 0 ? current : e.linesBelow.fromTop(i - 1);
+}
+
+// The first occurrence of the needle at or after the cursor.
+ScanEnd findForward(Editor& e, TextLine& current, int32_t startOffset, const Needle& needle) {
+  const size_t below = e.linesBelow.count();
+  for (size_t i = 0; i <= below; ++i) {
+    const TextLine& line = scannedLine(e, current, i);
+    const int32_t q = findFrom(line.text, line.length, i == 0 ? startOffset : 0, needle);
+    if (q >= 0) return ScanEnd{i, q, false};
+  }
+  return ScanEnd{};
+}
+
+// Replaces every occurrence from the cursor to the end, rebuilding each line that has one
+// once. The old line goes to the undo history, or, when the history does not keep it, its
+// text is freed and its arena block may be filled again.
+ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const Needle& needle,
+                       const Needle& replacement) {
+  ArenaRecycler recycler(e, current);
+  ScanEnd end;
+  const size_t below = e.linesBelow.count();
+  for (size_t i = 0; i <= below && !end.cut; ++i) {
+    TextLine& line = scannedLine(e, current, i);
+    TextLine before = line;
+    const LineReplacement done =
+        replaceInLine(e, line, i == 0 ? startOffset : 0, needle, replacement);
+    if (line.text != before.text &&
+        !e.undoHistory.rebuiltLine(e, e.cursorLine + static_cast<int32_t>(i), before)) {
+      recycler.left(before);
+      releaseText(before);
+    }
+    if (done.lastInserted >= 0) {
+      end.line = i;
+      end.offset = done.lastInserted;
+      e.changed = 1;
+    }
+    end.cut = done.cut;
+  }
+  return end;
+}
+
+// Makes the scanned line `end.line` the cursor line, with the cursor on byte `end.offset`.
+void placeCursor(Editor& e, TextLine current, const ScanEnd& end) {
+  if (end.line > 0) {
+    e.linesAbove.push(current);
+    moveLines(e.linesBelow, e.linesAbove, end.line - 1);
+    current = e.linesBelow.pop();
+    e.cursorLine += static_cast<int32_t>(end.line);
+  }
+  e.unpackLine(current, columnOfByte(current.text, end.offset, e.tabWidth));
+}
+
 bool inputGone() {
   return session().keyboard.inputHandle.inputGone();
 }
@@ -189,58 +253,19 @@ int Editor::searchAgain() {
   const int32_t startColumn = cursorColumn;
   const int32_t startOffset = static_cast<int32_t>(charsBefore.count());
   TextLine current = packCursorLine();
-
-  // Line 0 of the scan is the cursor line, from the cursor on; line i > 0 is the i-th line
-  // below it, from its start.
-  const size_t below = linesBelow.count();
-  size_t matchLine = 0;
-  int32_t matchOffset = -1;  // the occurrence found, or the last text inserted
-  bool cut = false;
-  std::unique_ptr<ArenaRecycler> recycler;
-  if (!plain) recycler = std::make_unique<ArenaRecycler>(*this, current);
-  for (size_t i = 0; i <= below && !cut; ++i) {
-    TextLine& line = i == 0 ? current : linesBelow.fromTop(i - 1);
-    const int32_t from = i == 0 ? startOffset : 0;
-    if (plain) {
-      const int32_t q = findFrom(line.text, line.length, from, needle);
-      if (q >= 0) {
-        matchLine = i;
-        matchOffset = q;
-        break;
-      }
-    } else {
-      TextLine before = line;
-      const LineReplacement done = replaceInLine(*this, line, from, needle, replacement);
-      if (line.text != before.text &&
-          !undoHistory.rebuiltLine(*this, cursorLine + static_cast<int32_t>(i), before)) {
-        recycler->left(before);
-        releaseText(before);
-      }
-      if (done.lastInserted >= 0) {
-        matchLine = i;
-        matchOffset = done.lastInserted;
-        changed = 1;
-      }
-      cut = done.cut;
-    }
-  }
-  if (cut) setPendingMessage("Replacement stopped: a line would grow too long");
+  const ScanEnd end = plain ? findForward(*this, current, startOffset, needle)
+                            : replaceForward(*this, current, startOffset, needle, replacement);
+  if (end.cut) setPendingMessage("Replacement stopped: a line would grow too long");
   if (!plain && changed) {  // the lines rebuilt may have left whole blocks unused
     linesBelow.push(current);
     releaseUnusedArena();
     current = linesBelow.pop();
   }
 
-  if (matchOffset < 0) {  // nothing found or replaced: the cursor stays where it was
+  if (end.offset < 0) {  // nothing found or replaced: the cursor stays where it was
     unpackLine(current, startColumn);
     return 0;
   }
-  if (matchLine > 0) {
-    linesAbove.push(current);
-    moveLines(linesBelow, linesAbove, matchLine - 1);
-    current = linesBelow.pop();
-    cursorLine += static_cast<int32_t>(matchLine);
-  }
-  unpackLine(current, columnOfByte(current.text, matchOffset, tabWidth));
+  placeCursor(*this, current, end);
   return 1;
 }
