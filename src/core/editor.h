@@ -91,6 +91,10 @@ class Editor {
   void freeBuffer();
   // n bytes of arena text for a line that will not own it.
   char* arenaAllocate(size_t n);
+  // Whether a line's text lies in the file's bytes as loaded (which the document held from
+  // the start, so keeping them costs nothing new).
+  bool inLoadedText(const TextLine& line) const;
+  mutable size_t lastLoadedBlock = 0;
   // Gives back the arena blocks that no line points into any more.
   void releaseUnusedArena();
   int insertByte(uint8_t ch);

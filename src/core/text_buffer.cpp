@@ -134,8 +134,9 @@ void Editor::freeBuffer() {
 
 char* Editor::arenaAllocate(size_t n) {
   while ((n > arenaRoom || arenaNext == nullptr) && !arenaSpare.empty()) {
-    const ArenaBlock& spare = textArena[arenaSpare.back()];
+    ArenaBlock& spare = textArena[arenaSpare.back()];
     arenaSpare.pop_back();
+    spare.loaded = false;  // what it held is gone; it takes text made by editing
     if (spare.capacity >= n) {
       arenaNext = spare.data;
       arenaRoom = spare.capacity;
@@ -154,6 +155,20 @@ char* Editor::arenaAllocate(size_t n) {
   arenaNext += n;
   arenaRoom -= n;
   return bytes;
+}
+
+bool Editor::inLoadedText(const TextLine& line) const {
+  if (line.ownsText || line.text == nullptr) return false;
+  const size_t blocks = textArena.size();
+  for (size_t k = 0; k < blocks; ++k) {
+    const size_t i = (lastLoadedBlock + k) % blocks;  // neighbouring lines share a block
+    const ArenaBlock& block = textArena[i];
+    if (block.loaded && line.text >= block.data && line.text < block.data + block.capacity) {
+      lastLoadedBlock = i;
+      return true;
+    }
+  }
+  return false;
 }
 
 void Editor::releaseUnusedArena() {

@@ -48,6 +48,7 @@ struct ArenaBlock {
   std::unique_ptr<char[]> bytes;
   char* data = nullptr;
   size_t capacity = 0;
+  bool loaded = false;  // holds the file's bytes as read, not text made by editing
 
   explicit ArenaBlock(char* block) : bytes(block) {}
   ArenaBlock(char* block, char* start, size_t room) : bytes(block), data(start), capacity(room) {}

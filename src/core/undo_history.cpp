@@ -13,6 +13,13 @@ size_t undoHistoryFloor = size_t{64} << 20;
 
 namespace {
 
+// The text bytes the history keeps alive by holding a line record: its own text, or arena
+// text made by editing; the file's bytes as loaded cost nothing new.
+size_t keptBytes(const Editor& e, const TextLine& line) {
+  if (line.text == nullptr || e.inLoadedText(line)) return 0;
+  return static_cast<size_t>(line.size());
+}
+
 // The document's size in bytes, terminators included.
 size_t documentSize(const Editor& e) {
   size_t total = e.charsBefore.count() + e.charsAfter.count();
@@ -191,7 +198,7 @@ void UndoHistory::removedLine(const Editor& e, int32_t line, TextLine record) {
     return;
   }
   step->arenaLines |= !record.ownsText;
-  if (record.ownsText) step->ownedBytes += static_cast<size_t>(record.size());
+  step->ownedBytes += keptBytes(e, record);
   if (!step->edits.empty()) {
     Edit& last = step->edits.back();
     // Lines taken out one after another upwards (the lines inside a selection) make one edit,
@@ -223,7 +230,7 @@ void UndoHistory::removedLines(const Editor& e, int32_t line, const TextLine* re
   std::copy(records, records + n, slot);
   for (size_t i = 0; i < n; ++i) {
     step->arenaLines |= !records[i].ownsText;
-    if (records[i].ownsText) step->ownedBytes += static_cast<size_t>(records[i].size());
+    step->ownedBytes += keptBytes(e, records[i]);
   }
 }
 
@@ -231,7 +238,7 @@ bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
   Step* step = stepFor(e, nullptr);
   if (step == nullptr) return false;
   step->arenaLines |= !old.ownsText;
-  if (old.ownsText) step->ownedBytes += static_cast<size_t>(old.size());
+  step->ownedBytes += keptBytes(e, old);
   Edit* last = step->edits.empty() ? nullptr : &step->edits.back();
   if (last != nullptr && last->kind == Kind::Rebuild &&
       last->first + last->count == step->lines.count()) {
@@ -336,13 +343,11 @@ size_t UndoHistory::measure(const Step& step) {
          step.ownedBytes;
 }
 
-// The texts of their own that the step's line records hold, after they changed places.
-void UndoHistory::countOwnedBytes(Step& step) {
+// The texts that the step's line records keep, after they changed places.
+void UndoHistory::countOwnedBytes(const Editor& e, Step& step) {
   step.ownedBytes = 0;
-  for (size_t i = 0; i < step.lines.count(); ++i) {
-    const TextLine& line = step.lines.data()[i];
-    if (line.ownsText) step.ownedBytes += static_cast<size_t>(line.size());
-  }
+  for (size_t i = 0; i < step.lines.count(); ++i)
+    step.ownedBytes += keptBytes(e, step.lines.data()[i]);
 }
 
 void UndoHistory::release(Step& step) {
@@ -518,7 +523,7 @@ void UndoHistory::undoStep(Editor& e) {
   for (size_t i = step.edits.size(); i-- > 0;) apply(e, step, step.edits[i], false);
   if (!e.goToPosition(step.beforeLine, step.beforeColumn) && !step.edits.empty())
     goToByte(e, step.edits.front().line, step.edits.front().offset);
-  countOwnedBytes(step);
+  countOwnedBytes(e, step);
   remeasure(step);
   --done_;
   e.changed = 1;
@@ -531,7 +536,7 @@ void UndoHistory::redoStep(Editor& e) {
   growing_ = nullptr;
   for (Edit& edit : step.edits) apply(e, step, edit, true);
   e.goToPosition(step.afterLine, step.afterColumn);
-  countOwnedBytes(step);
+  countOwnedBytes(e, step);
   remeasure(step);
   ++done_;
   e.changed = 1;

@@ -81,7 +81,8 @@ class UndoHistory {
   void clear();
   // Calls f with every line record the history holds.
   void forEachLine(const std::function<void(const TextLine&)>& f) const;
-  // Bytes the history holds: its records, and line texts of their own.
+  // Bytes the history holds: its records, and the line texts they keep, except the file's
+  // bytes as loaded (the document had those from the start).
   size_t memory() const { return memory_; }
   size_t stepCount() const { return steps_.size(); }
 
@@ -106,7 +107,7 @@ class UndoHistory {
     int32_t afterLine = 0, afterColumn = 0;    // and after it
     EditRun run = EditRun::None;
     bool arenaLines = false;      // some record points into the text arena
-    size_t ownedBytes = 0;        // texts of their own held by the records
+    size_t ownedBytes = 0;        // texts the records keep (not the file's bytes as loaded)
     size_t memory = 0;            // as last measured
     size_t measuredCapacity = 0;  // of bytes, when last measured
   };
@@ -117,7 +118,7 @@ class UndoHistory {
   void dropOldest(Editor& e);
   bool continuesRun(const Step& last) const;
   static size_t measure(const Step& step);
-  static void countOwnedBytes(Step& step);
+  static void countOwnedBytes(const Editor& e, Step& step);
   void remeasure(Step& step);
   static void release(Step& step);
   void limit(Editor& e);

@@ -123,6 +123,7 @@ bool readLines(platform::InputFile& file, LoadedText& out, std::string& reason) 
     // One byte more to see the end of the file, and one for the LF a last line may get.
     size_t capacity = carry + room + 2;
     char* data = newArenaBlock(out.arena, capacity);
+    out.arena.back().loaded = true;
     if (carry > 0) std::memcpy(data, carryFrom, carry);
     if (!previousHoldsLines) out.arena.erase(out.arena.end() - 2);
 

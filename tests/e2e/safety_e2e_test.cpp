@@ -96,7 +96,7 @@ TEST(SafetyEndToEnd, AFileChangedOnDiskIsReplacedOnlyOnYes) {
 TEST(SafetyEndToEnd, EverySignalThatEndsTheEditorKeepsTheWorkAndTheTerminal) {
   const std::vector<std::pair<std::string, int>> signals = {
       {"QUIT", SIGQUIT},     {"ALRM", SIGALRM}, {"USR1", SIGUSR1}, {"USR2", SIGUSR2},
-      {"VTALRM", SIGVTALRM}, {"PROF", SIGPROF}, {"XCPU", SIGXCPU}};
+      {"VTALRM", SIGVTALRM}, {"PROF", SIGPROF}, {"XCPU", SIGXCPU}, {"PIPE", SIGPIPE}};
   std::vector<std::pair<std::string, std::string>> files;
   for (const auto& [name, number] : signals) files.push_back({name + ".txt", "base\n"});
   TmuxSession tmux({.args = {"QUIT.txt"}, .files = files});

@@ -120,6 +120,20 @@ TEST(SaveAs, TheDocumentTakesTheNewNameAndItsAutosaveFile) {
   EXPECT_EQ(temp.names(), (Names{"a.txt", "b.txt"})) << "the old copy goes";
 }
 
+TEST(SaveAs, ANameTooLongForTheStatusLineIsNotOfferedCutShort) {
+  TempDir temp;
+  WorkIn work(temp.dir());
+  const std::string name(100, 'n');  // wider than the 80 columns
+  writeFile(name, "text\n");
+  Editing e(name);
+  keys(e.t.console, "1");
+  press(e.t.console, vk::F12);
+  press(e.t.console, vk::Return);  // nothing offered: an empty answer saves nothing
+  e.play();
+  EXPECT_EQ(e.editor.modified, 1);
+  EXPECT_EQ(temp.names(), (Names{name}));
+}
+
 TEST(SaveAs, AFailedSaveChangesNothingButTheMessage) {
   TempDir temp;
   WorkIn work(temp.dir());

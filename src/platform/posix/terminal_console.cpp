@@ -49,11 +49,13 @@ int signalOutputFd = -1;
 struct termios savedTermios;
 struct termios rawTermios;
 
-// Every signal whose default action ends the process without a core dump: the editor ends
-// through its normal path, keeping unsaved work in the autosave file. The real-time signals
-// are handled alike.
+// Every signal whose default action ends the process and that does not report a fault of
+// the process itself: the editor ends through its normal path, keeping unsaved work in the
+// autosave file. The real-time signals are handled alike. (A write to a closed pipe is no
+// fault: the clipboard helpers' pipes hold SIGPIPE back while they are served.)
 constexpr int HangUpSignals[] = {
-    SIGTERM,   SIGHUP, SIGINT, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU,
+    SIGTERM,   SIGHUP,  SIGINT,    SIGQUIT, SIGPIPE, SIGALRM,
+    SIGUSR1,   SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU,
 #ifdef SIGPOLL
     SIGPOLL,
 #endif
@@ -64,7 +66,7 @@ constexpr int HangUpSignals[] = {
     SIGSTKFLT,
 #endif
 };
-constexpr int FatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSYS};
+constexpr int FatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSYS, SIGTRAP};
 constexpr int OtherSignals[] = {SIGWINCH, SIGTSTP, SIGCONT};
 struct sigaction previousActions[NSIG];
 
@@ -159,6 +161,9 @@ void install(int sig, void (*handler)(int)) {
 }
 
 void installHandlers() {
+  // A file grown past the size limit is a failed write, never the end of the editor, and a
+  // SIGXFSZ sent from outside loses nothing when ignored.
+  signal(SIGXFSZ, SIG_IGN);
   for (int sig : HangUpSignals) install(sig, onHangUp);
 #ifdef SIGRTMIN
   for (int sig = SIGRTMIN; sig <= SIGRTMAX && sig < NSIG; ++sig) install(sig, onHangUp);
