@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstring>
 #include <string>
 
 #include "core/editor.h"
@@ -88,6 +89,29 @@ TEST_F(UndoFile, TheOldestStepsGoFirstAndAStepTooLargeCannotBeUndone) {
   EXPECT_FALSE(editor.undoHistory.canUndo());
   EXPECT_FALSE(editor.undoHistory.canRedo());
   EXPECT_EQ(editor.undoHistory.memory(), 0u);
+  undoHistoryFloor = floor;
+}
+
+// Replacements back and forth keep the text of every step alive, apart from the file's own
+// bytes: the oldest steps go, so memory stays bounded however often it is done.
+TEST_F(UndoFile, ReplacementsBackAndForthStayWithinTheLimit) {
+  const size_t floor = undoHistoryFloor;
+  undoHistoryFloor = 128 << 10;
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += std::string(400, 'a') + "\n";
+  filetest::writeFile(dir.path("doc"), text);
+  setFileName(editor, dir.path("doc").c_str());
+  ASSERT_EQ(editor.loadDocument(), 1);
+  auto copyOf = [](const char* s) { return std::strcpy(new char[std::strlen(s) + 1], s); };
+  for (int i = 0; i < 10; ++i) {
+    press(KeyCtrl | vk::Prior);
+    session.session.searchState.setSearchStrings(copyOf(i % 2 ? "b" : "a"),
+                                                 copyOf(i % 2 ? "a" : "b"));
+    press(KeyCtrl | vk::F5);
+    EXPECT_LE(editor.undoHistory.memory(), undoHistoryFloor) << i;
+  }
+  EXPECT_GE(editor.undoHistory.stepCount(), 1u);
+  EXPECT_LT(editor.undoHistory.stepCount(), 10u);
   undoHistoryFloor = floor;
 }
 
