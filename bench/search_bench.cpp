@@ -76,8 +76,10 @@ struct Document {
     editor.initBuffer();
     char* block = nullptr;
     if (arena) {
-      editor.textArena.emplace_back(new char[bytes.size()]);
-      block = editor.textArena.back().get();
+      char* raw = new char[bytes.size()];
+      editor.textArena.emplace_back(raw, raw, bytes.size());
+      editor.textArena.back().loaded = true;  // as a loaded file's bytes
+      block = raw;
       std::memcpy(block, bytes.data(), bytes.size());
     }
     editor.linesAbove.reserve(kLines);

@@ -94,7 +94,7 @@ class Editor {
   // Whether a line's text lies in the file's bytes as loaded (which the document held from
   // the start, so keeping them costs nothing new).
   bool inLoadedText(const TextLine& line) const;
-  mutable size_t lastLoadedBlock = 0;
+  mutable size_t lastLineBlock = 0;  // where the last line asked about lay
   // Gives back the arena blocks that no line points into any more.
   void releaseUnusedArena();
   int insertByte(uint8_t ch);

@@ -161,11 +161,11 @@ bool Editor::inLoadedText(const TextLine& line) const {
   if (line.ownsText || line.text == nullptr) return false;
   const size_t blocks = textArena.size();
   for (size_t k = 0; k < blocks; ++k) {
-    const size_t i = (lastLoadedBlock + k) % blocks;  // neighbouring lines share a block
+    const size_t i = (lastLineBlock + k) % blocks;  // neighbouring lines share a block
     const ArenaBlock& block = textArena[i];
-    if (block.loaded && line.text >= block.data && line.text < block.data + block.capacity) {
-      lastLoadedBlock = i;
-      return true;
+    if (line.text >= block.data && line.text < block.data + block.capacity) {
+      lastLineBlock = i;
+      return block.loaded;
     }
   }
   return false;
