@@ -16,6 +16,7 @@
 #include "support/document.h"
 
 using filetest::inChild;
+using filetest::prepareModified;
 using filetest::readFile;
 using filetest::TempDir;
 using filetest::WatchedCalls;
@@ -24,13 +25,6 @@ using filetest::writeFile;
 namespace {
 
 using Names = std::vector<std::string>;
-
-void prepare(Editor& editor, const std::string& path, const std::string& bytes) {
-  setDocument(editor, bytes);
-  setFileName(editor, path.c_str());
-  editor.fileStamp = platform::stampOf(path.c_str());
-  editor.modified = 1;
-}
 
 std::string message(const Editor& editor) {
   return editor.pendingMessage ? editor.pendingMessage.get() : "";
@@ -55,7 +49,7 @@ TEST(Durability, FileSyncedBeforeTheRenameAndTheFolderAfterIt) {
     writeFile(temp.path("doc"), "old\n");
     chmod(temp.path("doc").c_str(), 0640);
     Editor editor;
-    prepare(editor, temp.path("doc"), "new\n");
+    prepareModified(editor, temp.path("doc"), "new\n");
     WatchedCalls calls;
     calls.refuseUnnamed = !unnamed;
     ASSERT_EQ(editor.save(), 1) << message(editor);
@@ -84,7 +78,7 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
     {
       writeFile(target, "old\n");
       Editor editor;
-      prepare(editor, target, "new\n");
+      prepareModified(editor, target, "new\n");
       WatchedCalls calls;
       calls.refuseUnnamed = !unnamed;
       ASSERT_EQ(editor.save(), 1);
@@ -104,7 +98,7 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
       SCOPED_TRACE(call + " #" + std::to_string(occurrence) + (unnamed ? ", unnamed" : ""));
       writeFile(target, "old\n");
       Editor editor;
-      prepare(editor, target, "new\n");
+      prepareModified(editor, target, "new\n");
       WatchedCalls calls;
       calls.refuseUnnamed = !unnamed;
       calls.failing = call;
@@ -123,7 +117,7 @@ TEST(Durability, AChangeMadeWhileTheSaveWritesIsNotLost) {
   const std::string target = temp.path("log");
   writeFile(target, "old\n");
   Editor editor;
-  prepare(editor, target, "new\n");
+  prepareModified(editor, target, "new\n");
   WatchedCalls calls;
   calls.watch = [&](const std::string& call) {
     if (call == "sync temp") writeFile(target, "old\nappended\n");
@@ -213,7 +207,7 @@ TEST(ModesAndOwners, SetIdBitsSurviveASaveByTheirOwner) {
   std::string report = inChild(
       [&]() -> std::string {
         Editor editor;
-        prepare(editor, temp.path("tool"), "#!/bin/sh\necho\n");
+        prepareModified(editor, temp.path("tool"), "#!/bin/sh\necho\n");
         return editor.save() == 1 ? "" : "save failed: " + message(editor);
       },
       true);
@@ -232,7 +226,7 @@ TEST(ModesAndOwners, AutosaveOfAReadOnlyDocumentCanBeWrittenAgain) {
   std::string report = inChild(
       [&]() -> std::string {
         Editor editor;
-        prepare(editor, temp.path("doc"), "new\n");
+        prepareModified(editor, temp.path("doc"), "new\n");
         if (editor.autosaveNow() != 1) return "first autosave failed";
         if (editor.autosaveNow() != 1) return "second autosave failed";
         return "mode " + std::to_string(filetest::modeOf(temp.path("doc.autosave")));
@@ -250,7 +244,7 @@ TEST(ModesAndOwners, AnotherOwnersFileIsSavedAndTheChangeSaid) {
   std::string report = inChild(
       [&]() -> std::string {
         Editor editor;
-        prepare(editor, temp.path("shared"), "new\n");
+        prepareModified(editor, temp.path("shared"), "new\n");
         if (editor.save() != 1) return "save failed: " + message(editor);
         return message(editor);
       },
@@ -274,7 +268,7 @@ TEST(ModesAndOwners, StickyFolderFileIsWrittenInPlaceFromACompleteCopy) {
   std::string report = inChild(
       [&]() -> std::string {
         Editor editor;
-        prepare(editor, temp.path("notes"), "new\n");
+        prepareModified(editor, temp.path("notes"), "new\n");
         WatchedCalls calls;
         if (editor.save() != 1) return "save failed: " + message(editor);
         const Names& log = calls.log;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +14,27 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/editor.h"
+#include "support/document.h"
+
 namespace filetest {
+
+void prepareModified(Editor& editor, const std::string& path, const std::string& bytes) {
+  setDocument(editor, bytes);
+  setFileName(editor, path.c_str());
+  editor.fileStamp = platform::stampOf(path.c_str());
+  editor.modified = 1;
+}
+
+WorkIn::WorkIn(const std::string& dir) {
+  char buffer[4096];
+  saved_ = getcwd(buffer, sizeof buffer) ? buffer : ".";
+  EXPECT_EQ(chdir(dir.c_str()), 0);
+}
+
+WorkIn::~WorkIn() {
+  EXPECT_EQ(chdir(saved_.c_str()), 0);
+}
 
 namespace {
 

@@ -4,7 +4,22 @@
 #include <string>
 #include <vector>
 
+class Editor;
+
 namespace filetest {
+
+// A modified document named path, holding bytes, read from the file as it is now.
+void prepareModified(Editor& editor, const std::string& path, const std::string& bytes);
+
+// Runs in a directory of its own and goes back to the one before at the end.
+class WorkIn {
+ public:
+  explicit WorkIn(const std::string& dir);
+  ~WorkIn();
+
+ private:
+  std::string saved_;
+};
 
 // A fresh directory (under /tmp unless another base is given), removed with everything in it
 // when the test ends.

@@ -18,6 +18,7 @@
 using filetest::exists;
 using filetest::inChild;
 using filetest::modeOf;
+using filetest::prepareModified;
 using filetest::readFile;
 using filetest::TempDir;
 using filetest::writeFile;
@@ -25,14 +26,6 @@ using filetest::writeFile;
 namespace {
 
 using Names = std::vector<std::string>;
-
-// A modified document named path, holding bytes, read from the file as it is now.
-void prepare(Editor& editor, const std::string& path, const std::string& bytes) {
-  setDocument(editor, bytes);
-  setFileName(editor, path.c_str());
-  editor.fileStamp = platform::stampOf(path.c_str());
-  editor.modified = 1;
-}
 
 std::string message(const Editor& editor) {
   return editor.pendingMessage ? editor.pendingMessage.get() : "(no message)";
@@ -65,7 +58,7 @@ TEST(SaveFailure, ReadOnlyDirectoryLeavesTargetAlone) {
   std::string report = inChild(
       [&] {
         Editor editor;
-        prepare(editor, dir + "/doc", "new text\n");
+        prepareModified(editor, dir + "/doc", "new text\n");
         return checkFailedSave(editor, "Permission denied");
       },
       true);
@@ -86,7 +79,7 @@ TEST(SaveFailure, ReadOnlyFileIsNotReplacedAndUnreadableFileSaysWhy) {
   std::string report = inChild(
       [&]() -> std::string {
         Editor editor;
-        prepare(editor, temp.path("locked"), "changed\n");
+        prepareModified(editor, temp.path("locked"), "changed\n");
         std::string fault = checkFailedSave(editor, "Permission denied");
         if (!fault.empty()) return "locked: " + fault;
 
@@ -113,12 +106,12 @@ TEST(SaveFailure, TargetThatIsNoFileIsRefused) {
   mkfifo(temp.path("pipe").c_str(), 0644);
   {
     Editor editor;
-    prepare(editor, temp.path("folder"), "text\n");
+    prepareModified(editor, temp.path("folder"), "text\n");
     EXPECT_EQ(checkFailedSave(editor, "Is a directory"), "");
   }
   {
     Editor editor;
-    prepare(editor, temp.path("pipe"), "text\n");
+    prepareModified(editor, temp.path("pipe"), "text\n");
     EXPECT_EQ(checkFailedSave(editor, "Not a regular file"), "");  // and it did not block
   }
   struct stat info;
@@ -139,7 +132,7 @@ TEST(SaveFailure, FileSizeLimitMakesTheWriteFail) {
       struct rlimit limit = {4096, 4096};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return "setrlimit failed";
       Editor editor;
-      prepare(editor, temp.path("doc"), big);
+      prepareModified(editor, temp.path("doc"), big);
       return checkFailedSave(editor, "File too large");
     });
     EXPECT_EQ(report, "") << "buffer " << buffer;
@@ -158,7 +151,7 @@ TEST(SaveFailure, TargetOnAnotherFileSystemIsReplaced) {
   if (a.st_dev == b.st_dev) GTEST_SKIP() << "/dev/shm is not another file system here";
   writeFile(shm.path("doc"), "old\n");
   Editor editor;
-  prepare(editor, shm.path("doc"), "new\r\ntext\n");
+  prepareModified(editor, shm.path("doc"), "new\r\ntext\n");
   ASSERT_EQ(editor.save(), 1) << message(editor);
   EXPECT_EQ(editor.modified, 0);
   EXPECT_EQ(readFile(shm.path("doc")), "new\r\ntext\n");
@@ -175,12 +168,12 @@ TEST(SaveFailure, SymbolicLinksAreKeptAndTheirFilesWritten) {
 
   for (const char* name : {"sub/link", "chain"}) {
     Editor editor;
-    prepare(editor, temp.path(name), std::string("via ") + name + "\n");
+    prepareModified(editor, temp.path(name), std::string("via ") + name + "\n");
     ASSERT_EQ(editor.save(), 1) << message(editor);
     EXPECT_EQ(readFile(temp.path("real.txt")), std::string("via ") + name + "\n");
   }
   Editor editor;
-  prepare(editor, temp.path("dangling"), "made\n");
+  prepareModified(editor, temp.path("dangling"), "made\n");
   ASSERT_EQ(editor.save(), 1) << message(editor);
   EXPECT_EQ(readFile(temp.path("made.txt")), "made\n");
 
@@ -204,7 +197,7 @@ TEST(SaveFailure, PermissionBitsAreKept) {
   for (const char* name : {"script.sh", "private"}) {
     const unsigned mode = modeOf(temp.path(name));
     Editor editor;
-    prepare(editor, temp.path(name), "#!/bin/sh\necho hi\n");
+    prepareModified(editor, temp.path(name), "#!/bin/sh\necho hi\n");
     ASSERT_EQ(editor.save(), 1) << message(editor);
     EXPECT_EQ(modeOf(temp.path(name)), mode) << name;
     EXPECT_EQ(readFile(temp.path(name)), "#!/bin/sh\necho hi\n");
@@ -212,10 +205,10 @@ TEST(SaveFailure, PermissionBitsAreKept) {
   // A new file: 0644 less the mask. The autosave copy of a private file stays private.
   mode_t mask = umask(027);
   Editor editor;
-  prepare(editor, temp.path("new"), "n\n");
+  prepareModified(editor, temp.path("new"), "n\n");
   EXPECT_EQ(editor.save(), 1);
   Editor copy;
-  prepare(copy, temp.path("private"), "changed secret\n");
+  prepareModified(copy, temp.path("private"), "changed secret\n");
   EXPECT_EQ(copy.autosaveNow(), 1);
   umask(mask);
   EXPECT_EQ(modeOf(temp.path("new")), 0640u);

@@ -16,6 +16,7 @@
 
 using filetest::readFile;
 using filetest::TempDir;
+using filetest::WorkIn;
 using filetest::writeFile;
 
 namespace {
@@ -53,16 +54,6 @@ struct Editing {
   std::string status() { return statusRow(t); }
   TestSession t;
   Editor editor;
-};
-
-struct WorkIn {
-  explicit WorkIn(const std::string& dir) {
-    char buffer[4096];
-    saved = getcwd(buffer, sizeof buffer) ? buffer : ".";
-    EXPECT_EQ(chdir(dir.c_str()), 0);
-  }
-  ~WorkIn() { EXPECT_EQ(chdir(saved.c_str()), 0); }
-  std::string saved;
 };
 
 // ---- a file changed on disk ----

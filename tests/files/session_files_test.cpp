@@ -17,6 +17,7 @@
 using filetest::exists;
 using filetest::readFile;
 using filetest::TempDir;
+using filetest::WorkIn;
 using filetest::writeFile;
 
 namespace {
@@ -55,17 +56,6 @@ std::string statusRow(TestSession& t) {
   std::string row = t.console.rowText(t.console.height - 1);
   return row.substr(0, row.find_last_not_of(' ') + 1);
 }
-
-// Runs in a directory of its own and goes back afterwards.
-struct WorkIn {
-  explicit WorkIn(const std::string& dir) {
-    char buffer[4096];
-    saved = getcwd(buffer, sizeof buffer) ? buffer : ".";
-    EXPECT_EQ(chdir(dir.c_str()), 0);
-  }
-  ~WorkIn() { EXPECT_EQ(chdir(saved.c_str()), 0); }
-  std::string saved;
-};
 
 TEST(Autosave, WrittenSixtySecondsAfterTheFirstChangeAndDisarmedBySave) {
   TestSession t;
