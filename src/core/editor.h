@@ -102,6 +102,9 @@ class Editor {
   TextLine packCursorLine();
   void unpackLine(TextLine line, int32_t goal);
   int goToPosition(int32_t line, int32_t column);
+  // goToPosition for a caller that has packed the cursor line into current already (the
+  // searches, which scan the lines where they lie).
+  void enterLine(TextLine current, int32_t line, int32_t column);
   int32_t cellWidth(const CharCell& cell, int32_t column) const;
   bool hasLineAbove() const { return !linesAbove.empty(); }
   bool hasLineBelow() const { return !linesBelow.empty(); }

@@ -276,7 +276,11 @@ void Editor::unpackLine(TextLine line, int32_t goal) {
 
 int Editor::goToPosition(int32_t line, int32_t column) {
   if (line < 0 || line >= lineCount) return 0;
-  TextLine current = packCursorLine();
+  enterLine(packCursorLine(), line, column);
+  return 1;
+}
+
+void Editor::enterLine(TextLine current, int32_t line, int32_t column) {
   if (line < cursorLine) {
     linesBelow.push(current);
     moveLines(linesAbove, linesBelow, static_cast<size_t>(cursorLine - line - 1));
@@ -288,7 +292,6 @@ int Editor::goToPosition(int32_t line, int32_t column) {
   }
   cursorLine = line;
   unpackLine(current, column);
-  return 1;
 }
 
 int Editor::transferDown(int32_t goal) {

@@ -13,11 +13,11 @@
 
 namespace {
 
-// Where an occurrence was found: the document line and the byte offset in it, and whether
-// the scan passed the end (or the top) of the document first.
+// Where an occurrence was found: the document line and the display column of its first
+// byte, and whether the scan passed the end (or the top) of the document first.
 struct Found {
   int32_t line = -1;
-  int32_t offset = -1;
+  int32_t column = -1;
   bool wrapped = false;
 };
 
@@ -45,60 +45,49 @@ class FindScan {
   Found forward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;
     if (int32_t q = findFrom(current.text, current.length, offset + 1, needle_); q >= 0)
-      return {line, q, false};
+      return at(line, current, q, false);
     for (size_t i = 0; i < e_.linesBelow.count(); ++i) {
       const TextLine& l = e_.linesBelow.fromTop(i);
       if (int32_t q = findFrom(l.text, l.length, 0, needle_); q >= 0)
-        return {line + 1 + static_cast<int32_t>(i), q, false};
+        return at(line + 1 + static_cast<int32_t>(i), l, q, false);
     }
     for (size_t j = 0; j < e_.linesAbove.count(); ++j) {
       const TextLine& l = e_.linesAbove.data()[j];
       if (int32_t q = findFrom(l.text, l.length, 0, needle_); q >= 0)
-        return {static_cast<int32_t>(j), q, true};
+        return at(static_cast<int32_t>(j), l, q, true);
     }
     if (int32_t q = findFrom(current.text, current.length, 0, needle_); q >= 0)
-      return {line, q, true};
+      return at(line, current, q, true);
     return {};
   }
 
   Found backward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;
     if (int32_t q = findBefore(current.text, current.length, offset, needle_); q >= 0)
-      return {line, q, false};
+      return at(line, current, q, false);
     for (size_t i = 0; i < e_.linesAbove.count(); ++i) {
       const TextLine& l = e_.linesAbove.fromTop(i);
       if (int32_t q = findBefore(l.text, l.length, INT32_MAX, needle_); q >= 0)
-        return {line - 1 - static_cast<int32_t>(i), q, false};
+        return at(line - 1 - static_cast<int32_t>(i), l, q, false);
     }
     for (size_t i = e_.linesBelow.count(); i-- > 0;) {
       const TextLine& l = e_.linesBelow.fromTop(i);
       if (int32_t q = findBefore(l.text, l.length, INT32_MAX, needle_); q >= 0)
-        return {line + 1 + static_cast<int32_t>(i), q, true};
+        return at(line + 1 + static_cast<int32_t>(i), l, q, true);
     }
     if (int32_t q = findBefore(current.text, current.length, INT32_MAX, needle_); q >= 0)
-      return {line, q, true};
+      return at(line, current, q, true);
     return {};
   }
 
  private:
+  Found at(int32_t line, const TextLine& text, int32_t offset, bool wrapped) const {
+    return {line, columnOfByte(text.text, offset, e_.tabWidth), wrapped};
+  }
+
   Editor& e_;
   Needle needle_;
 };
-
-// Makes line `found.line` the cursor line with the cursor on byte `found.offset`.
-void moveTo(Editor& e, TextLine current, const Found& found) {
-  if (found.line > e.cursorLine) {
-    e.linesAbove.push(current);
-    moveLines(e.linesBelow, e.linesAbove, static_cast<size_t>(found.line - e.cursorLine - 1));
-    current = e.linesBelow.pop();
-  } else if (found.line < e.cursorLine) {
-    e.linesBelow.push(current);
-    moveLines(e.linesAbove, e.linesBelow, static_cast<size_t>(e.cursorLine - found.line - 1));
-    current = e.linesAbove.pop();
-  }
-  e.cursorLine = found.line;
-  e.unpackLine(current, columnOfByte(current.text, found.offset, e.tabWidth));
-}
 
 int find(Editor& e, bool forward) {
   const std::string text = textToFind();
@@ -113,7 +102,7 @@ int find(Editor& e, bool forward) {
     e.setPendingMessage(("Not found: " + text).c_str());
     return 0;
   }
-  moveTo(e, current, found);
+  e.enterLine(current, found.line, found.column);
   if (found.wrapped) e.setPendingMessage("Search wrapped");
   return 1;
 }

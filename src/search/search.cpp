@@ -187,17 +187,6 @@ ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const 
   return end;
 }
 
-// Makes the scanned line `end.line` the cursor line, with the cursor on byte `end.offset`.
-void placeCursor(Editor& e, TextLine current, const ScanEnd& end) {
-  if (end.line > 0) {
-    e.linesAbove.push(current);
-    moveLines(e.linesBelow, e.linesAbove, end.line - 1);
-    current = e.linesBelow.pop();
-    e.cursorLine += static_cast<int32_t>(end.line);
-  }
-  e.unpackLine(current, columnOfByte(current.text, end.offset, e.tabWidth));
-}
-
 bool inputGone() {
   return session().keyboard.inputHandle.inputGone();
 }
@@ -266,6 +255,8 @@ int Editor::searchAgain() {
     unpackLine(current, startColumn);
     return 0;
   }
-  placeCursor(*this, current, end);
+  const TextLine& found = scannedLine(*this, current, end.line);
+  const int32_t column = columnOfByte(found.text, end.offset, tabWidth);
+  enterLine(current, cursorLine + static_cast<int32_t>(end.line), column);
   return 1;
 }
