@@ -1,6 +1,7 @@
 #pragma once
 
 #include "input/keyboard.h"
+#include "input/prompt_history.h"
 #include "platform/clipboard_store.h"
 #include "platform/console.h"
 #include "screen/screen.h"
@@ -18,6 +19,7 @@ struct Session {
   Screen screen;
   Keyboard keyboard;
   SearchState searchState;
+  PromptHistory promptHistory;
   ClipboardStore& clipboard;
 };
 

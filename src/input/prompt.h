@@ -1,6 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
+
+#include "input/prompt_history.h"
 
 class Screen;
 
@@ -12,6 +15,33 @@ enum class Answer { No, Yes, Gone };
 // Waits for y or n in either case; every other key is ignored. Gone when the input ends.
 Answer askYesNo();
 
-// Shows the prompt and an editable answer on the status line; returns the answer when Enter
-// is pressed (the empty string when the input ends).
-std::unique_ptr<char[]> promptString(Screen& screen, const char* prompt, const char* initial);
+// How searches match; set from the search prompts (F6, F7) and kept for the run.
+struct SearchOptions {
+  bool ignoreCase = false;
+  bool regex = false;
+};
+
+// Whether this build has a regular expression engine.
+bool regexAvailable();
+
+struct PromptRequest {
+  const char* prompt;  // e.g. "search for: "
+  const char* initial;
+  PromptKind kind;
+  // Search prompts: F6 and F7 toggle these, and the prompt names those that are on.
+  SearchOptions* options = nullptr;
+};
+
+// The prompt as shown: "search for: " becomes "search for [ignore case, regex]: " while
+// options are on.
+std::string promptText(const char* prompt, const SearchOptions* options);
+
+// The keys that work in a prompt, as shown on the row above the status line, shortened to
+// fit `columns` by leaving out whole entries from the end.
+std::string promptKeysText(const PromptRequest& request, size_t columns);
+
+// Shows the prompt and an editable answer on the status line and the prompt's keys on the row
+// above it; returns the answer when Enter is pressed (the empty string when the input ends).
+// Every key with a character goes into the answer at the cursor (Backspace deletes before
+// it); keys without one move, delete, clear, bring back earlier answers or toggle options.
+std::unique_ptr<char[]> promptString(Screen& screen, const PromptRequest& request);

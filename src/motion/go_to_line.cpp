@@ -48,7 +48,8 @@ int Editor::goToLineNumber(int32_t line, int32_t byteColumn) {
 }
 
 int Editor::goToLine() {
-  std::unique_ptr<char[]> answer = promptString(session().screen, "go to line: ", "");
+  std::unique_ptr<char[]> answer =
+      promptString(session().screen, {"go to line: ", "", PromptKind::LineNumber});
   if (session().keyboard.inputHandle.inputGone() || answer[0] == '\0') return 0;
   int32_t line = 0;
   int32_t column = 1;

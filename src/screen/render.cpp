@@ -12,6 +12,7 @@
 void Editor::redraw() {
   Screen& screen = session().screen;
   if (screen.adoptNewSize()) textDirty = 1;
+  if (screen.takeTextRowsCovered()) textDirty = 1;
   const int rows = screen.rows;
   const int columns = screen.columns;
 

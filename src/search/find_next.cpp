@@ -27,7 +27,7 @@ std::string textToFind() {
   SearchState& state = session().searchState;
   if (state.searchText[0] == '\0') {
     std::unique_ptr<char[]> answer =
-        promptString(session().screen, "search for: ", state.searchText);
+        promptString(session().screen, {"search for: ", state.searchText, PromptKind::Search});
     if (session().keyboard.inputHandle.inputGone()) return "";
     char* text = answer.release();
     state.setSearchStrings(text, text);

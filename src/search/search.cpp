@@ -209,7 +209,8 @@ void SearchState::setSearchStrings(char* search, char* replacement) {
 
 int Editor::search() {
   SearchState& state = session().searchState;
-  std::unique_ptr<char[]> answer = promptString(session().screen, "search for: ", state.searchText);
+  std::unique_ptr<char[]> answer =
+      promptString(session().screen, {"search for: ", state.searchText, PromptKind::Search});
   if (inputGone()) return 0;  // a prompt cut short by a lost terminal is no answer
   char* text = answer.release();
   state.setSearchStrings(text, text);
@@ -220,9 +221,9 @@ int Editor::search() {
 int Editor::replace() {
   SearchState& state = session().searchState;
   std::unique_ptr<char[]> searchAnswer =
-      promptString(session().screen, "search for: ", state.searchText);
-  std::unique_ptr<char[]> replaceAnswer =
-      promptString(session().screen, "replace with: ", state.replaceText);
+      promptString(session().screen, {"search for: ", state.searchText, PromptKind::Search});
+  std::unique_ptr<char[]> replaceAnswer = promptString(
+      session().screen, {"replace with: ", state.replaceText, PromptKind::Replacement});
   // A lost terminal ends a prompt with an empty answer; replacing by it would delete text.
   if (inputGone()) return 0;
   state.setSearchStrings(searchAnswer.release(), replaceAnswer.release());
