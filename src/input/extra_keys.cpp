@@ -8,6 +8,7 @@ const ExtraKey ExtraKeys[] = {
     {vk::F3, &Editor::findNext, "find next"},
     {KeyShift | vk::F3, &Editor::findPrevious, "find previous"},
     {vk::F4, &Editor::goToLine, "go to line"},
+    {vk::F7, &Editor::replaceEach, "replace one by one, asking at each (y/n/a/q)"},
     {vk::F8, &Editor::toggleDisplayMode, "switch display: UTF-8 / code page 437"},
     {vk::F9, &Editor::undo, "undo"},
     {KeyShift | vk::F9, &Editor::redo, "redo"},
