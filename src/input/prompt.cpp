@@ -44,19 +44,11 @@ std::string promptText(const char* prompt, const SearchOptions* options) {
 }
 
 std::string promptKeysText(const PromptRequest& request, size_t columns) {
-  const char* entries[8];
-  size_t n = 0;
-  entries[n++] = "Shift+Del clear";
-  entries[n++] = "Up/Down earlier";
-  if (request.options) {
-    entries[n++] = "F6 ignore case";
-    if (regexAvailable()) entries[n++] = "F7 regex";
-  }
-  entries[n++] = "Ctrl+Del delete to end";
-  entries[n++] = "Left/Right/Home/End move";
   std::string text;
-  for (size_t i = 0; i < n; ++i) {
-    std::string next = text.empty() ? entries[i] : text + "  " + entries[i];
+  for (const PromptKeyHelp& key : PromptKeys) {
+    if (!key.hint || (key.searchOnly && !request.options)) continue;
+    if (key.searchOnly && key.hint[1] == '7' && !regexAvailable()) continue;
+    std::string next = text.empty() ? key.hint : text + "  " + key.hint;
     if (next.size() > columns) break;
     text = next;
   }

@@ -32,6 +32,24 @@ struct PromptRequest {
   SearchOptions* options = nullptr;
 };
 
+// The keys without a character that work in prompts: for the keys row (hint, in this order,
+// when set) and the help page (keys and description).
+struct PromptKeyHelp {
+  const char* keys;
+  const char* hint;
+  const char* description;
+  bool searchOnly;  // only in the search and replace prompts
+};
+inline constexpr PromptKeyHelp PromptKeys[] = {
+    {"Shift+Del", "Shift+Del clear", "clear the whole answer", false},
+    {"Up, Down", "Up/Down earlier", "earlier answers to this kind of prompt, newest first", false},
+    {"F6 (in a search prompt)", "F6 ignore case", "ignore case: on / off", true},
+    {"F7 (in a search prompt)", "F7 regex", "regular expressions ($1 in the replacement)", true},
+    {"Ctrl+Del", "Ctrl+Del delete to end", "delete from the cursor to the end", false},
+    {"Left, Right, Home, End", "Left/Right/Home/End move", "move within the answer", false},
+    {"Del", nullptr, "delete the byte at the cursor", false},
+};
+
 // The prompt as shown: "search for: " becomes "search for [ignore case, regex]: " while
 // options are on.
 std::string promptText(const char* prompt, const SearchOptions* options);
