@@ -2,22 +2,24 @@
 
 #include <cstring>
 
-#include "core/session.h"
+#include "input/keyboard.h"
 #include "input/prompt_answer.h"
 #include "platform/key_codes.h"
+#include "screen/screen.h"
 
-int readChar() {
-  return session().keyboard.inputHandle.readChar();
-}
-
-Answer askYesNo() {
+Answer askYesNo(Keyboard& keyboard) {
   for (;;) {
-    int c = readChar();
+    int c = keyboard.inputHandle.readChar();
     if (c < 0) return Answer::Gone;
     c |= 0x20;
     if (c == 'y') return Answer::Yes;
     if (c == 'n') return Answer::No;
   }
+}
+
+Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question) {
+  screen.showMessage(question);
+  return askYesNo(keyboard);
 }
 
 bool regexAvailable() {
@@ -60,11 +62,11 @@ namespace {
 // An open prompt: the answer, the walk through earlier answers, and what the screen shows.
 class OpenPrompt {
  public:
-  OpenPrompt(Screen& screen, const PromptRequest& request)
+  OpenPrompt(Screen& screen, const PromptRequest& request, const PromptHistory& history)
       : screen_(screen),
         request_(request),
         answer_(request.initial),
-        walk_(session().promptHistory.answers(request.kind)) {}
+        walk_(history.answers(request.kind)) {}
 
   void show() {
     screen_.showKeysRow(note_.empty() ? promptKeysText(request_, screen_.columns) : note_);
@@ -145,9 +147,10 @@ std::unique_ptr<char[]> copyOf(const std::string& text) {
 
 }  // namespace
 
-std::unique_ptr<char[]> promptString(Screen& screen, const PromptRequest& request) {
-  OpenPrompt prompt(screen, request);
-  console::Console& input = session().keyboard.inputHandle;
+std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
+                                     const PromptRequest& request) {
+  OpenPrompt prompt(screen, request, keyboard.promptHistory);
+  console::Console& input = keyboard.inputHandle;
   for (;;) {
     prompt.show();
     const console::PromptInput in = input.readPromptInput();
@@ -163,6 +166,6 @@ std::unique_ptr<char[]> promptString(Screen& screen, const PromptRequest& reques
       prompt.answer().type(static_cast<char>(in.ch));
     }
   }
-  session().promptHistory.remember(request.kind, prompt.answer().text());
+  keyboard.promptHistory.remember(request.kind, prompt.answer().text());
   return copyOf(prompt.answer().text());
 }

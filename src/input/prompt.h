@@ -5,15 +5,16 @@
 
 #include "input/prompt_history.h"
 
+class Keyboard;
 class Screen;
-
-// One character typed on the console; -1 when the input has gone.
-int readChar();
 
 enum class Answer { No, Yes, Gone };
 
 // Waits for y or n in either case; every other key is ignored. Gone when the input ends.
-Answer askYesNo();
+Answer askYesNo(Keyboard& keyboard);
+
+// Shows a question on the status line and waits for its y or n.
+Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question);
 
 // How searches match; set from the search prompts (F6, F7) and kept for the run.
 struct SearchOptions {
@@ -62,4 +63,5 @@ std::string promptKeysText(const PromptRequest& request, size_t columns);
 // above it; returns the answer when Enter is pressed (the empty string when the input ends).
 // Every key with a character goes into the answer at the cursor (Backspace deletes before
 // it); keys without one move, delete, clear, bring back earlier answers or toggle options.
-std::unique_ptr<char[]> promptString(Screen& screen, const PromptRequest& request);
+std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
+                                     const PromptRequest& request);

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "core/editor.h"
-#include "core/session.h"
+#include "input/keyboard.h"
 #include "input/prompt.h"
+#include "screen/screen.h"
 #include "search/byte_search.h"
 #include "search/search_scan.h"
 #include "search/search_state.h"
@@ -14,24 +15,25 @@
 namespace {
 
 // y, n, a or q in either case; Escape and a lost terminal count as q.
-char askReplaceAnswer() {
-  session().screen.showMessage("Replace? (y/n/a/q)");
+char askReplaceAnswer(Screen& screen, Keyboard& keyboard) {
+  screen.showMessage("Replace? (y/n/a/q)");
   for (;;) {
-    const int c = readChar();
+    const int c = keyboard.inputHandle.readChar();
     if (c < 0 || c == 27) return 'q';
     const char lower = static_cast<char>(c | 0x20);
     if (lower == 'y' || lower == 'n' || lower == 'a' || lower == 'q') return lower;
   }
 }
 
-bool askedForTexts() {
-  SearchState& state = session().searchState;
-  Screen& screen = session().screen;
+bool askedForTexts(Editor& e) {
+  SearchState& state = *e.searchState;
   std::unique_ptr<char[]> search =
-      promptString(screen, {"search for: ", state.searchText, PromptKind::Search, &state.options});
-  std::unique_ptr<char[]> replacement = promptString(
-      screen, {"replace with: ", state.replaceText, PromptKind::Replacement, &state.options});
-  if (session().keyboard.inputHandle.inputGone()) return false;
+      promptString(*e.screen, *e.keyboard,
+                   {"search for: ", state.searchText, PromptKind::Search, &state.options});
+  std::unique_ptr<char[]> replacement =
+      promptString(*e.screen, *e.keyboard,
+                   {"replace with: ", state.replaceText, PromptKind::Replacement, &state.options});
+  if (e.keyboard->inputHandle.inputGone()) return false;
   state.setSearchStrings(search.release(), replacement.release());
   return true;
 }
@@ -39,8 +41,8 @@ bool askedForTexts() {
 }  // namespace
 
 int Editor::replaceEach() {
-  if (!askedForTexts()) return 0;
-  const SearchState& state = session().searchState;
+  if (!askedForTexts(*this)) return 0;
+  const SearchState& state = *searchState;
   if (state.searchText[0] == '\0') return 1;
   std::unique_ptr<Matcher> matcher = searchMatcher(*this);
   if (!matcher) return 0;
@@ -71,7 +73,7 @@ int Editor::replaceEach() {
       markColumn = endColumn;
       textDirty = 1;
       redraw();
-      answer = askReplaceAnswer();
+      answer = askReplaceAnswer(*screen, *keyboard);
     }
     if (answer == 'q') break;
     all = answer == 'a';

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/editor.h"
-#include "core/session.h"
+#include "input/keyboard.h"
 #include "input/prompt.h"
 #include "search/byte_search.h"
 #include "search/matcher.h"
@@ -224,8 +224,8 @@ ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const 
   return end;
 }
 
-bool inputGone() {
-  return session().keyboard.inputHandle.inputGone();
+bool inputGone(Keyboard& keyboard) {
+  return keyboard.inputHandle.inputGone();
 }
 
 }  // namespace
@@ -245,10 +245,10 @@ void SearchState::setSearchStrings(char* search, char* replacement) {
 }
 
 int Editor::search() {
-  SearchState& state = session().searchState;
+  SearchState& state = *searchState;
   std::unique_ptr<char[]> answer = promptString(
-      session().screen, {"search for: ", state.searchText, PromptKind::Search, &state.options});
-  if (inputGone()) return 0;  // a prompt cut short by a lost terminal is no answer
+      *screen, *keyboard, {"search for: ", state.searchText, PromptKind::Search, &state.options});
+  if (inputGone(*keyboard)) return 0;  // a prompt cut short by a lost terminal is no answer
   char* text = answer.release();
   state.setSearchStrings(text, text);
   if (text[0] == '\0') return 1;
@@ -256,21 +256,21 @@ int Editor::search() {
 }
 
 int Editor::replace() {
-  SearchState& state = session().searchState;
+  SearchState& state = *searchState;
   std::unique_ptr<char[]> searchAnswer = promptString(
-      session().screen, {"search for: ", state.searchText, PromptKind::Search, &state.options});
+      *screen, *keyboard, {"search for: ", state.searchText, PromptKind::Search, &state.options});
   std::unique_ptr<char[]> replaceAnswer =
-      promptString(session().screen,
+      promptString(*screen, *keyboard,
                    {"replace with: ", state.replaceText, PromptKind::Replacement, &state.options});
   // A lost terminal ends a prompt with an empty answer; replacing by it would delete text.
-  if (inputGone()) return 0;
+  if (inputGone(*keyboard)) return 0;
   state.setSearchStrings(searchAnswer.release(), replaceAnswer.release());
   if (state.searchText[0] == '\0') return 1;
   return searchAgain();
 }
 
 int Editor::searchAgain() {
-  const SearchState& state = session().searchState;
+  const SearchState& state = *searchState;
   const Needle needle{state.searchText, static_cast<int64_t>(std::strlen(state.searchText))};
   if (needle.length == 0) return 0;
   std::unique_ptr<Matcher> matcher = searchMatcher(*this);

@@ -16,16 +16,16 @@ void typeBytes(console::MemoryConsole& console, const std::string& bytes) {
 TEST(Prompt, YesNoWaitsForAnAnswerAndEndsWhenTheInputDoes) {
   TestSession t;
   typeBytes(t.console, "\r x\x1bY");
-  EXPECT_EQ(askYesNo(), Answer::Yes);
+  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Yes);
   typeBytes(t.console, "yn");
-  EXPECT_EQ(askYesNo(), Answer::Yes);
-  EXPECT_EQ(askYesNo(), Answer::No);
+  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Yes);
+  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::No);
   t.console.pushKey(vk::F1, 0, 0);  // keys without a character are passed over
   typeBytes(t.console, "N");
-  EXPECT_EQ(askYesNo(), Answer::No);
+  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::No);
   typeBytes(t.console, "q");
-  EXPECT_EQ(askYesNo(), Answer::Gone);  // never taken as y or n, and no spinning
-  EXPECT_EQ(askYesNo(), Answer::Gone);
+  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Gone);  // never taken as y or n, and no spinning
+  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Gone);
 }
 
 // An answer longer than the status line keeps every byte and scrolls, the cursor always in
@@ -33,8 +33,8 @@ TEST(Prompt, YesNoWaitsForAnAnswerAndEndsWhenTheInputDoes) {
 TEST(Prompt, LongAnswerScrollsBehindThePrompt) {
   TestSession t(20, 5);
   typeBytes(t.console, "XY\r");
-  auto answer =
-      promptString(t.session.screen, {"replace with: ", "0123456789", PromptKind::Replacement});
+  auto answer = promptString(t.session.screen, t.session.keyboard,
+                             {"replace with: ", "0123456789", PromptKind::Replacement});
   EXPECT_STREQ(answer.get(), "0123456789XY");
   EXPECT_EQ(t.console.rowText(4), "replace with: 789XY ");
   EXPECT_EQ(t.console.cursor.x, 19);
@@ -43,14 +43,15 @@ TEST(Prompt, LongAnswerScrollsBehindThePrompt) {
 
   t.console.pushKey(vk::Home, 0, 0);
   typeBytes(t.console, "\t\r");
-  answer =
-      promptString(t.session.screen, {"replace with: ", "0123456789", PromptKind::Replacement});
+  answer = promptString(t.session.screen, t.session.keyboard,
+                        {"replace with: ", "0123456789", PromptKind::Replacement});
   EXPECT_STREQ(answer.get(), "\t0123456789");
   EXPECT_EQ(t.console.rowText(4), "replace with: \t01234");
   EXPECT_EQ(t.console.cursor.x, 15);
 
   typeBytes(t.console, "abc");  // the input ends before Enter: an empty answer
-  answer = promptString(t.session.screen, {"file name: ", "", PromptKind::FileName});
+  answer =
+      promptString(t.session.screen, t.session.keyboard, {"file name: ", "", PromptKind::FileName});
   EXPECT_STREQ(answer.get(), "");
 }
 
