@@ -49,7 +49,7 @@ std::string promptKeysText(const PromptRequest& request, size_t columns) {
   std::string text;
   for (const PromptKeyHelp& key : PromptKeys) {
     if (!key.hint || (key.searchOnly && !request.options)) continue;
-    if (key.searchOnly && key.hint[1] == '7' && !regexAvailable()) continue;
+    if (key.needsRegex && !regexAvailable()) continue;
     std::string next = text.empty() ? key.hint : text + "  " + key.hint;
     if (next.size() > columns) break;
     text = next;

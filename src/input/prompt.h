@@ -39,13 +39,15 @@ struct PromptKeyHelp {
   const char* keys;
   const char* hint;
   const char* description;
-  bool searchOnly;  // only in the search and replace prompts
+  bool searchOnly;          // only in the search and replace prompts
+  bool needsRegex = false;  // only where the build has regular expressions
 };
 inline constexpr PromptKeyHelp PromptKeys[] = {
     {"Shift+Del", "Shift+Del clear", "clear the whole answer", false},
     {"Up, Down", "Up/Down earlier", "earlier answers to this kind of prompt, newest first", false},
     {"F6 (in a search prompt)", "F6 ignore case", "ignore case: on / off", true},
-    {"F7 (in a search prompt)", "F7 regex", "regular expressions ($1 in the replacement)", true},
+    {"F7 (in a search prompt)", "F7 regex", "regular expressions ($1 in the replacement)", true,
+     true},
     {"Ctrl+Del", "Ctrl+Del delete to end", "delete from the cursor to the end", false},
     {"Left, Right, Home, End", "Left/Right/Home/End move", "move within the answer", false},
     {"Del", nullptr, "delete the byte at the cursor", false},
