@@ -117,8 +117,10 @@ void writeFile(const std::string& path, const std::string& bytes) {
 std::vector<std::string> listDirectory(const std::string& path) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(path, error))
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!(name.starts_with(".") && name.ends_with(".autosave.lock"))) names.push_back(name);
+  }
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -23,7 +23,7 @@ std::vector<StyledCell> parseStyledLine(const std::string& line);
 // Whole files as bytes; readFile gives "" for a file that cannot be read.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
-// The names in a directory, sorted.
+// The names in a directory, sorted, without the lock files of running editors.
 std::vector<std::string> listDirectory(const std::string& path);
 
 // The status line the editor shows for these values, without its trailing blanks.
