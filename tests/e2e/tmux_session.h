@@ -32,9 +32,10 @@ std::string statusText(bool modified, int line, int column, const std::string& n
 std::string trimRight(std::string text);
 
 // A user without privileges for the editor to run as: this process's own user when that is
-// not root; as root, a user made for the tests (useradd) when there is none yet. "" with the
-// reason in why when there can be none.
-std::string ordinaryUser(std::string& why);
+// not root; as root, a user of this name made for the tests (useradd) when there is none yet.
+// Another name gives a second such user, which needs root. "" with the reason in why when
+// there can be none.
+std::string ordinaryUser(std::string& why, const char* name = "slate-e2e");
 
 // The editor running in a real terminal emulator: a detached tmux server on its own socket,
 // with a clean environment (TERM=xterm-256color), a short escape time and no status bar, so

@@ -616,14 +616,17 @@ std::vector<FileReplacer::Interrupted> FileReplacer::removeLeftovers(const char*
   }
   closedir(folder);
   for (const std::string& name : dead) fileCalls().removeName(name.c_str());
-  // A copy the target equals is done with; a new text the target lacks is offered.
+  // A save whose new text the target holds is done with, and so is an old text the target
+  // holds; a new text the target lacks is offered.
   for (const ScratchName& copy : copies) {
     const std::string name = copy.stem + copy.kind;
-    if (sameContents(name, path)) {
+    const std::string old = copy.stem + ".old";
+    struct stat info;
+    if (copy.kind == ".old" ? sameContents(name, path)
+                            : lstat(name.c_str(), &info) == 0 && sameContents(name, path)) {
       fileCalls().removeName(name.c_str());
+      if (copy.kind == ".new") fileCalls().removeName(old.c_str());
     } else if (copy.kind == ".new") {
-      const std::string old = copy.stem + ".old";
-      struct stat info;
       const bool oldDiffers = lstat(old.c_str(), &info) == 0 && !sameContents(old, path);
       interrupted.push_back({name, oldDiffers ? old : ""});
     }
