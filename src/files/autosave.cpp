@@ -5,10 +5,10 @@
 #include <string>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "files/load_save.h"
 #include "input/prompt.h"
 #include "platform/file_system.h"
+#include "screen/screen.h"
 
 namespace {
 
@@ -100,8 +100,9 @@ void setFileName(Editor& editor, const char* name) {
     if (!platform::fileExists(copy.c_str())) {
       setAutosaveName(editor, copy);
     } else {
-      session().screen.showMessage("Autosave file seems to exist, overwrite? (Y/n)");
-      if (askYesNo() == Answer::Yes)  // no answer (the input has gone) keeps the old copy
+      const char* question = "Autosave file seems to exist, overwrite? (Y/n)";
+      // No answer (the input has gone) keeps the old copy.
+      if (askQuestion(*editor.screen, *editor.keyboard, question) == Answer::Yes)
         setAutosaveName(editor, replaceableCopyName(editor, name, n));
     }
   }

@@ -7,7 +7,8 @@
 
 #include <map>
 
-#include "core/app.h"
+#include "app/app.h"
+#include "app/command_line.h"
 #include "core/editor.h"
 #include "files/file_test_support.h"
 #include "files/watched_calls.h"
@@ -145,7 +146,7 @@ TEST(InPlace, AKilledSaveLeavesCopiesThatTheNextStartOffers) {
     t.console.pushKey(0x71, 0, 0);  // F2
     std::string program = "slate", name = temp.path("doc");
     std::vector<char*> argv = {program.data(), name.data()};
-    runEditor(2, argv.data());
+    runEditor(t.session, parseCommandLine(2, argv.data()));
     EXPECT_EQ(readFile(temp.path("doc")), kNew);
     EXPECT_EQ(readFile(temp.path("other")), kNew);
     EXPECT_EQ(temp.names(), (Names{"doc", "other"}));

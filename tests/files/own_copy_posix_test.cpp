@@ -6,7 +6,8 @@
 
 #include <cctype>
 
-#include "core/app.h"
+#include "app/app.h"
+#include "app/command_line.h"
 #include "core/editor.h"
 #include "files/file_test_support.h"
 #include "support/test_session.h"
@@ -36,10 +37,10 @@ void type(console::MemoryConsole& console, const std::string& text) {
                     static_cast<uint8_t>(c), 0);
 }
 
-void run(const std::string& name) {
+void run(TestSession& t, const std::string& name) {
   std::string program = "slate", copy = name;
   std::vector<char*> argv = {program.data(), copy.data()};
-  runEditor(2, argv.data());
+  runEditor(t.session, parseCommandLine(2, argv.data()));
 }
 
 // Names planted under the autosave name after the editor started: a link to another file, a
@@ -99,7 +100,7 @@ TEST(OwnCopy, ALinkFoundAtTheStartIsAskedAboutAndNeverFollowed) {
   TestSession t;
   type(t.console, "y");
   type(t.console, "a");
-  run(path);  // the input ends while editing: a hang-up
+  run(t, path);  // the input ends while editing: a hang-up
   EXPECT_EQ(readFile(temp.path("victim.txt")), "precious\n");
   EXPECT_TRUE(isLink(path + ".autosave"));
   EXPECT_EQ(readFile(path + ".2.autosave"), "ahello\n");
@@ -143,7 +144,7 @@ TEST(OwnCopy, ACopyLeftUnderASecondNameIsFoundAtTheNextStart) {
   writeFile(path + ".2.autosave", "left by a second editor\n");
   TestSession t;
   type(t.console, "n");
-  Editor editor;
+  SessionEditor editor(t);
   setFileName(editor, path.c_str());
   EXPECT_EQ(t.console.rowText(t.console.height - 1).rfind("Autosave file seems to exist", 0), 0u);
   EXPECT_EQ(editor.autosaveName, nullptr);

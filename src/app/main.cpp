@@ -5,15 +5,19 @@
 #include <optional>
 #include <string>
 
-#include "core/app.h"
-#include "core/command_line.h"
-#include "core/session.h"
+#include "app/app.h"
+#include "app/command_line.h"
+#include "app/session.h"
 #include "platform/out_of_memory.h"
 #include "platform/system.h"
 
 int main(int argc, char** argv) {
   installOutOfMemoryRule();
   const CommandLine commandLine = parseCommandLine(argc, argv);
+  if (commandLine.action == CommandLine::Action::Error) {  // the terminal is left alone
+    std::fprintf(stderr, "slate: %s\n", commandLine.error.c_str());
+    return 2;
+  }
   if (commandLine.action != CommandLine::Action::Edit) {  // the terminal is left alone
     const std::string text =
         commandLine.action == CommandLine::Action::Help ? usageText() : versionText();
@@ -30,7 +34,7 @@ int main(int argc, char** argv) {
   static std::unique_ptr<ClipboardStore> clipboard = platform::openSystemClipboard(*console);
   static std::optional<Session> session;
   session.emplace(*console, *clipboard);
-  int status = runEditor(argc, argv);
+  int status = runEditor(*session, commandLine);
   session.reset();
   return status;
 }

@@ -1,21 +1,21 @@
-#include "core/app.h"
+#include "app/app.h"
 
 #include <memory>
 #include <string>
 
-#include "core/command_line.h"
+#include "app/command_line.h"
+#include "app/session.h"
 #include "core/editor.h"
-#include "core/session.h"
 #include "files/load_save.h"
 #include "files/recovery.h"
 #include "input/prompt.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
+#include "screen/screen.h"
 
 namespace {
 
-void mainLoop(Editor& editor) {
-  Keyboard& keyboard = session().keyboard;
+void mainLoop(Editor& editor, Keyboard& keyboard) {
   while (!editor.quitRequested) {
     if (keyboard.inputQueueEmpty()) editor.redraw();
     keyboard.waitAndHandleEvent(editor);
@@ -52,12 +52,12 @@ void endAfterHangUp(Editor& editor) {
 // place of the file's. Its copies stay until a save of this run makes them needless.
 void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrupted& cut) {
   std::string question = "A save was interrupted: open its copy " + cut.newCopy + "? (y/n)";
-  if (question.size() > static_cast<size_t>(session().screen.columns))
+  if (question.size() > static_cast<size_t>(editor.screen->columns))
     question = "A save was interrupted: open its copy? (y/n)";
-  session().screen.showMessage(question.c_str());
+  editor.screen->showMessage(question.c_str());
   std::string kept = "Kept " + cut.newCopy + (cut.oldCopy.empty() ? "" : " and " + cut.oldCopy);
   std::string reason;
-  if (askYesNo() == Answer::Yes) {
+  if (askYesNo(*editor.keyboard) == Answer::Yes) {
     if (files::openCopyInstead(editor, cut.newCopy.c_str(), reason)) {
       editor.copiesToRemove = {cut.newCopy};
       if (!cut.oldCopy.empty()) editor.copiesToRemove.push_back(cut.oldCopy);
@@ -71,30 +71,29 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
 
 }  // namespace
 
-int runEditor(int argc, char** argv) {
-  const CommandLine commandLine = parseCommandLine(argc, argv);
+int runEditor(Session& session, const CommandLine& commandLine) {
   std::unique_ptr<Editor> editor(new Editor());
+  session.attach(*editor);
   if (commandLine.fileName) {
     setFileName(*editor, commandLine.fileName);
     editor->loadDocument();
     const auto interrupted = platform::FileReplacer::removeLeftovers(commandLine.fileName);
     if (!interrupted.empty()) offerInterruptedSave(*editor, interrupted.front());
     if (commandLine.startLine > 0) {
-      editor->goToLineNumber(commandLine.startLine, 1);
+      editor->goToLineNumber(commandLine.startLine, commandLine.startColumn);
       editor->afterCommand(false);  // the mark goes with the cursor: nothing is selected
     }
   } else if (commandLine.tooManyFiles) {
     editor->setPendingMessage("Only one file at a time: nothing was opened");
   }
   for (;;) {
-    mainLoop(*editor);
+    mainLoop(*editor, session.keyboard);
     if (editor->hangUp) {
       endAfterHangUp(*editor);
       break;
     }
     if (!editor->modified) break;
-    session().screen.showMessage("Save changes? (Y/n)");
-    Answer answer = askYesNo();
+    Answer answer = askQuestion(session.screen, session.keyboard, "Save changes? (Y/n)");
     if (answer == Answer::Gone) {
       editor->hangUp = 1;
       endAfterHangUp(*editor);
