@@ -174,7 +174,7 @@ expectStatus "extra keys run" "<Sep 07 1996>  R 0  C 0  doc.txt"
 keys F4
 check "F4: the question" waitFor "go to line:"
 check "F4: the prompt's keys above it" waitFor "Shift+Del clear"
-keys 9 S-DC 2 Enter
+keys 1 2 Left BSpace Enter  # Left moves within the answer: Backspace takes the 1
 expectStatus "F4 2" "<Sep 07 1996>  R 1  C 0  doc.txt"
 keys Q
 expectStatus "typing" "* R 1  C 1"
