@@ -47,7 +47,8 @@ bool endAfterHangUp(Editor& editor, std::string& note) {
   if (!editor.modified) return true;
   std::unique_ptr<char[]> autosaveName = std::move(editor.autosaveName);
   std::string reason;
-  if (autosaveName && files::writeOwnCopy(editor, autosaveName.get(), editor.autosaveStamp, reason)) {
+  if (autosaveName &&
+      files::writeOwnCopy(editor, autosaveName.get(), editor.autosaveStamp, reason)) {
     if (editor.autosaveElsewhere)
       note = std::string("slate: the unsaved work is in ") + autosaveName.get();
     return true;
@@ -59,8 +60,8 @@ bool endAfterHangUp(Editor& editor, std::string& note) {
   platform::FileStamp none;
   const std::string elsewhere = files::writeFallbackCopy(editor, none, why);
   if (!elsewhere.empty()) {
-    note = "slate: the unsaved work could not be kept beside the file (" + reason +
-           "); it is in " + elsewhere;
+    note = "slate: the unsaved work could not be kept beside the file (" + reason + "); it is in " +
+           elsewhere;
     return true;
   }
   note = "slate: the unsaved work could not be saved anywhere: " + reason + "; " + why;

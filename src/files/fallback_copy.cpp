@@ -37,9 +37,8 @@ std::string writeFallbackCopy(Editor& editor, platform::FileStamp& own, std::str
       const std::string name = i == 0 ? base : base + "." + std::to_string(i);
       platform::FileStamp none;
       // The copy this run wrote there before is replaced; any other file is left alone.
-      platform::FileStamp& mine = own.exists && platform::stampOf(name.c_str()).sameFile(own)
-                                      ? own
-                                      : none;
+      platform::FileStamp& mine =
+          own.exists && platform::stampOf(name.c_str()).sameFile(own) ? own : none;
       if (mine.exists || !platform::fileExists(name.c_str())) {
         std::string why;
         if (writeOwnCopy(editor, name.c_str(), mine, why)) {

@@ -26,6 +26,9 @@ bool removeOwnCopy(const char* name, const FileStamp& own);
 // made (mode 0700) when missing, and left out when it is a link, another user's, or open to
 // others.
 std::vector<std::string> fallbackFolders();
+// Puts a fixed list in force for fallbackFolders, so that tests keep copies out of the home
+// of whoever runs them; null: the system's own folders again.
+void useFallbackFolders(const std::vector<std::string>* folders);
 // The name as a full path (the working directory before a relative one).
 std::string absolutePath(const char* name);
 

@@ -12,8 +12,9 @@
 #include "app/command_line.h"
 #include "core/editor.h"
 #include "files/fallback_copy.h"
-#include "files/recovery.h"
 #include "files/file_test_support.h"
+#include "files/recovery.h"
+#include "platform/file_system.h"
 #include "platform/key_codes.h"
 #include "support/document.h"
 #include "support/test_session.h"
@@ -104,13 +105,14 @@ TEST(Fallback, TheWorkGoesToAFolderOfTheUsersOwnOrTheEndSaysItWentNowhere) {
   mkdir(temp.path("tmp").c_str(), 0755);
   if (geteuid() == 0) {
     for (const char* name : {"", "/state", "/tmp"})
-      ASSERT_EQ(chown((temp.dir() + name).c_str(), filetest::kUnprivilegedId,
-                      filetest::kUnprivilegedId),
-                0);
+      ASSERT_EQ(
+          chown((temp.dir() + name).c_str(), filetest::kUnprivilegedId, filetest::kUnprivilegedId),
+          0);
   }
   chmod(locked.c_str(), 0555);
   const std::string report = inChild(
       [&]() -> std::string {
+        platform::useFallbackFolders(nullptr);
         setenv("XDG_STATE_HOME", temp.path("state").c_str(), 1);
         setenv("TMPDIR", temp.path("tmp").c_str(), 1);
         std::string note;
@@ -119,8 +121,8 @@ TEST(Fallback, TheWorkGoesToAFolderOfTheUsersOwnOrTheEndSaysItWentNowhere) {
           keys(t.console, "a");
           if (run(t, locked + "/doc", &note) != 0) return "exit status with the state folder";
         }
-        const std::string first = files::fallbackCopyName(temp.path("state/slate"),
-                                                          (locked + "/doc").c_str());
+        const std::string first =
+            files::fallbackCopyName(temp.path("state/slate"), (locked + "/doc").c_str());
         if (readFile(first) != "atext\n") return "not in the state folder: " + note;
         if (note.find(" is in " + first) == std::string::npos) return "note: " + note;
         chmod(temp.path("state/slate").c_str(), 0500);
@@ -161,6 +163,7 @@ TEST(Fallback, TheTimedAutosaveFallsBackAndSaysWhere) {
   chmod(locked.c_str(), 0555);
   const std::string report = inChild(
       [&]() -> std::string {
+        platform::useFallbackFolders(nullptr);
         setenv("XDG_STATE_HOME", temp.path("state").c_str(), 1);
         Editor editor;
         filetest::prepareModified(editor, locked + "/doc", "new\n");
@@ -171,9 +174,9 @@ TEST(Fallback, TheTimedAutosaveFallsBackAndSaysWhere) {
         return editor.pendingMessage ? editor.pendingMessage.get() : "no message";
       },
       true);
-  EXPECT_EQ(report.rfind("Autosave: Permission denied; the copy is in " + temp.path("state/slate/"),
-                         0),
-            0u)
+  EXPECT_EQ(
+      report.rfind("Autosave: Permission denied; the copy is in " + temp.path("state/slate/"), 0),
+      0u)
       << report;
 }
 

@@ -1,26 +1,16 @@
 // A copy of a document that cannot be written beside its file goes to a folder of the user's
-// own; the tests keep such copies out of the home of whoever runs them: no fallback folder
-// can be made unless a test names one itself.
-#include <cstdlib>
+// own; the tests keep such copies out of the home of whoever runs them: there is no fallback
+// folder unless a test puts the system's own back in force.
 #include <string>
+#include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "platform/file_system.h"
 
 namespace {
 
+const std::vector<std::string> none;
 const bool noFallbackFolders = [] {
-#ifdef _WIN32
-  char temp[MAX_PATH + 1] = {};
-  GetTempPathA(MAX_PATH, temp);  // kept for the tests' own temporary folders
-  _putenv_s("TMP", temp);
-  _putenv_s("TEMP", "Z:\\proc\\nonexistent\\slate-tests");
-  _putenv_s("LOCALAPPDATA", "Z:\\proc\\nonexistent\\slate-tests");
-#else
-  setenv("XDG_STATE_HOME", "/proc/nonexistent/slate-tests", 1);
-  setenv("TMPDIR", "/proc/nonexistent/slate-tests", 1);
-#endif
+  platform::useFallbackFolders(&none);
   return true;
 }();
 
