@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/session.h"
 #include "core/editor.h"
+#include "files/fallback_copy.h"
 #include "files/load_save.h"
 #include "files/recovery.h"
 #include "input/prompt.h"
@@ -38,14 +39,33 @@ bool writeFreshCopy(Editor& editor, std::string& reason) {
 
 // The terminal has gone: nobody can answer a question, so a modified document goes to its
 // autosave file, which is kept for the next start. Without a usable autosave file the copy
-// goes to a fresh name instead; an older copy is never removed, it may be the only one.
-void endAfterHangUp(Editor& editor) {
-  if (!editor.modified) return;
+// goes to a fresh name beside the file, and failing that to a folder of the user's own; an
+// older copy is never removed, it may be the only one. Returns whether the work is anywhere,
+// with what to tell on standard error once the terminal is restored in note ("" when the
+// copy lies where the next start finds it).
+bool endAfterHangUp(Editor& editor, std::string& note) {
+  if (!editor.modified) return true;
   std::unique_ptr<char[]> autosaveName = std::move(editor.autosaveName);
   std::string reason;
-  if (autosaveName && files::writeOwnCopy(editor, autosaveName.get(), editor.autosaveStamp, reason))
-    return;
-  writeFreshCopy(editor, reason);
+  if (autosaveName &&
+      files::writeOwnCopy(editor, autosaveName.get(), editor.autosaveStamp, reason)) {
+    if (editor.autosaveElsewhere)
+      note = std::string("slate: the unsaved work is in ") + autosaveName.get();
+    return true;
+  }
+  std::string beside;
+  if (writeFreshCopy(editor, beside)) return true;
+  if (reason.empty()) reason = beside;
+  std::string why;
+  platform::FileStamp none;
+  const std::string elsewhere = files::writeFallbackCopy(editor, none, why);
+  if (!elsewhere.empty()) {
+    note = "slate: the unsaved work could not be kept beside the file (" + reason + "); it is in " +
+           elsewhere;
+    return true;
+  }
+  note = "slate: the unsaved work could not be saved anywhere: " + reason + "; " + why;
+  return false;
 }
 
 // A save of this file that a process killed half-way left: where its new text is, offered in
@@ -71,12 +91,15 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
 
 }  // namespace
 
-int runEditor(Session& session, const CommandLine& commandLine) {
+int runEditor(Session& session, const CommandLine& commandLine, std::string* endNote) {
+  std::string note;
+  bool workKept = true;
   std::unique_ptr<Editor> editor(new Editor());
   session.attach(*editor);
   if (commandLine.fileName) {
     setFileName(*editor, commandLine.fileName);
     editor->loadDocument();
+    files::openAskedCopy(*editor);
     const auto interrupted = platform::FileReplacer::removeLeftovers(commandLine.fileName);
     if (!interrupted.empty()) offerInterruptedSave(*editor, interrupted.front());
     if (commandLine.startLine > 0) {
@@ -89,14 +112,14 @@ int runEditor(Session& session, const CommandLine& commandLine) {
   for (;;) {
     mainLoop(*editor, session.keyboard);
     if (editor->hangUp) {
-      endAfterHangUp(*editor);
+      workKept = endAfterHangUp(*editor, note);
       break;
     }
     if (!editor->modified) break;
     Answer answer = askQuestion(session.screen, session.keyboard, "Save changes? (Y/n)");
     if (answer == Answer::Gone) {
       editor->hangUp = 1;
-      endAfterHangUp(*editor);
+      workKept = endAfterHangUp(*editor, note);
       break;
     }
     if (answer == Answer::No) break;
@@ -105,5 +128,6 @@ int runEditor(Session& session, const CommandLine& commandLine) {
     editor->quitRequested = 0;
   }
   editor.reset();
-  return 0;
+  if (endNote != nullptr) *endNote = note;
+  return workKept ? 0 : kWorkLost;
 }

@@ -34,7 +34,13 @@ int main(int argc, char** argv) {
   static std::unique_ptr<ClipboardStore> clipboard = platform::openSystemClipboard(*console);
   static std::optional<Session> session;
   session.emplace(*console, *clipboard);
-  int status = runEditor(*session, commandLine);
+  std::string endNote;
+  int status = runEditor(*session, commandLine, &endNote);
   session.reset();
+  if (!endNote.empty()) {  // printed on the terminal as it was found
+    clipboard.reset();
+    console.reset();
+    std::fprintf(stderr, "%s\n", endNote.c_str());
+  }
   return status;
 }

@@ -14,7 +14,8 @@ Editor::Editor() {
 
 Editor::~Editor() {
   freeBuffer();
-  if (autosaveName) platform::removeOwnCopy(autosaveName.get(), autosaveStamp);
+  if (autosaveName && !autosaveAdopted)
+    platform::removeOwnCopy(autosaveName.get(), autosaveStamp);
 }
 
 void Editor::afterCommand(bool extendSelection) {

@@ -55,6 +55,16 @@ class Editor {
   platform::FileStamp autosaveStamp;
   // This run's claim on autosaveName, so that no other Slate autosaves under it.
   platform::NameLock autosaveLock;
+  // Set while autosaveName is an old copy the user opened (r at the start-up question),
+  // which this run has not written yet: kept until an autosave or a save of this run
+  // replaces or removes it.
+  int32_t autosaveAdopted = 0;
+  // Set once the autosave had to go to a folder of the user's own (see fallbackFolders), where
+  // the next start does not look for it.
+  int32_t autosaveElsewhere = 0;
+  // The old copy to open once the document is loaded (r at the start-up question); "" for
+  // none.
+  std::string copyToOpen;
   // Copies of the document left by a save that was cut short, which the user has opened:
   // removed once a save of this run has written the document.
   std::vector<std::string> copiesToRemove;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/editor.h"
+#include "files/fallback_copy.h"
 #include "files/load_save.h"
 #include "input/prompt.h"
 #include "platform/file_system.h"
@@ -79,13 +80,36 @@ void setAutosaveName(Editor& editor, const std::string& copy) {
   std::memcpy(editor.autosaveName.get(), copy.c_str(), copy.size() + 1);
 }
 
+// y removes the old copy, n keeps it and this run has none; where the width allows, the copy
+// is named and r opens it in place of the file's text, the copy kept until this run's own
+// autosave or save replaces or removes it.
+void askAboutOldCopy(Editor& editor, const std::string& name, int n) {
+  const std::string copy = copyName(name, n);
+  const std::string question = "Autosave file seems to exist, overwrite? (Y/n)";
+  const std::string offer = question + " or r to open " + copy;
+  const bool canOpen = platform::isOwnPlainFile(copy.c_str()) &&
+                       offer.size() <= static_cast<size_t>(editor.screen->columns);
+  editor.screen->showMessage((canOpen ? offer : question).c_str());
+  // No answer (the input has gone) keeps the copy.
+  const Answer answer = askYesNo(*editor.keyboard, canOpen);
+  if (answer == Answer::Yes) setAutosaveName(editor, replaceableCopyName(editor, name, n));
+  if (answer == Answer::Open) {
+    setAutosaveName(editor, copy);
+    editor.autosaveStamp = platform::stampOf(copy.c_str());
+    editor.autosaveAdopted = 1;
+    editor.copyToOpen = copy;
+  }
+}
+
 }  // namespace
 
 void setFileName(Editor& editor, const char* name) {
   // A copy this run made under an earlier name is its own: it goes with that name.
-  if (editor.autosaveName) platform::removeOwnCopy(editor.autosaveName.get(), editor.autosaveStamp);
+  if (editor.autosaveName && !editor.autosaveAdopted)
+    platform::removeOwnCopy(editor.autosaveName.get(), editor.autosaveStamp);
   editor.autosaveName.reset();
   editor.autosaveStamp = platform::FileStamp{};
+  editor.autosaveAdopted = 0;
   editor.autosaveLock.release();
 
   long holder = 0;
@@ -100,10 +124,7 @@ void setFileName(Editor& editor, const char* name) {
     if (!platform::fileExists(copy.c_str())) {
       setAutosaveName(editor, copy);
     } else {
-      const char* question = "Autosave file seems to exist, overwrite? (Y/n)";
-      // No answer (the input has gone) keeps the old copy.
-      if (askQuestion(*editor.screen, *editor.keyboard, question) == Answer::Yes)
-        setAutosaveName(editor, replaceableCopyName(editor, name, n));
+      askAboutOldCopy(editor, name, n);
     }
   }
   if (!editor.autosaveName) editor.autosaveLock.release();
@@ -118,10 +139,27 @@ int Editor::autosaveNow() {
   std::string reason;
   if (!modified) {
     // The document is its file again: a copy would only stand for changes that are gone.
-    if (platform::removeOwnCopy(autosaveName.get(), autosaveStamp))
+    if (!autosaveAdopted && platform::removeOwnCopy(autosaveName.get(), autosaveStamp))
       autosaveStamp = platform::FileStamp{};
     autosavePending = 0;
     return 1;
   }
-  return files::writeOwnCopy(*this, autosaveName.get(), autosaveStamp, reason) ? 1 : 0;
+  if (files::writeOwnCopy(*this, autosaveName.get(), autosaveStamp, reason)) {
+    autosaveAdopted = 0;  // the copy is this run's own now
+    return 1;
+  }
+  // It cannot go beside the file (a full disk, a read-only folder): it goes to a folder of the
+  // user's own from now on, which the status line says once.
+  platform::FileStamp elsewhere;
+  std::string why;
+  const std::string fallback = files::writeFallbackCopy(*this, elsewhere, why);
+  if (fallback.empty()) return 0;
+  if (!autosaveAdopted) platform::removeOwnCopy(autosaveName.get(), autosaveStamp);
+  setAutosaveName(*this, fallback);
+  autosaveStamp = elsewhere;
+  autosaveAdopted = 0;
+  autosaveElsewhere = 1;
+  autosaveLock.release();
+  setPendingMessage(("Autosave: " + reason + "; the copy is in " + fallback).c_str());
+  return 1;
 }

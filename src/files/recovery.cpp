@@ -60,4 +60,15 @@ bool openCopyInstead(Editor& editor, const char* copy, std::string& reason) {
   return true;
 }
 
+void openAskedCopy(Editor& editor) {
+  if (editor.copyToOpen.empty()) return;
+  const std::string copy = std::move(editor.copyToOpen);
+  editor.copyToOpen.clear();
+  std::string reason;
+  const std::string said = openCopyInstead(editor, copy.c_str(), reason)
+                               ? "Opened " + copy + "; F9 shows the file"
+                               : "Cannot read " + copy + ": " + reason;
+  editor.setPendingMessage(said.c_str());
+}
+
 }  // namespace files

@@ -13,4 +13,8 @@ namespace files {
 // read; the document is then as it was.
 bool openCopyInstead(Editor& editor, const char* copy, std::string& reason);
 
+// Opens the old autosave copy the user chose at the start-up question (r), if any, and says
+// so on the status line.
+void openAskedCopy(Editor& editor);
+
 }  // namespace files

@@ -6,6 +6,7 @@
 
 #include "core/editor.h"
 #include "files/load_save.h"
+#include "files/recovery.h"
 #include "files/replacing.h"
 #include "input/prompt.h"
 #include "platform/file_system.h"
@@ -81,8 +82,13 @@ void Editor::documentSaved(const char* name, const files::WriteResult& result, b
   markTextSaved();
   fileUnread = 0;
   if (std::strcmp(name, fileName.get()) == 0) {
+    // Old copies the user opened are needless once the document is saved.
     for (const std::string& copy : copiesToRemove) platform::removeFile(copy.c_str());
     copiesToRemove.clear();
+    if (autosaveAdopted && platform::removeOwnCopy(autosaveName.get(), autosaveStamp)) {
+      autosaveStamp = platform::FileStamp{};
+      autosaveAdopted = 0;
+    }
   }
   fileStamp = result.stamp;
   std::string message;
@@ -90,6 +96,9 @@ void Editor::documentSaved(const char* name, const files::WriteResult& result, b
     message = std::string("Saved ") + name + " (" + std::to_string(result.bytes) + " bytes)";
   if (!result.changes.empty()) message += (message.empty() ? "Saved; " : "; ") + result.changes;
   // The autosave copy follows the name (and may ask about an old copy under the new one).
-  if (std::strcmp(name, fileName.get()) != 0) setFileName(*this, name);
+  if (std::strcmp(name, fileName.get()) != 0) {
+    setFileName(*this, name);
+    files::openAskedCopy(*this);
+  }
   if (!message.empty()) setPendingMessage(message.c_str());
 }

@@ -148,6 +148,7 @@ std::vector<std::string> helpPageLines() {
   lines.push_back(
       "Other keys type their byte: Ctrl+letters and Escape a control byte, as a glyph.");
   lines.push_back("NAME.autosave is written 60 s after a change; a normal end removes it.");
+  lines.push_back("Asked about an old copy at the start, r opens it; F9 then shows the file.");
   return lines;
 }
 

@@ -8,12 +8,17 @@
 #include "screen/screen.h"
 
 Answer askYesNo(Keyboard& keyboard) {
+  return askYesNo(keyboard, false);
+}
+
+Answer askYesNo(Keyboard& keyboard, bool orOpen) {
   for (;;) {
     int c = keyboard.inputHandle.readChar();
     if (c < 0) return Answer::Gone;
     c |= 0x20;
     if (c == 'y') return Answer::Yes;
     if (c == 'n') return Answer::No;
+    if (c == 'r' && orOpen) return Answer::Open;
   }
 }
 

@@ -8,10 +8,12 @@
 class Keyboard;
 class Screen;
 
-enum class Answer { No, Yes, Gone };
+enum class Answer { No, Yes, Gone, Open };
 
 // Waits for y or n in either case; every other key is ignored. Gone when the input ends.
 Answer askYesNo(Keyboard& keyboard);
+// The same, and r in either case answers Open when orOpen is set.
+Answer askYesNo(Keyboard& keyboard, bool orOpen);
 
 // Shows a question on the status line and waits for its y or n.
 Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question);

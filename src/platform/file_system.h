@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/file_stamp.h"
 
@@ -18,6 +19,18 @@ bool isOwnPlainFile(const char* name);
 // Removes the name only when it still denotes the file own describes (one this process
 // wrote); true when that file is gone afterwards.
 bool removeOwnCopy(const char* name, const FileStamp& own);
+
+// Folders of this user's own where a copy of the document can go when it cannot go beside
+// the file, best first: the user's state folder for this program ($XDG_STATE_HOME/slate,
+// else ~/.local/state/slate), then a folder of this user's in the temporary folder. Each is
+// made (mode 0700) when missing, and left out when it is a link, another user's, or open to
+// others.
+std::vector<std::string> fallbackFolders();
+// Puts a fixed list in force for fallbackFolders, so that tests keep copies out of the home
+// of whoever runs them; null: the system's own folders again.
+void useFallbackFolders(const std::vector<std::string>* folders);
+// The name as a full path (the working directory before a relative one).
+std::string absolutePath(const char* name);
 
 // A claim on a name for as long as this process holds it: an advisory lock on a small lock
 // file, which the system lets go of however the process ends.

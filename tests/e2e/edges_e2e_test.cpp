@@ -1,12 +1,14 @@
 // Nothing lost at the edges, in a real terminal and as an ordinary user: a link planted under
 // the autosave name, two editors on one file, a full disk in a shared sticky folder, a save
 // killed while it wrote a file in place.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -204,6 +206,128 @@ TEST(EdgesEndToEnd, ASaveKilledHalfWayIsOfferedAtTheNextStart) {
   tmux.sendKeys({"M-x"});
   EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
   EXPECT_EQ(listDirectory(dir), (Names{"doc", "other"}));
+}
+
+}  // namespace
+
+namespace {
+
+// What the file was, it stays: a second hard link, another group, an extended attribute; and
+// changes only a change time can show (a deleted file, touch -d) are asked about.
+TEST(EdgesEndToEnd, TheFileKeepsItsNamesGroupAndAttributesAndHiddenChangesAreAsked) {
+  NEED_USER(user);
+  TmuxSession tmux({.args = {"doc"},
+                    .files = {{"doc", "one\n"}},
+                    .user = user,
+                    .prepare = [](const std::string& dir) {
+                      link((dir + "/doc").c_str(), (dir + "/other").c_str());
+                      if (geteuid() == 0) chown((dir + "/doc").c_str(), -1, 0);  // group root
+                      setxattr((dir + "/doc").c_str(), "user.note", "kept", 4, 0);
+                    }});
+  const std::string dir = tmux.directory();
+  struct stat before;
+  ASSERT_EQ(stat((dir + "/doc").c_str(), &before), 0);
+  char note[16] = {};
+  const bool attributes = getxattr((dir + "/doc").c_str(), "user.note", note, sizeof note) == 4;
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "doc"))) << tmux.status();
+  tmux.sendLiteral("1");
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 1, "doc"))) << tmux.status();
+  EXPECT_EQ(readFile(dir + "/other"), "1one\n");
+  struct stat after;
+  ASSERT_EQ(stat((dir + "/doc").c_str(), &after), 0);
+  EXPECT_EQ(after.st_gid, before.st_gid);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  if (attributes) {
+    EXPECT_EQ(getxattr((dir + "/doc").c_str(), "user.note", note, sizeof note), 4);
+  }
+  // The same number of bytes, the modification time put back.
+  writeFile(dir + "/doc", "2one\n");
+  const struct timespec times[2] = {after.st_atim, after.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir + "/doc").c_str(), times, 0), 0);
+  tmux.sendLiteral("3");
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus("File changed on disk, overwrite? (y/n)")) << tmux.status();
+  tmux.sendLiteral("n");
+  ASSERT_TRUE(tmux.waitForStatus("Not saved")) << tmux.status();
+  EXPECT_EQ(readFile(dir + "/doc"), "2one\n");
+  // Deleted by another program: asked about, and made again as private as it was.
+  chmod((dir + "/doc").c_str(), 0600);
+  tmux.sendLiteral("4");
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus("File changed on disk, overwrite? (y/n)")) << tmux.status();
+  tmux.sendLiteral("y");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 3, "doc"))) << tmux.status();
+  unlink((dir + "/doc").c_str());
+  unlink((dir + "/other").c_str());
+  tmux.sendLiteral("5");
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus("File changed on disk, overwrite? (y/n)")) << tmux.status();
+  tmux.sendLiteral("y");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 4, "doc"))) << tmux.status();
+  EXPECT_EQ(readFile(dir + "/doc"), "1345one\n");
+  struct stat made;
+  ASSERT_EQ(stat((dir + "/doc").c_str(), &made), 0);
+  EXPECT_EQ(made.st_mode & 07777, 0600u);
+  tmux.sendKeys({"M-x"});
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+}
+
+// r at the start-up question opens the old copy; F9 shows the file's own text.
+TEST(EdgesEndToEnd, ROpensTheOldCopyAndF9ShowsTheFile) {
+  NEED_USER(user);
+  TmuxSession tmux({.args = {"f.txt"},
+                    .width = 100,
+                    .files = {{"f.txt", "saved text\n"}, {"f.txt.autosave", "lost work\n"}},
+                    .user = user});
+  ASSERT_TRUE(tmux.waitForStatus(
+      "Autosave file seems to exist, overwrite? (Y/n) or r to open f.txt.autosave"))
+      << tmux.status();
+  tmux.sendLiteral("r");
+  ASSERT_TRUE(tmux.waitForText(0, "lost work")) << tmux.dump();
+  EXPECT_EQ(tmux.status(), "Opened f.txt.autosave; F9 shows the file");
+  tmux.sendKeys({"F9"});
+  ASSERT_TRUE(tmux.waitForText(0, "saved text")) << tmux.dump();
+  tmux.sendKeys({"S-F9"});
+  ASSERT_TRUE(tmux.waitForText(0, "lost work")) << tmux.dump();
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "f.txt"))) << tmux.status();
+  tmux.sendKeys({"M-x"});
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+  EXPECT_EQ(readFile(tmux.directory() + "/f.txt"), "lost work\n");
+  EXPECT_EQ(listDirectory(tmux.directory()), Names{"f.txt"});
+}
+
+// A full disk, then the terminal goes: the work goes to a folder of the user's own, and the
+// end says where on standard error.
+TEST(EdgesEndToEnd, AFullDiskThenAHangUpKeepsTheWorkElsewhereAndSaysWhere) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  NEED_USER(user);
+  SmallDisk disk("64k");
+  if (!disk.mounted()) GTEST_SKIP() << "tmpfs could not be mounted here";
+  TmuxSession tmux({.args = {"doc"},
+                    .width = 200,
+                    .workingDirectory = disk.dir(),
+                    .files = {{"doc", "text\n"}},
+                    .user = user});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "doc"))) << tmux.status();
+  writeFile(disk.dir() + "/filler", std::string(64 * 1024, 'f'));  // as full as it gets
+  tmux.sendLiteral("work ");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 5, "doc"))) << tmux.status();
+  kill(tmux.editorPid(), SIGHUP);
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+  const struct passwd* entry = getpwnam(user.c_str());
+  ASSERT_NE(entry, nullptr);
+  const std::string folder = "/tmp/slate-" + std::to_string(entry->pw_uid);
+  std::string copy;
+  for (const std::string& name : listDirectory(folder))
+    if (name.find("%2Fdoc.autosave") != std::string::npos &&
+        name.find(std::filesystem::path(disk.dir()).filename().string()) != std::string::npos)
+      copy = folder + "/" + name;
+  ASSERT_FALSE(copy.empty());
+  EXPECT_EQ(readFile(copy), "work text\n");
+  EXPECT_TRUE(tmux.waitForScreenText("it is in " + copy)) << tmux.dump();
+  unlink(copy.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Whole sessions on the in-memory console around the questions a save asks before it
 // replaces a file (the plain cases are played end to end in a terminal): a file that
 // appeared or a link turned elsewhere since the start, and F12's save under a new name.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,6 +84,55 @@ TEST(ChangedOnDisk, AFileThatAppearedOrALinkTurnedElsewhereIsAskedAbout) {
     e.play();
     EXPECT_EQ(e.status(), "Not saved");
     EXPECT_EQ(readFile(temp.path("new")), "made meanwhile\n");
+  }
+}
+
+// Changes a look at the size and the modification time cannot see: the file deleted, a link
+// turned to a file that does not exist yet, the same number of bytes written with the old
+// modification time put back (cp -p, rsync -t, touch -d). Each is asked about; n writes
+// nothing, y writes the document, and a deleted file comes back with the mode it had.
+TEST(ChangedOnDisk, ChangesThatKeepSizeAndTimeOrLeaveNoFileAreAskedAbout) {
+  for (const std::string change : {"deleted", "link to nothing", "time put back"}) {
+    for (const bool yes : {false, true}) {
+      SCOPED_TRACE(change + (yes ? ", y" : ", n"));
+      TempDir temp;
+      writeFile(temp.path("doc"), "old\n");
+      ASSERT_EQ(chmod(temp.path("doc").c_str(), 0600), 0);
+      const std::string name = change == "link to nothing" ? "link" : "doc";
+      if (name == "link") {
+        ASSERT_EQ(symlink("doc", temp.path("link").c_str()), 0);
+      }
+      Editing e(temp.path(name));
+      struct stat before;
+      ASSERT_EQ(stat(temp.path("doc").c_str(), &before), 0);
+      if (change == "deleted") {
+        ASSERT_EQ(unlink(temp.path("doc").c_str()), 0);
+      }
+      if (change == "link to nothing") {
+        ASSERT_EQ(unlink(temp.path("link").c_str()), 0);
+        ASSERT_EQ(symlink("made", temp.path("link").c_str()), 0);
+      }
+      if (change == "time put back") {
+        writeFile(temp.path("doc"), "new\n");
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(utimensat(AT_FDCWD, temp.path("doc").c_str(), times, 0), 0);
+      }
+      keys(e.t.console, "x");
+      press(e.t.console, vk::F2);
+      keys(e.t.console, yes ? "y" : "n");
+      e.play();
+      const std::string target = temp.path(change == "link to nothing" ? "made" : "doc");
+      if (!yes) {
+        EXPECT_EQ(e.status(), "Not saved");
+        EXPECT_EQ(readFile(target), change == "time put back" ? "new\n" : "");
+        continue;
+      }
+      EXPECT_EQ(e.editor.modified, 0) << e.status();
+      EXPECT_EQ(readFile(target), "xold\n");
+      if (change == "deleted") {
+        EXPECT_EQ(filetest::modeOf(target), 0600u);
+      }
+    }
   }
 }
 

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/posix/stat_stamp.h"
@@ -39,6 +41,30 @@ bool removeOwnCopy(const char* name, const FileStamp& own) {
 
 namespace {
 
+// Makes the folder (mode 0700) when it is missing; true when it is this user's own folder,
+// not a link, and closed to others.
+bool ownPrivateFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+         (info.st_mode & 077) == 0;
+}
+
+// Makes each missing folder of an absolute path, private like the state folders they are.
+bool makeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string part = path.substr(0, slash);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return ownPrivateFolder(path);
+}
+
+std::string fromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] == '/' ? value : "";
+}
+
 long readHolder(int fd) {
   char text[24] = {};
   ssize_t n = pread(fd, text, sizeof text - 1, 0);
@@ -46,6 +72,35 @@ long readHolder(int fd) {
 }
 
 }  // namespace
+
+namespace {
+const std::vector<std::string>* fixedFallbackFolders = nullptr;
+}  // namespace
+
+void useFallbackFolders(const std::vector<std::string>* folders) {
+  fixedFallbackFolders = folders;
+}
+
+std::vector<std::string> fallbackFolders() {
+  if (fixedFallbackFolders != nullptr) return *fixedFallbackFolders;
+  std::vector<std::string> folders;
+  std::string state = fromEnvironment("XDG_STATE_HOME");
+  if (state.empty() && !fromEnvironment("HOME").empty())
+    state = fromEnvironment("HOME") + "/.local/state";
+  if (!state.empty() && makeFolders(state + "/slate")) folders.push_back(state + "/slate");
+  std::string temporary = fromEnvironment("TMPDIR");
+  if (temporary.empty()) temporary = "/tmp";
+  const std::string own = temporary + "/slate-" + std::to_string(geteuid());
+  if (ownPrivateFolder(own)) folders.push_back(own);
+  return folders;
+}
+
+std::string absolutePath(const char* name) {
+  if (name[0] == '/') return name;
+  char buffer[4096];
+  const char* here = getcwd(buffer, sizeof buffer);
+  return std::string(here ? here : ".") + "/" + name;
+}
 
 NameLock::Result NameLock::take(const std::string& path, long& holder) {
   release();

@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/win32/windows_api.h"
@@ -55,6 +56,36 @@ bool removeOwnCopy(const char* name, const FileStamp& own) {
   const FileStamp now = stampOf(name);
   if (!now.exists) return true;
   return now.sameFile(own) && removeFile(name);
+}
+
+namespace {
+const std::vector<std::string>* fixedFallbackFolders = nullptr;
+}  // namespace
+
+void useFallbackFolders(const std::vector<std::string>* folders) {
+  fixedFallbackFolders = folders;
+}
+
+std::vector<std::string> fallbackFolders() {
+  if (fixedFallbackFolders != nullptr) return *fixedFallbackFolders;
+  std::vector<std::string> folders;
+  for (const char* variable : {"LOCALAPPDATA", "TEMP"}) {
+    const char* base = std::getenv(variable);
+    if (base == nullptr || base[0] == '\0') continue;
+    const std::string folder = std::string(base) + "\\slate";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      folders.push_back(folder);
+  }
+  return folders;
+}
+
+std::string absolutePath(const char* name) {
+  char buffer[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameA(name, sizeof buffer, buffer, nullptr);
+  return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string(name);
 }
 
 NameLock::Result NameLock::take(const std::string& path, long& holder) {

@@ -16,7 +16,7 @@ class TempFolder {
 
   const std::string& dir() const { return dir_; }
   std::string path(const std::string& name) const { return dir_ + "\\" + name; }
-  // The names of the files in the folder, sorted.
+  // The names of the files in the folder, sorted, without the lock files of running editors.
   std::vector<std::string> names() const;
 
  private:
