@@ -53,6 +53,9 @@ void endAfterHangUp(Editor& editor) {
 int runEditor(int argc, char** argv) {
   const CommandLine commandLine = parseCommandLine(argc, argv);
   std::unique_ptr<Editor> editor(new Editor());
+  editor->waitProgress = [](const char* what, uint64_t done, uint64_t total) {
+    return session().keyboard.keepWaiting(what, done, total);
+  };
   if (commandLine.fileName) {
     setFileName(*editor, commandLine.fileName);
     editor->loadDocument();

@@ -96,7 +96,7 @@ class Editor {
   FileRun* tailRun = nullptr;
   // Called while a command waits for the line count, with what is done of what; answers
   // whether to go on waiting (a key stops the wait). Null: wait to the end.
-  std::function<bool(uint64_t done, uint64_t total)> waitProgress;
+  std::function<bool(const char* what, uint64_t done, uint64_t total)> waitProgress;
 
   TextLine runRecord(const FileRun& run);
   // Splits the run on top of a line stack so that a line of the file lies on top: the
@@ -107,16 +107,22 @@ class Editor {
   void ensureWindow(size_t above, size_t below);
   // Whether every line of the document is counted, so line numbers reach the end.
   bool countKnown() const { return tailRun == nullptr || tailRun->counted; }
-  // Takes the line count in once the counting has finished.
+  // Takes the line count in once the counting has finished, and says when another program
+  // has cut the file short or written more to it.
   void pollCount();
+  int64_t fileSizeSeen = -1;  // the large file's size when last looked at
   // Waits for the line count (see waitProgress); false when stopped or failed.
   bool finishCount();
   // Splits the uncounted last run at s, a line start in it, so that the part before s is
   // counted; firstLine is then the document line that starts at s. False when stopped.
   bool splitTailAt(uint64_t s, int32_t& firstLine);
-  // The document line where a line of the file starts, for a line start in a run of the
-  // document, and the run's record; -1 when no run holds it.
-  int32_t lineOfOffset(uint64_t offset);
+  // Where a byte of the file that a run record holds lies in the document: its line and byte
+  // column. first is the record's first line. False, with a message, when the file cannot
+  // be read or the wait for the count was stopped.
+  bool placeOfOffset(const TextLine& record, int64_t first, uint64_t offset, int32_t& line,
+                     int32_t& byteColumn);
+  // Whether a run lies among the records of the `lines` lines just above the cursor line.
+  bool runAbove(int32_t lines) const;
   // Says that the file no longer holds what was read from it.
   void reportFileChanged();
 

@@ -166,7 +166,29 @@ void Editor::ensureWindow(size_t above, size_t below) {
   fill(linesBelow, below, true);
 }
 
+namespace {
+
+void lookAtFile(Editor& e) {
+  uint64_t grown = 0;
+  const bool whole = e.source->stillWhole(grown);
+  const int64_t size = whole ? static_cast<int64_t>(e.source->size() + grown) : -2;
+  if (size == e.fileSizeSeen) return;
+  e.fileSizeSeen = size;
+  const std::string name = e.fileName.get();
+  if (!whole)
+    e.setPendingMessage((name + " was cut short on disk: text not yet shown cannot be read; what "
+                                "was shown is kept")
+                            .c_str());
+  else if (grown > 0)
+    e.setPendingMessage(
+        (name + " grew on disk by " + std::to_string(grown) + " bytes: open it again to see them")
+            .c_str());
+}
+
+}  // namespace
+
 void Editor::pollCount() {
+  lookAtFile(*this);
   if (tailRun == nullptr || tailRun->counted) return;
   if (source->countFailed()) {
     reportFileChanged();
@@ -192,36 +214,33 @@ bool Editor::finishCount() {
     pollCount();
     if (countKnown()) break;
     if (source->countFailed() || source->countDone()) return false;  // pollCount said why
-    if (waitProgress && !waitProgress(source->countedBytes(), source->size())) return false;
+    if (waitProgress && !waitProgress("Counting lines", source->countedBytes(), source->size()))
+      return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return true;
 }
 
 bool Editor::splitTailAt(uint64_t s, int32_t& firstLine) {
-  pollCount();
   FileRun* tail = tailRun;
-  // The records below the cursor down to the tail, which lies just above the last line.
+  // The records below the cursor down to the tail.
   size_t depth = 0;
   int64_t line = cursorLine + 1;
   while (depth < linesBelow.count() &&
-         !(tail && linesBelow.fromTop(depth).text == reinterpret_cast<char*>(tail))) {
+         linesBelow.fromTop(depth).text != reinterpret_cast<char*>(tail)) {
     const TextLine& record = linesBelow.fromTop(depth);
     line += isRun(record) ? runOf(record).lines : 1;
     ++depth;
   }
-  if (tail == nullptr || tail->counted) {
-    const int32_t known = lineOfOffset(s);
-    firstLine = known;
-    return known >= 0;
-  }
+  if (depth == linesBelow.count()) return false;
   if (s == tail->offset) {
     firstLine = static_cast<int32_t>(line);
     return true;
   }
-  if (!source->waitCounted(s)) {
-    reportFileChanged();
-    return false;
+  while (!source->countFailed() && source->countedBytes() <= s && !source->countDone()) {
+    if (waitProgress && !waitProgress("Counting lines", source->countedBytes(), source->size()))
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   const int64_t lines = source->linesBetween(tail->offset, s);
   if (lines < 0 || lines + lineCount > INT32_MAX - 2) {
@@ -238,25 +257,29 @@ bool Editor::splitTailAt(uint64_t s, int32_t& firstLine) {
   return true;
 }
 
-int32_t Editor::lineOfOffset(uint64_t offset) {
-  auto search = [&](const TextLine& record, int64_t first) -> int32_t {
-    if (!isRun(record)) return -1;
-    const FileRun& run = runOf(record);
-    if (offset < run.offset || offset >= run.offset + run.bytes || !run.counted) return -1;
-    const int64_t within = source->linesBetween(run.offset, offset);
-    return within < 0 ? -1 : static_cast<int32_t>(first + within);
-  };
-  int64_t line = cursorLine + 1;
-  for (size_t i = 0; i < linesBelow.count(); ++i) {
-    const TextLine& record = linesBelow.fromTop(i);
-    if (int32_t found = search(record, line); found >= 0) return found;
-    line += isRun(record) ? runOf(record).lines : 1;
+bool Editor::placeOfOffset(const TextLine& record, int64_t first, uint64_t offset, int32_t& line,
+                           int32_t& byteColumn) {
+  FileRun& run = runOf(record);
+  const int64_t before = source->terminatorsBefore(run.offset);
+  const int64_t upTo = before < 0 ? -1 : source->terminatorsBefore(offset);
+  const int64_t start = upTo < 0 ? -1 : source->lineStartAfter(run.offset, upTo - before);
+  if (start < 0 || offset - static_cast<uint64_t>(start) > INT32_MAX) {
+    reportFileChanged();
+    return false;
   }
-  line = 0;
-  for (size_t i = 0; i < linesAbove.count(); ++i) {
-    const TextLine& record = linesAbove.data()[i];
-    if (int32_t found = search(record, line); found >= 0) return found;
-    line += isRun(record) ? runOf(record).lines : 1;
+  byteColumn = static_cast<int32_t>(offset - static_cast<uint64_t>(start));
+  if (run.counted) {
+    line = static_cast<int32_t>(first + (upTo - before));
+    return true;
   }
-  return -1;
+  return splitTailAt(static_cast<uint64_t>(start), line);
+}
+
+bool Editor::runAbove(int32_t lines) const {
+  for (size_t i = 0; lines > 0 && i < linesAbove.count(); ++i) {
+    const TextLine& record = linesAbove.fromTop(i);
+    if (isRun(record)) return true;
+    --lines;
+  }
+  return false;
 }

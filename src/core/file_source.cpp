@@ -1,7 +1,9 @@
 #include "core/file_source.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -161,6 +163,12 @@ int64_t FileSource::terminatorsBefore(uint64_t x) {
   return static_cast<int64_t>(before_[block] + within);
 }
 
+int64_t FileSource::terminatorsBeforeBlockOf(uint64_t offset) const {
+  const size_t block = static_cast<size_t>(offset / kBlock);
+  if (counted_.load(std::memory_order_acquire) < block || block > blocks_) return -1;
+  return static_cast<int64_t>(before_[block]);
+}
+
 int64_t FileSource::lineStartAfter(uint64_t a, int64_t k) {
   const int64_t base = terminatorsBefore(a);
   if (base < 0) return -1;
@@ -212,4 +220,45 @@ bool FileSource::stillWhole(uint64_t& grown) const {
   if (static_cast<uint64_t>(now) < size_) return false;
   grown = static_cast<uint64_t>(now) - size_;
   return true;
+}
+
+namespace {
+
+// Offsets of the needle's occurrences in a piece, overlapping ones included.
+std::vector<size_t> occurrences(const char* data, size_t used, const char* needle, size_t n) {
+  std::vector<size_t> at;
+  const std::string_view bytes(data, used);
+  for (size_t p = bytes.find(std::string_view(needle, n)); p != std::string_view::npos;
+       p = bytes.find(std::string_view(needle, n), p + 1))
+    at.push_back(p);
+  return at;
+}
+
+}  // namespace
+
+int FileSource::scan(uint64_t from, uint64_t to, const char* needle, size_t n, bool forward,
+                     const std::function<bool(uint64_t)>& found,
+                     const std::function<bool(uint64_t)>& progress) {
+  constexpr size_t kPiece = kBlock;
+  std::unique_ptr<char[]> data(new char[kPiece + n]);
+  uint64_t looked = 0;
+  // Each piece takes n - 1 bytes more, so that an occurrence across two pieces is seen.
+  uint64_t at = forward ? from : to;
+  while (forward ? at < to : at > from) {
+    const uint64_t start = forward ? at : (at - from > kPiece ? at - kPiece : from);
+    const uint64_t end =
+        forward ? std::min<uint64_t>(to, at + kPiece + n - 1) : std::min<uint64_t>(to, at + n - 1);
+    const size_t used = static_cast<size_t>(end - start);
+    if (!read(start, used, data.get())) return -2;
+    std::vector<size_t> hits = occurrences(data.get(), used, needle, n);
+    if (!forward) std::reverse(hits.begin(), hits.end());
+    for (const size_t h : hits) {
+      if (forward ? start + h >= at + kPiece : start + h >= at) continue;  // the next piece's
+      if (!found(start + h)) return 1;
+    }
+    looked += forward ? std::min<uint64_t>(kPiece, to - at) : at - start;
+    at = forward ? at + kPiece : start;
+    if (!progress(looked)) return -1;
+  }
+  return 0;
 }

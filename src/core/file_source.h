@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -42,11 +43,22 @@ class FileSource {
   // Terminators that begin before x: x's line number when x is a line start. The count
   // must have passed x. -1 when the file cannot be read.
   int64_t terminatorsBefore(uint64_t x);
+  // Terminators before the block that holds offset, when the count has passed it; else -1.
+  int64_t terminatorsBeforeBlockOf(uint64_t offset) const;
   // The start of the line k lines after the line start a (k >= 0). -1 when the file cannot
   // be read or has fewer lines.
   int64_t lineStartAfter(uint64_t a, int64_t k);
   // Lines in [a, b) for line starts a and b, a last line without terminator included.
   int64_t linesBetween(uint64_t a, uint64_t b);
+
+  // Looks for the bytes of a needle (n > 0) in [from, to), forward or backward, calling
+  // found with each occurrence's offset in that order until it answers false; progress is
+  // called now and then with the bytes looked through and answers whether to go on. Returns
+  // 1 when found stopped it, 0 at the end, -1 when stopped by progress, -2 when the file no
+  // longer holds the bytes.
+  int scan(uint64_t from, uint64_t to, const char* needle, size_t n, bool forward,
+           const std::function<bool(uint64_t)>& found,
+           const std::function<bool(uint64_t)>& progress);
 
   // Whether the file as it is now is still what was opened: not shorter than the document's
   // part. grown tells bytes written after it.

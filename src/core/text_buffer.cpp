@@ -123,6 +123,7 @@ void Editor::freeBuffer() {
   undoHistory.clear();
   source.reset();
   tailRun = nullptr;
+  fileSizeSeen = -1;
   releaseLines(linesAbove);
   releaseLines(linesBelow);
   charsBefore.clear();

@@ -206,11 +206,12 @@ namespace {
 
 // Copies a run's bytes from the file, each block checked against what was read first. False
 // when the file no longer holds them.
-bool copyRun(Editor& editor, const FileRun& run, BufferedOutput& out) {
+bool copyRun(Editor& editor, const FileRun& run, BufferedOutput& out, uint64_t& failedAt) {
   std::unique_ptr<char[]> piece(new char[FileSource::kBlock]);
   for (uint64_t at = run.offset, end = run.offset + run.bytes; at < end;) {
     const size_t n = static_cast<size_t>(
         std::min<uint64_t>(end - at, FileSource::kBlock - at % FileSource::kBlock));
+    failedAt = at;
     if (!editor.source->read(at, n, piece.get())) return false;
     out.put(piece.get(), n);
     at += n;
@@ -226,7 +227,14 @@ bool putRecord(Editor& editor, const TextLine& record, int64_t line, BufferedOut
     out.put(record.text, static_cast<size_t>(record.size()));
     return true;
   }
-  if (copyRun(editor, runOf(record), out)) return true;
+  uint64_t failedAt = 0;
+  const FileRun& run = runOf(record);
+  if (copyRun(editor, run, out, failedAt)) return true;
+  // The changed block's first line, as the count found it, when it got there.
+  const int64_t runStart = editor.source->terminatorsBeforeBlockOf(run.offset);
+  const int64_t changed = editor.source->terminatorsBeforeBlockOf(failedAt);
+  if (runStart >= 0 && changed > runStart && changed - runStart < run.lines)
+    line += changed - runStart;
   reason = std::string(editor.fileName.get()) + " changed on disk at line " +
            std::to_string(line + 1) + "; nothing was written; save under another name with F12";
   return false;

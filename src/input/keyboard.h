@@ -26,6 +26,9 @@ class Keyboard {
   void keyDown(Editor& editor, uint16_t virtualKeyCode, uint8_t ch, uint32_t controlKeyState);
   void keyUp(Editor& editor, uint16_t virtualKeyCode);
   KeyCode composeKeyCode(uint16_t virtualKeyCode, uint32_t controlKeyState) const;
+  // For a long wait or scan: shows "WHAT: N% (any key stops)" now and then, and answers
+  // false once a key is pressed (the key is taken) or the input has gone.
+  bool keepWaiting(const char* what, uint64_t done, uint64_t total);
 
   uint32_t autosaveDeadline = 0;  // 0: the timer is not armed
   int32_t autosaveDisabled = 0;
@@ -34,4 +37,5 @@ class Keyboard {
   int32_t winKeyDown = 0;
   int32_t appsKeyDown = 0;
   uint8_t altCode = 0;
+  uint32_t progressShown = 0;  // when keepWaiting last showed its progress
 };

@@ -6,6 +6,7 @@
 // unpacked.
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "core/session.h"
 #include "input/prompt.h"
 #include "search/byte_search.h"
+#include "search/run_search.h"
 #include "search/search_state.h"
 
 namespace {
@@ -134,12 +136,16 @@ class ArenaRecycler {
   std::vector<size_t> lines_;
 };
 
-// Where a forward scan ended: the line (0 is the cursor line, i > 0 the i-th line below it)
-// and the byte offset of the occurrence found, or of the last text inserted; -1 for none.
+// Where a forward scan ended: the line (0 is the cursor line, i > 0 the i-th record below
+// it) and its document line, and the byte offset of the occurrence found, or of the last text
+// inserted; -1 for none.
 struct ScanEnd {
   size_t line = 0;
   int32_t offset = -1;
   bool cut = false;  // a replacement stopped early: a line would have grown too long
+  int64_t documentLine = 0;
+  bool inRun = false;    // found in a large file's unread text: documentLine and offset say where
+  bool stopped = false;  // a key or an unreadable file ended the scan
 };
 
 // The scanned lines: the cursor line from the cursor on (current holds it, packed), then
@@ -151,12 +157,33 @@ TextLine& scannedLine(Editor& e, TextLine& current, size_t i) {
 // The first occurrence of the needle at or after the cursor.
 ScanEnd findForward(Editor& e, TextLine& current, int32_t startOffset, const Needle& needle) {
   const size_t below = e.linesBelow.count();
+  int64_t first = e.cursorLine;
   for (size_t i = 0; i <= below; ++i) {
     const TextLine& line = scannedLine(e, current, i);
-    const int32_t q = findFrom(line.text, line.length, i == 0 ? startOffset : 0, needle);
-    if (q >= 0) return ScanEnd{i, q, false};
+    if (isRun(line)) {
+      const RunHit hit = findInRun(e, line, first, needle, true);
+      if (hit.stopped) return ScanEnd{0, -1, false, 0, false, true};
+      if (hit.line >= 0) return ScanEnd{i, hit.byteColumn, false, hit.line, true, false};
+    } else if (const int32_t q = findFrom(line.text, line.length, i == 0 ? startOffset : 0, needle);
+               q >= 0) {
+      return ScanEnd{i, q, false, first, false, false};
+    }
+    first += linesOf(line);
   }
   return ScanEnd{};
+}
+
+// The occurrences in the unread runs below the cursor, or -1 when the count was stopped.
+int64_t occurrencesInRuns(Editor& e, const Needle& needle) {
+  int64_t total = 0;
+  for (size_t i = 0; i < e.linesBelow.count(); ++i) {
+    const TextLine& line = e.linesBelow.fromTop(i);
+    if (!isRun(line)) continue;
+    const int64_t n = countInRun(e, line, needle);
+    if (n < 0) return -1;
+    total += n;
+  }
+  return total;
 }
 
 // Replaces every occurrence from the cursor to the end, rebuilding each line that has one
@@ -167,24 +194,45 @@ ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const 
   ArenaRecycler recycler(e, current);
   ScanEnd end;
   const size_t below = e.linesBelow.count();
-  for (size_t i = 0; i <= below && !end.cut; ++i) {
+  int64_t first = e.cursorLine;
+  for (size_t i = 0; i <= below && !end.cut; first += linesOf(scannedLine(e, current, i)), ++i) {
     TextLine& line = scannedLine(e, current, i);
+    if (isRun(line)) continue;  // none there: the caller made sure
     TextLine before = line;
     const LineReplacement done =
         replaceInLine(e, line, i == 0 ? startOffset : 0, needle, replacement);
     if (line.text != before.text &&
-        !e.undoHistory.rebuiltLine(e, e.cursorLine + static_cast<int32_t>(i), before)) {
+        !e.undoHistory.rebuiltLine(e, static_cast<int32_t>(first), before)) {
       recycler.left(before);
       releaseText(before);
     }
     if (done.lastInserted >= 0) {
       end.line = i;
       end.offset = done.lastInserted;
+      end.documentLine = first;
       e.changed = 1;
     }
     end.cut = done.cut;
   }
   return end;
+}
+
+// A replacement that would rebuild text of a large file not read yet is refused before
+// anything changes, with the occurrences there: false then.
+bool replacementFits(Editor& e, const Needle& needle) {
+  if (!e.source) return true;
+  const int64_t found = occurrencesInRuns(e, needle);
+  if (found < 0) return false;
+  if (found == 0) return true;
+  uint64_t bytes = 0;
+  for (size_t i = 0; i < e.linesBelow.count(); ++i)
+    if (isRun(e.linesBelow.fromTop(i))) bytes += runOf(e.linesBelow.fromTop(i)).bytes;
+  char message[120];
+  std::snprintf(message, sizeof message,
+                "Too large to replace in memory: %lld occurrences in %.1f GB",
+                static_cast<long long>(found), static_cast<double>(bytes) / 1e9);
+  e.setPendingMessage(message);
+  return false;
 }
 
 bool inputGone() {
@@ -239,6 +287,8 @@ int Editor::searchAgain() {
       state.replaceText,
       plain ? needle.length : static_cast<int64_t>(std::strlen(state.replaceText))};
 
+  if (!plain && !replacementFits(*this, needle)) return 0;
+
   const int32_t startColumn = cursorColumn;
   const int32_t startOffset = static_cast<int32_t>(charsBefore.count());
   TextLine current = packCursorLine();
@@ -255,8 +305,10 @@ int Editor::searchAgain() {
     unpackLine(current, startColumn);
     return 0;
   }
+  const int32_t line = static_cast<int32_t>(end.documentLine);
+  if (end.inRun) return enterHit(*this, current, RunHit{line, end.offset, false}) ? 1 : 0;
   const TextLine& found = scannedLine(*this, current, end.line);
   const int32_t column = columnOfByte(found.text, end.offset, tabWidth);
-  enterLine(current, cursorLine + static_cast<int32_t>(end.line), column);
+  enterLine(current, line, column);
   return 1;
 }
