@@ -16,6 +16,10 @@ namespace files {
 struct WriteResult;
 }
 class FileSource;
+class ClipboardStore;
+class Keyboard;
+class Screen;
+struct SearchState;
 
 extern const int defaultAutoIndent;
 
@@ -125,6 +129,13 @@ class Editor {
   bool runAbove(int32_t lines) const;
   // Says that the file no longer holds what was read from it.
   void reportFileChanged();
+  // What the commands work through besides the document: the console's two sides, the
+  // texts searched for last and the clipboard. Whoever runs the editor owns them and sets
+  // them before the first command that needs them.
+  Screen* screen = nullptr;
+  Keyboard* keyboard = nullptr;
+  SearchState* searchState = nullptr;
+  ClipboardStore* clipboard = nullptr;
 
   // One line waiting to be shown in place of the status text at the next redraw.
   std::unique_ptr<char[]> pendingMessage;

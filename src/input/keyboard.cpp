@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "input/key_map.h"
+#include "screen/screen.h"
 
 using namespace console;
 
@@ -27,7 +27,7 @@ Keyboard::~Keyboard() {
   inputHandle.setInputMode(savedInputMode);
 }
 
-bool Keyboard::keepWaiting(const char* what, uint64_t done, uint64_t total) {
+bool Keyboard::keepWaiting(Screen& screen, const char* what, uint64_t done, uint64_t total) {
   while (inputHandle.numberOfInputEvents() > 0) {
     InputRecord record;
     if (!inputHandle.readInput(record)) return false;
@@ -40,7 +40,7 @@ bool Keyboard::keepWaiting(const char* what, uint64_t done, uint64_t total) {
     const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(done * 100 / total);
     char text[96];
     std::snprintf(text, sizeof text, "%s: %u%% (any key stops)", what, percent);
-    session().screen.showMessage(text);
+    screen.showMessage(text);
   }
   return true;
 }
@@ -56,7 +56,7 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
                inputHandle.waitForInput(static_cast<uint32_t>(remaining)) == WAIT_TIMEOUT;
     if (due) {
       if (editor.autosaveNow() == 0) {
-        session().screen.showMessage("Autosave failure, autodisabling...");
+        editor.screen->showMessage("Autosave failure, autodisabling...");
         autosaveDisabled = 1;
       }
       autosaveDeadline = 0;

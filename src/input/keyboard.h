@@ -6,6 +6,7 @@
 #include "platform/key_codes.h"
 
 class Editor;
+class Screen;
 
 extern const uint32_t autosaveInterval;  // milliseconds
 
@@ -28,7 +29,7 @@ class Keyboard {
   KeyCode composeKeyCode(uint16_t virtualKeyCode, uint32_t controlKeyState) const;
   // For a long wait or scan: shows "WHAT: N% (any key stops)" now and then, and answers
   // false once a key is pressed (the key is taken) or the input has gone.
-  bool keepWaiting(const char* what, uint64_t done, uint64_t total);
+  bool keepWaiting(Screen& screen, const char* what, uint64_t done, uint64_t total);
 
   uint32_t autosaveDeadline = 0;  // 0: the timer is not armed
   int32_t autosaveDisabled = 0;

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "core/editor.h"
-#include "core/session.h"
+#include "input/keyboard.h"
 #include "input/prompt.h"
+#include "screen/screen.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ int Editor::goToLineNumber(int32_t line, int32_t byteColumn) {
   goToPosition(index, 0);
   for (int32_t i = 1; i < byteColumn && moveRight(); ++i) {
   }
-  const int32_t rows = session().screen.rows;
+  const int32_t rows = screen->rows;
   if (cursorLine < topLine || cursorLine >= topLine + rows) {
     topLine = std::max(0, cursorLine - rows / 2);
     textDirty = 1;
@@ -50,8 +51,8 @@ int Editor::goToLineNumber(int32_t line, int32_t byteColumn) {
 }
 
 int Editor::goToLine() {
-  std::unique_ptr<char[]> answer = promptString(session().screen, "go to line: ", "");
-  if (session().keyboard.inputHandle.inputGone() || answer[0] == '\0') return 0;
+  std::unique_ptr<char[]> answer = promptString(*screen, *keyboard, "go to line: ", "");
+  if (keyboard->inputHandle.inputGone() || answer[0] == '\0') return 0;
   int32_t line = 0;
   int32_t column = 1;
   if (!parseLineAndColumn(answer.get(), line, column)) {

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "core/tab_stop.h"
 #include "motion/word_char.h"
+#include "screen/screen.h"
 
 constexpr int pageOverlap = 1;
 
@@ -144,7 +144,7 @@ int Editor::moveDown() {
 }
 
 int Editor::pageUp() {
-  const int page = session().screen.rows - pageOverlap;
+  const int page = screen->rows - pageOverlap;
   int moved = 0;
   while (moved < page && moveUp()) ++moved;
   topLine = topLine - moved > 0 ? topLine - moved : 0;
@@ -153,7 +153,7 @@ int Editor::pageUp() {
 }
 
 int Editor::pageDown() {
-  const int page = session().screen.rows - pageOverlap;
+  const int page = screen->rows - pageOverlap;
   int moved = 0;
   while (moved < page && moveDown()) ++moved;
   topLine = topLine + moved < lineCount ? topLine + moved : lineCount;

@@ -1,12 +1,11 @@
 #include "core/editor.h"
-#include "core/session.h"
 #include "platform/console.h"
 #include "screen/screen.h"
 
 // F8: the console shows the bytes its other way, where it has two, and says which way is on.
 // The document, the grid of cells and the cursor's column stay as they are.
 int Editor::toggleDisplayMode() {
-  switch (session().screen.outputHandle.switchDisplayMode()) {
+  switch (screen->outputHandle.switchDisplayMode()) {
     case console::DisplayMode::Utf8:
       setPendingMessage("Display: UTF-8");
       return 1;

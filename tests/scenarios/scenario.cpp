@@ -499,7 +499,7 @@ std::vector<std::string> runCase(const Case& c) {
   TestSession session(c.width, c.height);
   console::MemoryConsole& console = session.console;
   Keyboard& keyboard = session.session.keyboard;
-  Editor editor;
+  SessionEditor editor{session};
   loadExactDocument(editor, c.document);
   if (c.at) {
     if (!editor.goToPosition(c.at->first, c.at->second)) {
