@@ -115,6 +115,10 @@ class Editor {
   // has cut the file short or written more to it.
   void pollCount();
   int64_t fileSizeSeen = -1;  // the large file's size when last looked at
+  // Set once the file was found changed; the view's own reads then say it no more.
+  bool fileChangeReported = false;
+  bool viewReading = false;
+  bool countTooLarge = false;  // more lines than the numbering holds
   // Waits for the line count (see waitProgress); false when stopped or failed.
   bool finishCount();
   // Splits the uncounted last run at s, a line start in it, so that the part before s is
@@ -298,6 +302,10 @@ class ArenaIndex {
 // Moves n line records from the top of one stack to the other, nearest first, without
 // holding the records twice.
 void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n);
+
+// Bytes of a large file read at a time where the cursor or the view goes (tests make it
+// small); a piece grows to hold a longer line.
+extern size_t runPieceSize;
 
 // Splits bytes [0, used) of a buffer into line records pointing into it, as the loader does:
 // a CR or LF as the last byte is left for the next piece unless atEnd, where a last line

@@ -11,9 +11,11 @@
 #include "core/editor.h"
 #include "core/file_source.h"
 
+size_t runPieceSize = size_t{64} << 10;
+
 namespace {
 
-constexpr size_t kFirstPiece = size_t{64} << 10;
+constexpr char kTooManyLines[] = "Too many lines to number: the end of the file cannot be reached";
 constexpr size_t kLongestPiece = size_t{1} << 30;
 
 bool isBreak(char c) {
@@ -68,6 +70,8 @@ TextLine Editor::runRecord(const FileRun& run) {
 }
 
 void Editor::reportFileChanged() {
+  if (viewReading && fileChangeReported) return;
+  fileChangeReported = true;
   setPendingMessage(
       (std::string(fileName.get()) +
        " changed on disk: the text not yet shown cannot be read; what is shown is kept")
@@ -103,7 +107,7 @@ bool Editor::ensureTopLine(Stack<TextLine>& lines, bool below) {
   const TextLine record = lines.top();
   FileRun& run = runOf(record);
   std::vector<TextLine> found;
-  for (size_t piece = kFirstPiece;; piece *= 2) {
+  for (size_t piece = std::max<size_t>(runPieceSize, 1);; piece *= 2) {
     if (piece > kLongestPiece) {
       setPendingMessage("Line too long to show");
       return false;
@@ -162,8 +166,10 @@ void Editor::ensureWindow(size_t above, size_t below) {
       if (!ensureTopLine(lines, isBelow)) return;
     }
   };
+  viewReading = true;
   fill(linesAbove, above, false);
   fill(linesBelow, below, true);
+  viewReading = false;
 }
 
 namespace {
@@ -188,32 +194,38 @@ void lookAtFile(Editor& e) {
 }  // namespace
 
 void Editor::pollCount() {
-  lookAtFile(*this);
-  if (tailRun == nullptr || tailRun->counted) return;
-  if (source->countFailed()) {
-    reportFileChanged();
-    return;
+  if (tailRun != nullptr && !tailRun->counted && !countTooLarge) {
+    if (source->countFailed()) {
+      if (!fileChangeReported) reportFileChanged();
+    } else if (source->countDone()) {
+      const int64_t lines = source->linesBetween(tailRun->offset, tailRun->offset + tailRun->bytes);
+      if (lines < 0) {
+        reportFileChanged();
+      } else if (lines + lineCount > INT32_MAX - 2) {
+        setPendingMessage(kTooManyLines);
+        countTooLarge = true;
+      } else {
+        lineCount += static_cast<int32_t>(lines - 1);
+        tailRun->lines = lines;
+        tailRun->counted = true;
+      }
+    }
   }
-  if (!source->countDone()) return;
-  const int64_t lines = source->linesBetween(tailRun->offset, tailRun->offset + tailRun->bytes);
-  if (lines < 0) {
-    reportFileChanged();
-    return;
-  }
-  if (lines + lineCount > INT32_MAX - 2) {
-    setPendingMessage("Too many lines to number: the end of the file cannot be reached");
-    return;
-  }
-  lineCount += static_cast<int32_t>(lines - 1);
-  tailRun->lines = lines;
-  tailRun->counted = true;
+  lookAtFile(*this);  // last: its message says more than the count's
 }
 
 bool Editor::finishCount() {
   while (!countKnown()) {
     pollCount();
     if (countKnown()) break;
-    if (source->countFailed() || source->countDone()) return false;  // pollCount said why
+    if (countTooLarge) {
+      setPendingMessage(kTooManyLines);
+      return false;
+    }
+    if (source->countFailed() || source->countDone()) {
+      reportFileChanged();
+      return false;
+    }
     if (waitProgress && !waitProgress("Counting lines", source->countedBytes(), source->size()))
       return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

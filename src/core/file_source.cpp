@@ -62,11 +62,11 @@ uint64_t countTerminators(const char* p, const char* end, char& openAtEnd) {
 FileSource::FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size)
     : file_(std::move(file)),
       size_(size),
-      blocks_(static_cast<size_t>((size + kBlock - 1) / kBlock)),
+      blocks_(static_cast<size_t>((size + block_ - 1) / block_)),
       sums_(new std::atomic<uint64_t>[blocks_ + 1]),
       before_(blocks_ + 1, 0),
       skip_(blocks_ + 1, 0),
-      cache_(new char[kBlock]) {
+      cache_(new char[block_]) {
   for (size_t i = 0; i <= blocks_; ++i) sums_[i].store(0, std::memory_order_relaxed);
   counter_ = std::thread([this] { countAll(); });
 }
@@ -77,13 +77,13 @@ FileSource::~FileSource() {
 }
 
 size_t FileSource::blockSize(size_t block) const {
-  const uint64_t start = static_cast<uint64_t>(block) * kBlock;
-  return static_cast<size_t>(size_ - start < kBlock ? size_ - start : kBlock);
+  const uint64_t start = static_cast<uint64_t>(block) * block_;
+  return static_cast<size_t>(size_ - start < block_ ? size_ - start : block_);
 }
 
 bool FileSource::readBlock(size_t block, char* out, size_t& used) {
   used = blockSize(block);
-  const int64_t got = file_->readAt(static_cast<uint64_t>(block) * kBlock, out, used);
+  const int64_t got = file_->readAt(static_cast<uint64_t>(block) * block_, out, used);
   if (got != static_cast<int64_t>(used)) return false;  // unreadable, or the file shrank
   const uint64_t sum = blockChecksum(out, used);
   uint64_t first = 0;
@@ -94,7 +94,7 @@ bool FileSource::readBlock(size_t block, char* out, size_t& used) {
 bool FileSource::read(uint64_t offset, size_t n, char* out) {
   if (offset + n > size_) return false;
   while (n > 0) {
-    const size_t block = static_cast<size_t>(offset / kBlock);
+    const size_t block = static_cast<size_t>(offset / block_);
     if (cached_ != block) {
       cached_ = SIZE_MAX;
       if (!readBlock(block, cache_.get(), cacheUsed_)) {
@@ -103,7 +103,7 @@ bool FileSource::read(uint64_t offset, size_t n, char* out) {
       }
       cached_ = block;
     }
-    const size_t from = static_cast<size_t>(offset % kBlock);
+    const size_t from = static_cast<size_t>(offset % block_);
     const size_t take = std::min(n, cacheUsed_ - from);
     std::memcpy(out, cache_.get() + from, take);
     out += take;
@@ -119,7 +119,7 @@ int FileSource::byteAt(uint64_t offset) {
 }
 
 void FileSource::countAll() {
-  std::unique_ptr<char[]> buffer(new char[kBlock]);
+  std::unique_ptr<char[]> buffer(new char[block_]);
   char open = 0;  // a terminator begun on the previous block's last byte
   for (size_t i = 0; i < blocks_ && !stop_.load(std::memory_order_relaxed); ++i) {
     size_t used = 0;
@@ -135,12 +135,12 @@ void FileSource::countAll() {
 }
 
 uint64_t FileSource::countedBytes() const {
-  const uint64_t bytes = static_cast<uint64_t>(counted_.load(std::memory_order_acquire)) * kBlock;
+  const uint64_t bytes = static_cast<uint64_t>(counted_.load(std::memory_order_acquire)) * block_;
   return bytes < size_ ? bytes : size_;
 }
 
 bool FileSource::waitCounted(uint64_t offset) {
-  const size_t block = static_cast<size_t>(offset / kBlock);
+  const size_t block = static_cast<size_t>(offset / block_);
   while (counted_.load(std::memory_order_acquire) <= block && !countDone()) {
     if (countFailed()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -151,8 +151,8 @@ bool FileSource::waitCounted(uint64_t offset) {
 int64_t FileSource::terminatorsBefore(uint64_t x) {
   if (!waitCounted(x)) return -1;
   if (x >= size_) return static_cast<int64_t>(before_[blocks_]);
-  const size_t block = static_cast<size_t>(x / kBlock);
-  const uint64_t start = static_cast<uint64_t>(block) * kBlock;
+  const size_t block = static_cast<size_t>(x / block_);
+  const uint64_t start = static_cast<uint64_t>(block) * block_;
   const size_t part = static_cast<size_t>(x - start);
   if (part == 0) return static_cast<int64_t>(before_[block]);
   std::unique_ptr<char[]> data(new char[part]);
@@ -164,7 +164,7 @@ int64_t FileSource::terminatorsBefore(uint64_t x) {
 }
 
 int64_t FileSource::terminatorsBeforeBlockOf(uint64_t offset) const {
-  const size_t block = static_cast<size_t>(offset / kBlock);
+  const size_t block = static_cast<size_t>(offset / block_);
   if (counted_.load(std::memory_order_acquire) < block || block > blocks_) return -1;
   return static_cast<int64_t>(before_[block]);
 }
@@ -175,14 +175,14 @@ int64_t FileSource::lineStartAfter(uint64_t a, int64_t k) {
   if (k == 0) return static_cast<int64_t>(a);
   const uint64_t target = static_cast<uint64_t>(base + k);  // the terminator that ends the line
   // The block where that terminator begins: the first whose count reaches it.
-  size_t block = static_cast<size_t>(a / kBlock);
+  size_t block = static_cast<size_t>(a / block_);
   for (;;) {
-    if (!waitCounted(static_cast<uint64_t>(block) * kBlock)) return -1;
+    if (!waitCounted(static_cast<uint64_t>(block) * block_)) return -1;
     if (block >= blocks_) return -1;
     if (before_[block + 1] >= target) break;
     ++block;
   }
-  const uint64_t start = static_cast<uint64_t>(block) * kBlock;
+  const uint64_t start = static_cast<uint64_t>(block) * block_;
   const size_t used = blockSize(block);
   std::unique_ptr<char[]> data(new char[used]);
   if (!read(start, used, data.get())) return -1;
@@ -239,7 +239,7 @@ std::vector<size_t> occurrences(const char* data, size_t used, const char* needl
 int FileSource::scan(uint64_t from, uint64_t to, const char* needle, size_t n, bool forward,
                      const std::function<bool(uint64_t)>& found,
                      const std::function<bool(uint64_t)>& progress) {
-  constexpr size_t kPiece = kBlock;
+  const size_t kPiece = block_;
   std::unique_ptr<char[]> data(new char[kPiece + n]);
   uint64_t looked = 0;
   // Each piece takes n - 1 bytes more, so that an occurrence across two pieces is seen.

@@ -19,6 +19,8 @@
 class FileSource {
  public:
   static constexpr size_t kBlock = size_t{1} << 20;
+  // The block size of sources made from now on (tests make it small).
+  static inline size_t blockBytes = kBlock;
 
   // Takes the open file; size is its size when opened, the document's part of it.
   FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size);
@@ -71,6 +73,7 @@ class FileSource {
 
   std::unique_ptr<platform::InputFile> file_;
   uint64_t size_;
+  size_t block_ = blockBytes;
   size_t blocks_;
   std::unique_ptr<std::atomic<uint64_t>[]> sums_;  // 0 until the block was first read
   std::vector<uint64_t> before_;                   // terminators begun before each block

@@ -124,6 +124,8 @@ void Editor::freeBuffer() {
   source.reset();
   tailRun = nullptr;
   fileSizeSeen = -1;
+  fileChangeReported = false;
+  countTooLarge = false;
   releaseLines(linesAbove);
   releaseLines(linesBelow);
   charsBefore.clear();

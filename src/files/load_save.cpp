@@ -216,6 +216,11 @@ bool copyRun(Editor& editor, const FileRun& run, BufferedOutput& out, uint64_t& 
     out.put(piece.get(), n);
     at += n;
   }
+  // A last line without terminator got an LF when read; it gets it here too.
+  if (run.bytes > 0 && run.offset + run.bytes == editor.source->size()) {
+    const int last = editor.source->byteAt(run.offset + run.bytes - 1);
+    if (last != '\n' && last != '\r') out.put("\n", 1);
+  }
   return true;
 }
 
