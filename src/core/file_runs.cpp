@@ -181,14 +181,16 @@ void lookAtFile(Editor& e) {
   if (size == e.fileSizeSeen) return;
   e.fileSizeSeen = size;
   const std::string name = e.fileName.get();
-  if (!whole)
+  if (!whole) {
+    e.fileChangeReported = true;  // the failed reads that follow say no more
     e.setPendingMessage((name + " was cut short on disk: text not yet shown cannot be read; what "
                                 "was shown is kept")
                             .c_str());
-  else if (grown > 0)
+  } else if (grown > 0) {
     e.setPendingMessage(
         (name + " grew on disk by " + std::to_string(grown) + " bytes: open it again to see them")
             .c_str());
+  }
 }
 
 }  // namespace
