@@ -95,6 +95,17 @@ bool FileSource::read(uint64_t offset, size_t n, char* out) {
   if (offset + n > size_) return false;
   while (n > 0) {
     const size_t block = static_cast<size_t>(offset / block_);
+    if (offset % block_ == 0 && n >= blockSize(block) && cached_ != block) {
+      size_t used = 0;  // a whole block goes straight where it is wanted
+      if (!readBlock(block, out, used)) {
+        failed_.store(true, std::memory_order_release);
+        return false;
+      }
+      out += used;
+      offset += used;
+      n -= used;
+      continue;
+    }
     if (cached_ != block) {
       cached_ = SIZE_MAX;
       if (!readBlock(block, cache_.get(), cacheUsed_)) {
