@@ -97,6 +97,7 @@ TEST(LargeFileEndToEnd, ThreeGigabytesOpenJumpSearchEditSaveUndoAndChangeOnDisk)
   tmux.select("again");
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.log"), slow)) << tmux.status();
   tmux.sendLiteral("Y");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 1, "big.log"))) << tmux.status();
   ASSERT_EQ(truncate(path.c_str(), 1000000000), 0);
   tmux.sendKeys({"Left"});
   ASSERT_TRUE(tmux.waitForRow(23, "big.log was cut short on disk")) << tmux.status();
