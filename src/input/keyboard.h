@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "input/prompt_history.h"
 #include "platform/console.h"
 #include "platform/key_codes.h"
 
@@ -39,4 +40,6 @@ class Keyboard {
   int32_t appsKeyDown = 0;
   uint8_t altCode = 0;
   uint32_t progressShown = 0;  // when keepWaiting last showed its progress
+  // Earlier answers to the status-line prompts, for this run.
+  PromptHistory promptHistory;
 };

@@ -27,6 +27,8 @@ class MemoryConsole : public Console {
   uint32_t waitForInput(uint32_t milliseconds) override;
   bool readInput(InputRecord& record) override;
   int readChar() override;
+  PromptInput readPromptInput() override;
+  DisplayMode displayMode() override { return shownAs; }
   uint32_t tickCount() override { return clock; }
   bool inputGone() override { return gone; }
   const char* pastedText(size_t& length) override;
@@ -60,6 +62,7 @@ class MemoryConsole : public Console {
   uint32_t inputMode = 0x01F7;
   uint32_t clock = 1000;
   bool gone = false;
+  DisplayMode shownAs = DisplayMode::Native;  // how the bytes would be shown; never switched
   // Counts of each output call, to check that a redraw does only what it must.
   int textWrites = 0;
   int attributeFills = 0;
@@ -73,6 +76,7 @@ class MemoryConsole : public Console {
   std::deque<Entry> queue;
   std::string currentPaste;
   size_t cellIndex(Coord at) const;
+  PromptInput nextInput(bool keys);
 };
 
 }  // namespace console

@@ -10,6 +10,7 @@
 #include "input/prompt.h"
 #include "search/byte_search.h"
 #include "search/run_search.h"
+#include "search/search_scan.h"
 #include "search/search_state.h"
 
 namespace {
@@ -21,8 +22,8 @@ namespace {
 struct Found {
   int32_t line = -1;
   int32_t column = -1;
-  int32_t byteColumn = -1;
   bool wrapped = false;
+  int32_t byteColumn = -1;
   bool stopped = false;
 };
 
@@ -32,7 +33,8 @@ std::string textToFind(Editor& e) {
   SearchState& state = *e.searchState;
   if (state.searchText[0] == '\0') {
     std::unique_ptr<char[]> answer =
-        promptString(*e.screen, *e.keyboard, "search for: ", state.searchText);
+        promptString(*e.screen, *e.keyboard,
+                     {"search for: ", state.searchText, PromptKind::Search, &state.options});
     if (e.keyboard->inputHandle.inputGone()) return "";
     char* text = answer.release();
     state.setSearchStrings(text, text);
@@ -44,34 +46,30 @@ std::string textToFind(Editor& e) {
 // each record a line, or a run of a large file's lines looked through in the file.
 class FindScan {
  public:
-  FindScan(Editor& editor, const std::string& text)
-      : e_(editor), needle_{text.data(), static_cast<int64_t>(text.size())} {}
+  FindScan(Editor& editor, Matcher& matcher) : e_(editor), matcher_(matcher) {}
 
   Found forward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;
-    if (int32_t q = findFrom(current.text, current.length, offset + 1, needle_); q >= 0)
-      return at(line, current, q, false);
-    int64_t first = line + 1;
+    if (int32_t q = after(current, offset); q >= 0) return at(line, current, q, false);
+    int64_t next = line + 1;
     for (size_t i = 0; i < e_.linesBelow.count(); ++i) {
       const TextLine& l = e_.linesBelow.fromTop(i);
-      if (Found f = inRecord(l, first, true, false); f.line >= 0 || f.stopped) return f;
-      first += linesOf(l);
+      if (Found f = inRecord(l, next, true, false); f.line >= 0 || f.stopped) return f;
+      next += linesOf(l);
     }
-    first = 0;
+    next = 0;
     for (size_t j = 0; j < e_.linesAbove.count(); ++j) {
       const TextLine& l = e_.linesAbove.data()[j];
-      if (Found f = inRecord(l, first, true, true); f.line >= 0 || f.stopped) return f;
-      first += linesOf(l);
+      if (Found f = inRecord(l, next, true, true); f.line >= 0 || f.stopped) return f;
+      next += linesOf(l);
     }
-    if (int32_t q = findFrom(current.text, current.length, 0, needle_); q >= 0)
-      return at(line, current, q, true);
+    if (int32_t q = first(current); q >= 0) return at(line, current, q, true);
     return {};
   }
 
   Found backward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;
-    if (int32_t q = findBefore(current.text, current.length, offset, needle_); q >= 0)
-      return at(line, current, q, false);
+    if (int32_t q = last(current, offset); q >= 0) return at(line, current, q, false);
     int64_t end = line;  // the line after the record
     for (size_t i = 0; i < e_.linesAbove.count(); ++i) {
       const TextLine& l = e_.linesAbove.fromTop(i);
@@ -84,16 +82,15 @@ class FindScan {
       end -= linesOf(l);
       if (Found f = inRecord(l, end, false, true); f.line >= 0 || f.stopped) return f;
     }
-    if (int32_t q = findBefore(current.text, current.length, INT32_MAX, needle_); q >= 0)
-      return at(line, current, q, true);
+    if (int32_t q = last(current, INT32_MAX); q >= 0) return at(line, current, q, true);
     return {};
   }
 
  private:
-  // The first (forward) or last occurrence in one record whose first line is `first`.
-  Found inRecord(const TextLine& l, int64_t first, bool forward, bool wrapped) {
+  // The first (forward) or last occurrence in one record whose first line is `firstLine`.
+  Found inRecord(const TextLine& l, int64_t firstLine, bool forward, bool wrapped) {
     if (isRun(l)) {
-      const RunHit hit = findInRun(e_, l, first, needle_, forward);
+      const RunHit hit = findInRun(e_, l, firstLine, matcher_, forward);
       Found found;
       found.line = hit.line;
       found.byteColumn = hit.byteColumn;
@@ -101,26 +98,37 @@ class FindScan {
       found.stopped = hit.stopped;
       return found;
     }
-    const int32_t q = forward ? findFrom(l.text, l.length, 0, needle_)
-                              : findBefore(l.text, l.length, INT32_MAX, needle_);
-    return q >= 0 ? at(static_cast<int32_t>(first), l, q, wrapped) : Found{};
+    const int32_t q = forward ? first(l) : last(l, INT32_MAX);
+    return q >= 0 ? at(static_cast<int32_t>(firstLine), l, q, wrapped) : Found{};
+  }
+
+ private:
+  int32_t first(const TextLine& l) { return matcher_.find(l.text, l.length, 0).start; }
+  // From the character after the cursor's.
+  int32_t after(const TextLine& l, int32_t offset) {
+    return matcher_.find(l.text, l.length, matcher_.stepPast(l.text, l.length, offset)).start;
+  }
+  int32_t last(const TextLine& l, int32_t before) {
+    return matcher_.findBefore(l.text, l.length, before).start;
   }
 
   Found at(int32_t line, const TextLine& text, int32_t offset, bool wrapped) const {
-    return {line, columnOfByte(text.text, offset, e_.tabWidth), -1, wrapped, false};
+    return {line, columnOfByte(text.text, offset, e_.tabWidth), wrapped, -1, false};
   }
 
   Editor& e_;
-  Needle needle_;
+  Matcher& matcher_;
 };
 
 int find(Editor& e, bool forward) {
   const std::string text = textToFind(e);
   if (text.empty()) return 0;
+  std::unique_ptr<Matcher> matcher = searchMatcher(e);
+  if (!matcher) return 0;
   const int32_t startColumn = e.cursorColumn;
   const int32_t offset = static_cast<int32_t>(e.charsBefore.count());
   TextLine current = e.packCursorLine();
-  FindScan scan(e, text);
+  FindScan scan(e, *matcher);
   const Found found = forward ? scan.forward(current, offset) : scan.backward(current, offset);
   if (found.line < 0) {
     e.unpackLine(current, startColumn);

@@ -14,6 +14,7 @@
 #include "files/load_save.h"
 #include "search/search_state.h"
 #include "support/document.h"
+#include "support/test_session.h"
 
 using filetest::readFile;
 using filetest::TempDir;
@@ -266,8 +267,9 @@ TEST(LargeFile, AFileChangedOnDiskIsNeverMixedIntoASave) {
 TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {
   OpenLog log;
   Editor& e = log.editor;
-  SearchState state;
-  e.searchState = &state;
+  TestSession test;
+  test.session.attach(e);
+  SearchState& state = *e.searchState;
   char* text = new char[9];
   std::strcpy(text, "line 377");
   state.setSearchStrings(text, text);
@@ -277,6 +279,15 @@ TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {
   ASSERT_EQ(e.goToPosition(0, 0), 1);
   ASSERT_EQ(e.findPrevious(), 1);  // backward, passing the top: from the file's end
   EXPECT_EQ(e.cursorLine, 377);
+  state.options.ignoreCase = true;  // with an option on, the runs are matched line by line
+  text = new char[9];
+  std::strcpy(text, "LINE 2");
+  state.setSearchStrings(text, text);
+  ASSERT_EQ(e.findPrevious(), 1);
+  EXPECT_EQ(e.cursorLine, 299);
+  ASSERT_EQ(e.findNext(), 1);
+  EXPECT_EQ(e.cursorLine, 2);  // wrapped
+  state.options.ignoreCase = false;
   char* with = new char[2];
   std::strcpy(with, "L");
   char* what = new char[5];

@@ -436,6 +436,10 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       std::string bytes;
       if (!decodeStrings(rest, bytes, why)) return fail(why);
       result.clipboard = bytes;
+    } else if (word == "needs" && rest == "regex") {
+      result.needsRegex = true;
+    } else if (word == "display" && (rest == "utf8" || rest == "cp437")) {
+      result.utf8 = rest == "utf8";
     } else if (word == "pending") {
       if (rest.empty()) return fail("pending needs a reason");
       result.pending = rest;
@@ -511,6 +515,7 @@ std::vector<std::string> runCase(const Case& c) {
   }
   if (c.clipboard) session.clipboard.text = *c.clipboard;
   session.clipboard.refuse = c.clipboardRefuses;
+  console.shownAs = c.utf8 ? console::DisplayMode::Utf8 : console::DisplayMode::Native;
   editor.redraw();  // the screen as the user sees it before the first key
 
   // Everything is queued at once, as typed-ahead input is; the loop below is the editor's
