@@ -22,6 +22,7 @@
 #include "core/file_source.h"
 #include "files/load_save.h"
 #include "search/search_state.h"
+#include "support/test_session.h"
 
 namespace {
 
@@ -110,13 +111,12 @@ void BM_EndAndBackAfterPaging(benchmark::State& state) {
 
 void BM_SearchNotYetRead(benchmark::State& state) {
   const std::string& path = bigFile();
-  Editor e;
+  TestSession test;
+  SessionEditor e(test);
   open(e);
-  SearchState search;
-  e.searchState = &search;
   char* text = new char[32];
   std::strcpy(text, "not in this file at all");
-  search.setSearchStrings(text, text);
+  e.searchState->setSearchStrings(text, text);
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     e.searchAgain();
