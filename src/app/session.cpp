@@ -10,4 +10,7 @@ void Session::attach(Editor& editor) {
   editor.keyboard = &keyboard;
   editor.searchState = &searchState;
   editor.clipboard = &clipboard;
+  editor.waitProgress = [this](const char* what, uint64_t done, uint64_t total) {
+    return keyboard.keepWaiting(screen, what, done, total);
+  };
 }

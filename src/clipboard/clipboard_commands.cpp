@@ -41,6 +41,13 @@ bool cursorAtSelectionEnd(Editor& e) {
   return moved && !(e.markLine == e.cursorLine && e.markColumn == e.cursorColumn);
 }
 
+// A selection over a large file's text not read yet is not taken into memory.
+bool selectionHeld(Editor& e) {
+  if (!e.runAbove(e.cursorLine - e.markLine)) return true;
+  e.setPendingMessage("Selection too large: part of it has not been read");
+  return false;
+}
+
 // A selection's text, NUL-terminated, and its length (a NUL byte inside may end it sooner).
 struct SelectionText {
   std::unique_ptr<char[]> text;
@@ -105,7 +112,7 @@ SelectionText textAcrossLines(const Editor& e, int32_t& startColumn) {
 // the column at which the copied text begins on the mark's line; whole tells whether all of
 // the selection went, which it does not when a NUL byte in it ends the text.
 int copySelection(Editor& e, int32_t& startColumn, bool& whole) {
-  if (!cursorAtSelectionEnd(e)) return 0;
+  if (!cursorAtSelectionEnd(e) || !selectionHeld(e)) return 0;
   const SelectionText selection =
       e.markLine == e.cursorLine ? textWithinLine(e, startColumn) : textAcrossLines(e, startColumn);
   whole = std::strlen(selection.text.get()) == selection.length;

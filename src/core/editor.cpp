@@ -1,5 +1,6 @@
 #include "core/editor.h"
 
+#include "core/file_source.h"
 #include "platform/file_system.h"
 
 const int defaultAutoIndent = 1;

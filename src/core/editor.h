@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 namespace files {
 struct WriteResult;
 }
+class FileSource;
 class ClipboardStore;
 class Keyboard;
 class Screen;
@@ -106,6 +109,50 @@ class Editor {
   // The changes that can be taken back and made again.
   UndoHistory undoHistory;
 
+  // ---- a large file's text not read yet (file_runs.cpp) ----
+  // Set for a document opened from a large file: the parts not yet read stay there as runs
+  // in the line stacks, and are read, a piece at a time, when the cursor or the view comes
+  // near. Null for every other document, which is held whole.
+  std::unique_ptr<FileSource> source;
+  std::deque<FileRun> runs;  // the runs' descriptions; records point at them
+  // The file's last run while its lines are not counted: it then stands for one line, and
+  // only its first line can be reached; no run lies after it.
+  FileRun* tailRun = nullptr;
+  // Called while a command waits for the line count, with what is done of what; answers
+  // whether to go on waiting (a key stops the wait). Null: wait to the end.
+  std::function<bool(const char* what, uint64_t done, uint64_t total)> waitProgress;
+
+  TextLine runRecord(const FileRun& run);
+  // Splits the run on top of a line stack so that a line of the file lies on top: the
+  // lines at the run's start (below the cursor) or end (above it). False, with a message,
+  // when the file no longer holds those bytes; true when the top is a line already.
+  bool ensureTopLine(Stack<TextLine>& lines, bool below);
+  // Makes the `above` records above and `below` records below the cursor line lines.
+  void ensureWindow(size_t above, size_t below);
+  // Whether every line of the document is counted, so line numbers reach the end.
+  bool countKnown() const { return tailRun == nullptr || tailRun->counted; }
+  // Takes the line count in once the counting has finished, and says when another program
+  // has cut the file short or written more to it.
+  void pollCount();
+  int64_t fileSizeSeen = -1;  // the large file's size when last looked at
+  // Set once the file was found changed; the view's own reads then say it no more.
+  bool fileChangeReported = false;
+  bool viewReading = false;
+  bool countTooLarge = false;  // more lines than the numbering holds
+  // Waits for the line count (see waitProgress); false when stopped or failed.
+  bool finishCount();
+  // Splits the uncounted last run at s, a line start in it, so that the part before s is
+  // counted; firstLine is then the document line that starts at s. False when stopped.
+  bool splitTailAt(uint64_t s, int32_t& firstLine);
+  // Where a byte of the file that a run record holds lies in the document: its line and byte
+  // column. first is the record's first line. False, with a message, when the file cannot
+  // be read or the wait for the count was stopped.
+  bool placeOfOffset(const TextLine& record, int64_t first, uint64_t offset, int32_t& line,
+                     int32_t& byteColumn);
+  // Whether a run lies among the records of the `lines` lines just above the cursor line.
+  bool runAbove(int32_t lines) const;
+  // Says that the file no longer holds what was read from it.
+  void reportFileChanged();
   // What the commands work through besides the document: the console's two sides, the
   // texts searched for last and the clipboard. Whoever runs the editor owns them and sets
   // them before the first command that needs them.
@@ -135,8 +182,9 @@ class Editor {
   void unpackLine(TextLine line, int32_t goal);
   int goToPosition(int32_t line, int32_t column);
   // goToPosition for a caller that has packed the cursor line into current already (the
-  // searches, which scan the lines where they lie).
-  void enterLine(TextLine current, int32_t line, int32_t column);
+  // searches, which scan the lines where they lie). False when a large file's text there
+  // cannot be read any more; the cursor then stays on current.
+  bool enterLine(TextLine current, int32_t line, int32_t column);
   int32_t cellWidth(const CharCell& cell, int32_t column) const;
   bool hasLineAbove() const { return !linesAbove.empty(); }
   bool hasLineBelow() const { return !linesBelow.empty(); }
@@ -275,3 +323,13 @@ class ArenaIndex {
 // Moves n line records from the top of one stack to the other, nearest first, without
 // holding the records twice.
 void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n);
+
+// Bytes of a large file read at a time where the cursor or the view goes (tests make it
+// small); a piece grows to hold a longer line.
+extern size_t runPieceSize;
+
+// Splits bytes [0, used) of a buffer into line records pointing into it, as the loader does:
+// a CR or LF as the last byte is left for the next piece unless atEnd, where a last line
+// without terminator gets an LF at data[used]. Returns where the unsplit rest begins, or
+// SIZE_MAX when a line is too long to hold.
+size_t splitLines(char* data, size_t used, bool atEnd, std::vector<TextLine>& out);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/editor.h"
+#include "core/file_source.h"
 #include "core/tab_stop.h"
 #include "platform/large_block.h"
 
@@ -18,7 +19,7 @@ TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size) {
 }
 
 void releaseText(TextLine& line) {
-  if (line.ownsText) std::free(line.text);
+  if (line.ownsText == 1) std::free(line.text);
   line = kBottomLine;
 }
 
@@ -120,11 +121,17 @@ void Editor::initBuffer() {
 
 void Editor::freeBuffer() {
   undoHistory.clear();
+  source.reset();
+  tailRun = nullptr;
+  fileSizeSeen = -1;
+  fileChangeReported = false;
+  countTooLarge = false;
   releaseLines(linesAbove);
   releaseLines(linesBelow);
   charsBefore.clear();
   charsAfter.clear();
   releaseText(cursorOrigin);
+  runs.clear();
   textArena.clear();
   arenaSpare.clear();
   arenaNext = nullptr;
@@ -275,27 +282,121 @@ void Editor::unpackLine(TextLine line, int32_t goal) {
 }
 
 int Editor::goToPosition(int32_t line, int32_t column) {
-  if (line < 0 || line >= lineCount) return 0;
-  enterLine(packCursorLine(), line, column);
-  return 1;
+  // Past an uncounted last run only its first line has a number.
+  const int32_t reachable = countKnown() ? lineCount : lineCount - 1;
+  if (line < 0 || line >= reachable) return 0;
+  TextLine current = packCursorLine();
+  if (enterLine(current, line, column)) return 1;
+  return 0;
 }
 
-void Editor::enterLine(TextLine current, int32_t line, int32_t column) {
-  if (line < cursorLine) {
-    linesBelow.push(current);
-    moveLines(linesAbove, linesBelow, static_cast<size_t>(cursorLine - line - 1));
-    current = linesAbove.pop();
-  } else if (line > cursorLine) {
-    linesAbove.push(current);
-    moveLines(linesBelow, linesAbove, static_cast<size_t>(line - cursorLine - 1));
-    current = linesBelow.pop();
+namespace {
+
+// Moves records from one line stack to the other until n lines have crossed, splitting a
+// run that holds more than the lines left to cross. Returns the records moved, with the
+// split part last, for walking back.
+struct Walk {
+  size_t moved = 0;
+  bool split = false;
+  bool failed = false;
+};
+
+Walk walkLines(Editor& e, Stack<TextLine>& from, Stack<TextLine>& to, int64_t n, bool down) {
+  Walk walk;
+  while (n > 0 && !from.empty()) {
+    const TextLine top = from.top();
+    if (!isRun(top)) {
+      to.push(from.pop());
+      ++walk.moved;
+      --n;
+      continue;
+    }
+    FileRun& run = runOf(top);
+    if (!run.counted) {  // nothing after it can be reached by number
+      walk.failed = true;
+      return walk;
+    }
+    if (run.lines <= n) {
+      to.push(from.pop());
+      ++walk.moved;
+      n -= run.lines;
+      continue;
+    }
+    // The lines that cross: the run's first n going down, its last n going up.
+    const int64_t keep = down ? n : run.lines - n;
+    const int64_t s = e.source->lineStartAfter(run.offset, keep);
+    if (s < 0) {
+      walk.failed = true;
+      return walk;
+    }
+    const uint64_t at = static_cast<uint64_t>(s);
+    FileRun part{down ? run.offset : at, down ? at - run.offset : run.offset + run.bytes - at, n,
+                 true};
+    if (down) run.offset = at;
+    run.bytes -= part.bytes;
+    run.lines -= n;
+    to.push(e.runRecord(part));
+    ++walk.moved;
+    walk.split = true;
+    n = 0;
+  }
+  return walk;
+}
+
+// Takes back a walk that could not reach its line.
+void walkBack(Stack<TextLine>& from, Stack<TextLine>& to, const Walk& walk) {
+  size_t moved = walk.moved;
+  if (walk.split) {  // the split part joins its run again
+    const TextLine part = to.pop();
+    FileRun& run = runOf(from.top());
+    if (runOf(part).offset < run.offset) run.offset = runOf(part).offset;
+    run.bytes += runOf(part).bytes;
+    run.lines += runOf(part).lines;
+    --moved;
+  }
+  for (; moved > 0; --moved) from.push(to.pop());
+}
+
+}  // namespace
+
+bool Editor::enterLine(TextLine current, int32_t line, int32_t column) {
+  if (!source) {
+    if (line < cursorLine) {
+      linesBelow.push(current);
+      moveLines(linesAbove, linesBelow, static_cast<size_t>(cursorLine - line - 1));
+      current = linesAbove.pop();
+    } else if (line > cursorLine) {
+      linesAbove.push(current);
+      moveLines(linesBelow, linesAbove, static_cast<size_t>(line - cursorLine - 1));
+      current = linesBelow.pop();
+    }
+    cursorLine = line;
+    unpackLine(current, column);
+    return true;
+  }
+  if (line != cursorLine) {
+    const bool down = line > cursorLine;
+    Stack<TextLine>& from = down ? linesBelow : linesAbove;
+    Stack<TextLine>& to = down ? linesAbove : linesBelow;
+    to.push(current);
+    const Walk walk =
+        walkLines(*this, from, to, down ? line - cursorLine - 1 : cursorLine - line - 1, down);
+    if (walk.failed || from.empty() || !ensureTopLine(from, down)) {
+      walkBack(from, to, walk);
+      current = to.pop();
+      unpackLine(current, cursorColumn);  // the cursor stays where it was
+      if (walk.failed) reportFileChanged();
+      return false;
+    }
+    current = from.pop();
   }
   cursorLine = line;
   unpackLine(current, column);
+  return true;
 }
 
 int Editor::transferDown(int32_t goal) {
-  if (!hasLineBelow()) return 0;
+  if (!hasLineBelow() || !ensureTopLine(linesBelow, true)) return 0;
   linesAbove.push(packCursorLine());
   unpackLine(linesBelow.pop(), goal);
   ++cursorLine;
@@ -303,7 +404,7 @@ int Editor::transferDown(int32_t goal) {
 }
 
 int Editor::transferUp(int32_t goal) {
-  if (!hasLineAbove()) return 0;
+  if (!hasLineAbove() || !ensureTopLine(linesAbove, false)) return 0;
   linesBelow.push(packCursorLine());
   unpackLine(linesAbove.pop(), goal);
   --cursorLine;
@@ -377,7 +478,7 @@ void Editor::breakLine(const char* ending, int32_t length) {
 }
 
 int Editor::joinLineBelow() {
-  if (!hasLineBelow()) return 0;
+  if (!hasLineBelow() || !ensureTopLine(linesBelow, true)) return 0;
   // Only the cursor line's terminator is left after the cursor: the lower line replaces it,
   // bringing its own terminator.
   char ending[2] = {0, 0};
@@ -400,6 +501,7 @@ int Editor::joinLineBelow() {
 }
 
 void Editor::removeCursorLine(int32_t goal) {
+  if (!ensureTopLine(linesBelow, true)) return;
   const int32_t line = cursorLine;
   undoHistory.removedLine(*this, line, packCursorLine());
   unpackLine(linesBelow.pop(), goal);

@@ -16,6 +16,26 @@ struct TextLine {
   int32_t size() const { return length + endingSize; }
 };
 
+// Whole lines of a large file that the document has not read yet: bytes [offset, offset +
+// bytes) of the file, lines of them when counted. In a line stack a run stands where its
+// lines would (a record whose text points at the run, with no bytes of its own), and is
+// split into lines as the cursor comes near.
+struct FileRun {
+  uint64_t offset = 0;
+  uint64_t bytes = 0;
+  int64_t lines = 1;  // while not counted, the run stands for one line in the numbering
+  bool counted = false;
+};
+
+constexpr uint8_t kRunText = 2;  // ownsText of a run's record
+
+inline bool isRun(const TextLine& line) {
+  return line.ownsText == kRunText;
+}
+inline FileRun& runOf(const TextLine& line) {
+  return *reinterpret_cast<FileRun*>(line.text);
+}
+
 // One byte of the cursor line.
 struct CharCell {
   uint8_t ch;

@@ -105,6 +105,10 @@ int Editor::deleteSelection() {
     markLine = startLine;
     markColumn = startColumn;
   }
+  if (runAbove(cursorLine - markLine)) {
+    setPendingMessage("Selection too large: part of it has not been read");
+    return 0;
+  }
   int deleted = 0;
   if (cursorLine > markLine) {
     if (!charsBefore.empty()) eraseBefore(charsBefore.count());

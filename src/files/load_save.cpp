@@ -8,11 +8,18 @@
 #include <vector>
 
 #include "core/editor.h"
+#include "core/file_source.h"
 #include "platform/file_io.h"
 
 namespace files {
 
 size_t loadBlockSize = size_t{16} << 20;
+#ifdef _WIN32
+uint64_t largeFileSize = UINT64_MAX;  // Windows reads every file whole
+#else
+// Where reading a file whole takes about a tenth of a second here.
+uint64_t largeFileSize = uint64_t{128} << 20;
+#endif
 size_t writeBufferSize = size_t{1} << 20;
 
 }  // namespace files
@@ -193,26 +200,85 @@ class BufferedOutput {
   std::string reason_;
 };
 
+}  // namespace
+
+namespace {
+
+// Copies a run's bytes from the file, each block checked against what was read first. False
+// when the file no longer holds them.
+bool copyRun(Editor& editor, const FileRun& run, BufferedOutput& out, uint64_t& failedAt) {
+  std::unique_ptr<char[]> piece(new char[FileSource::kBlock]);
+  for (uint64_t at = run.offset, end = run.offset + run.bytes; at < end;) {
+    const size_t n = static_cast<size_t>(
+        std::min<uint64_t>(end - at, FileSource::kBlock - at % FileSource::kBlock));
+    failedAt = at;
+    if (!editor.source->read(at, n, piece.get())) return false;
+    out.put(piece.get(), n);
+    at += n;
+  }
+  // A last line without terminator got an LF when read; it gets it here too.
+  if (run.bytes > 0 && run.offset + run.bytes == editor.source->size()) {
+    const int last = editor.source->byteAt(run.offset + run.bytes - 1);
+    if (last != '\n' && last != '\r') out.put("\n", 1);
+  }
+  return true;
+}
+
+// Writes one record: a line's bytes, or a run's from the file. line is the record's first
+// line, for the message when the file changed.
+bool putRecord(Editor& editor, const TextLine& record, int64_t line, BufferedOutput& out,
+               std::string& reason) {
+  if (!isRun(record)) {
+    out.put(record.text, static_cast<size_t>(record.size()));
+    return true;
+  }
+  uint64_t failedAt = 0;
+  const FileRun& run = runOf(record);
+  if (copyRun(editor, run, out, failedAt)) return true;
+  // The changed block's first line, as the count found it, when it got there.
+  const int64_t runStart = editor.source->terminatorsBeforeBlockOf(run.offset);
+  const int64_t changed = editor.source->terminatorsBeforeBlockOf(failedAt);
+  if (runStart >= 0 && changed > runStart && changed - runStart < run.lines)
+    line += changed - runStart;
+  reason = std::string(editor.fileName.get()) + " changed on disk at line " +
+           std::to_string(line + 1) + "; nothing was written; save under another name with F12";
+  return false;
+}
+
+int64_t linesOf(const TextLine& record) {
+  return isRun(record) ? runOf(record).lines : 1;
+}
+
+}  // namespace
+
+namespace {
+
 // The document's bytes into a replacer that has begun, and the replacer's commit.
 bool writeAndCommit(Editor& editor, platform::FileReplacer& file, files::WriteResult& result) {
   {
     // The lines are read where they lie, so the cursor and the view stay as they are.
     BufferedOutput out(file, files::writeBufferSize);
-    for (size_t i = 0; i < editor.linesAbove.count(); ++i) {
-      const TextLine& line = editor.linesAbove.data()[i];
-      out.put(line.text, static_cast<size_t>(line.size()));
+    bool whole = true;
+    int64_t line = 0;
+    for (size_t i = 0; whole && i < editor.linesAbove.count(); ++i) {
+      const TextLine& record = editor.linesAbove.data()[i];
+      whole = putRecord(editor, record, line, out, result.reason);
+      line += linesOf(record);
     }
-    for (size_t i = 0; i < editor.charsBefore.count(); ++i)
+    for (size_t i = 0; whole && i < editor.charsBefore.count(); ++i)
       out.putByte(editor.charsBefore.data()[i].ch);
-    for (size_t i = 0; i < editor.charsAfter.count(); ++i)
+    for (size_t i = 0; whole && i < editor.charsAfter.count(); ++i)
       out.putByte(editor.charsAfter.fromTop(i).ch);
-    for (size_t i = 0; i < editor.linesBelow.count(); ++i) {
-      const TextLine& line = editor.linesBelow.fromTop(i);
-      out.put(line.text, static_cast<size_t>(line.size()));
+    ++line;
+    for (size_t i = 0; whole && i < editor.linesBelow.count(); ++i) {
+      const TextLine& record = editor.linesBelow.fromTop(i);
+      whole = putRecord(editor, record, line, out, result.reason);
+      line += linesOf(record);
     }
+    if (!whole) return false;  // the replacer removes the temporary file
     if (!out.flush()) {
       result.reason = out.reason();
-      return false;  // the replacer removes the temporary file
+      return false;
     }
     result.bytes = out.total();
   }
@@ -261,16 +327,56 @@ bool writeDocumentFile(Editor& editor, const char* target, const char* modeTempl
 
 }  // namespace files
 
+namespace {
+
+// Which of the LineEndings a line read from a file ends with.
+int32_t endingOf(const TextLine& line) {
+  const char first = line.text[line.length];
+  if (line.endingSize == 2) return first == '\r' ? 1 : 3;
+  return first == '\r' ? 2 : 0;
+}
+
+// A large file: the document starts as one run of the whole file, uncounted, and the empty
+// line after it; the first lines are read, and the count begins beside the editor.
+int openLarge(Editor& e, std::unique_ptr<platform::InputFile> file) {
+  static char nothing[1] = {0};  // the text of the empty line after the last terminator
+  const uint64_t size = file->size();
+  e.fileUnread = 0;
+  e.fileStamp = file->stamp();
+  e.freeBuffer();
+  e.initBuffer();
+  e.source = std::make_unique<FileSource>(std::move(file), size);
+  e.linesBelow.push(TextLine{nothing, 0, 0, 0});
+  e.linesBelow.push(e.runRecord(FileRun{0, size, 1, false}));
+  e.tailRun = &e.runs.back();
+  e.lineCount = 2;
+  if (!e.ensureTopLine(e.linesBelow, true)) {
+    e.fileUnread = 1;
+    e.freeBuffer();
+    e.initBuffer();
+    e.lineCount = 1;
+    return 0;
+  }
+  const TextLine first = e.linesBelow.pop();
+  e.lineEnding = endingOf(first);
+  e.unpackLine(first, 0);
+  return 1;
+}
+
+}  // namespace
+
 int Editor::loadDocument() {
-  platform::InputFile file;
+  auto file = std::make_unique<platform::InputFile>();
   std::string reason;
   LoadedText loaded;
-  platform::OpenResult opened = file.open(fileName.get(), reason);
+  platform::OpenResult opened = file->open(fileName.get(), reason);
   if (opened == platform::OpenResult::NotFound) {
     fileStamp = platform::FileStamp{};  // a new file: F2 creates it
     return 0;
   }
-  if (opened != platform::OpenResult::Opened || !readLines(file, loaded, reason)) {
+  if (opened == platform::OpenResult::Opened && file->size() >= files::largeFileSize)
+    return openLarge(*this, std::move(file));
+  if (opened != platform::OpenResult::Opened || !readLines(*file, loaded, reason)) {
     // What is on disk was never seen: a save must not replace it unasked.
     fileUnread = 1;
     std::string message = std::string("Cannot read ") + fileName.get() + ": " + reason;
@@ -278,8 +384,8 @@ int Editor::loadDocument() {
     return 0;
   }
   fileUnread = 0;
-  fileStamp = file.stamp();
-  file.close();
+  fileStamp = file->stamp();
+  file->close();
 
   freeBuffer();
   initBuffer();

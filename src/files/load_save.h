@@ -12,6 +12,9 @@ namespace files {
 
 // Bytes read into each block of the load arena (a block grows to hold a longer line).
 extern size_t loadBlockSize;
+// Files of at least this many bytes are not read whole: the document reads their lines where
+// the cursor goes (see Editor::source). Larger on systems where that is not done.
+extern uint64_t largeFileSize;
 // Bytes gathered before each write to the file.
 extern size_t writeBufferSize;
 

@@ -1,5 +1,7 @@
 #include "input/keyboard.h"
 
+#include <cstdio>
+
 #include "core/editor.h"
 #include "input/key_map.h"
 #include "screen/screen.h"
@@ -23,6 +25,24 @@ Keyboard::Keyboard(Console& input) : inputHandle(input) {
 
 Keyboard::~Keyboard() {
   inputHandle.setInputMode(savedInputMode);
+}
+
+bool Keyboard::keepWaiting(Screen& screen, const char* what, uint64_t done, uint64_t total) {
+  while (inputHandle.numberOfInputEvents() > 0) {
+    InputRecord record;
+    if (!inputHandle.readInput(record)) return false;
+    if (record.eventType == KEY_EVENT && record.key.keyDown) return false;
+  }
+  if (inputHandle.inputGone()) return false;
+  const uint32_t now = inputHandle.tickCount();
+  if (now - progressShown >= 200) {
+    progressShown = now;
+    const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(done * 100 / total);
+    char text[96];
+    std::snprintf(text, sizeof text, "%s: %u%% (any key stops)", what, percent);
+    screen.showMessage(text);
+  }
+  return true;
 }
 
 bool Keyboard::inputQueueEmpty() {

@@ -7,6 +7,7 @@
 #include "platform/key_codes.h"
 
 class Editor;
+class Screen;
 
 extern const uint32_t autosaveInterval;  // milliseconds
 
@@ -27,6 +28,9 @@ class Keyboard {
   void keyDown(Editor& editor, uint16_t virtualKeyCode, uint8_t ch, uint32_t controlKeyState);
   void keyUp(Editor& editor, uint16_t virtualKeyCode);
   KeyCode composeKeyCode(uint16_t virtualKeyCode, uint32_t controlKeyState) const;
+  // For a long wait or scan: shows "WHAT: N% (any key stops)" now and then, and answers
+  // false once a key is pressed (the key is taken) or the input has gone.
+  bool keepWaiting(Screen& screen, const char* what, uint64_t done, uint64_t total);
 
   uint32_t autosaveDeadline = 0;  // 0: the timer is not armed
   int32_t autosaveDisabled = 0;
@@ -35,6 +39,7 @@ class Keyboard {
   int32_t winKeyDown = 0;
   int32_t appsKeyDown = 0;
   uint8_t altCode = 0;
+  uint32_t progressShown = 0;  // when keepWaiting last showed its progress
   // Earlier answers to the status-line prompts, for this run.
   PromptHistory promptHistory;
 };

@@ -36,6 +36,8 @@ bool parseLinePosition(const char* text, int32_t& line, int32_t& column) {
 }
 
 int Editor::goToLineNumber(int32_t line, int32_t byteColumn) {
+  // A large file's lines past those counted have numbers once the count has reached them.
+  if (line >= lineCount - 1 && !finishCount()) return 0;
   const int32_t index = std::clamp(line, 1, lineCount) - 1;
   goToPosition(index, 0);
   for (int32_t i = 1; i < byteColumn && moveRight(); ++i) {

@@ -31,6 +31,12 @@ class InputFile {
   const FileStamp& stamp() const { return stamp_; }
   // Reads up to n bytes: the count read, 0 at the end of the file, -1 on failure.
   int64_t read(char* buffer, size_t n, std::string& reason);
+  // Reads up to n bytes at offset without moving the position, and may run on any thread:
+  // the count read (short only at the end of the file), -1 on failure.
+  int64_t readAt(uint64_t offset, char* buffer, size_t n) const;
+  // The size the open file has now (it may have grown or shrunk since it was opened), -1
+  // when the system cannot tell.
+  int64_t currentSize() const;
   void close();
 
  private:

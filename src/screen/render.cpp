@@ -29,6 +29,12 @@ void Editor::redraw() {
     textDirty = 1;
   }
 
+  if (source) {  // a large file: read the lines the view shows, if not yet read
+    pollCount();
+    const int32_t above = cursorLine - topLine;
+    ensureWindow(static_cast<size_t>(above), static_cast<size_t>(rows - 1 - above));
+  }
+
   if (textDirty) {
     selectionDirty = 1;
     screen->drawTextArea(*this, &Editor::formatRows);

@@ -9,17 +9,22 @@
 #include "input/keyboard.h"
 #include "input/prompt.h"
 #include "search/byte_search.h"
+#include "search/run_search.h"
 #include "search/search_scan.h"
 #include "search/search_state.h"
 
 namespace {
 
 // Where an occurrence was found: the document line and the display column of its first
-// byte, and whether the scan passed the end (or the top) of the document first.
+// byte (or its byte column, for one found in a large file's unread text), and whether the
+// scan passed the end (or the top) of the document first. stopped: a key or an unreadable
+// file ended the scan (a message says which).
 struct Found {
   int32_t line = -1;
   int32_t column = -1;
   bool wrapped = false;
+  int32_t byteColumn = -1;
+  bool stopped = false;
 };
 
 // The remembered text; with none yet, asks for it as the search command does. Empty when
@@ -37,8 +42,8 @@ std::string textToFind(Editor& e) {
   return state.searchText;
 }
 
-// The scans below see the document as the packed cursor line between the two line stacks:
-// linesAbove.data()[j] is line j, linesBelow.fromTop(i) is line cursorLine + 1 + i.
+// The scans below see the document as the packed cursor line between the two line stacks,
+// each record a line, or a run of a large file's lines looked through in the file.
 class FindScan {
  public:
   FindScan(Editor& editor, Matcher& matcher) : e_(editor), matcher_(matcher) {}
@@ -46,13 +51,17 @@ class FindScan {
   Found forward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;
     if (int32_t q = after(current, offset); q >= 0) return at(line, current, q, false);
+    int64_t next = line + 1;
     for (size_t i = 0; i < e_.linesBelow.count(); ++i) {
       const TextLine& l = e_.linesBelow.fromTop(i);
-      if (int32_t q = first(l); q >= 0) return at(line + 1 + static_cast<int32_t>(i), l, q, false);
+      if (Found f = inRecord(l, next, true, false); f.line >= 0 || f.stopped) return f;
+      next += linesOf(l);
     }
+    next = 0;
     for (size_t j = 0; j < e_.linesAbove.count(); ++j) {
       const TextLine& l = e_.linesAbove.data()[j];
-      if (int32_t q = first(l); q >= 0) return at(static_cast<int32_t>(j), l, q, true);
+      if (Found f = inRecord(l, next, true, true); f.line >= 0 || f.stopped) return f;
+      next += linesOf(l);
     }
     if (int32_t q = first(current); q >= 0) return at(line, current, q, true);
     return {};
@@ -61,18 +70,36 @@ class FindScan {
   Found backward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;
     if (int32_t q = last(current, offset); q >= 0) return at(line, current, q, false);
+    int64_t end = line;  // the line after the record
     for (size_t i = 0; i < e_.linesAbove.count(); ++i) {
       const TextLine& l = e_.linesAbove.fromTop(i);
-      if (int32_t q = last(l, INT32_MAX); q >= 0)
-        return at(line - 1 - static_cast<int32_t>(i), l, q, false);
+      end -= linesOf(l);
+      if (Found f = inRecord(l, end, false, false); f.line >= 0 || f.stopped) return f;
     }
+    end = e_.lineCount;
     for (size_t i = e_.linesBelow.count(); i-- > 0;) {
       const TextLine& l = e_.linesBelow.fromTop(i);
-      if (int32_t q = last(l, INT32_MAX); q >= 0)
-        return at(line + 1 + static_cast<int32_t>(i), l, q, true);
+      end -= linesOf(l);
+      if (Found f = inRecord(l, end, false, true); f.line >= 0 || f.stopped) return f;
     }
     if (int32_t q = last(current, INT32_MAX); q >= 0) return at(line, current, q, true);
     return {};
+  }
+
+ private:
+  // The first (forward) or last occurrence in one record whose first line is `firstLine`.
+  Found inRecord(const TextLine& l, int64_t firstLine, bool forward, bool wrapped) {
+    if (isRun(l)) {
+      const RunHit hit = findInRun(e_, l, firstLine, matcher_, forward);
+      Found found;
+      found.line = hit.line;
+      found.byteColumn = hit.byteColumn;
+      found.wrapped = wrapped;
+      found.stopped = hit.stopped;
+      return found;
+    }
+    const int32_t q = forward ? first(l) : last(l, INT32_MAX);
+    return q >= 0 ? at(static_cast<int32_t>(firstLine), l, q, wrapped) : Found{};
   }
 
  private:
@@ -86,7 +113,7 @@ class FindScan {
   }
 
   Found at(int32_t line, const TextLine& text, int32_t offset, bool wrapped) const {
-    return {line, columnOfByte(text.text, offset, e_.tabWidth), wrapped};
+    return {line, columnOfByte(text.text, offset, e_.tabWidth), wrapped, -1, false};
   }
 
   Editor& e_;
@@ -105,10 +132,14 @@ int find(Editor& e, bool forward) {
   const Found found = forward ? scan.forward(current, offset) : scan.backward(current, offset);
   if (found.line < 0) {
     e.unpackLine(current, startColumn);
-    e.setPendingMessage(("Not found: " + text).c_str());
+    if (!found.stopped) e.setPendingMessage(("Not found: " + text).c_str());
     return 0;
   }
-  e.enterLine(current, found.line, found.column);
+  if (found.byteColumn >= 0) {
+    if (!enterHit(e, current, RunHit{found.line, found.byteColumn, false})) return 0;
+  } else {
+    e.enterLine(current, found.line, found.column);
+  }
   if (found.wrapped) e.setPendingMessage("Search wrapped");
   return 1;
 }

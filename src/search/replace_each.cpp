@@ -9,6 +9,7 @@
 #include "input/prompt.h"
 #include "screen/screen.h"
 #include "search/byte_search.h"
+#include "search/run_search.h"
 #include "search/search_scan.h"
 #include "search/search_state.h"
 
@@ -61,10 +62,18 @@ int Editor::replaceEach() {
       unpackLine(current, cursorColumn);
       break;
     }
+    if (end.inRun) {  // in a large file's unread text: read its line, and find it there
+      if (!enterHit(*this, current,
+                    RunHit{static_cast<int32_t>(end.documentLine), end.offset, false}))
+        break;
+      from = static_cast<int32_t>(charsBefore.count());
+      stepFirst = false;
+      continue;
+    }
     const TextLine& line = scannedLine(*this, current, end.line);
     const std::string inserted = matcher->replacementFor(line.text, replacement);
     const int32_t endColumn = columnOfByte(line.text, end.offset + end.length, tabWidth);
-    const int32_t lineIndex = cursorLine + static_cast<int32_t>(end.line);
+    const int32_t lineIndex = static_cast<int32_t>(end.documentLine);
     enterLine(current, lineIndex, columnOfByte(line.text, end.offset, tabWidth));
     ++found;
     char answer = 'a';

@@ -6,6 +6,7 @@
 // unpacked.
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "input/prompt.h"
 #include "search/byte_search.h"
 #include "search/matcher.h"
+#include "search/run_search.h"
 #include "search/search_scan.h"
 #include "search/search_state.h"
 
@@ -180,12 +182,50 @@ class ArenaRecycler {
 // The first match at or after the cursor (at startOffset of the packed cursor line).
 ScanEnd findForward(Editor& e, TextLine& current, int32_t startOffset, Matcher& matcher) {
   const size_t below = e.linesBelow.count();
+  int64_t first = e.cursorLine;
   for (size_t i = 0; i <= below; ++i) {
     const TextLine& line = scannedLine(e, current, i);
-    const Match m = matcher.find(line.text, line.length, i == 0 ? startOffset : 0);
-    if (m.start >= 0) return ScanEnd{i, m.start, m.length, false};
+    if (isRun(line)) {
+      const RunHit hit = findInRun(e, line, first, matcher, true);
+      ScanEnd end;
+      end.stopped = hit.stopped;
+      if (hit.line >= 0) {
+        end.line = i;
+        end.offset = hit.byteColumn;
+        end.documentLine = hit.line;
+        end.inRun = true;
+      }
+      if (hit.stopped || hit.line >= 0) return end;
+    } else {
+      const Match m = matcher.find(line.text, line.length, i == 0 ? startOffset : 0);
+      if (m.start >= 0) return ScanEnd{i, m.start, m.length, false, first, false, false};
+    }
+    first += linesOf(line);
   }
   return ScanEnd{};
+}
+
+// A replacement of every occurrence that would rebuild text of a large file not read yet is
+// refused before anything changes, with the occurrences there: false then.
+bool replacementFits(Editor& e, Matcher& matcher) {
+  if (!e.source) return true;
+  int64_t found = 0;
+  uint64_t bytes = 0;
+  for (size_t i = 0; i < e.linesBelow.count(); ++i) {
+    const TextLine& line = e.linesBelow.fromTop(i);
+    if (!isRun(line)) continue;
+    const int64_t n = countInRun(e, line, matcher);
+    if (n < 0) return false;
+    found += n;
+    bytes += runOf(line).bytes;
+  }
+  if (found == 0) return true;
+  char message[120];
+  std::snprintf(message, sizeof message,
+                "Too large to replace in memory: %lld occurrences in %.1f GB",
+                static_cast<long long>(found), static_cast<double>(bytes) / 1e9);
+  e.setPendingMessage(message);
+  return false;
 }
 
 namespace {
@@ -200,8 +240,10 @@ ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const 
   ArenaRecycler recycler(e, current);
   ScanEnd end;
   const size_t below = e.linesBelow.count();
-  for (size_t i = 0; i <= below && !end.cut; ++i) {
+  int64_t first = e.cursorLine;
+  for (size_t i = 0; i <= below && !end.cut; first += linesOf(scannedLine(e, current, i)), ++i) {
     TextLine& line = scannedLine(e, current, i);
+    if (isRun(line)) continue;  // none there: replacementFits made sure
     TextLine before = line;
     const int32_t from = i == 0 ? startOffset : 0;
     const LineReplacement done =
@@ -210,13 +252,14 @@ ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const 
                       std::string(replacement.bytes, static_cast<size_t>(replacement.length)))
                 : replaceInLine(e, line, from, needle, replacement);
     if (line.text != before.text &&
-        !e.undoHistory.rebuiltLine(e, e.cursorLine + static_cast<int32_t>(i), before)) {
+        !e.undoHistory.rebuiltLine(e, static_cast<int32_t>(first), before)) {
       recycler.left(before);
       releaseText(before);
     }
     if (done.lastInserted >= 0) {
       end.line = i;
       end.offset = done.lastInserted;
+      end.documentLine = first;
       e.changed = 1;
     }
     end.cut = done.cut;
@@ -282,6 +325,8 @@ int Editor::searchAgain() {
       state.replaceText,
       plain ? needle.length : static_cast<int64_t>(std::strlen(state.replaceText))};
 
+  if (!plain && !replacementFits(*this, *matcher)) return 0;
+
   const int32_t startColumn = cursorColumn;
   const int32_t startOffset = static_cast<int32_t>(charsBefore.count());
   TextLine current = packCursorLine();
@@ -299,8 +344,10 @@ int Editor::searchAgain() {
     unpackLine(current, startColumn);
     return 0;
   }
+  const int32_t line = static_cast<int32_t>(end.documentLine);
+  if (end.inRun) return enterHit(*this, current, RunHit{line, end.offset, false}) ? 1 : 0;
   const TextLine& found = scannedLine(*this, current, end.line);
   const int32_t column = columnOfByte(found.text, end.offset, tabWidth);
-  enterLine(current, cursorLine + static_cast<int32_t>(end.line), column);
+  enterLine(current, line, column);
   return 1;
 }

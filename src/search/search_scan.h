@@ -12,8 +12,13 @@
 struct ScanEnd {
   size_t line = 0;
   int32_t offset = -1;
-  int32_t length = 0;  // of the match found
-  bool cut = false;    // a replacement stopped early: a line would have grown too long
+  int32_t length = 0;        // of the match found
+  bool cut = false;          // a replacement stopped early: a line would have grown too long
+  int64_t documentLine = 0;  // the line's number (records of a large file's runs hold many)
+  // Found in a large file's text not read yet: documentLine and offset (a byte column) say
+  // where; enterHit puts the cursor there, and a scan from the cursor then finds it again.
+  bool inRun = false;
+  bool stopped = false;  // a key or an unreadable file ended the scan (a message says which)
 };
 
 // The scanned lines: the cursor line from the cursor on (current holds it, packed), then

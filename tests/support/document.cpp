@@ -1,6 +1,34 @@
 #include "support/document.h"
 
 #include <cstring>
+#include <memory>
+
+#include "core/file_source.h"
+
+namespace {
+
+// A record's lines with their terminators: a line's bytes, or a run's read from its file.
+void appendRecord(const Editor& editor, const TextLine& record, std::vector<std::string>& lines) {
+  if (!isRun(record)) {
+    lines.emplace_back(record.text, record.size());
+    return;
+  }
+  const FileRun& run = runOf(record);
+  std::unique_ptr<char[]> bytes(new char[run.bytes + 2]);
+  if (!editor.source->read(run.offset, run.bytes, bytes.get())) {
+    lines.push_back("<unreadable run>");
+    return;
+  }
+  std::vector<TextLine> split;
+  splitLines(bytes.get(), run.bytes, true, split);
+  for (const TextLine& line : split) lines.emplace_back(line.text, line.size());
+}
+
+int64_t linesOf(const TextLine& record) {
+  return isRun(record) ? runOf(record).lines : 1;
+}
+
+}  // namespace
 
 std::string documentBytes(const Editor& editor) {
   std::string bytes;
@@ -10,20 +38,16 @@ std::string documentBytes(const Editor& editor) {
 
 std::vector<std::string> documentLines(const Editor& editor) {
   std::vector<std::string> lines;
-  for (size_t i = 0; i < editor.linesAbove.count(); ++i) {
-    const TextLine& line = editor.linesAbove.data()[i];
-    lines.emplace_back(line.text, line.size());
-  }
+  for (size_t i = 0; i < editor.linesAbove.count(); ++i)
+    appendRecord(editor, editor.linesAbove.data()[i], lines);
   std::string cursorLine;
   for (size_t i = 0; i < editor.charsBefore.count(); ++i)
     cursorLine.push_back(static_cast<char>(editor.charsBefore.data()[i].ch));
   for (size_t i = 0; i < editor.charsAfter.count(); ++i)
     cursorLine.push_back(static_cast<char>(editor.charsAfter.fromTop(i).ch));
   lines.push_back(cursorLine);
-  for (size_t i = 0; i < editor.linesBelow.count(); ++i) {
-    const TextLine& line = editor.linesBelow.fromTop(i);
-    lines.emplace_back(line.text, line.size());
-  }
+  for (size_t i = 0; i < editor.linesBelow.count(); ++i)
+    appendRecord(editor, editor.linesBelow.fromTop(i), lines);
   return lines;
 }
 
@@ -64,11 +88,13 @@ void setDocument(Editor& editor, const std::string& bytes) {
 }
 
 std::string brokenInvariant(const Editor& editor) {
-  if (static_cast<size_t>(editor.cursorLine) != editor.linesAbove.count())
-    return "cursorLine is not the number of lines above";
-  if (static_cast<size_t>(editor.lineCount) !=
-      editor.linesAbove.count() + 1 + editor.linesBelow.count())
-    return "lineCount does not match the stacks";
+  int64_t above = 0, below = 0;  // a large file's runs stand for their lines
+  for (size_t i = 0; i < editor.linesAbove.count(); ++i)
+    above += linesOf(editor.linesAbove.data()[i]);
+  for (size_t i = 0; i < editor.linesBelow.count(); ++i)
+    below += linesOf(editor.linesBelow.data()[i]);
+  if (editor.cursorLine != above) return "cursorLine is not the number of lines above";
+  if (editor.lineCount != above + 1 + below) return "lineCount does not match the stacks";
   int32_t column = 0;
   for (size_t i = 0; i < editor.charsBefore.count(); ++i) {
     const CharCell& cell = editor.charsBefore.data()[i];
@@ -103,9 +129,11 @@ std::string brokenInvariant(const Editor& editor) {
   if (!editor.linesBelow.empty() && ending == 0)
     return "a line other than the last has no terminator";
   for (size_t i = 0; i < editor.linesAbove.count(); ++i)
-    if (editor.linesAbove.data()[i].endingSize == 0) return "a line above has no terminator";
+    if (editor.linesAbove.data()[i].endingSize == 0 && !isRun(editor.linesAbove.data()[i]))
+      return "a line above has no terminator";
   for (size_t i = 1; i < editor.linesBelow.count(); ++i)
-    if (editor.linesBelow.data()[i].endingSize == 0) return "a line below has no terminator";
+    if (editor.linesBelow.data()[i].endingSize == 0 && !isRun(editor.linesBelow.data()[i]))
+      return "a line below has no terminator";
   if (!editor.linesBelow.empty() && editor.linesBelow.data()[0].endingSize != 0)
     return "the last line has a terminator";
   return "";

@@ -121,6 +121,25 @@ int64_t InputFile::read(char* buffer, size_t n, std::string& reason) {
   }
 }
 
+int64_t InputFile::readAt(uint64_t offset, char* buffer, size_t n) const {
+  size_t done = 0;
+  while (done < n) {
+    ssize_t got = ::pread(static_cast<int>(handle_), buffer + done, n - done,
+                          static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t InputFile::currentSize() const {
+  struct stat info;
+  if (fstat(static_cast<int>(handle_), &info) != 0) return -1;
+  return static_cast<int64_t>(info.st_size);
+}
+
 void InputFile::close() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
   handle_ = -1;

@@ -137,6 +137,32 @@ int64_t InputFile::read(char* buffer, size_t n, std::string& reason) {
   return got;
 }
 
+int64_t InputFile::readAt(uint64_t offset, char* buffer, size_t n) const {
+  size_t done = 0;
+  while (done < n) {
+    OVERLAPPED at{};
+    const uint64_t where = offset + done;
+    at.Offset = static_cast<DWORD>(where);
+    at.OffsetHigh = static_cast<DWORD>(where >> 32);
+    const size_t want = n - done;
+    DWORD got = 0;
+    if (!ReadFile(asHandle(handle_), buffer + done,
+                  static_cast<DWORD>(want < kMaxPiece ? want : kMaxPiece), &got, &at)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return -1;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t InputFile::currentSize() const {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(asHandle(handle_), &size)) return -1;
+  return static_cast<int64_t>(size.QuadPart);
+}
+
 void InputFile::close() {
   if (handle_ != kNoHandle) CloseHandle(asHandle(handle_));
   handle_ = kNoHandle;

@@ -1,0 +1,158 @@
+// A file larger than the threshold for reading files whole: first screen, line count, end,
+// search, save, memory; each next to what cat, grep -c and cp take on the same bytes.
+//
+// The file (SLATE_BENCH_LARGE_GB gigabytes, 2 unless set, of 85-byte lines) is generated with
+// yes and head beside the other temporary files (SLATE_BENCH_DIR, else /tmp) and kept for the
+// next run; remove it afterwards. Every case runs once, in wall-clock time: these are waits a
+// user sees, and the first run of a case is the one that matters (later ones find the pages
+// cached). Drop the page cache before a run (echo 3 > /proc/sys/vm/drop_caches) for the cold
+// figures.
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "core/editor.h"
+#include "core/file_source.h"
+#include "files/load_save.h"
+#include "search/search_state.h"
+#include "support/test_session.h"
+
+namespace {
+
+std::string benchDir() {
+  const char* dir = std::getenv("SLATE_BENCH_DIR");
+  return dir && *dir ? dir : "/tmp";
+}
+
+long long fileBytes() {
+  const char* gb = std::getenv("SLATE_BENCH_LARGE_GB");
+  return static_cast<long long>((gb && *gb ? std::atof(gb) : 2.0) * 1e9);
+}
+
+const std::string& bigFile() {
+  static std::string path;
+  if (!path.empty()) return path;
+  path = benchDir() + "/slate-bench-large.log";
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && info.st_size == fileBytes()) return path;
+  const std::string command =
+      "yes '2026-12-07T19:00:00.000Z INFO  request served in 12 ms, user=alice path=/api/items "
+      "ok' | head -c " +
+      std::to_string(fileBytes()) + " > '" + path + "'";
+  if (std::system(command.c_str()) != 0) std::exit(1);
+  return path;
+}
+
+double secondsOf(const std::string& command) {
+  const auto start = std::chrono::steady_clock::now();
+  if (std::system(command.c_str()) != 0) return -1;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double residentMB() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+void open(Editor& e) {
+  setFileName(e, bigFile().c_str());
+  e.loadDocument();
+  e.ensureWindow(0, 40);
+}
+
+double elapsed(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_FirstScreen(benchmark::State& state) {
+  const std::string& path = bigFile();
+  for (auto _ : state) {
+    Editor e;
+    open(e);
+    state.counters["resident_MB"] = residentMB();
+  }
+  state.counters["cat_s"] = secondsOf("cat '" + path + "' > /dev/null");
+}
+
+void BM_CountLines(benchmark::State& state) {
+  Editor e;
+  open(e);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    e.finishCount();
+    state.counters["GB_per_s"] = static_cast<double>(fileBytes()) / 1e9 / elapsed(start);
+  }
+}
+
+void BM_EndAndBackAfterPaging(benchmark::State& state) {
+  Editor e;
+  open(e);
+  for (int i = 0; i < 10000; ++i) e.moveDown();
+  e.finishCount();
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    e.moveDocumentEnd();
+    e.ensureWindow(40, 0);
+    state.counters["end_ms"] = elapsed(start) * 1e3;
+    e.moveDocumentStart();
+    e.ensureWindow(0, 40);
+  }
+  state.counters["resident_MB"] = residentMB();
+}
+
+void BM_SearchNotYetRead(benchmark::State& state) {
+  const std::string& path = bigFile();
+  TestSession test;
+  SessionEditor e(test);
+  open(e);
+  char* text = new char[32];
+  std::strcpy(text, "not in this file at all");
+  e.searchState->setSearchStrings(text, text);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    e.searchAgain();
+    state.counters["GB_per_s"] = static_cast<double>(fileBytes()) / 1e9 / elapsed(start);
+  }
+  state.counters["grep_c_GB_per_s"] =
+      static_cast<double>(fileBytes()) / 1e9 /
+      secondsOf("grep -c 'not in this file at all' '" + path + "' > /dev/null; true");
+}
+
+void BM_SaveAfterSmallEdit(benchmark::State& state) {
+  const std::string& path = bigFile();
+  const std::string copy = benchDir() + "/slate-bench-large-copy.log";
+  Editor e;
+  open(e);
+  e.addByte('#');
+  for (auto _ : state) {
+    std::string reason;
+    const auto start = std::chrono::steady_clock::now();
+    files::writeDocumentFile(e, copy.c_str(), nullptr, reason);
+    state.counters["GB_per_s"] = static_cast<double>(fileBytes()) / 1e9 / elapsed(start);
+    state.counters["resident_MB"] = residentMB();
+  }
+  unlink(copy.c_str());
+  state.counters["cp_GB_per_s"] =
+      static_cast<double>(fileBytes()) / 1e9 /
+      secondsOf("cp '" + path + "' '" + copy + "' && sync '" + copy + "'");
+  unlink(copy.c_str());
+}
+
+BENCHMARK(BM_FirstScreen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CountLines)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EndAndBackAfterPaging)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SearchNotYetRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveAfterSmallEdit)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,150 @@
+#include "search/run_search.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/editor.h"
+#include "core/file_source.h"
+#include "search/matcher.h"
+#include "search/search_state.h"
+
+namespace {
+
+// The search text when it is matched byte for byte (no option on), else empty: the file's
+// bytes are then looked through as they are, without cutting them into lines. A text with a
+// line break in it never lies inside one line: it is looked for as nothing.
+std::string exactText(const Editor& e, bool& exact) {
+  const SearchState& state = *e.searchState;
+  exact = !state.options.ignoreCase && !state.options.regex;
+  std::string text = exact ? state.searchText : "";
+  if (text.find_first_of("\r\n") != std::string::npos) text.clear();
+  return text;
+}
+
+bool keepLooking(Editor& e, uint64_t looked, uint64_t total) {
+  if (!e.waitProgress || e.waitProgress("Searching", looked, total)) return true;
+  e.setPendingMessage("Search stopped");
+  return false;
+}
+
+// Scans the run's bytes for the text, calling found with each occurrence; the scan's result
+// (see FileSource::scan).
+int scanBytes(Editor& e, const FileRun& run, const std::string& text, bool forward,
+              const std::function<bool(uint64_t)>& found) {
+  const uint64_t total = run.bytes;
+  const int result =
+      e.source->scan(run.offset, run.offset + run.bytes, text.data(), text.size(), forward, found,
+                     [&e, total](uint64_t looked) { return keepLooking(e, looked, total); });
+  if (result == -2) e.reportFileChanged();
+  return result;
+}
+
+// Calls visit with each line of the run in order (its offset in the file, its text without
+// terminator), until it answers false: 1 then, 0 at the end, -1 when a key stopped it, -2
+// when the file could not be read.
+int eachLine(Editor& e, const FileRun& run,
+             const std::function<bool(uint64_t, const char*, int32_t)>& visit) {
+  constexpr size_t kPiece = size_t{1} << 20;
+  const uint64_t end = run.offset + run.bytes;
+  std::vector<char> data;
+  size_t want = kPiece;
+  for (uint64_t at = run.offset; at < end;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(want, end - at));
+    data.resize(n + 2);
+    if (!e.source->read(at, n, data.data())) {
+      e.reportFileChanged();
+      return -2;
+    }
+    std::vector<TextLine> lines;
+    const size_t used = splitLines(data.data(), n, at + n == end, lines);
+    if (used == SIZE_MAX || (lines.empty() && want > (size_t{1} << 30))) {
+      e.setPendingMessage("Line too long to search");
+      return -2;
+    }
+    if (lines.empty()) {  // a line longer than the piece
+      want *= 2;
+      continue;
+    }
+    want = kPiece;
+    for (const TextLine& line : lines)
+      if (!visit(at + static_cast<uint64_t>(line.text - data.data()), line.text, line.length))
+        return 1;
+    at += used;
+    if (!keepLooking(e, at - run.offset, run.bytes)) return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+RunHit findInRun(Editor& e, const TextLine& record, int64_t first, Matcher& matcher, bool forward) {
+  RunHit hit;
+  bool exact = false;
+  const std::string text = exactText(e, exact);
+  uint64_t at = 0;
+  bool any = false;
+  int result = 0;
+  if (exact) {
+    if (text.empty()) return hit;
+    result = scanBytes(e, runOf(record), text, forward, [&](uint64_t offset) {
+      at = offset;
+      any = true;
+      return false;
+    });
+  } else {
+    result = eachLine(e, runOf(record), [&](uint64_t start, const char* line, int32_t length) {
+      const Match m =
+          forward ? matcher.find(line, length, 0) : matcher.findBefore(line, length, INT32_MAX);
+      if (m.start < 0) return true;
+      at = start + static_cast<uint64_t>(m.start);
+      any = true;
+      return !forward;  // backward: the last one counts
+    });
+  }
+  if (result < 0) {
+    hit.stopped = true;
+  } else if (any && !e.placeOfOffset(record, first, at, hit.line, hit.byteColumn)) {
+    hit.line = -1;
+    hit.stopped = true;
+  }
+  return hit;
+}
+
+int64_t countInRun(Editor& e, const TextLine& record, Matcher& matcher) {
+  bool exact = false;
+  const std::string text = exactText(e, exact);
+  int64_t count = 0;
+  int result = 0;
+  if (exact) {
+    if (text.empty()) return 0;
+    uint64_t free = 0;  // where the next occurrence may begin
+    result = scanBytes(e, runOf(record), text, true, [&](uint64_t offset) {
+      if (offset >= free) {
+        ++count;
+        free = offset + text.size();
+      }
+      return true;
+    });
+  } else {
+    result = eachLine(e, runOf(record), [&](uint64_t, const char* line, int32_t length) {
+      for (Match m = matcher.find(line, length, 0); m.start >= 0;) {
+        ++count;
+        const int32_t next =
+            m.length > 0 ? m.start + m.length : matcher.stepPast(line, length, m.start);
+        if (next > length) break;
+        m = matcher.find(line, length, next);
+      }
+      return true;
+    });
+  }
+  return result < 0 ? -1 : count;
+}
+
+bool enterHit(Editor& e, TextLine current, const RunHit& hit) {
+  if (!e.enterLine(current, hit.line, 0)) return false;
+  for (int32_t i = 0; i < hit.byteColumn && e.moveRight(); ++i) {
+  }
+  return true;
+}

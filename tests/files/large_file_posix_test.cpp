@@ -1,0 +1,303 @@
+// Large files kept in their file as runs of lines, checked against the same files read whole.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "core/editor.h"
+#include "core/file_source.h"
+#include "files/file_test_support.h"
+#include "files/load_save.h"
+#include "search/search_state.h"
+#include "support/document.h"
+#include "support/test_session.h"
+
+using filetest::readFile;
+using filetest::TempDir;
+using filetest::writeFile;
+
+namespace {
+
+// Opens every file as a large one, with small blocks and pieces, for one test.
+struct SmallPieces {
+  SmallPieces(size_t block, size_t piece) {
+    files::largeFileSize = 1;
+    FileSource::blockBytes = block;
+    runPieceSize = piece;
+  }
+  ~SmallPieces() {
+    files::largeFileSize = savedThreshold;
+    FileSource::blockBytes = savedBlock;
+    runPieceSize = savedPiece;
+  }
+  uint64_t savedThreshold = files::largeFileSize;
+  size_t savedBlock = FileSource::blockBytes;
+  size_t savedPiece = runPieceSize;
+};
+
+void load(Editor& editor, const std::string& path) {
+  setFileName(editor, path.c_str());
+  editor.loadDocument();
+}
+
+// The file's lines as a whole load splits them, the empty last line left out.
+std::vector<std::string> referenceLines(const std::string& bytes) {
+  Editor reference;
+  setDocument(reference, bytes);
+  std::vector<std::string> lines = documentLines(reference);
+  lines.pop_back();
+  return lines;
+}
+
+const std::vector<std::string> kTerminatorCases = {
+    "a\nb\n",
+    "a\r\nb\r\n",
+    "a\rb\r",
+    "a\n\rb\n\r",
+    "\r\n\r\n\n\r\r\r\n",
+    "x\r",
+    "x\n",
+    "no end",
+    "\n",
+    "\r",
+    "ab\r\ncd\n\ref\rgh\n\n\r\r\n\rij",
+    "\n\r\n\r\n",
+    "\r\r\n\n",
+    "tail\r\n",
+    "a\n\r\rb",
+};
+
+TEST(LargeFile, CountsAndLineStartsAgreeWithTheLoaderAcrossBlockBoundaries) {
+  TempDir temp;
+  const std::string path = temp.path("f");
+  for (const std::string& bytes : kTerminatorCases) {
+    writeFile(path, bytes);
+    const std::vector<std::string> lines = referenceLines(bytes);
+    const bool terminated = bytes.back() == '\n' || bytes.back() == '\r';
+    for (size_t block : {1, 2, 3, 4, 7, 64}) {
+      SmallPieces pieces(block, 16);
+      auto file = std::make_unique<platform::InputFile>();
+      std::string reason;
+      ASSERT_EQ(file->open(path.c_str(), reason), platform::OpenResult::Opened);
+      FileSource source(std::move(file), bytes.size());
+      const std::string where =
+          "block " + std::to_string(block) + " in " + testing::PrintToString(bytes);
+      ASSERT_EQ(source.linesBetween(0, bytes.size()), static_cast<int64_t>(lines.size())) << where;
+      uint64_t start = 0;
+      for (size_t k = 0; k <= lines.size(); ++k) {
+        if (k == lines.size() && !terminated) break;  // no line starts after the last one
+        EXPECT_EQ(source.lineStartAfter(0, static_cast<int64_t>(k)), static_cast<int64_t>(start))
+            << "line " << k << ", " << where;
+        EXPECT_EQ(source.terminatorsBefore(start), static_cast<int64_t>(k)) << where;
+        if (k < lines.size()) start += lines[k].size();
+      }
+    }
+  }
+}
+
+// A random file of short lines with every terminator kind, a long line now and then, and
+// sometimes no terminator at the end.
+std::string randomFile(std::mt19937& random) {
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  static const char* const endings[] = {"\n", "\r\n", "\r", "\n\r"};
+  std::string bytes;
+  const int lines = pick(60);
+  for (int i = 0; i < lines; ++i) {
+    const int length = pick(12) == 0 ? 40 + pick(40) : pick(8);
+    for (int k = 0; k < length; ++k) bytes.push_back("ab\tc"[pick(4)]);
+    bytes += endings[pick(4)];
+  }
+  if (pick(3) == 0) bytes += "end";
+  return bytes.empty() ? "x" : bytes;
+}
+
+TEST(LargeFile, MovesEditsUndoAndSavesMatchTheFileReadWhole) {
+  const char* seedText = std::getenv("SLATE_SEED");
+  const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
+                                 : std::random_device{}();
+  std::mt19937 random(seed);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  TempDir temp;
+  for (int round = 0; round < 30; ++round) {
+    const std::string bytes = randomFile(random);
+    writeFile(temp.path("f"), bytes);
+    Editor whole, large;
+    load(whole, temp.path("f"));
+    SmallPieces pieces(static_cast<size_t>(1 + pick(24)), static_cast<size_t>(1 + pick(40)));
+    load(large, temp.path("f"));
+    ASSERT_TRUE(large.source) << "seed " << seed;
+    for (int step = 0; step < 150; ++step) {
+      std::string what;
+      int a = 0, b = 0;
+      switch (pick(9)) {
+        case 0: {
+          const int line = pick(whole.lineCount + 2) - 1;
+          const int column = pick(4) == 0 ? INT_MAX : pick(20);
+          what = "goToPosition " + std::to_string(line);
+          a = whole.goToPosition(line, column);
+          b = large.goToPosition(line, column);
+          if (b == 0 && !large.countKnown() && large.finishCount())
+            b = large.goToPosition(line, column);
+          break;
+        }
+        case 1:
+          what = "transferDown";
+          a = whole.transferDown(whole.cursorColumn);
+          b = large.transferDown(large.cursorColumn);
+          break;
+        case 2:
+          what = "transferUp";
+          a = whole.transferUp(whole.cursorColumn);
+          b = large.transferUp(large.cursorColumn);
+          break;
+        case 3:
+          what = pick(2) ? "end" : "start";
+          a = what == "end" ? whole.moveDocumentEnd() : whole.moveDocumentStart();
+          b = what == "end" ? large.moveDocumentEnd() : large.moveDocumentStart();
+          break;
+        case 4: {
+          const uint8_t c = static_cast<uint8_t>("xy\r"[pick(3)]);
+          what = "addByte";
+          whole.addByte(c);
+          large.addByte(c);
+          break;
+        }
+        case 5:
+          what = "newLine";
+          a = whole.newLine();
+          b = large.newLine();
+          break;
+        case 6:
+          what = "backspace";
+          a = whole.backspace();
+          b = large.backspace();
+          break;
+        case 7:
+          what = "undo";
+          a = whole.undo();
+          b = large.undo();
+          break;
+        case 8: {
+          what = "view";
+          const size_t above = static_cast<size_t>(pick(10)), below = static_cast<size_t>(pick(10));
+          large.ensureWindow(above, below);
+          break;
+        }
+      }
+      whole.afterCommand(false);
+      large.afterCommand(false);
+      const std::string at =
+          what + " at step " + std::to_string(step) + ", seed " + std::to_string(seed);
+      ASSERT_EQ(a, b) << at;
+      ASSERT_EQ(brokenInvariant(large), "") << at;
+      ASSERT_EQ(documentLines(large), documentLines(whole)) << at;
+      ASSERT_EQ(large.cursorLine, whole.cursorLine) << at;
+      ASSERT_EQ(large.cursorColumn, whole.cursorColumn) << at;
+      if (large.countKnown()) {
+        ASSERT_EQ(large.lineCount, whole.lineCount) << at;
+      }
+    }
+    std::string reason;
+    ASSERT_TRUE(files::writeDocumentFile(whole, temp.path("whole").c_str(), nullptr, reason));
+    ASSERT_TRUE(files::writeDocumentFile(large, temp.path("large").c_str(), nullptr, reason))
+        << reason;
+    ASSERT_EQ(readFile(temp.path("large")), readFile(temp.path("whole"))) << "seed " << seed;
+  }
+}
+
+// 400 numbered lines, opened as a large file with the first screen read.
+struct OpenLog {
+  TempDir temp;
+  std::string path = temp.path("big.log");
+  std::string bytes;
+  SmallPieces pieces{64, 100};
+  Editor editor;
+  OpenLog() {
+    for (int i = 0; i < 400; ++i) bytes += "line " + std::to_string(i) + "\n";
+    writeFile(path, bytes);
+    load(editor, path);
+    editor.ensureWindow(0, 5);
+  }
+  // Saving under another name: what it says, and the file is not there when it fails.
+  std::string saveElsewhere() {
+    std::string reason;
+    const std::string other = temp.path("copy");
+    if (files::writeDocumentFile(editor, other.c_str(), nullptr, reason)) return readFile(other);
+    EXPECT_NE(access(other.c_str(), F_OK), 0);
+    return reason;
+  }
+};
+
+TEST(LargeFile, AFileChangedOnDiskIsNeverMixedIntoASave) {
+  {  // cut short, the way a log is truncated in place
+    OpenLog log;
+    ASSERT_EQ(truncate(log.path.c_str(), 1000), 0);
+    log.editor.pollCount();
+    EXPECT_NE(std::string(log.editor.pendingMessage.get()).find("big.log was cut short"),
+              std::string::npos);
+    log.editor.moveDocumentEnd();  // whatever it can do, it neither crashes nor invents text
+    log.editor.goToPosition(0, 0);
+    EXPECT_EQ(documentLines(log.editor)[0], "line 0\n");  // what was shown is kept
+    EXPECT_NE(log.saveElsewhere().find("big.log changed on disk at line"), std::string::npos);
+  }
+  {  // rewritten in place, same size, after the count read it
+    OpenLog log;
+    ASSERT_TRUE(log.editor.finishCount());
+    std::string changed = log.bytes;
+    changed[2000] = '#';
+    writeFile(log.path, changed);
+    EXPECT_NE(log.saveElsewhere().find("nothing was written; save under another name with F12"),
+              std::string::npos);
+  }
+  {  // appended to: the document stays the file as opened
+    OpenLog log;
+    std::ofstream(log.path, std::ios::binary | std::ios::app) << "line 400\n";
+    log.editor.pollCount();
+    EXPECT_NE(std::string(log.editor.pendingMessage.get())
+                  .find("big.log grew on disk by 9 bytes: open it again to see them"),
+              std::string::npos);
+    EXPECT_EQ(log.saveElsewhere(), log.bytes);
+  }
+}
+
+TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {
+  OpenLog log;
+  Editor& e = log.editor;
+  TestSession test;
+  test.session.attach(e);
+  SearchState& state = *e.searchState;
+  char* text = new char[9];
+  std::strcpy(text, "line 377");
+  state.setSearchStrings(text, text);
+  ASSERT_EQ(e.searchAgain(), 1);
+  EXPECT_EQ(e.cursorLine, 377);
+  EXPECT_EQ(e.cursorColumn, 0);
+  ASSERT_EQ(e.goToPosition(0, 0), 1);
+  ASSERT_EQ(e.findPrevious(), 1);  // backward, passing the top: from the file's end
+  EXPECT_EQ(e.cursorLine, 377);
+  state.options.ignoreCase = true;  // with an option on, the runs are matched line by line
+  text = new char[9];
+  std::strcpy(text, "LINE 2");
+  state.setSearchStrings(text, text);
+  ASSERT_EQ(e.findPrevious(), 1);
+  EXPECT_EQ(e.cursorLine, 299);
+  ASSERT_EQ(e.findNext(), 1);
+  EXPECT_EQ(e.cursorLine, 2);  // wrapped
+  state.options.ignoreCase = false;
+  char* with = new char[2];
+  std::strcpy(with, "L");
+  char* what = new char[5];
+  std::strcpy(what, "line");
+  ASSERT_EQ(e.goToPosition(0, 0), 1);
+  state.setSearchStrings(what, with);
+  EXPECT_EQ(e.searchAgain(), 0);
+  EXPECT_EQ(std::string(e.pendingMessage.get()).rfind("Too large to replace in memory: 3", 0), 0u);
+  EXPECT_NE(std::string(e.pendingMessage.get()).find(" occurrences in 0.0 GB"), std::string::npos);
+  EXPECT_EQ(log.saveElsewhere(), log.bytes);  // nothing changed
+}
+
+}  // namespace
