@@ -294,6 +294,7 @@ void UndoHistory::endCommand(Editor& e) {
 // The running command recorded into the last step: the step ends here for now, and stays open
 // to the next command of the same run.
 void UndoHistory::closeStep(Editor& e, EditRun run) {
+  const bool extendedOnly = run_.extendedOnly;
   run_.recording = false;
   run_.extendedOnly = false;
   Step& step = steps_.back();
@@ -305,7 +306,7 @@ void UndoHistory::closeStep(Editor& e, EditRun run) {
     step.edits.shrink_to_fit();
   }
   // Bytes added to the last insertion change the step's size only when they took more room.
-  if (run_.extendedOnly && step.bytes.capacity() == step.measuredCapacity) return;
+  if (extendedOnly && step.bytes.capacity() == step.measuredCapacity) return;
   remeasure(step);
   if (memory_ > undoHistoryFloor || declining_) limit(e);
 }
