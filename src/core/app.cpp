@@ -53,6 +53,7 @@ void endAfterHangUp(Editor& editor) {
 int runEditor(int argc, char** argv) {
   const CommandLine commandLine = parseCommandLine(argc, argv);
   std::unique_ptr<Editor> editor(new Editor());
+  editor->followDisplayMode();
   if (commandLine.fileName) {
     setFileName(*editor, commandLine.fileName);
     editor->loadDocument();

@@ -39,9 +39,10 @@ void goToByte(Editor& e, int32_t line, int32_t offset) {
     e.moveLineStart();
     return;
   }
-  for (; here > goal && e.moveLeft(); --here) {
-  }
-  for (; here < goal && e.moveRight(); ++here) {
+  if (here > goal) {
+    e.shiftLeft(here - goal);
+  } else if (here < goal) {
+    e.shiftRight(std::min(goal - here, e.bytesAfter().size));
   }
 }
 
@@ -456,10 +457,7 @@ void UndoHistory::apply(Editor& e, Step& step, Edit& edit, bool forward) {
         if (edit.kind == Kind::Erase && !edit.backward) goToByte(e, edit.line, edit.offset);
       } else {
         goToByte(e, edit.line, edit.offset + static_cast<int32_t>(edit.count));
-        for (size_t i = 0; i < edit.count; ++i) {
-          const CharCell cell = e.charsBefore.pop();
-          e.cursorColumn -= e.cellWidth(cell, 0);
-        }
+        e.dropBefore(edit.count);
       }
       break;
     }

@@ -34,11 +34,9 @@ bool parseLineAndColumn(const char* text, int32_t& line, int32_t& column) {
 
 }  // namespace
 
-int Editor::goToLineNumber(int32_t line, int32_t byteColumn) {
+int Editor::goToLineNumber(int32_t line, int32_t column) {
   const int32_t index = std::clamp(line, 1, lineCount) - 1;
-  goToPosition(index, 0);
-  for (int32_t i = 1; i < byteColumn && moveRight(); ++i) {
-  }
+  goToPosition(index, column - 1);
   const int32_t rows = session().screen.rows;
   if (cursorLine < topLine || cursorLine >= topLine + rows) {
     topLine = std::max(0, cursorLine - rows / 2);

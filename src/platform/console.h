@@ -58,6 +58,21 @@ constexpr uint32_t WAIT_TIMEOUT = 0x102;
 constexpr uint32_t ENABLE_WINDOW_INPUT = 0x0008;
 constexpr uint32_t ENABLE_MOUSE_INPUT = 0x0010;
 
+// What one cell of the text area holds: a whole character of up to 15 bytes of UTF-8, or
+// one byte; length 0 is the right half (or a further column) of the wide character in the
+// cell before. Unused bytes are zero, so that cells compare with memcmp.
+struct TextCell {
+  uint8_t length;
+  char bytes[15];
+};
+static_assert(sizeof(TextCell) == 16);
+
+inline TextCell byteCell(uint8_t byte) {
+  TextCell cell{1, {}};
+  cell.bytes[0] = static_cast<char>(byte);
+  return cell;
+}
+
 // How a console shows the bytes of its cells.
 enum class DisplayMode {
   Native,       // the console's own way, the only one it has
@@ -75,6 +90,9 @@ class Console {
   virtual void fillOutputAttribute(uint16_t attribute, uint32_t count, Coord start) = 0;
   virtual void writeOutputCharacter(const uint8_t* bytes, uint32_t count, Coord start) = 0;
   virtual void setCursorPosition(Coord position) = 0;
+  // Writes cells that may hold whole characters. A console that holds one byte per cell
+  // keeps the first byte of each (a blank for the further columns of a wide character).
+  virtual void writeOutputText(const TextCell* cells, uint32_t count, Coord start);
 
   // ---- input ----
   virtual uint32_t getInputMode() = 0;
@@ -105,6 +123,8 @@ class Console {
   // Switches to the console's other way of showing bytes and returns the one now in force; a
   // console with only one way keeps it and answers Native.
   virtual DisplayMode switchDisplayMode() { return DisplayMode::Native; }
+  // The way of showing bytes now in force.
+  virtual DisplayMode displayMode() { return DisplayMode::Native; }
 
   // Text that arrived as one bracketed paste: valid after readInput delivered a PASTE_EVENT,
   // until the next readInput.

@@ -52,10 +52,9 @@ bool Screen::adoptNewSize() {
 
 void Screen::drawTextArea(Editor& editor, RowFormatter formatter) {
   const size_t cells = static_cast<size_t>(rows) * columns;
-  std::unique_ptr<char[]> grid(new char[cells]);
+  std::unique_ptr<console::TextCell[]> grid(new console::TextCell[cells]);
   (editor.*formatter)(rows, columns, grid.get());
-  outputHandle.writeOutputCharacter(reinterpret_cast<const uint8_t*>(grid.get()),
-                                    static_cast<uint32_t>(cells), Coord{0, 0});
+  outputHandle.writeOutputText(grid.get(), static_cast<uint32_t>(cells), Coord{0, 0});
 }
 
 void Screen::highlightRange(int startRow, int startColumn, int endRow, int endColumn) {

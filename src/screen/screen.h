@@ -12,8 +12,8 @@ constexpr uint16_t TextAttribute = 0x0007;       // light grey on black
 constexpr uint16_t StatusAttribute = 0x0030;     // black on cyan
 constexpr uint16_t SelectionAttribute = 0x00F8;  // dark grey on bright white
 
-// Fills a grid of rows x columns bytes with the text rows.
-using RowFormatter = void (Editor::*)(int rows, int columns, char* grid);
+// Fills a grid of rows x columns cells with the text rows.
+using RowFormatter = void (Editor::*)(int rows, int columns, console::TextCell* grid);
 
 // The console's output side: a text area of `rows` rows above one status line. It keeps no
 // copy of what is shown; every call writes straight to the console.

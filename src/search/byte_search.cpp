@@ -80,7 +80,10 @@ int32_t findFrom(const char* text, int32_t length, int32_t from, const Needle& n
 }
 
 // The display column at which byte q of a line starts.
-int32_t columnOfByte(const char* text, int32_t q, int32_t tabWidth) {
+int32_t columnOfByte(TextUnit unit, const char* text, int32_t q, int32_t tabWidth) {
+  if (unit == TextUnit::Character)
+    return columnOfByte(unit, tabWidth, ByteView::of(text, static_cast<size_t>(q)),
+                        static_cast<size_t>(q));
   if (tabWidth == 0) return q;
   int64_t column = 0;
   const char* p = text;

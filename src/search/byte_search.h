@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/char_rule.h"
+
 // Finding a text's bytes within one line's bytes, and where a byte of a line is shown.
 struct Needle {
   const char* bytes;
@@ -15,4 +17,4 @@ int32_t findFrom(const char* text, int32_t length, int32_t from, const Needle& n
 int32_t findBefore(const char* text, int32_t length, int32_t before, const Needle& needle);
 
 // The display column at which byte q of a line starts.
-int32_t columnOfByte(const char* text, int32_t q, int32_t tabWidth);
+int32_t columnOfByte(TextUnit unit, const char* text, int32_t q, int32_t tabWidth);

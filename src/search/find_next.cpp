@@ -82,7 +82,7 @@ class FindScan {
 
  private:
   Found at(int32_t line, const TextLine& text, int32_t offset, bool wrapped) const {
-    return {line, columnOfByte(text.text, offset, e_.tabWidth), wrapped};
+    return {line, columnOfByte(e_.textUnit, text.text, offset, e_.tabWidth), wrapped};
   }
 
   Editor& e_;

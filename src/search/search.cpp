@@ -256,7 +256,7 @@ int Editor::searchAgain() {
     return 0;
   }
   const TextLine& found = scannedLine(*this, current, end.line);
-  const int32_t column = columnOfByte(found.text, end.offset, tabWidth);
+  const int32_t column = columnOfByte(textUnit, found.text, end.offset, tabWidth);
   enterLine(current, cursorLine + static_cast<int32_t>(end.line), column);
   return 1;
 }

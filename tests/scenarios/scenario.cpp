@@ -426,6 +426,9 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       if (std::sscanf(rest.c_str(), "%dx%d%c", &result.width, &result.height, &tail) != 2 ||
           result.width < 1 || result.height < 2)
         return fail("screen needs WIDTHxHEIGHT, at least 1x2");
+    } else if (word == "display") {
+      if (rest != "utf8" && rest != "cp437") return fail("display needs utf8 or cp437");
+      result.utf8 = rest == "utf8";
     } else if (word == "at") {
       int l = 0, c = 0;
       if (!parsePosition(rest, l, c)) return fail("at needs LINE:COLUMN");
@@ -500,6 +503,11 @@ std::vector<std::string> runCase(const Case& c) {
   console::MemoryConsole& console = session.console;
   Keyboard& keyboard = session.session.keyboard;
   Editor editor;
+  if (c.utf8) {  // a console with both display modes, showing UTF-8
+    console.hasModes = true;
+    console.shownAs = console::DisplayMode::Utf8;
+  }
+  editor.followDisplayMode();
   loadExactDocument(editor, c.document);
   if (c.at) {
     if (!editor.goToPosition(c.at->first, c.at->second)) {

@@ -37,6 +37,7 @@ struct Case {
   std::string document;
   int width = 80;
   int height = 25;
+  bool utf8 = false;  // the console shows UTF-8 (and has both display modes)
   std::optional<std::pair<int, int>> at;
   std::optional<std::string> clipboard;
   bool clipboardRefuses = false;

@@ -40,6 +40,8 @@ class TerminalConsole : public console::Console {
   void fillOutputCharacter(uint8_t ch, uint32_t count, console::Coord start) override;
   void fillOutputAttribute(uint16_t attribute, uint32_t count, console::Coord start) override;
   void writeOutputCharacter(const uint8_t* bytes, uint32_t count, console::Coord start) override;
+  void writeOutputText(const console::TextCell* cells, uint32_t count,
+                       console::Coord start) override;
   void setCursorPosition(console::Coord position) override;
 
   uint32_t getInputMode() override { return inputMode_; }
@@ -54,6 +56,7 @@ class TerminalConsole : public console::Console {
   const char* pastedText(size_t& length) override;
   // Between code page 437 and UTF-8; the first is UTF-8 when the locale's character set is.
   console::DisplayMode switchDisplayMode() override;
+  console::DisplayMode displayMode() override { return screen_.displayMode(); }
 
   // Sends the terminal what changed since the last flush, in one write.
   void flush();
