@@ -12,8 +12,8 @@
 #include <random>
 #include <string>
 
+#include "app/session.h"
 #include "core/editor.h"
-#include "core/session.h"
 #include "input/key_map.h"
 #include "platform/clipboard_store.h"
 #include "platform/key_codes.h"
@@ -72,6 +72,7 @@ struct Document {
   std::string bytes;
 
   explicit Document(bool arena) : bytes(makeDocument()) {
+    session.attach(editor);
     editor.freeBuffer();
     editor.initBuffer();
     char* block = nullptr;

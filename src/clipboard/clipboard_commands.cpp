@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "platform/clipboard_store.h"
 
 namespace {
@@ -91,7 +90,7 @@ int copySelection(Editor& e, int32_t& startColumn, bool& whole) {
   const SelectionText selection =
       e.markLine == e.cursorLine ? textWithinLine(e, startColumn) : textAcrossLines(e, startColumn);
   whole = std::strlen(selection.text.get()) == selection.length;
-  return session().clipboard.put(selection.text.get()) ? 1 : 0;
+  return e.clipboard->put(selection.text.get()) ? 1 : 0;
 }
 
 }  // namespace
@@ -114,7 +113,7 @@ int Editor::cut() {
 }
 
 int Editor::paste() {
-  std::unique_ptr<char[]> text = session().clipboard.get();
+  std::unique_ptr<char[]> text = clipboard->get();
   if (!text) return 0;
   insertText(text.get(), std::strlen(text.get()));
   return 1;

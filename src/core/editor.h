@@ -15,6 +15,10 @@
 namespace files {
 struct WriteResult;
 }
+class ClipboardStore;
+class Keyboard;
+class Screen;
+struct SearchState;
 
 extern const int defaultAutoIndent;
 
@@ -90,6 +94,14 @@ class Editor {
 
   // The changes that can be taken back and made again.
   UndoHistory undoHistory;
+
+  // What the commands work through besides the document: the console's two sides, the
+  // texts searched for last and the clipboard. Whoever runs the editor owns them and sets
+  // them before the first command that needs them.
+  Screen* screen = nullptr;
+  Keyboard* keyboard = nullptr;
+  SearchState* searchState = nullptr;
+  ClipboardStore* clipboard = nullptr;
 
   // One line waiting to be shown in place of the status text at the next redraw.
   std::unique_ptr<char[]> pendingMessage;

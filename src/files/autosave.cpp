@@ -4,7 +4,6 @@
 #include <string>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "files/load_save.h"
 #include "input/prompt.h"
 #include "platform/file_system.h"
@@ -27,8 +26,9 @@ void setFileName(Editor& editor, const char* name) {
   if (!platform::fileExists(candidate.get())) {
     editor.autosaveName = std::move(candidate);
   } else {
-    session().screen.showMessage("Autosave file seems to exist, overwrite? (Y/n)");
-    if (askYesNo() == Answer::Yes) {  // no answer (the input has gone) keeps the old copy
+    const char* question = "Autosave file seems to exist, overwrite? (Y/n)";
+    if (askQuestion(*editor.screen, *editor.keyboard, question) ==
+        Answer::Yes) {  // no answer (the input has gone) keeps the old copy
       platform::removeFile(candidate.get());
       editor.autosaveName = std::move(candidate);
     }

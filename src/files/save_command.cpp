@@ -5,27 +5,27 @@
 #include <string>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "files/load_save.h"
 #include "files/replacing.h"
 #include "input/prompt.h"
+#include "screen/screen.h"
 
 namespace {
 
-bool confirmed(const char* question) {
-  session().screen.showMessage(question);
-  return askYesNo() == Answer::Yes;  // no answer (the input has gone) writes nothing
+bool confirmed(Editor& editor, const char* question) {
+  // No answer (the input has gone) writes nothing.
+  return askQuestion(*editor.screen, *editor.keyboard, question) == Answer::Yes;
 }
 
-std::unique_ptr<char[]> askFileName(const char* initial) {
-  return promptString(session().screen, "file name: ", initial);
+std::unique_ptr<char[]> askFileName(Editor& editor, const char* initial) {
+  return promptString(*editor.screen, *editor.keyboard, "file name: ", initial);
 }
 
 }  // namespace
 
 int Editor::save() {
   if (fileName[0] != '\0' && !fileUnread) return saveUnder(fileName.get(), true, false);
-  std::unique_ptr<char[]> name = askFileName("");
+  std::unique_ptr<char[]> name = askFileName(*this, "");
   if (name[0] == '\0') return 0;
   return saveUnder(name.get(), false, false);
 }
@@ -34,8 +34,8 @@ int Editor::saveAs() {
   // A name too long for the status line would be offered cut short, and Enter would save
   // under a name nobody chose: such a name is not offered at all.
   const bool fits = std::strlen("file name: ") + std::strlen(fileName.get()) <=
-                    static_cast<size_t>(session().screen.columns);
-  std::unique_ptr<char[]> name = askFileName(fits ? fileName.get() : "");
+                    static_cast<size_t>(screen->columns);
+  std::unique_ptr<char[]> name = askFileName(*this, fits ? fileName.get() : "");
   if (name[0] == '\0') return 0;
   const bool ownName =
       fileName[0] != '\0' && !fileUnread && std::strcmp(name.get(), fileName.get()) == 0;
@@ -45,13 +45,13 @@ int Editor::saveAs() {
 int Editor::saveUnder(const char* name, bool ownName, bool announce) {
   switch (files::whatReplacing(fileStamp, platform::stampOf(name), ownName)) {
     case files::Replacing::ChangedFile:
-      if (!confirmed("File changed on disk, overwrite? (y/n)")) {
+      if (!confirmed(*this, "File changed on disk, overwrite? (y/n)")) {
         setPendingMessage("Not saved");
         return 0;
       }
       break;
     case files::Replacing::OtherFile:
-      if (!confirmed("File exists, overwrite? (y/n)")) return 0;
+      if (!confirmed(*this, "File exists, overwrite? (y/n)")) return 0;
       break;
     case files::Replacing::Nothing:
     case files::Replacing::SeenFile:

@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "input/help_text.h"
+#include "input/keyboard.h"
+#include "screen/screen.h"
 
 namespace {
 
@@ -25,27 +26,25 @@ std::string pageStatus(size_t first, size_t shown, size_t total) {
 }  // namespace
 
 int Editor::help() {
-  Screen& screen = session().screen;
-  Keyboard& keyboard = session().keyboard;
   const std::vector<std::string> lines = helpPageLines();
   size_t first = 0;
   for (bool open = true; open;) {
-    screen.adoptNewSize();
-    const size_t rows = static_cast<size_t>(screen.rows);
+    screen->adoptNewSize();
+    const size_t rows = static_cast<size_t>(screen->rows);
     const size_t lastFirst = lines.size() > rows ? lines.size() - rows : 0;
     first = std::min(first, lastFirst);
-    screen.drawLines(lines, first);
-    screen.showMessage(pageStatus(first, rows, lines.size()).c_str());
+    screen->drawLines(lines, first);
+    screen->showMessage(pageStatus(first, rows, lines.size()).c_str());
 
     console::InputRecord record;
-    if (!keyboard.inputHandle.readInput(record)) break;  // the input has gone
+    if (!keyboard->inputHandle.readInput(record)) break;  // the input has gone
     const console::KeyEventRecord& key = record.key;
     if (record.eventType != console::KEY_EVENT || !key.keyDown || key.repeatCount == 0 ||
         isModifierOnly(key.virtualKeyCode))
       continue;
     const size_t page = rows > 1 ? rows - 1 : 1;
     const size_t steps = key.repeatCount;
-    switch (keyboard.composeKeyCode(key.virtualKeyCode, key.controlKeyState)) {
+    switch (keyboard->composeKeyCode(key.virtualKeyCode, key.controlKeyState)) {
       case vk::Prior:
         first -= std::min(first, page * steps);
         break;

@@ -1,8 +1,8 @@
 #include "input/keyboard.h"
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "input/key_map.h"
+#include "screen/screen.h"
 
 using namespace console;
 
@@ -36,7 +36,7 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
                inputHandle.waitForInput(static_cast<uint32_t>(remaining)) == WAIT_TIMEOUT;
     if (due) {
       if (editor.autosaveNow() == 0) {
-        session().screen.showMessage("Autosave failure, autodisabling...");
+        editor.screen->showMessage("Autosave failure, autodisabling...");
         autosaveDisabled = 1;
       }
       autosaveDeadline = 0;

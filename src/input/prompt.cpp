@@ -2,15 +2,12 @@
 
 #include <cstring>
 
-#include "core/session.h"
+#include "input/keyboard.h"
+#include "screen/screen.h"
 
-int readChar() {
-  return session().keyboard.inputHandle.readChar();
-}
-
-Answer askYesNo() {
+Answer askYesNo(Keyboard& keyboard) {
   for (;;) {
-    int c = readChar();
+    int c = keyboard.inputHandle.readChar();
     if (c < 0) return Answer::Gone;
     c |= 0x20;
     if (c == 'y') return Answer::Yes;
@@ -18,7 +15,13 @@ Answer askYesNo() {
   }
 }
 
-std::unique_ptr<char[]> promptString(Screen& screen, const char* prompt, const char* initial) {
+Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question) {
+  screen.showMessage(question);
+  return askYesNo(keyboard);
+}
+
+std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard, const char* prompt,
+                                     const char* initial) {
   const size_t columns = static_cast<size_t>(screen.columns);
   std::unique_ptr<char[]> buffer(new char[columns + 1]);
   size_t promptLength = std::strlen(prompt);
@@ -30,7 +33,7 @@ std::unique_ptr<char[]> promptString(Screen& screen, const char* prompt, const c
 
   for (;;) {
     screen.showMessage(buffer.get());
-    int c = readChar();
+    int c = keyboard.inputHandle.readChar();
     if (c < 0) {
       p = promptLength;
       break;

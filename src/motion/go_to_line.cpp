@@ -5,8 +5,9 @@
 #include <string>
 
 #include "core/editor.h"
-#include "core/session.h"
+#include "input/keyboard.h"
 #include "input/prompt.h"
+#include "screen/screen.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ bool parseLineAndColumn(const char* text, int32_t& line, int32_t& column) {
 int Editor::goToLineNumber(int32_t line, int32_t column) {
   const int32_t index = std::clamp(line, 1, lineCount) - 1;
   goToPosition(index, column - 1);
-  const int32_t rows = session().screen.rows;
+  const int32_t rows = screen->rows;
   if (cursorLine < topLine || cursorLine >= topLine + rows) {
     topLine = std::max(0, cursorLine - rows / 2);
     textDirty = 1;
@@ -46,8 +47,8 @@ int Editor::goToLineNumber(int32_t line, int32_t column) {
 }
 
 int Editor::goToLine() {
-  std::unique_ptr<char[]> answer = promptString(session().screen, "go to line: ", "");
-  if (session().keyboard.inputHandle.inputGone() || answer[0] == '\0') return 0;
+  std::unique_ptr<char[]> answer = promptString(*screen, *keyboard, "go to line: ", "");
+  if (keyboard->inputHandle.inputGone() || answer[0] == '\0') return 0;
   int32_t line = 0;
   int32_t column = 1;
   if (!parseLineAndColumn(answer.get(), line, column)) {

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "core/tab_stop.h"
+#include "screen/screen.h"
 
 constexpr int pageOverlap = 1;
 
@@ -157,7 +157,7 @@ int Editor::moveDown() {
 }
 
 int Editor::pageUp() {
-  const int page = session().screen.rows - pageOverlap;
+  const int page = screen->rows - pageOverlap;
   int moved = 0;
   while (moved < page && moveUp()) ++moved;
   topLine = topLine - moved > 0 ? topLine - moved : 0;
@@ -166,7 +166,7 @@ int Editor::pageUp() {
 }
 
 int Editor::pageDown() {
-  const int page = session().screen.rows - pageOverlap;
+  const int page = screen->rows - pageOverlap;
   int moved = 0;
   while (moved < page && moveDown()) ++moved;
   topLine = topLine + moved < lineCount ? topLine + moved : lineCount;

@@ -1,10 +1,9 @@
 #include "core/editor.h"
-#include "core/session.h"
 #include "platform/console.h"
 #include "screen/screen.h"
 
 void Editor::followDisplayMode() {
-  const bool utf8 = session().screen.outputHandle.displayMode() == console::DisplayMode::Utf8;
+  const bool utf8 = screen->outputHandle.displayMode() == console::DisplayMode::Utf8;
   setTextUnit(utf8 ? TextUnit::Character : TextUnit::Byte);
 }
 
@@ -12,7 +11,7 @@ void Editor::followDisplayMode() {
 // The document and the cursor's byte stay (moved to its character's start in UTF-8); the
 // cursor's column is counted in the new way.
 int Editor::toggleDisplayMode() {
-  const console::DisplayMode mode = session().screen.outputHandle.switchDisplayMode();
+  const console::DisplayMode mode = screen->outputHandle.switchDisplayMode();
   followDisplayMode();
   switch (mode) {
     case console::DisplayMode::Utf8:

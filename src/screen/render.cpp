@@ -4,16 +4,14 @@
 #include <cstring>
 
 #include "core/editor.h"
-#include "core/session.h"
 #include "screen/row_painter.h"
 #include "screen/screen.h"
 #include "screen/status_line.h"
 
 void Editor::redraw() {
-  Screen& screen = session().screen;
-  if (screen.adoptNewSize()) textDirty = 1;
-  const int rows = screen.rows;
-  const int columns = screen.columns;
+  if (screen->adoptNewSize()) textDirty = 1;
+  const int rows = screen->rows;
+  const int columns = screen->columns;
 
   if (cursorLine < topLine) {
     topLine = cursorLine;
@@ -32,7 +30,7 @@ void Editor::redraw() {
 
   if (textDirty) {
     selectionDirty = 1;
-    screen.drawTextArea(*this, &Editor::formatRows);
+    screen->drawTextArea(*this, &Editor::formatRows);
     textDirty = 0;
   }
 
@@ -42,17 +40,17 @@ void Editor::redraw() {
     int32_t startColumn = markFirst ? markColumn : cursorColumn;
     int32_t endLine = markFirst ? cursorLine : markLine;
     int32_t endColumn = markFirst ? cursorColumn : markColumn;
-    screen.highlightRange(startLine - topLine, startColumn - leftColumn, endLine - topLine,
-                          endColumn - leftColumn);
+    screen->highlightRange(startLine - topLine, startColumn - leftColumn, endLine - topLine,
+                           endColumn - leftColumn);
     selectionDirty = 0;
   }
 
   if (pendingMessage) {
-    screen.writeStatusLine(pendingMessage.get(), cursorLine - topLine, cursorColumn - leftColumn);
+    screen->writeStatusLine(pendingMessage.get(), cursorLine - topLine, cursorColumn - leftColumn);
   } else {
     std::unique_ptr<char[]> text =
         statusLineText(modified, cursorLine, cursorColumn, fileName.get());
-    screen.writeStatusLine(text.get(), cursorLine - topLine, cursorColumn - leftColumn);
+    screen->writeStatusLine(text.get(), cursorLine - topLine, cursorColumn - leftColumn);
   }
 }
 

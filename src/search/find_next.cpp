@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/editor.h"
-#include "core/session.h"
+#include "input/keyboard.h"
 #include "input/prompt.h"
 #include "search/byte_search.h"
 #include "search/search_state.h"
@@ -23,12 +23,12 @@ struct Found {
 
 // The remembered text; with none yet, asks for it as the search command does. Empty when
 // there is nothing to look for.
-std::string textToFind() {
-  SearchState& state = session().searchState;
+std::string textToFind(Editor& e) {
+  SearchState& state = *e.searchState;
   if (state.searchText[0] == '\0') {
     std::unique_ptr<char[]> answer =
-        promptString(session().screen, "search for: ", state.searchText);
-    if (session().keyboard.inputHandle.inputGone()) return "";
+        promptString(*e.screen, *e.keyboard, "search for: ", state.searchText);
+    if (e.keyboard->inputHandle.inputGone()) return "";
     char* text = answer.release();
     state.setSearchStrings(text, text);
   }
@@ -90,7 +90,7 @@ class FindScan {
 };
 
 int find(Editor& e, bool forward) {
-  const std::string text = textToFind();
+  const std::string text = textToFind(e);
   if (text.empty()) return 0;
   const int32_t startColumn = e.cursorColumn;
   const int32_t offset = static_cast<int32_t>(e.charsBefore.count());

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/editor.h"
-#include "core/session.h"
+#include "input/keyboard.h"
 #include "input/prompt.h"
 #include "search/byte_search.h"
 #include "search/search_state.h"
@@ -187,8 +187,8 @@ ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const 
   return end;
 }
 
-bool inputGone() {
-  return session().keyboard.inputHandle.inputGone();
+bool inputGone(Keyboard& keyboard) {
+  return keyboard.inputHandle.inputGone();
 }
 
 }  // namespace
@@ -208,9 +208,10 @@ void SearchState::setSearchStrings(char* search, char* replacement) {
 }
 
 int Editor::search() {
-  SearchState& state = session().searchState;
-  std::unique_ptr<char[]> answer = promptString(session().screen, "search for: ", state.searchText);
-  if (inputGone()) return 0;  // a prompt cut short by a lost terminal is no answer
+  SearchState& state = *searchState;
+  std::unique_ptr<char[]> answer =
+      promptString(*screen, *keyboard, "search for: ", state.searchText);
+  if (inputGone(*keyboard)) return 0;  // a prompt cut short by a lost terminal is no answer
   char* text = answer.release();
   state.setSearchStrings(text, text);
   if (text[0] == '\0') return 1;
@@ -218,20 +219,20 @@ int Editor::search() {
 }
 
 int Editor::replace() {
-  SearchState& state = session().searchState;
+  SearchState& state = *searchState;
   std::unique_ptr<char[]> searchAnswer =
-      promptString(session().screen, "search for: ", state.searchText);
+      promptString(*screen, *keyboard, "search for: ", state.searchText);
   std::unique_ptr<char[]> replaceAnswer =
-      promptString(session().screen, "replace with: ", state.replaceText);
+      promptString(*screen, *keyboard, "replace with: ", state.replaceText);
   // A lost terminal ends a prompt with an empty answer; replacing by it would delete text.
-  if (inputGone()) return 0;
+  if (inputGone(*keyboard)) return 0;
   state.setSearchStrings(searchAnswer.release(), replaceAnswer.release());
   if (state.searchText[0] == '\0') return 1;
   return searchAgain();
 }
 
 int Editor::searchAgain() {
-  const SearchState& state = session().searchState;
+  const SearchState& state = *searchState;
   const Needle needle{state.searchText, static_cast<int64_t>(std::strlen(state.searchText))};
   if (needle.length == 0) return 0;
   const bool plain = state.isPlainSearch();

@@ -25,7 +25,7 @@ class ClipboardCommands : public ::testing::Test {
   }
 
   TestSession ts;
-  Editor editor;
+  SessionEditor editor{ts};
 };
 
 TEST_F(ClipboardCommands, CopyWithNothingSelectedLeavesTheStoreAlone) {
@@ -186,7 +186,7 @@ TEST_F(ClipboardCommands, PasteMakesEachKindOfBreakOneDocumentTerminator) {
   };
   for (const Case& c : cases) {
     for (int ending : {0, 1}) {
-      Editor fresh;
+      SessionEditor fresh{ts};
       fresh.lineEnding = ending;
       ts.clipboard.text = c.clip;
       EXPECT_EQ(fresh.paste(), 1);

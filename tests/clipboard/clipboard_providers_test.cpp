@@ -18,8 +18,8 @@
 #include <string>
 #include <thread>
 
+#include "app/session.h"
 #include "core/editor.h"
-#include "core/session.h"
 #include "platform/memory_console.h"
 #include "platform/posix/clipboard_choice.h"
 #include "platform/posix/clipboard_file.h"
@@ -330,6 +330,7 @@ TEST_F(TmuxClipboard, CopyAndPasteInTheEditorGoThroughTheTmuxBuffer) {
   console::MemoryConsole console(80, 25);
   Session session(console, clipboard);
   Editor editor;
+  session.attach(editor);
   setDocument(editor, "one\ntwo\nthree\n");
   editor.goToPosition(0, 1);
   editor.markLine = 2;

@@ -82,7 +82,7 @@ TEST(ClipboardRandom, CopyThenPasteReproducesTheSelectionWithTheDocumentsTermina
   std::mt19937 rng(20240611);
   int copied = 0;
   for (int round = 0; round < 600; ++round) {
-    Editor editor;
+    SessionEditor editor{ts};
     setDocument(editor, randomDocument(rng));
     editor.lineEnding = static_cast<int32_t>(rng() % 4);
     const std::vector<std::string> lines = documentLines(editor);
@@ -139,7 +139,7 @@ TEST(ClipboardRandom, CutThenPastePutsTheSelectionBackWithTheDocumentsTerminator
   TestSession ts;
   std::mt19937 rng(20240612);
   for (int round = 0; round < 600; ++round) {
-    Editor editor;
+    SessionEditor editor{ts};
     setDocument(editor, randomDocument(rng));
     editor.lineEnding = static_cast<int32_t>(rng() % 4);
     const std::vector<std::string> lines = documentLines(editor);

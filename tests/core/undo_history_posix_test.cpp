@@ -17,7 +17,7 @@ namespace {
 struct UndoFile : ::testing::Test {
   TestSession session;
   filetest::TempDir dir;
-  Editor editor;
+  SessionEditor editor{session};
 
   void press(KeyCode code, uint8_t ch = 0) { dispatchKey(editor, code, ch, false); }
   void type(const std::string& text) {

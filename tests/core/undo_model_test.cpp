@@ -63,7 +63,7 @@ TEST(UndoModel, UndoToTheStartAndRedoToTheEndPassTheSameStates) {
   for (int round = 0; round < 200; ++round) {
     TestSession session(40, 6);
     Keyboard& keyboard = session.session.keyboard;
-    Editor editor;
+    SessionEditor editor{session};
     loadExactDocument(editor, randomText(random, 1 + static_cast<int>(random() % 12), 12));
     std::string script;
     const std::string context =

@@ -102,7 +102,7 @@ TEST(CharacterModel, RandomKeysInUtf8KeepCharactersWhole) {
   std::mt19937 random(seed);
   for (int round = 0; round < 300; ++round) {
     TestSession t;
-    Editor editor;
+    SessionEditor editor{t};
     editor.setTextUnit(TextUnit::Character);
     Model model;
     const int pieces = static_cast<int>(random() % 12);

@@ -384,7 +384,7 @@ TEST(CommandModel, RandomKeysMatchPlainModel) {
     const int height = heights[pick(5)];
     TestSession session(40, height);
     Keyboard& keyboard = session.session.keyboard;
-    Editor editor;
+    SessionEditor editor{session};
     const std::string start = randomDocument(random);
     loadExactDocument(editor, start);
     Model model;

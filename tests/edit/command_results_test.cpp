@@ -13,7 +13,7 @@ namespace {
 
 struct Fixture : testing::Test {
   TestSession session;
-  Editor editor;
+  SessionEditor editor{session};
   void load(const std::string& bytes, int line = 0, int column = 0) {
     loadExactDocument(editor, bytes);
     ASSERT_TRUE(editor.goToPosition(line, column));

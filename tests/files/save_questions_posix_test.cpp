@@ -7,7 +7,7 @@
 
 #include <cctype>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "core/editor.h"
 #include "files/file_test_support.h"
 #include "platform/key_codes.h"
@@ -53,7 +53,7 @@ struct Editing {
   }
   std::string status() { return statusRow(t); }
   TestSession t;
-  Editor editor;
+  SessionEditor editor{t};
 };
 
 // ---- a file changed on disk ----

@@ -7,7 +7,8 @@
 #include <cctype>
 #include <climits>
 
-#include "core/app.h"
+#include "app/app.h"
+#include "app/command_line.h"
 #include "core/editor.h"
 #include "files/file_test_support.h"
 #include "platform/key_codes.h"
@@ -44,12 +45,12 @@ void pressAltX(console::MemoryConsole& console) {
 }
 
 // The editor run as the program runs it, with the file name as its one argument (or none).
-void run(const std::string& name) {
+void run(TestSession& t, const std::string& name) {
   std::string program = "slate";
   std::vector<char*> argv = {program.data()};
   std::string copy = name;
   if (!name.empty()) argv.push_back(copy.data());
-  runEditor(static_cast<int>(argv.size()), argv.data());
+  runEditor(t.session, parseCommandLine(static_cast<int>(argv.size()), argv.data()));
 }
 
 std::string statusRow(TestSession& t) {
@@ -63,7 +64,7 @@ TEST(Autosave, WrittenSixtySecondsAfterTheFirstChangeAndDisarmedBySave) {
   const std::string path = temp.path("notes.txt");
   const std::string copy = path + ".autosave";
   writeFile(path, "hello\n");
-  Editor editor;
+  SessionEditor editor{t};
   setFileName(editor, path.c_str());
   editor.loadDocument();
   auto step = [&] { t.session.keyboard.waitAndHandleEvent(editor); };
@@ -107,7 +108,7 @@ TEST(Autosave, WithoutANameItFailsOnceAndSwitchesOff) {
   TestSession t;
   TempDir temp;
   WorkIn work(temp.dir());
-  Editor editor;
+  SessionEditor editor{t};
   auto step = [&] { t.session.keyboard.waitAndHandleEvent(editor); };
   type(t.console, "a");
   step();
@@ -136,7 +137,7 @@ TEST(Autosave, StartUpQuestionAboutAnOldCopy) {
     type(t.console, "x");
     pressEnter(t.console);
     type(t.console, " qY");
-    Editor editor;
+    SessionEditor editor{t};
     setFileName(editor, path.c_str());
     EXPECT_EQ(statusRow(t), "Autosave file seems to exist, overwrite? (Y/n)");
     EXPECT_FALSE(exists(copy));
@@ -148,7 +149,7 @@ TEST(Autosave, StartUpQuestionAboutAnOldCopy) {
     TestSession t;
     writeFile(copy, "old copy\n");
     type(t.console, answer);
-    Editor editor;
+    SessionEditor editor{t};
     setFileName(editor, path.c_str());
     EXPECT_EQ(readFile(copy), "old copy\n");
     EXPECT_EQ(editor.autosaveName, nullptr);
@@ -162,7 +163,7 @@ TEST(EndSteps, QuitWithoutChangesAsksNothing) {
   TempDir temp;
   writeFile(temp.path("notes.txt"), "hello\n");
   pressAltX(t.console);
-  run(temp.path("notes.txt"));
+  run(t, temp.path("notes.txt"));
   EXPECT_EQ(statusRow(t).find("Save changes?"), std::string::npos);
   EXPECT_EQ(readFile(temp.path("notes.txt")), "hello\n");
   EXPECT_EQ(temp.names(), Names{"notes.txt"});
@@ -181,7 +182,7 @@ TEST(EndSteps, QuitAsksUntilYOrNAndRemovesTheAutosaveFile) {
     type(t.console, "q");
     pressEnter(t.console);
     type(t.console, "n");
-    run(path);
+    run(t, path);
     EXPECT_EQ(statusRow(t), "Save changes? (Y/n)");
     EXPECT_EQ(readFile(path), "hello\n");
     EXPECT_EQ(temp.names(), Names{"notes.txt"});
@@ -191,7 +192,7 @@ TEST(EndSteps, QuitAsksUntilYOrNAndRemovesTheAutosaveFile) {
     type(t.console, "z");
     pressAltX(t.console);
     type(t.console, "Y");
-    run(path);
+    run(t, path);
     EXPECT_EQ(readFile(path), "zhello\n");
     EXPECT_EQ(temp.names(), Names{"notes.txt"});
   }
@@ -212,7 +213,7 @@ TEST(EndSteps, FailedSaveAtTheEndGoesBackToEditing) {
   pressAltX(t.console);
   type(t.console, "y" + folder);  // fails again; then the input ends
   pressEnter(t.console);
-  run(folder);
+  run(t, folder);
   EXPECT_EQ(statusRow(t), "Save failed: Is a directory");
   // The terminal went away with the work unsaved: it is kept in the autosave file.
   EXPECT_EQ(readFile(folder + ".autosave"), "ab");
@@ -223,7 +224,7 @@ TEST(EndSteps, UnreadableFileIsReportedOnTheFirstScreen) {
   TestSession t;
   TempDir temp;
   mkdir(temp.path("folder").c_str(), 0755);
-  run(temp.path("folder"));
+  run(t, temp.path("folder"));
   EXPECT_EQ(statusRow(t), "Cannot read " + temp.path("folder") + ": Is a directory");
 }
 
@@ -235,7 +236,7 @@ TEST(HangUp, ModifiedDocumentIsKeptInItsAutosaveFile) {
   {  // the input ends while editing
     TestSession t;
     type(t.console, "a");
-    run(path);
+    run(t, path);
     EXPECT_EQ(readFile(path), "hello\n");
     EXPECT_EQ(readFile(copy), "ahello\n");
   }
@@ -244,7 +245,7 @@ TEST(HangUp, ModifiedDocumentIsKeptInItsAutosaveFile) {
     type(t.console, "y");
     type(t.console, "b");
     pressAltX(t.console);
-    run(path);
+    run(t, path);
     EXPECT_EQ(readFile(path), "hello\n");
     EXPECT_EQ(readFile(copy), "bhello\n");
   }
@@ -252,14 +253,14 @@ TEST(HangUp, ModifiedDocumentIsKeptInItsAutosaveFile) {
     TestSession t;
     type(t.console, "n");
     type(t.console, "c");
-    run(path);
+    run(t, path);
     EXPECT_EQ(readFile(copy), "bhello\n");
     EXPECT_EQ(readFile(copy + ".1"), "chello\n");
   }
   {  // nothing changed: nothing written, and the stale copy of this run removed
     TestSession t;
     type(t.console, "y");
-    run(path);
+    run(t, path);
     EXPECT_EQ(temp.names(), (Names{"notes.txt", "notes.txt.autosave.1"}));
   }
 }
@@ -275,7 +276,7 @@ TEST(SaveWithoutName, AsksForANameThatTheDocumentKeeps) {
     pressEnter(t.console);
     type(t.console, "b");
     pressF2(t.console);  // named now: no question
-    run("");
+    run(t, "");
     EXPECT_EQ(readFile("named.txt"), "ab");
     EXPECT_EQ(temp.names(), Names{"named.txt"});
   }
@@ -288,7 +289,7 @@ TEST(SaveWithoutName, AsksForANameThatTheDocumentKeeps) {
     type(t.console, "y");
     pressEnter(t.console);  // the same at the exit question: back to editing
     type(t.console, "c");
-    run("");
+    run(t, "");
     EXPECT_EQ(readFile("named.txt"), "ab");
     EXPECT_EQ(readFile("untitled.autosave"), "ac");
     EXPECT_EQ(temp.names(), (Names{"named.txt", "untitled.autosave"}));
@@ -305,7 +306,7 @@ TEST(SaveWithoutName, NameWithAnOldAutosaveFileAsksAboutIt) {
   type(t.console, "doc");
   pressEnter(t.console);
   type(t.console, "y");  // remove the old copy
-  run("");
+  run(t, "");
   EXPECT_EQ(readFile("doc"), "a");
   EXPECT_EQ(temp.names(), Names{"doc"});
 }

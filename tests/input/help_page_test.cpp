@@ -44,7 +44,7 @@ TEST(HelpPage, ListsEveryBindingAndEveryExtraKey) {
 
 TEST(HelpPage, ScrollsWhenTallerThanTheScreenAndLeavesTheDocument) {
   TestSession t(60, 11);  // 10 text rows
-  Editor editor;
+  SessionEditor editor{t};
   editor.insertChar('q');
   const std::vector<std::string> lines = helpPageLines();
   ASSERT_GT(lines.size(), 30u);

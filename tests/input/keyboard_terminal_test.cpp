@@ -19,7 +19,7 @@ namespace {
 class TerminalKeysTest : public testing::Test {
  protected:
   TestSession test;
-  Editor editor;
+  SessionEditor editor{test};
   KeyDecoder decoder;
 
   // Decodes the bytes, queues the events, and handles them all.

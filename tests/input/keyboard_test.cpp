@@ -34,7 +34,7 @@ class KeyboardTest : public testing::Test {
   TestSession test;
   MemoryConsole& console = test.console;
   Keyboard& keyboard = test.session.keyboard;
-  Editor editor;
+  SessionEditor editor{test};
   int queued = 0;
 
   void key(uint16_t vk, uint8_t ch = 0, uint32_t state = 0, uint16_t repeat = 1) {

@@ -11,7 +11,7 @@ namespace {
 
 TEST(Movement, StepsReportWhetherTheyMoved) {
   TestSession session;
-  Editor editor;
+  SessionEditor editor{session};
   loadExactDocument(editor, "a\tb\r\nc");
   EXPECT_EQ(editor.moveLeft(), 0);
   EXPECT_EQ(editor.moveUp(), 0);
@@ -33,7 +33,7 @@ TEST(Movement, StepsReportWhetherTheyMoved) {
 
 TEST(Movement, PagingWithOneTextRowMovesNothingButRedraws) {
   TestSession session(20, 2);
-  Editor editor;
+  SessionEditor editor{session};
   loadExactDocument(editor, "0\n1\n2");
   ASSERT_TRUE(editor.goToPosition(1, 0));
   editor.topLine = 1;
@@ -49,7 +49,7 @@ TEST(Movement, PagingWithOneTextRowMovesNothingButRedraws) {
 
 TEST(Movement, PageDownMovesViewByLinesMovedUpToLineCount) {
   TestSession session(20, 6);
-  Editor editor;
+  SessionEditor editor{session};
   loadExactDocument(editor, "0\n1\n2");
   editor.topLine = 2;  // as a redraw left it with the cursor on the last line
   ASSERT_TRUE(editor.goToPosition(1, 0));

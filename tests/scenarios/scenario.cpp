@@ -502,11 +502,11 @@ std::vector<std::string> runCase(const Case& c) {
   TestSession session(c.width, c.height);
   console::MemoryConsole& console = session.console;
   Keyboard& keyboard = session.session.keyboard;
-  Editor editor;
   if (c.utf8) {  // a console with both display modes, showing UTF-8
     console.hasModes = true;
     console.shownAs = console::DisplayMode::Utf8;
   }
+  SessionEditor editor{session};
   editor.followDisplayMode();
   loadExactDocument(editor, c.document);
   if (c.at) {

@@ -16,7 +16,7 @@ std::string row(TestSession& t, int r) {
 
 TEST(Render, FreshDocumentShowsBlankRowsAndTheStatusLine) {
   TestSession t(40, 5);
-  Editor editor;
+  SessionEditor editor{t};
   editor.redraw();
   for (int r = 0; r < 4; ++r) EXPECT_EQ(row(t, r), std::string(40, ' '));
   EXPECT_EQ(row(t, 4), "<Sep 07 1996>  R 0  C 0  " + std::string(15, ' '));
@@ -35,7 +35,7 @@ TEST(Render, StatusLineText) {
 
 TEST(Render, TabsControlBytesAndTerminators) {
   TestSession t(24, 6);
-  Editor editor;
+  SessionEditor editor{t};
   setDocument(editor, std::string("ab\tc\r\n1234567\tx\r\n12345678\ty\n\x01\x1b\xff\n"));
   editor.goToPosition(1, 3);  // the cursor line is drawn from its cells
   editor.redraw();
@@ -53,7 +53,7 @@ TEST(Render, TabsControlBytesAndTerminators) {
 
 TEST(Render, TabStraddlingTheLeftEdgeShowsItsRemainingBlanks) {
   TestSession t(10, 4);
-  Editor editor;
+  SessionEditor editor{t};
   setDocument(editor, std::string("abc\tdefghijklmnop\nabc\tdefghijklmnop"));
   editor.goToPosition(1, INT_MAX);  // column 20: the view scrolls to leftColumn 12
   editor.redraw();
@@ -70,7 +70,7 @@ TEST(Render, TabStraddlingTheLeftEdgeShowsItsRemainingBlanks) {
 
 TEST(Render, ScrollsJustEnoughToShowTheCursor) {
   TestSession t(10, 4);  // 3 text rows
-  Editor editor;
+  SessionEditor editor{t};
   std::string text;
   for (int i = 0; i < 10; ++i) text += "line" + std::to_string(i) + "\n";
   setDocument(editor, text);
@@ -97,7 +97,7 @@ TEST(Render, ScrollsJustEnoughToShowTheCursor) {
 
 TEST(Render, HorizontalScrollByOneColumn) {
   TestSession t(5, 3);
-  Editor editor;
+  SessionEditor editor{t};
   for (char c : std::string("abcde")) editor.insertByte(static_cast<uint8_t>(c));
   editor.redraw();
   EXPECT_EQ(editor.leftColumn, 1);
@@ -117,7 +117,7 @@ std::string highlighted(TestSession& t, int r) {
 
 TEST(Render, SelectionWithMarkBeforeOrAfterTheCursor) {
   TestSession t(8, 4);
-  Editor editor;
+  SessionEditor editor{t};
   setDocument(editor, "abc\ndefg\nhi");
   editor.redraw();
   editor.markLine = 0;
@@ -147,7 +147,7 @@ TEST(Render, SelectionWithMarkBeforeOrAfterTheCursor) {
 
 TEST(Render, CursorMoveWithoutScrollWritesOnlyTheStatusLine) {
   TestSession t(20, 5);
-  Editor editor;
+  SessionEditor editor{t};
   setDocument(editor, "hello\nworld\n");
   editor.redraw();
   const int writes = t.console.textWrites;
@@ -162,7 +162,7 @@ TEST(Render, CursorMoveWithoutScrollWritesOnlyTheStatusLine) {
 
 TEST(Render, PendingMessageReplacesTheStatusText) {
   TestSession t(30, 3);
-  Editor editor;
+  SessionEditor editor{t};
   editor.setPendingMessage("Save failed: No space");
   editor.redraw();
   EXPECT_EQ(row(t, 2), "Save failed: No space         ");
@@ -173,7 +173,7 @@ TEST(Render, PendingMessageReplacesTheStatusText) {
 
 TEST(Render, ResizedConsoleIsRepaintedWhole) {
   TestSession t(20, 5);
-  Editor editor;
+  SessionEditor editor{t};
   setDocument(editor, "hello\n");
   editor.redraw();
   t.console.resize(12, 4);

@@ -85,7 +85,7 @@ TEST(ArenaRecycling, ReplacementsThroughManySmallBlocksMatchStringReplace) {
       for (size_t k = 0; k < length; ++k) bytes += "ab\tc"[rng() % 4];
       bytes += endings[rng() % 4];
     }
-    Editor editor;
+    SessionEditor editor{ts};
     loadFile(editor, dir, bytes);
     std::vector<SplitLine> model = linesOf(editor);
     for (int round = 0; round < 12; ++round) {
@@ -116,7 +116,7 @@ TEST(ArenaRecycling, WholeDocumentReplacementKeepsLoadBlocksUntilTheHistoryLetsG
   BlockSize blocks(4096);
   std::string bytes;
   for (int i = 0; i < 20000; ++i) bytes += "line " + std::to_string(i) + " holds one QXZ\n";
-  Editor editor;
+  SessionEditor editor{ts};
   loadFile(editor, dir, bytes);
   std::set<const char*> loadBlocks;
   size_t loadedBytes = 0;

@@ -34,7 +34,7 @@ size_t cursorOffset(const Editor& editor) {
 class SearchKeys : public ::testing::Test {
  protected:
   TestSession ts;
-  Editor editor;
+  SessionEditor editor{ts};
 
   console::MemoryConsole& console() { return ts.console; }
   SearchState& state() { return ts.session.searchState; }
@@ -316,7 +316,7 @@ std::string randomText(std::mt19937& rng, const std::string& alphabet, size_t le
 // cursor on, with small alphabets so that occurrences are frequent and overlapping.
 TEST(SearchRandom, MatchesFindAndReplaceOnEachLine) {
   TestSession ts;
-  Editor editor;
+  SessionEditor editor{ts};
   SearchState& state = ts.session.searchState;
   std::mt19937 rng(7);
   const char* alphabets[] = {"ab", "ab\t", "a", "abcdefgh"};
@@ -401,7 +401,7 @@ TEST(SearchRandom, MatchesFindAndReplaceOnEachLine) {
 
 TEST(SearchRandom, LineWithManyOccurrencesIsRebuiltWhole) {
   TestSession ts;
-  Editor editor;
+  SessionEditor editor{ts};
   std::string text(1000, 'a');
   for (size_t i = 0; i < text.size(); i += 7) text[i] = '\t';
   setDocument(editor, text);
@@ -434,7 +434,7 @@ void forgetHistory(Editor& editor) {
 // never holds more than the text it has plus the blocks being filled.
 TEST(SearchArena, BlocksNoLineUsesAreGivenBack) {
   TestSession ts;
-  Editor editor;
+  SessionEditor editor{ts};
   std::vector<Line> lines;
   for (int i = 0; i < 2000; ++i)
     lines.push_back({"line " + std::to_string(i) + " with an a", i % 4, true});

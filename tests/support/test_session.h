@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/session.h"
+#include "app/session.h"
+#include "core/editor.h"
 #include "platform/clipboard_store.h"
 #include "platform/memory_console.h"
 
@@ -10,4 +11,9 @@ struct TestSession {
   console::MemoryConsole console;
   MemoryClipboard clipboard;
   Session session{console, clipboard};
+};
+
+// An editor that works through a test session, as the program's editor works through its own.
+struct SessionEditor : Editor {
+  explicit SessionEditor(TestSession& test) { test.session.attach(*this); }
 };

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "core/app.h"
-#include "core/command_line.h"
-#include "core/session.h"
+#include "app/app.h"
+#include "app/command_line.h"
+#include "app/session.h"
 #include "platform/out_of_memory.h"
 #include "platform/system.h"
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   static std::unique_ptr<ClipboardStore> clipboard = platform::openSystemClipboard(*console);
   static std::optional<Session> session;
   session.emplace(*console, *clipboard);
-  int status = runEditor(argc, argv);
+  int status = runEditor(*session, commandLine);
   session.reset();
   return status;
 }

@@ -1,4 +1,4 @@
-#include "core/command_line.h"
+#include "app/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "platform/key_codes.h"
 #include "support/test_session.h"
 
@@ -71,7 +71,7 @@ TEST(CommandLine, TwoNamesSayOnTheFirstScreenThatNothingWasOpened) {
   t.console.pushKey('X', 0, console::LEFT_ALT_PRESSED);
   std::string args[] = {"slate", "one.txt", "two.txt"};
   char* argv[] = {args[0].data(), args[1].data(), args[2].data()};
-  EXPECT_EQ(runEditor(3, argv), 0);
+  EXPECT_EQ(runEditor(t.session, parseCommandLine(3, argv)), 0);
   const std::string status = t.console.rowText(t.console.height - 1);
   EXPECT_EQ(status.substr(0, status.find_last_not_of(' ') + 1),
             "Only one file at a time: nothing was opened");

@@ -6,20 +6,21 @@
 #include "screen/screen.h"
 #include "search/search_state.h"
 
-// The objects the whole editor talks through, built in this order (the Screen clears the
-// console, the Keyboard sets the input mode) and torn down in reverse, which gives the
-// console back as it was found.
+class Editor;
+
+// The objects the editor talks through, built in this order (the Screen clears the console,
+// the Keyboard sets the input mode) and torn down in reverse, which gives the console back
+// as it was found.
 struct Session {
   Session(console::Console& console, ClipboardStore& store);
-  ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
+
+  // Gives the editor the screen, keyboard, search texts and clipboard of this session.
+  void attach(Editor& editor);
 
   Screen screen;
   Keyboard keyboard;
   SearchState searchState;
   ClipboardStore& clipboard;
 };
-
-// The current session; there is exactly one while the editor runs.
-Session& session();

@@ -1,11 +1,11 @@
-#include "core/app.h"
+#include "app/app.h"
 
 #include <memory>
 #include <string>
 
-#include "core/command_line.h"
+#include "app/command_line.h"
+#include "app/session.h"
 #include "core/editor.h"
-#include "core/session.h"
 #include "files/load_save.h"
 #include "input/prompt.h"
 #include "platform/file_io.h"
@@ -13,8 +13,7 @@
 
 namespace {
 
-void mainLoop(Editor& editor) {
-  Keyboard& keyboard = session().keyboard;
+void mainLoop(Editor& editor, Keyboard& keyboard) {
   while (!editor.quitRequested) {
     if (keyboard.inputQueueEmpty()) editor.redraw();
     keyboard.waitAndHandleEvent(editor);
@@ -50,9 +49,9 @@ void endAfterHangUp(Editor& editor) {
 
 }  // namespace
 
-int runEditor(int argc, char** argv) {
-  const CommandLine commandLine = parseCommandLine(argc, argv);
+int runEditor(Session& session, const CommandLine& commandLine) {
   std::unique_ptr<Editor> editor(new Editor());
+  session.attach(*editor);
   editor->followDisplayMode();
   if (commandLine.fileName) {
     setFileName(*editor, commandLine.fileName);
@@ -66,14 +65,13 @@ int runEditor(int argc, char** argv) {
     editor->setPendingMessage("Only one file at a time: nothing was opened");
   }
   for (;;) {
-    mainLoop(*editor);
+    mainLoop(*editor, session.keyboard);
     if (editor->hangUp) {
       endAfterHangUp(*editor);
       break;
     }
     if (!editor->modified) break;
-    session().screen.showMessage("Save changes? (Y/n)");
-    Answer answer = askYesNo();
+    Answer answer = askQuestion(session.screen, session.keyboard, "Save changes? (Y/n)");
     if (answer == Answer::Gone) {
       editor->hangUp = 1;
       endAfterHangUp(*editor);
