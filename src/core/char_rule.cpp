@@ -116,6 +116,13 @@ size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
   return utf8CharacterStart(bytes, pos);
 }
 
+bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteView& after) {
+  if (unit == TextUnit::Byte || before.size == 0 || after.size == 0) return true;
+  const Unit last = unitAt(before, unitStartBefore(before, before.size));
+  const Unit next = unitAt(after, 0);
+  return last.invalid || next.invalid || unicode::certainBreak(last.codePoint, next.codePoint);
+}
+
 size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
   if (unit == TextUnit::Byte) return pos;
   // A change at pos can make a sequence of the three bytes before it whole, or break one.

@@ -34,6 +34,10 @@ size_t previousCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 // The start of the character that byte pos belongs to (pos < size), or pos == size.
 size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos);
 
+// Whether a character boundary lies between the end of `before` and the start of `after`
+// whatever precedes them (so the character at the start of `after` is whole on its own).
+bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteView& after);
+
 // A character start at or before pos that stays one whatever is written or removed from pos
 // on (in the Byte unit, pos itself).
 size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos);

@@ -22,6 +22,7 @@ bool isPlainAscii(uint8_t b) {
 }  // namespace
 
 ByteView Editor::bytesBefore() const {
+  if (charsBefore.empty()) return {nullptr, 1, 0};
   return {&charsBefore.data()->ch, static_cast<ptrdiff_t>(sizeof(CharCell)), charsBefore.count()};
 }
 
@@ -96,9 +97,17 @@ int32_t Editor::layOutFrom(size_t from, int32_t column) {
   return column;
 }
 
-void Editor::shiftRight(size_t n) {
+void Editor::shiftRight(size_t n, bool oneCharacter) {
   if (textUnit == TextUnit::Byte || n == 1) {  // insertByte finds out whether a byte joins
     for (size_t i = 0; i < n; ++i) insertByte(charsAfter.pop().ch);
+    return;
+  }
+  const ByteView after = bytesAfter();
+  if (oneCharacter && certainBoundaryBetween(textUnit, bytesBefore(), after)) {
+    cursorColumn += characterWidth(textUnit, after, 0, n);
+    CharCell* slot = charsBefore.extend(n);
+    for (size_t i = 0; i < n; ++i) slot[i] = CharCell{charsAfter.fromTop(i).ch, 0};
+    charsAfter.drop(n);
     return;
   }
   size_t start;
@@ -110,11 +119,22 @@ void Editor::shiftRight(size_t n) {
   cursorColumn = layOutFrom(start, column);
 }
 
-void Editor::shiftLeft(size_t n) {
+// The columns of the last character before the cursor, n bytes long: the cursor's column is
+// the width of what lies before it read on its own, so taking the last character away takes
+// exactly its width.
+int32_t Editor::lastCharacterWidth(size_t n) const {
+  const size_t count = charsBefore.count();
+  const CharCell& last = charsBefore.top();
+  if (n == 1 && (last.ch < 0x80 || textUnit == TextUnit::Byte))
+    return (tabWidth != 0 && last.ch == '\t') ? last.span : 1;
+  return characterWidth(textUnit, bytesBefore(), count - n, count);
+}
+
+void Editor::shiftLeft(size_t n, bool oneCharacter) {
   const size_t count = charsBefore.count();
   const bool alone = n == 1 && charsBefore.top().ch < 0x80 &&
                      (count == 1 || charsBefore.fromTop(1).ch < 0x80);  // an ASCII byte after one
-  if (textUnit == TextUnit::Character && !alone) {
+  if (textUnit == TextUnit::Character && !alone && !oneCharacter) {
     size_t start;
     int32_t column;
     settledStart(count - n, start, column);
@@ -124,6 +144,13 @@ void Editor::shiftLeft(size_t n) {
     cursorColumn = layOutFrom(start, column);
     return;
   }
+  if (oneCharacter || textUnit == TextUnit::Character) {
+    cursorColumn -= lastCharacterWidth(n);
+    CharCell* slot = charsAfter.extend(n);
+    for (size_t i = 0; i < n; ++i) slot[i] = CharCell{charsBefore.fromTop(i).ch, 0};
+    charsBefore.drop(n);
+    return;
+  }
   for (size_t i = 0; i < n; ++i) {
     const CharCell cell = charsBefore.pop();
     cursorColumn -= (tabWidth != 0 && cell.ch == '\t') ? cell.span : 1;
@@ -131,9 +158,14 @@ void Editor::shiftLeft(size_t n) {
   }
 }
 
-void Editor::dropBefore(size_t n) {
+void Editor::dropBefore(size_t n, bool oneCharacter) {
   const size_t count = charsBefore.count();
   const CharCell* cells = charsBefore.data() + (count - n);
+  if (oneCharacter || n == count) {
+    cursorColumn = n == count ? 0 : cursorColumn - lastCharacterWidth(n);
+    charsBefore.drop(n);
+    return;
+  }
   if (textUnit == TextUnit::Character) {
     size_t start;
     int32_t column;

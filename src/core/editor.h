@@ -139,11 +139,13 @@ class Editor {
   bool wordBeforeCursor() const;
   bool wordAtCursor() const;
   // Puts n cells from the top of charsAfter onto charsBefore, or back, keeping cursorColumn
-  // (and the spans of the tabs before the cursor) right.
-  void shiftRight(size_t n);
-  void shiftLeft(size_t n);
+  // (and the spans of the tabs before the cursor) right. oneCharacter: the n cells are the
+  // one character at (or before) the cursor, which is quicker to count.
+  void shiftRight(size_t n, bool oneCharacter = false);
+  void shiftLeft(size_t n, bool oneCharacter = false);
   // Takes the top n cells of charsBefore away, keeping cursorColumn right.
-  void dropBefore(size_t n);
+  void dropBefore(size_t n, bool oneCharacter = false);
+  int32_t lastCharacterWidth(size_t n) const;
   // The column and tab spans of charsBefore worked out again from cell `from` (a settled
   // character start) at `column`; returns the cursor's column.
   int32_t layOutFrom(size_t from, int32_t column);
@@ -165,7 +167,7 @@ class Editor {
   void addByte(uint8_t ch);
   void addByteAfter(uint8_t ch);
   // n bytes before the cursor, or n of the line's text from the cursor on.
-  void eraseBefore(size_t n);
+  void eraseBefore(size_t n, bool oneCharacter = false);
   void eraseAfter(size_t n);
   // Breaks the cursor line at the cursor; the part before it gets this terminator.
   void breakLine(const char* ending, int32_t length);

@@ -353,11 +353,11 @@ void Editor::addByteAfter(uint8_t ch) {
   changed = 1;
 }
 
-void Editor::eraseBefore(size_t n) {
+void Editor::eraseBefore(size_t n, bool oneCharacter) {
   const size_t count = charsBefore.count();
   const CharCell* cells = charsBefore.data() + (count - n);
   undoHistory.erasedCells(*this, cursorLine, static_cast<int32_t>(count - n), cells, n, false);
-  dropBefore(n);
+  dropBefore(n, oneCharacter);
   changed = 1;
 }
 

@@ -26,7 +26,7 @@ int Editor::deleteCharAt() {
 int Editor::deleteCharBefore() {
   const size_t n = charBeforeSize();
   if (n == 0) return 0;
-  eraseBefore(n);
+  eraseBefore(n, true);
   return 1;
 }
 

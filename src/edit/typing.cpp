@@ -32,7 +32,7 @@ int Editor::transposeChars() {
   std::vector<uint8_t> x(xSize), y(ySize);
   for (size_t i = 0; i < xSize; ++i) x[i] = charsBefore.fromTop(xSize - 1 - i).ch;
   for (size_t i = 0; i < ySize; ++i) y[i] = charsAfter.fromTop(i).ch;
-  eraseBefore(xSize);
+  eraseBefore(xSize, true);
   eraseAfter(ySize);
   for (const uint8_t b : y) addByte(b);  // a tab gets its span from the column it now starts at
   for (size_t i = xSize; i-- > 0;) addByteAfter(x[i]);

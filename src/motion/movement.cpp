@@ -13,14 +13,14 @@ constexpr int pageOverlap = 1;
 int Editor::moveLeft() {
   const size_t n = charBeforeSize();
   if (n == 0) return 0;
-  shiftLeft(n);
+  shiftLeft(n, true);
   return 1;
 }
 
 int Editor::moveRight() {
   const size_t n = charAtSize();
   if (n == 0) return 0;
-  shiftRight(n);
+  shiftRight(n, true);
   return 1;
 }
 

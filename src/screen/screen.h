@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/char_rule.h"
 #include "platform/console.h"
 
 class Editor;
@@ -35,6 +36,13 @@ class Screen {
   // Takes the console's size again when it has changed (a terminal window was resized) and
   // repaints the two colour zones. True when the size changed: every row must be redrawn.
   bool adoptNewSize();
+
+  // Text on the status line and the help page goes by character where the console shows
+  // UTF-8, one byte a cell otherwise.
+  TextUnit shownUnit() const {
+    return outputHandle.displayMode() == console::DisplayMode::Utf8 ? TextUnit::Character
+                                                                    : TextUnit::Byte;
+  }
 
   int16_t rows;
   int16_t columns;

@@ -8,9 +8,16 @@
 struct Needle {
   const char* bytes;
   int64_t length;  // at least 1
+  // Character: a needle of well-formed UTF-8 is found only where it starts and ends on
+  // character boundaries (byte by byte it would match, say, the e of an e with an accent).
+  TextUnit unit = TextUnit::Byte;
 };
 
-// The lowest offset q >= from at which the needle lies wholly inside text[0, length), or -1.
+// The needle as searched for in this unit of text.
+Needle needleFor(TextUnit unit, const char* bytes, int64_t length);
+
+// The lowest offset q >= from at which the needle lies wholly inside text[0, length) (on
+// character boundaries where the needle asks for them), or -1.
 int32_t findFrom(const char* text, int32_t length, int32_t from, const Needle& needle);
 
 // The highest offset q < before at which the needle lies wholly inside text[0, length), or -1.

@@ -40,7 +40,8 @@ std::string textToFind(Editor& e) {
 class FindScan {
  public:
   FindScan(Editor& editor, const std::string& text)
-      : e_(editor), needle_{text.data(), static_cast<int64_t>(text.size())} {}
+      : e_(editor),
+        needle_(needleFor(editor.textUnit, text.data(), static_cast<int64_t>(text.size()))) {}
 
   Found forward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;

@@ -233,7 +233,8 @@ int Editor::replace() {
 
 int Editor::searchAgain() {
   const SearchState& state = *searchState;
-  const Needle needle{state.searchText, static_cast<int64_t>(std::strlen(state.searchText))};
+  const Needle needle =
+      needleFor(textUnit, state.searchText, static_cast<int64_t>(std::strlen(state.searchText)));
   if (needle.length == 0) return 0;
   const bool plain = state.isPlainSearch();
   const Needle replacement{
