@@ -58,7 +58,7 @@ int runEditor(Session& session, const CommandLine& commandLine) {
     editor->loadDocument();
     platform::FileReplacer::removeLeftovers(commandLine.fileName);
     if (commandLine.startLine > 0) {
-      editor->goToLineNumber(commandLine.startLine, 1);
+      editor->goToLineNumber(commandLine.startLine, commandLine.startColumn);
       editor->afterCommand(false);  // the mark goes with the cursor: nothing is selected
     }
   } else if (commandLine.tooManyFiles) {

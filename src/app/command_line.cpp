@@ -8,17 +8,39 @@
 
 namespace {
 
-// `+N` with N all digits: the line, saturated at INT32_MAX (a line past the end goes to the
-// last line anyway). -1 when the argument is not of that form.
-int32_t startLineOption(const char* arg) {
-  if (arg[0] != '+' || arg[1] == '\0') return -1;
-  int64_t value = 0;
-  for (const char* p = arg + 1; *p; ++p) {
-    if (*p < '0' || *p > '9') return -1;
-    value = value * 10 + (*p - '0');
-    if (value > INT32_MAX) value = INT32_MAX;
+// The digits in [begin, end) as a number saturated at INT32_MAX (a line past the end goes to
+// the last line anyway); false unless there is at least one byte and all are digits.
+bool digitsValue(const char* begin, const char* end, int32_t& value) {
+  if (begin == end) return false;
+  int64_t n = 0;
+  for (const char* p = begin; p < end; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    n = n * 10 + (*p - '0');
+    if (n > INT32_MAX) n = INT32_MAX;
   }
-  return static_cast<int32_t>(value);
+  value = static_cast<int32_t>(n);
+  return true;
+}
+
+// `+N` or `+N:C` (C at least 1) into the result; false when the argument is not of that form.
+bool startPosition(const char* arg, CommandLine& result) {
+  const char* text = arg + 1;
+  const char* end = text + std::strlen(text);
+  const char* colon = std::strchr(text, ':');
+  int32_t line = 0;
+  int32_t column = 1;
+  if (!digitsValue(text, colon ? colon : end, line)) return false;
+  if (colon && (!digitsValue(colon + 1, end, column) || column < 1)) return false;
+  result.startLine = line;
+  result.startColumn = column;
+  return true;
+}
+
+CommandLine failed(std::string error) {
+  CommandLine result;
+  result.action = CommandLine::Action::Error;
+  result.error = std::move(error);
+  return result;
 }
 
 }  // namespace
@@ -42,10 +64,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.action = CommandLine::Action::Version;
         return result;
       }
-      if (int32_t line = startLineOption(arg); line >= 0) {
-        result.startLine = line;
+      if (arg[0] == '+') {
+        if (!startPosition(arg, result)) return failed(std::string("not a line number: ") + arg);
         continue;
       }
+      if (arg[0] == '-')
+        return failed(std::string("unknown option ") + arg +
+                      " (use -- before a file name that starts with -)");
     }
     if (++files == 1) result.fileName = arg;
   }
@@ -58,15 +83,15 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 
 std::string usageText() {
   std::string text =
-      "Usage: slate [+LINE] [--] [FILE]\n"
+      "Usage: slate [+LINE[:COLUMN]] [--] [FILE]\n"
       "       slate --help | -h\n"
       "       slate --version\n"
       "\n"
       "Edits FILE (or an empty, unnamed document) in the terminal, byte for byte.\n"
-      "  +LINE       start on line LINE, counted from 1\n"
-      "  --          end of options: what follows is the file name\n"
-      "  -h, --help  print this text and exit\n"
-      "  --version   print the version and exit\n"
+      "  +LINE[:COLUMN]  start on line LINE (at COLUMN), both counted from 1\n"
+      "  --              end of options: what follows is the file name\n"
+      "  -h, --help      print this text and exit\n"
+      "  --version       print the version and exit\n"
       "\n"
       "Main keys (F1 in the editor lists them all):\n";
   text += mainKeysText();

@@ -14,6 +14,10 @@
 int main(int argc, char** argv) {
   installOutOfMemoryRule();
   const CommandLine commandLine = parseCommandLine(argc, argv);
+  if (commandLine.action == CommandLine::Action::Error) {  // the terminal is left alone
+    std::fprintf(stderr, "slate: %s\n", commandLine.error.c_str());
+    return 2;
+  }
   if (commandLine.action != CommandLine::Action::Edit) {  // the terminal is left alone
     const std::string text =
         commandLine.action == CommandLine::Action::Help ? usageText() : versionText();

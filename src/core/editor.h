@@ -247,6 +247,7 @@ class Editor {
   int searchAgain();
   int findNext();
   int findPrevious();
+  int replaceEach();  // asks at each match: y, n, a (all the rest), q
 
   // ---- clipboard (clipboard/) ----
   int copy();

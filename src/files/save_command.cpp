@@ -18,7 +18,8 @@ bool confirmed(Editor& editor, const char* question) {
 }
 
 std::unique_ptr<char[]> askFileName(Editor& editor, const char* initial) {
-  return promptString(*editor.screen, *editor.keyboard, "file name: ", initial);
+  return promptString(*editor.screen, *editor.keyboard,
+                      {"file name: ", initial, PromptKind::FileName});
 }
 
 }  // namespace
@@ -31,11 +32,8 @@ int Editor::save() {
 }
 
 int Editor::saveAs() {
-  // A name too long for the status line would be offered cut short, and Enter would save
-  // under a name nobody chose: such a name is not offered at all.
-  const bool fits = std::strlen("file name: ") + std::strlen(fileName.get()) <=
-                    static_cast<size_t>(screen->columns);
-  std::unique_ptr<char[]> name = askFileName(*this, fits ? fileName.get() : "");
+  // A name longer than the status line is offered whole and scrolls within it.
+  std::unique_ptr<char[]> name = askFileName(*this, fileName.get());
   if (name[0] == '\0') return 0;
   const bool ownName =
       fileName[0] != '\0' && !fileUnread && std::strcmp(name.get(), fileName.get()) == 0;

@@ -4,15 +4,16 @@
 #include "platform/key_codes.h"
 
 const ExtraKey ExtraKeys[] = {
-    {vk::F1, &Editor::help, "help", true},
-    {vk::F3, &Editor::findNext, "find next"},
-    {KeyShift | vk::F3, &Editor::findPrevious, "find previous"},
-    {vk::F4, &Editor::goToLine, "go to line"},
-    {vk::F8, &Editor::toggleDisplayMode, "switch display: UTF-8 / code page 437"},
-    {vk::F9, &Editor::undo, "undo"},
-    {KeyShift | vk::F9, &Editor::redo, "redo"},
-    {vk::F12, &Editor::saveAs, "save as"},
-    {0, nullptr, nullptr},
+    {vk::F1, &Editor::help, "help", HelpGroup::Other, true},
+    {vk::F3, &Editor::findNext, "find next", HelpGroup::Search},
+    {KeyShift | vk::F3, &Editor::findPrevious, "find previous", HelpGroup::Search},
+    {vk::F4, &Editor::goToLine, "go to line (N or N:C)", HelpGroup::Moving},
+    {vk::F7, &Editor::replaceEach, "replace one by one, asking (y/n/a/q)", HelpGroup::Search},
+    {vk::F8, &Editor::toggleDisplayMode, "switch display: UTF-8 / code page 437", HelpGroup::Other},
+    {vk::F9, &Editor::undo, "undo", HelpGroup::Editing},
+    {KeyShift | vk::F9, &Editor::redo, "redo", HelpGroup::Editing},
+    {vk::F12, &Editor::saveAs, "save as", HelpGroup::Files},
+    {0, nullptr, nullptr, HelpGroup::Other},
 };
 
 const ExtraKey* findExtraKey(KeyCode code) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "input/help_group.h"
 #include "input/key_map.h"
 
 // Commands beyond the key table, on keys that carry no character and have no binding there.
@@ -9,6 +10,7 @@ struct ExtraKey {
   KeyCode key;
   Command command;
   const char* description;  // for the help page, e.g. "undo"
+  HelpGroup group;          // where the help page lists it
   // Run as with Shift held: the selection stays as it was (a command that only shows
   // something). Otherwise the selection collapses onto the cursor after the command.
   bool keepsSelection = false;

@@ -4,6 +4,7 @@
 #include "core/version.h"
 #include "input/extra_keys.h"
 #include "input/key_names.h"
+#include "input/prompt.h"
 
 namespace {
 
@@ -45,6 +46,14 @@ const char* const GroupTitles[] = {"Moving",    "Selecting", "Editing", "Deletin
                                    "Clipboard", "Files",     "Search",  "Other"};
 
 constexpr size_t KeysWidth = 24;
+
+// What a newcomer needs first, in this order.
+const Command FirstCommands[] = {&Editor::save,   &Editor::saveAs,   &Editor::quit,
+                                 &Editor::undo,   &Editor::redo,     &Editor::help,
+                                 &Editor::search, &Editor::findNext, &Editor::goToLine,
+                                 &Editor::copy,   &Editor::cut,      &Editor::paste};
+
+const char* whatItDoes(Command command);
 
 std::string keyLine(const std::string& keys, const char* description) {
   std::string line = "  " + keys;
@@ -88,11 +97,24 @@ void addGroup(std::vector<std::string>& lines, HelpGroup group) {
     std::string keys = keysOf(help.command);
     if (!keys.empty()) lines.push_back(keyLine(keys, help.description));
   }
+  for (const ExtraKey* row = ExtraKeys; row->key != 0; ++row)
+    if (row->group == group) lines.push_back(keyLine(keyName(row->key), row->description));
+  if (group == HelpGroup::Search) {
+    for (const PromptKeyHelp& key : PromptKeys)
+      if (key.searchOnly) lines.push_back(keyLine(key.keys, key.description));
+  }
   if (group == HelpGroup::Other) {  // a binding nobody described still shows up
     for (Command command : boundCommands())
       if (!describeCommand(command)) lines.push_back(keyLine(keysOf(command), "(undescribed)"));
   }
   lines.push_back("");
+}
+
+const char* whatItDoes(Command command) {
+  if (const CommandHelp* help = describeCommand(command)) return help->description;
+  for (const ExtraKey* row = ExtraKeys; row->key != 0; ++row)
+    if (row->command == command) return row->description;
+  return "";
 }
 
 }  // namespace
@@ -107,11 +129,17 @@ std::vector<std::string> helpPageLines() {
   std::vector<std::string> lines;
   lines.push_back(std::string("Slate ") + slateVersion + ": every key");
   lines.push_back("");
+  lines.push_back("First keys");
+  for (Command command : FirstCommands)
+    lines.push_back(keyLine(keysOf(command), whatItDoes(command)));
+  lines.push_back("");
   for (int g = static_cast<int>(HelpGroup::Moving); g <= static_cast<int>(HelpGroup::Other); ++g)
     addGroup(lines, static_cast<HelpGroup>(g));
-  lines.push_back("More keys");
-  for (const ExtraKey* row = ExtraKeys; row->key != 0; ++row)
-    lines.push_back(keyLine(keyName(row->key), row->description));
+  lines.push_back("Prompts (search, replace, file name, go to line)");
+  lines.push_back(keyLine("Enter", "answer; keys with a character type it, Backspace deletes"));
+  for (const PromptKeyHelp& key : PromptKeys)
+    if (!key.searchOnly) lines.push_back(keyLine(key.keys, key.description));
+  lines.push_back("  Options set with F6 and F7 stay for every later search and replacement.");
   lines.push_back("");
   lines.push_back("Status line: * unsaved changes, R line and C column (from 0), the file name.");
   lines.push_back(
@@ -121,18 +149,14 @@ std::vector<std::string> helpPageLines() {
 }
 
 std::string mainKeysText() {
-  const Command main[] = {&Editor::help,     &Editor::save,   &Editor::saveAs,   &Editor::quit,
-                          &Editor::undo,     &Editor::search, &Editor::findNext, &Editor::replace,
-                          &Editor::goToLine, &Editor::copy,   &Editor::cut,      &Editor::paste};
   std::string text;
-  for (Command command : main) {
-    std::string keys = keysOf(command);
-    if (keys.empty()) continue;
-    const char* what = nullptr;
-    if (const CommandHelp* help = describeCommand(command)) what = help->description;
-    for (const ExtraKey* row = ExtraKeys; !what && row->key != 0; ++row)
-      if (row->command == command) what = row->description;
-    text += keyLine(keys, what ? what : "") + "\n";
+  for (Command command : FirstCommands)
+    text += keyLine(keysOf(command), whatItDoes(command)) + "\n";
+  text += "\nMore keys beyond the usual ones:\n";
+  for (const ExtraKey* row = ExtraKeys; row->key != 0; ++row) {
+    bool first = false;
+    for (Command command : FirstCommands) first = first || command == row->command;
+    if (!first) text += keyLine(keyName(row->key), row->description) + "\n";
   }
   return text;
 }

@@ -3,10 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "input/help_group.h"
 #include "input/key_map.h"
-
-// The groups the help page sorts the key table's commands into, in page order.
-enum class HelpGroup { Moving, Selecting, Editing, Deleting, Clipboard, Files, Search, Other };
 
 // What a command of the key table does, for the help page.
 struct CommandHelp {
@@ -18,9 +16,11 @@ struct CommandHelp {
 // The entry for a command, or null when it has none.
 const CommandHelp* describeCommand(Command command);
 
-// The help page, one string per row: the key table by group and the extra keys, both read
-// from the tables themselves, then what the status line, typing and autosave do.
+// The help page, one string per row, read from the tables themselves: the keys a newcomer
+// needs first, then every key by group (the extra keys in theirs), then how prompts work and
+// what the status line, typing and autosave do.
 std::vector<std::string> helpPageLines();
 
-// The keys of the main commands, one "  KEYS  what" line each, read from the same tables.
+// For --help: the keys a newcomer needs first, then every extra key, one "  KEYS  what" line
+// each, read from the same tables.
 std::string mainKeysText();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "input/prompt_history.h"
 #include "platform/console.h"
 #include "platform/key_codes.h"
 
@@ -34,4 +35,6 @@ class Keyboard {
   int32_t winKeyDown = 0;
   int32_t appsKeyDown = 0;
   uint8_t altCode = 0;
+  // Earlier answers to the status-line prompts, for this run.
+  PromptHistory promptHistory;
 };

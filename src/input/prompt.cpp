@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "input/keyboard.h"
+#include "input/prompt_answer.h"
+#include "platform/key_codes.h"
 #include "screen/screen.h"
 
 Answer askYesNo(Keyboard& keyboard) {
@@ -20,34 +22,150 @@ Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question) {
   return askYesNo(keyboard);
 }
 
-std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard, const char* prompt,
-                                     const char* initial) {
-  const size_t columns = static_cast<size_t>(screen.columns);
-  std::unique_ptr<char[]> buffer(new char[columns + 1]);
-  size_t promptLength = std::strlen(prompt);
-  if (promptLength > columns) promptLength = columns;
-  std::memcpy(buffer.get(), prompt, promptLength);
-  size_t p = promptLength;
-  for (const char* c = initial; *c && p < columns; ++c) buffer[p++] = *c;  // cut when too long
-  buffer[p] = '\0';
+bool regexAvailable() {
+#ifdef SLATE_HAVE_PCRE2
+  return true;
+#else
+  return false;
+#endif
+}
 
-  for (;;) {
-    screen.showMessage(buffer.get());
-    int c = keyboard.inputHandle.readChar();
-    if (c < 0) {
-      p = promptLength;
-      break;
-    }
-    if (c == 13) break;
-    if (c == 8) {
-      if (p > promptLength) buffer[--p] = '\0';
-    } else if (p < columns) {
-      buffer[p++] = static_cast<char>(c);
-      buffer[p] = '\0';
+std::string promptText(const char* prompt, const SearchOptions* options) {
+  std::string text = prompt;
+  if (!options || !(options->ignoreCase || options->regex)) return text;
+  std::string tail;
+  if (text.size() >= 2 && text.compare(text.size() - 2, 2, ": ") == 0) {
+    tail = ": ";
+    text.resize(text.size() - 2);
+  }
+  text += " [";
+  if (options->ignoreCase) text += "ignore case";
+  if (options->ignoreCase && options->regex) text += ", ";
+  if (options->regex) text += "regex";
+  return text + "]" + tail;
+}
+
+std::string promptKeysText(const PromptRequest& request, size_t columns) {
+  std::string text;
+  for (const PromptKeyHelp& key : PromptKeys) {
+    if (!key.hint || (key.searchOnly && !request.options)) continue;
+    if (key.needsRegex && !regexAvailable()) continue;
+    std::string next = text.empty() ? key.hint : text + "  " + key.hint;
+    if (next.size() > columns) break;
+    text = next;
+  }
+  return text;
+}
+
+namespace {
+
+// An open prompt: the answer, the walk through earlier answers, and what the screen shows.
+class OpenPrompt {
+ public:
+  OpenPrompt(Screen& screen, const PromptRequest& request, const PromptHistory& history)
+      : screen_(screen),
+        request_(request),
+        answer_(request.initial),
+        walk_(history.answers(request.kind)) {}
+
+  void show() {
+    screen_.showKeysRow(note_.empty() ? promptKeysText(request_, screen_.columns) : note_);
+    note_.clear();
+    const std::string prompt = promptText(request_.prompt, request_.options);
+    const size_t columns = static_cast<size_t>(screen_.columns);
+    const size_t room = prompt.size() < columns ? columns - prompt.size() : 0;
+    const size_t first = answer_.firstShown(room);
+    const std::string line = prompt + answer_.text().substr(first, room);
+    size_t caret = prompt.size() + answer_.cursor() - first;
+    if (caret > columns - 1) caret = columns - 1;
+    screen_.writeStatusLine(line.c_str(), screen_.rows, static_cast<int>(caret));
+  }
+
+  // Takes one key without a character.
+  void key(uint16_t code, uint32_t controlKeyState) {
+    const bool shift = (controlKeyState & console::SHIFT_PRESSED) != 0;
+    const bool ctrl =
+        (controlKeyState & (console::LEFT_CTRL_PRESSED | console::RIGHT_CTRL_PRESSED)) != 0;
+    std::string shown;
+    switch (code) {
+      case vk::Left:
+        answer_.left();
+        break;
+      case vk::Right:
+        answer_.right();
+        break;
+      case vk::Home:
+        answer_.home();
+        break;
+      case vk::End:
+        answer_.end();
+        break;
+      case vk::Delete:
+        if (shift)
+          answer_.clear();
+        else if (ctrl)
+          answer_.deleteToEnd();
+        else
+          answer_.deleteAtCursor();
+        break;
+      case vk::Up:
+        if (walk_.older(answer_.text(), shown)) answer_.replace(shown);
+        break;
+      case vk::Down:
+        if (walk_.newer(answer_.text(), shown)) answer_.replace(shown);
+        break;
+      case vk::F6:
+        if (request_.options) request_.options->ignoreCase = !request_.options->ignoreCase;
+        break;
+      case vk::F7:
+        if (!request_.options) break;
+        if (regexAvailable())
+          request_.options->regex = !request_.options->regex;
+        else
+          note_ = "Regular expressions are not available in this build";
+        break;
+      default:
+        break;  // swallowed
     }
   }
-  std::unique_ptr<char[]> answer(new char[p - promptLength + 1]);
-  std::memcpy(answer.get(), buffer.get() + promptLength, p - promptLength);
-  answer[p - promptLength] = '\0';
-  return answer;
+
+  PromptAnswer& answer() { return answer_; }
+
+ private:
+  Screen& screen_;
+  const PromptRequest& request_;
+  PromptAnswer answer_;
+  HistoryWalk walk_;
+  std::string note_;  // shown once on the keys row instead of the keys
+};
+
+std::unique_ptr<char[]> copyOf(const std::string& text) {
+  std::unique_ptr<char[]> copy(new char[text.size() + 1]);
+  std::memcpy(copy.get(), text.c_str(), text.size() + 1);
+  return copy;
+}
+
+}  // namespace
+
+std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
+                                     const PromptRequest& request) {
+  OpenPrompt prompt(screen, request, keyboard.promptHistory);
+  console::Console& input = keyboard.inputHandle;
+  for (;;) {
+    prompt.show();
+    const console::PromptInput in = input.readPromptInput();
+    if (in.key != 0) {
+      prompt.key(in.key, in.controlKeyState);
+    } else if (in.ch < 0) {
+      return copyOf("");  // the input has gone
+    } else if (in.ch == 13) {
+      break;
+    } else if (in.ch == 8) {
+      prompt.answer().backspace();
+    } else {
+      prompt.answer().type(static_cast<char>(in.ch));
+    }
+  }
+  keyboard.promptHistory.remember(request.kind, prompt.answer().text());
+  return copyOf(prompt.answer().text());
 }

@@ -47,7 +47,8 @@ int Editor::goToLineNumber(int32_t line, int32_t column) {
 }
 
 int Editor::goToLine() {
-  std::unique_ptr<char[]> answer = promptString(*screen, *keyboard, "go to line: ", "");
+  std::unique_ptr<char[]> answer =
+      promptString(*screen, *keyboard, {"go to line: ", "", PromptKind::LineNumber});
   if (keyboard->inputHandle.inputGone() || answer[0] == '\0') return 0;
   int32_t line = 0;
   int32_t column = 1;

@@ -73,6 +73,14 @@ inline TextCell byteCell(uint8_t byte) {
   return cell;
 }
 
+// What a status-line prompt reads: a character exactly as readChar gives it, or a key press
+// that carries no character (key set, ch -1). Both -1 and 0 when nothing can be read any more.
+struct PromptInput {
+  int ch = -1;
+  uint16_t key = 0;  // virtual-key code
+  uint32_t controlKeyState = 0;
+};
+
 // How a console shows the bytes of its cells.
 enum class DisplayMode {
   Native,       // the console's own way, the only one it has
@@ -106,6 +114,9 @@ class Console {
   // One character as soon as it is typed; keys without a character are consumed. -1 when
   // nothing can be read any more.
   virtual int readChar() = 0;
+  // As readChar, but a key press without a character is handed back instead of consumed. A
+  // console that cannot tell such keys apart passes them over, as readChar does.
+  virtual PromptInput readPromptInput() { return PromptInput{readChar(), 0, 0}; }
   // Milliseconds, wrapping at 2^32.
   virtual uint32_t tickCount() = 0;
 
@@ -123,7 +134,7 @@ class Console {
   // Switches to the console's other way of showing bytes and returns the one now in force; a
   // console with only one way keeps it and answers Native.
   virtual DisplayMode switchDisplayMode() { return DisplayMode::Native; }
-  // The way of showing bytes now in force.
+  // The way the console shows bytes now.
   virtual DisplayMode displayMode() { return DisplayMode::Native; }
 
   // Text that arrived as one bracketed paste: valid after readInput delivered a PASTE_EVENT,

@@ -100,17 +100,27 @@ bool MemoryConsole::readInput(InputRecord& record) {
 }
 
 int MemoryConsole::readChar() {
+  return nextInput(false).ch;
+}
+
+PromptInput MemoryConsole::readPromptInput() {
+  return nextInput(true);
+}
+
+PromptInput MemoryConsole::nextInput(bool keys) {
   for (;;) {
     InputRecord record;
-    if (!readInput(record)) return -1;
-    if (record.eventType != KEY_EVENT || !record.key.keyDown || record.key.asciiChar == 0) continue;
-    if (record.key.repeatCount > 1) {  // the rest of the repeat stays queued
+    if (!readInput(record)) return PromptInput{-1, 0, 0};
+    const KeyEventRecord& key = record.key;
+    if (record.eventType != KEY_EVENT || !key.keyDown || key.repeatCount == 0) continue;
+    if (key.asciiChar == 0 && !keys) continue;
+    if (key.repeatCount > 1) {  // the rest of the repeat stays queued
       Entry rest{record, 0, {}};
       --rest.record.key.repeatCount;
       queue.push_front(rest);
     }
-    if (record.key.repeatCount == 0) continue;
-    return record.key.asciiChar;
+    if (key.asciiChar == 0) return PromptInput{-1, key.virtualKeyCode, key.controlKeyState};
+    return PromptInput{key.asciiChar, 0, 0};
   }
 }
 

@@ -30,6 +30,7 @@ class MemoryConsole : public Console {
   uint32_t waitForInput(uint32_t milliseconds) override;
   bool readInput(InputRecord& record) override;
   int readChar() override;
+  PromptInput readPromptInput() override;
   uint32_t tickCount() override { return clock; }
   bool inputGone() override { return gone; }
   const char* pastedText(size_t& length) override;
@@ -82,6 +83,7 @@ class MemoryConsole : public Console {
   std::deque<Entry> queue;
   std::string currentPaste;
   size_t cellIndex(Coord at) const;
+  PromptInput nextInput(bool keys);
 };
 
 }  // namespace console

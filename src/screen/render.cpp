@@ -10,6 +10,7 @@
 
 void Editor::redraw() {
   if (screen->adoptNewSize()) textDirty = 1;
+  if (screen->takeTextRowsCovered()) textDirty = 1;
   const int rows = screen->rows;
   const int columns = screen->columns;
 

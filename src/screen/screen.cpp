@@ -110,3 +110,19 @@ void Screen::drawLines(const std::vector<std::string>& lines, size_t first) {
   outputHandle.fillOutputAttribute(TextAttribute, static_cast<uint32_t>(cells), Coord{0, 0});
   outputHandle.writeOutputText(grid.get(), static_cast<uint32_t>(cells), Coord{0, 0});
 }
+
+void Screen::showKeysRow(const std::string& text) {
+  const int16_t row = static_cast<int16_t>(rows - 1);
+  std::string line = text.substr(0, static_cast<size_t>(columns));
+  line.resize(static_cast<size_t>(columns), ' ');
+  outputHandle.fillOutputAttribute(StatusAttribute, static_cast<uint32_t>(columns), Coord{0, row});
+  outputHandle.writeOutputCharacter(reinterpret_cast<const uint8_t*>(line.data()),
+                                    static_cast<uint32_t>(columns), Coord{0, row});
+  textRowsCovered_ = true;
+}
+
+bool Screen::takeTextRowsCovered() {
+  const bool covered = textRowsCovered_;
+  textRowsCovered_ = false;
+  return covered;
+}

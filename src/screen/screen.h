@@ -29,6 +29,11 @@ class Screen {
   void highlightRange(int startRow, int startColumn, int endRow, int endColumn);
   void writeStatusLine(const char* text, int cursorRow, int cursorColumn);
   void showMessage(const char* text);
+  // Writes text on the last text row in the status line's colours (the keys of an open
+  // prompt). The row is the document's again after the next redraw.
+  void showKeysRow(const std::string& text);
+  // True once after showKeysRow: the text rows must be drawn again.
+  bool takeTextRowsCovered();
   // Fills the text area with lines[first], lines[first + 1], ... in the text colour, each cut
   // or padded to the width, blank rows after the last line.
   void drawLines(const std::vector<std::string>& lines, size_t first);
@@ -51,4 +56,5 @@ class Screen {
 
  private:
   void paintZones();
+  bool textRowsCovered_ = false;
 };

@@ -9,6 +9,7 @@
 #include "input/keyboard.h"
 #include "input/prompt.h"
 #include "search/byte_search.h"
+#include "search/search_scan.h"
 #include "search/search_state.h"
 
 namespace {
@@ -27,7 +28,8 @@ std::string textToFind(Editor& e) {
   SearchState& state = *e.searchState;
   if (state.searchText[0] == '\0') {
     std::unique_ptr<char[]> answer =
-        promptString(*e.screen, *e.keyboard, "search for: ", state.searchText);
+        promptString(*e.screen, *e.keyboard,
+                     {"search for: ", state.searchText, PromptKind::Search, &state.options});
     if (e.keyboard->inputHandle.inputGone()) return "";
     char* text = answer.release();
     state.setSearchStrings(text, text);
@@ -39,64 +41,67 @@ std::string textToFind(Editor& e) {
 // linesAbove.data()[j] is line j, linesBelow.fromTop(i) is line cursorLine + 1 + i.
 class FindScan {
  public:
-  FindScan(Editor& editor, const std::string& text)
-      : e_(editor),
-        needle_(needleFor(editor.textUnit, text.data(), static_cast<int64_t>(text.size()))) {}
+  FindScan(Editor& editor, Matcher& matcher) : e_(editor), matcher_(matcher) {}
 
   Found forward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;
-    if (int32_t q = findFrom(current.text, current.length, offset + 1, needle_); q >= 0)
-      return at(line, current, q, false);
+    if (int32_t q = after(current, offset); q >= 0) return at(line, current, q, false);
     for (size_t i = 0; i < e_.linesBelow.count(); ++i) {
       const TextLine& l = e_.linesBelow.fromTop(i);
-      if (int32_t q = findFrom(l.text, l.length, 0, needle_); q >= 0)
-        return at(line + 1 + static_cast<int32_t>(i), l, q, false);
+      if (int32_t q = first(l); q >= 0) return at(line + 1 + static_cast<int32_t>(i), l, q, false);
     }
     for (size_t j = 0; j < e_.linesAbove.count(); ++j) {
       const TextLine& l = e_.linesAbove.data()[j];
-      if (int32_t q = findFrom(l.text, l.length, 0, needle_); q >= 0)
-        return at(static_cast<int32_t>(j), l, q, true);
+      if (int32_t q = first(l); q >= 0) return at(static_cast<int32_t>(j), l, q, true);
     }
-    if (int32_t q = findFrom(current.text, current.length, 0, needle_); q >= 0)
-      return at(line, current, q, true);
+    if (int32_t q = first(current); q >= 0) return at(line, current, q, true);
     return {};
   }
 
   Found backward(const TextLine& current, int32_t offset) {
     const int32_t line = e_.cursorLine;
-    if (int32_t q = findBefore(current.text, current.length, offset, needle_); q >= 0)
-      return at(line, current, q, false);
+    if (int32_t q = last(current, offset); q >= 0) return at(line, current, q, false);
     for (size_t i = 0; i < e_.linesAbove.count(); ++i) {
       const TextLine& l = e_.linesAbove.fromTop(i);
-      if (int32_t q = findBefore(l.text, l.length, INT32_MAX, needle_); q >= 0)
+      if (int32_t q = last(l, INT32_MAX); q >= 0)
         return at(line - 1 - static_cast<int32_t>(i), l, q, false);
     }
     for (size_t i = e_.linesBelow.count(); i-- > 0;) {
       const TextLine& l = e_.linesBelow.fromTop(i);
-      if (int32_t q = findBefore(l.text, l.length, INT32_MAX, needle_); q >= 0)
+      if (int32_t q = last(l, INT32_MAX); q >= 0)
         return at(line + 1 + static_cast<int32_t>(i), l, q, true);
     }
-    if (int32_t q = findBefore(current.text, current.length, INT32_MAX, needle_); q >= 0)
-      return at(line, current, q, true);
+    if (int32_t q = last(current, INT32_MAX); q >= 0) return at(line, current, q, true);
     return {};
   }
 
  private:
+  int32_t first(const TextLine& l) { return matcher_.find(l.text, l.length, 0).start; }
+  // From the character after the cursor's.
+  int32_t after(const TextLine& l, int32_t offset) {
+    return matcher_.find(l.text, l.length, matcher_.stepPast(l.text, l.length, offset)).start;
+  }
+  int32_t last(const TextLine& l, int32_t before) {
+    return matcher_.findBefore(l.text, l.length, before).start;
+  }
+
   Found at(int32_t line, const TextLine& text, int32_t offset, bool wrapped) const {
     return {line, columnOfByte(e_.textUnit, text.text, offset, e_.tabWidth), wrapped};
   }
 
   Editor& e_;
-  Needle needle_;
+  Matcher& matcher_;
 };
 
 int find(Editor& e, bool forward) {
   const std::string text = textToFind(e);
   if (text.empty()) return 0;
+  std::unique_ptr<Matcher> matcher = searchMatcher(e);
+  if (!matcher) return 0;
   const int32_t startColumn = e.cursorColumn;
   const int32_t offset = static_cast<int32_t>(e.charsBefore.count());
   TextLine current = e.packCursorLine();
-  FindScan scan(e, text);
+  FindScan scan(e, *matcher);
   const Found found = forward ? scan.forward(current, offset) : scan.backward(current, offset);
   if (found.line < 0) {
     e.unpackLine(current, startColumn);

@@ -15,6 +15,8 @@
 #include "input/keyboard.h"
 #include "input/prompt.h"
 #include "search/byte_search.h"
+#include "search/matcher.h"
+#include "search/search_scan.h"
 #include "search/search_state.h"
 
 namespace {
@@ -97,6 +99,45 @@ LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, cons
   return result;
 }
 
+// Puts the replacement for each match at or after `from` in its place, left to right, each
+// search resuming behind the match (one character further after an empty one). The line is
+// rebuilt once, in the text arena; the old text is left to the caller, as above.
+LineReplacement replaceMatchesInLine(Editor& editor, TextLine& line, int32_t from, Matcher& matcher,
+                                     const std::string& replacement) {
+  LineReplacement result;
+  Match m = matcher.find(line.text, line.length, from);
+  if (m.start < 0) return result;
+  std::string out;
+  out.reserve(static_cast<size_t>(line.size()));
+  int32_t copied = 0;  // old text before this offset is in out
+  while (m.start >= 0) {
+    out.append(line.text + copied, static_cast<size_t>(m.start - copied));
+    const std::string inserted = matcher.replacementFor(line.text, replacement);
+    const int64_t rest = line.length - (m.start + m.length);
+    if (static_cast<int64_t>(out.size() + inserted.size()) + rest > kLongestLine) {
+      result.cut = true;
+      out.append(line.text + m.start, static_cast<size_t>(m.length));
+      copied = m.start + m.length;
+      break;
+    }
+    result.lastInserted = static_cast<int32_t>(out.size());
+    out += inserted;
+    copied = m.start + m.length;
+    if (m.length == 0) {  // an empty match: the next one starts a character further
+      if (copied >= line.length) break;
+      const int32_t next = matcher.stepPast(line.text, line.length, copied);
+      out.append(line.text + copied, static_cast<size_t>(next - copied));
+      copied = next;
+    }
+    m = matcher.find(line.text, line.length, copied);
+  }
+  out.append(line.text + copied, static_cast<size_t>(line.size() - copied));
+  char* text = editor.arenaAllocate(out.size());
+  std::memcpy(text, out.data(), out.size());
+  line = TextLine{text, static_cast<int32_t>(out.size()) - line.endingSize, line.endingSize, 0};
+  return result;
+}
+
 // Counts the lines in each arena block when a replacement starts, the undo history's
 // included, so that a block whose last line has been rebuilt elsewhere, and that no undo step
 // holds, takes the lines rebuilt after it instead of new memory.
@@ -134,44 +175,40 @@ class ArenaRecycler {
   std::vector<size_t> lines_;
 };
 
-// Where a forward scan ended: the line (0 is the cursor line, i > 0 the i-th line below it)
-// and the byte offset of the occurrence found, or of the last text inserted; -1 for none.
-struct ScanEnd {
-  size_t line = 0;
-  int32_t offset = -1;
-  bool cut = false;  // a replacement stopped early: a line would have grown too long
-};
+}  // namespace
 
-// The scanned lines: the cursor line from the cursor on (current holds it, packed), then
-// every line below it from its start.
-TextLine& scannedLine(Editor& e, TextLine& current, size_t i) {
-  return i == 0 ? current : e.linesBelow.fromTop(i - 1);
-}
-
-// The first occurrence of the needle at or after the cursor.
-ScanEnd findForward(Editor& e, TextLine& current, int32_t startOffset, const Needle& needle) {
+// The first match at or after the cursor (at startOffset of the packed cursor line).
+ScanEnd findForward(Editor& e, TextLine& current, int32_t startOffset, Matcher& matcher) {
   const size_t below = e.linesBelow.count();
   for (size_t i = 0; i <= below; ++i) {
     const TextLine& line = scannedLine(e, current, i);
-    const int32_t q = findFrom(line.text, line.length, i == 0 ? startOffset : 0, needle);
-    if (q >= 0) return ScanEnd{i, q, false};
+    const Match m = matcher.find(line.text, line.length, i == 0 ? startOffset : 0);
+    if (m.start >= 0) return ScanEnd{i, m.start, m.length, false};
   }
   return ScanEnd{};
 }
 
+namespace {
+
 // Replaces every occurrence from the cursor to the end, rebuilding each line that has one
 // once. The old line goes to the undo history, or, when the history does not keep it, its
 // text is freed and its arena block may be filled again.
+// Without a matcher the needle is replaced byte for byte by the replacement's bytes; with one,
+// each match by the replacement it makes.
 ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const Needle& needle,
-                       const Needle& replacement) {
+                       const Needle& replacement, Matcher* matcher) {
   ArenaRecycler recycler(e, current);
   ScanEnd end;
   const size_t below = e.linesBelow.count();
   for (size_t i = 0; i <= below && !end.cut; ++i) {
     TextLine& line = scannedLine(e, current, i);
     TextLine before = line;
+    const int32_t from = i == 0 ? startOffset : 0;
     const LineReplacement done =
-        replaceInLine(e, line, i == 0 ? startOffset : 0, needle, replacement);
+        matcher ? replaceMatchesInLine(
+                      e, line, from, *matcher,
+                      std::string(replacement.bytes, static_cast<size_t>(replacement.length)))
+                : replaceInLine(e, line, from, needle, replacement);
     if (line.text != before.text &&
         !e.undoHistory.rebuiltLine(e, e.cursorLine + static_cast<int32_t>(i), before)) {
       recycler.left(before);
@@ -209,8 +246,8 @@ void SearchState::setSearchStrings(char* search, char* replacement) {
 
 int Editor::search() {
   SearchState& state = *searchState;
-  std::unique_ptr<char[]> answer =
-      promptString(*screen, *keyboard, "search for: ", state.searchText);
+  std::unique_ptr<char[]> answer = promptString(
+      *screen, *keyboard, {"search for: ", state.searchText, PromptKind::Search, &state.options});
   if (inputGone(*keyboard)) return 0;  // a prompt cut short by a lost terminal is no answer
   char* text = answer.release();
   state.setSearchStrings(text, text);
@@ -220,10 +257,11 @@ int Editor::search() {
 
 int Editor::replace() {
   SearchState& state = *searchState;
-  std::unique_ptr<char[]> searchAnswer =
-      promptString(*screen, *keyboard, "search for: ", state.searchText);
+  std::unique_ptr<char[]> searchAnswer = promptString(
+      *screen, *keyboard, {"search for: ", state.searchText, PromptKind::Search, &state.options});
   std::unique_ptr<char[]> replaceAnswer =
-      promptString(*screen, *keyboard, "replace with: ", state.replaceText);
+      promptString(*screen, *keyboard,
+                   {"replace with: ", state.replaceText, PromptKind::Replacement, &state.options});
   // A lost terminal ends a prompt with an empty answer; replacing by it would delete text.
   if (inputGone(*keyboard)) return 0;
   state.setSearchStrings(searchAnswer.release(), replaceAnswer.release());
@@ -236,6 +274,10 @@ int Editor::searchAgain() {
   const Needle needle =
       needleFor(textUnit, state.searchText, static_cast<int64_t>(std::strlen(state.searchText)));
   if (needle.length == 0) return 0;
+  std::unique_ptr<Matcher> matcher = searchMatcher(*this);
+  if (!matcher) return 0;
+  // With both options off, a replacement takes the byte-for-byte path.
+  const bool exact = !state.options.ignoreCase && !state.options.regex;
   const bool plain = state.isPlainSearch();
   const Needle replacement{
       state.replaceText,
@@ -244,8 +286,9 @@ int Editor::searchAgain() {
   const int32_t startColumn = cursorColumn;
   const int32_t startOffset = static_cast<int32_t>(charsBefore.count());
   TextLine current = packCursorLine();
-  const ScanEnd end = plain ? findForward(*this, current, startOffset, needle)
-                            : replaceForward(*this, current, startOffset, needle, replacement);
+  const ScanEnd end = plain ? findForward(*this, current, startOffset, *matcher)
+                            : replaceForward(*this, current, startOffset, needle, replacement,
+                                             exact ? nullptr : matcher.get());
   if (end.cut) setPendingMessage("Replacement stopped: a line would grow too long");
   if (!plain && changed) {  // the lines rebuilt may have left whole blocks unused
     linesBelow.push(current);

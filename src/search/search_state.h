@@ -1,5 +1,7 @@
 #pragma once
 
+#include "input/prompt.h"
+
 // The texts asked for last. A plain search when replaceText is the very string searchText,
 // a replacement when it is a string of its own (even one with the same bytes).
 struct SearchState {
@@ -14,4 +16,5 @@ struct SearchState {
 
   char* searchText;
   char* replaceText;
+  SearchOptions options;  // how every search matches, set in the search prompts
 };

@@ -30,8 +30,6 @@ std::string fileOf(const CommandLine& line) {
 TEST(CommandLine, OneNameIsTheFileAndNoneIsTheUnnamedDocument) {
   EXPECT_EQ(fileOf(parse({})), "(none)");
   EXPECT_EQ(fileOf(parse({"notes.txt"})), "notes.txt");
-  EXPECT_EQ(fileOf(parse({"-x"})), "-x");  // what is no option names the file, as before
-  EXPECT_EQ(fileOf(parse({"+3x"})), "+3x");
   EXPECT_EQ(parse({"notes.txt"}).action, CommandLine::Action::Edit);
 }
 
@@ -53,6 +51,33 @@ TEST(CommandLine, PlusNumberIsTheLineToStartOn) {
   EXPECT_EQ(parse({"log.txt", "+7"}).startLine, 7);
   EXPECT_EQ(parse({"+99999999999999999999", "log.txt"}).startLine, INT32_MAX);
   EXPECT_EQ(parse({"log.txt"}).startLine, 0);
+  const CommandLine at = parse({"+3:4", "log.txt"});
+  EXPECT_EQ(at.startLine, 3);
+  EXPECT_EQ(at.startColumn, 4);
+  EXPECT_EQ(fileOf(at), "log.txt");
+  EXPECT_EQ(parse({"+3"}).startColumn, 1);
+}
+
+// A malformed start position or an unknown option is an error before anything is opened; the
+// file name comes after -- when it looks like either.
+TEST(CommandLine, MalformedPositionsAndUnknownOptionsAreErrors) {
+  for (const char* bad : {"+abc", "+3:x", "+", "+3:", "+:4", "+3:0", "+-1", "+3x"}) {
+    const CommandLine line = parse({bad, "f.txt"});
+    EXPECT_EQ(line.action, CommandLine::Action::Error) << bad;
+    EXPECT_EQ(line.error, std::string("not a line number: ") + bad);
+    EXPECT_EQ(fileOf(line), "(none)");
+  }
+  for (const char* bad : {"--verison", "-x", "-", "---"}) {
+    const CommandLine line = parse({"f.txt", bad});
+    EXPECT_EQ(line.action, CommandLine::Action::Error) << bad;
+    EXPECT_EQ(line.error, std::string("unknown option ") + bad +
+                              " (use -- before a file name that starts with -)");
+  }
+  EXPECT_EQ(parse({"--verison", "--help"}).action, CommandLine::Action::Error);  // the first
+  const CommandLine named = parse({"--", "--verison"});
+  EXPECT_EQ(named.action, CommandLine::Action::Edit);
+  EXPECT_EQ(fileOf(named), "--verison");
+  EXPECT_EQ(fileOf(parse({"--", "+abc"})), "+abc");
 }
 
 TEST(CommandLine, TwoOrMoreNamesOpenNothing) {

@@ -68,3 +68,47 @@ TEST(SearchEndToEnd, ShiftF5ReplacesAcrossLinesAndF2WritesIt) {
   EXPECT_EQ(readFile(tmux.directory() + "/swap.txt"), "foo \r\nbaz QUUX QUUX\r\nqux\r\nQUUX\r\n");
   EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
 }
+
+// F7 in a real terminal: the prompts are edited with keys that carry no character, each
+// match is shown selected while the question waits, and one F9 takes the whole run back.
+TEST(SearchEndToEnd, F7ReplacesOneByOneAskingAtEachMatch) {
+  TmuxSession tmux({.args = {"each.txt"}, .files = {{"each.txt", "foo bar\nfoo foo\nfoo\n"}}});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "each.txt"))) << tmux.status();
+  tmux.sendKeys({"F7"});
+  ASSERT_TRUE(tmux.waitForStatus("search for:")) << tmux.status();
+  EXPECT_TRUE(tmux.waitForText(22, "Shift+Del clear  Up/Down earlier  F6 ignore case  F7 regex"))
+      << tmux.row(22);
+  tmux.sendLiteral("fXo");
+  tmux.sendKeys({"Left", "Left", "Delete", "F6"});
+  tmux.sendLiteral("O");  // at the cursor: "fOo"
+  ASSERT_TRUE(tmux.waitForStatus("search for [ignore case]: fOo")) << tmux.status();
+  tmux.sendKeys({"Enter"});
+  ASSERT_TRUE(tmux.waitForStatus("replace with [ignore case]:")) << tmux.status();
+  tmux.sendLiteral("bax");
+  tmux.sendKeys({"BSpace"});
+  tmux.sendLiteral("z");
+  tmux.sendKeys({"Enter"});
+
+  ASSERT_TRUE(tmux.waitForStatus("Replace? (y/n/a/q)")) << tmux.status();
+  EXPECT_TRUE(tmux.waitForText(22, "")) << "the document's row is back: " << tmux.row(22);
+  auto selectedCells = [&](int y) {
+    std::string marks;
+    for (const e2e::StyledCell& cell : tmux.styledRow(y)) marks += cell.bg == 107 ? '#' : '.';
+    return marks.substr(0, 8);
+  };
+  EXPECT_TRUE(tmux.waitFor([&] { return selectedCells(0) == "###....."; })) << selectedCells(0);
+  tmux.sendKeys({"y"});
+  EXPECT_TRUE(tmux.waitFor([&] { return selectedCells(1) == "###....."; })) << selectedCells(1);
+  tmux.sendKeys({"n"});
+  EXPECT_TRUE(tmux.waitFor([&] { return selectedCells(1) == "....###."; })) << selectedCells(1);
+  tmux.sendKeys({"a"});
+  ASSERT_TRUE(tmux.waitForStatus("Replaced 3 of 4")) << tmux.status();
+  EXPECT_TRUE(tmux.waitForText(1, "foo baz")) << tmux.row(1);
+  tmux.sendKeys({"F2"});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 2, 3, "each.txt"))) << tmux.status();
+  EXPECT_EQ(readFile(tmux.directory() + "/each.txt"), "baz bar\nfoo baz\nbaz\n");
+  tmux.sendKeys({"F9"});
+  EXPECT_TRUE(tmux.waitForText(0, "foo bar")) << tmux.row(0);
+  EXPECT_TRUE(tmux.waitForText(2, "foo")) << tmux.row(2);
+  EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/key_codes.h"
+#include "screen/screen.h"
 #include "support/test_session.h"
 
 namespace {
@@ -27,20 +28,47 @@ TEST(Prompt, YesNoWaitsForAnAnswerAndEndsWhenTheInputDoes) {
   EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Gone);
 }
 
-TEST(Prompt, InitialAnswerThatDoesNotFitIsCut) {
+// An answer longer than the status line keeps every byte and scrolls, the cursor always in
+// view and the prompt text never scrolled away; the keys of the prompt stand above it.
+TEST(Prompt, LongAnswerScrollsBehindThePrompt) {
   TestSession t(20, 5);
-  typeBytes(t.console, "XY\r");  // no room left: both dropped
-  auto answer = promptString(t.session.screen, t.session.keyboard, "replace with: ", "0123456789");
-  EXPECT_STREQ(answer.get(), "012345");
-  EXPECT_EQ(t.console.rowText(4), "replace with: 012345");
+  typeBytes(t.console, "XY\r");
+  auto answer = promptString(t.session.screen, t.session.keyboard,
+                             {"replace with: ", "0123456789", PromptKind::Replacement});
+  EXPECT_STREQ(answer.get(), "0123456789XY");
+  EXPECT_EQ(t.console.rowText(4), "replace with: 789XY ");
+  EXPECT_EQ(t.console.cursor.x, 19);
+  EXPECT_EQ(t.console.rowText(3), "Shift+Del clear     ");
+  EXPECT_EQ(t.console.attributeAt(3, 0), StatusAttribute);
 
-  typeBytes(t.console, "\b\b\t\r");
-  answer = promptString(t.session.screen, t.session.keyboard, "replace with: ", "0123456789");
-  EXPECT_STREQ(answer.get(), "0123\t");
+  t.console.pushKey(vk::Home, 0, 0);
+  typeBytes(t.console, "\t\r");
+  answer = promptString(t.session.screen, t.session.keyboard,
+                        {"replace with: ", "0123456789", PromptKind::Replacement});
+  EXPECT_STREQ(answer.get(), "\t0123456789");
+  EXPECT_EQ(t.console.rowText(4), "replace with: \t01234");
+  EXPECT_EQ(t.console.cursor.x, 15);
 
   typeBytes(t.console, "abc");  // the input ends before Enter: an empty answer
-  answer = promptString(t.session.screen, t.session.keyboard, "file name: ", "");
+  answer =
+      promptString(t.session.screen, t.session.keyboard, {"file name: ", "", PromptKind::FileName});
   EXPECT_STREQ(answer.get(), "");
+}
+
+// The options a search prompt names, and the keys row shortened by whole entries.
+TEST(Prompt, SearchPromptNamesItsOptionsAndKeys) {
+  SearchOptions options;
+  EXPECT_EQ(promptText("search for: ", &options), "search for: ");
+  options.ignoreCase = true;
+  EXPECT_EQ(promptText("search for: ", &options), "search for [ignore case]: ");
+  options.regex = true;
+  EXPECT_EQ(promptText("replace with: ", &options), "replace with [ignore case, regex]: ");
+  EXPECT_EQ(promptText("go to line: ", nullptr), "go to line: ");
+
+  const PromptRequest search{"search for: ", "", PromptKind::Search, &options};
+  EXPECT_EQ(promptKeysText(search, 40), "Shift+Del clear  Up/Down earlier");
+  EXPECT_EQ(promptKeysText(search, 80).substr(0, 48),
+            "Shift+Del clear  Up/Down earlier  F6 ignore case");
 }
 
 }  // namespace

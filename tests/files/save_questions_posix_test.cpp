@@ -30,9 +30,9 @@ void keys(console::MemoryConsole& console, const std::string& text) {
     console.pushKey(std::isalpha(u) ? static_cast<uint16_t>(std::toupper(u)) : 0, u, 0);
   }
 }
-void press(console::MemoryConsole& console, uint16_t key) {
+void press(console::MemoryConsole& console, uint16_t key, uint32_t controlKeyState = 0) {
   const uint8_t ch = key == vk::Return ? 13 : key == vk::Back ? 8 : 0;
-  console.pushKey(key, ch, 0);
+  console.pushKey(key, ch, controlKeyState);
 }
 
 std::string statusRow(TestSession& t) {
@@ -111,7 +111,9 @@ TEST(SaveAs, TheDocumentTakesTheNewNameAndItsAutosaveFile) {
   EXPECT_EQ(temp.names(), (Names{"a.txt", "b.txt"})) << "the old copy goes";
 }
 
-TEST(SaveAs, ANameTooLongForTheStatusLineIsNotOfferedCutShort) {
+// The current name is offered whole, however long (it scrolls within the status line); one
+// key clears it, so what is typed then is the whole new name, and Up brings the old one back.
+TEST(SaveAs, TheNameOfferedIsWholeAndCanBeClearedOrRecalled) {
   TempDir temp;
   WorkIn work(temp.dir());
   const std::string name(100, 'n');  // wider than the 80 columns
@@ -119,10 +121,24 @@ TEST(SaveAs, ANameTooLongForTheStatusLineIsNotOfferedCutShort) {
   Editing e(name);
   keys(e.t.console, "1");
   press(e.t.console, vk::F12);
-  press(e.t.console, vk::Return);  // nothing offered: an empty answer saves nothing
+  press(e.t.console, vk::Return);
+  keys(e.t.console, "2");
+  press(e.t.console, vk::F12);
+  press(e.t.console, vk::Delete, console::SHIFT_PRESSED);
+  keys(e.t.console, "new.txt");
+  press(e.t.console, vk::Return);
+  keys(e.t.console, "3");
+  press(e.t.console, vk::F12);
+  press(e.t.console, vk::Delete, console::SHIFT_PRESSED);
+  press(e.t.console, vk::Up);
+  press(e.t.console, vk::Up);  // the newest is new.txt, shown first after clearing
+  press(e.t.console, vk::Return);
+  keys(e.t.console, "y");  // the old name is another file now: asked first
   e.play();
-  EXPECT_EQ(e.editor.modified, 1);
-  EXPECT_EQ(temp.names(), (Names{name}));
+  EXPECT_EQ(e.editor.modified, 0);
+  EXPECT_EQ(readFile(name), "123text\n");
+  EXPECT_EQ(readFile("new.txt"), "12text\n");
+  EXPECT_STREQ(e.editor.fileName.get(), name.c_str());
 }
 
 TEST(SaveAs, AFailedSaveChangesNothingButTheMessage) {

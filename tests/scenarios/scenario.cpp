@@ -439,6 +439,8 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       std::string bytes;
       if (!decodeStrings(rest, bytes, why)) return fail(why);
       result.clipboard = bytes;
+    } else if (word == "needs" && rest == "regex") {
+      result.needsRegex = true;
     } else if (word == "pending") {
       if (rest.empty()) return fail("pending needs a reason");
       result.pending = rest;

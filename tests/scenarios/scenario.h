@@ -41,7 +41,8 @@ struct Case {
   std::optional<std::pair<int, int>> at;
   std::optional<std::string> clipboard;
   bool clipboardRefuses = false;
-  std::string pending;  // why the case cannot pass yet; empty when it must pass
+  std::string pending;      // why the case cannot pass yet; empty when it must pass
+  bool needsRegex = false;  // played only where the build has regular expressions
   std::vector<Step> script;
   std::vector<Check> checks;
 };

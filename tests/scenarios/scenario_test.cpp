@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "input/prompt.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -42,6 +44,7 @@ TEST_P(Scenario, Plays) {
 #ifdef _WIN32
   if (c.utf8) GTEST_SKIP() << "the Windows console has no UTF-8 display mode";
 #endif
+  if (c.needsRegex && !regexAvailable()) GTEST_SKIP() << "this build has no regular expressions";
   const std::vector<std::string> failures = scenario::runCase(c);
   std::string report;
   for (const std::string& f : failures) report += "\n  " + f;

@@ -364,6 +364,10 @@ console::DisplayMode TerminalConsole::switchDisplayMode() {
   return screen_.displayMode();
 }
 
+console::DisplayMode TerminalConsole::displayMode() {
+  return screen_.displayMode();
+}
+
 void TerminalConsole::flush() {
   takeSignals();
   frame_.clear();
@@ -485,13 +489,21 @@ bool TerminalConsole::readInput(InputRecord& record) {
 }
 
 int TerminalConsole::readChar() {
+  return nextInput(false).ch;
+}
+
+console::PromptInput TerminalConsole::readPromptInput() {
+  return nextInput(true);
+}
+
+console::PromptInput TerminalConsole::nextInput(bool keys) {
   for (;;) {
     while (pasteCharsNext_ < pasteChars_.size()) {
       uint8_t b = static_cast<uint8_t>(pasteChars_[pasteCharsNext_++]);
-      if (b != 0 && b != 8) return b;  // a pasted NUL or backspace would edit the answer
+      if (b != 0 && b != 8) return {b, 0, 0};  // a pasted NUL or backspace would edit the answer
     }
     waitForEvent(-1);
-    if (events_.empty()) return -1;
+    if (events_.empty()) return {-1, 0, 0};
     console::DecodedEvent& front = events_.front();
     if (front.record.eventType == console::PASTE_EVENT) {
       // A paste answers with its first line; it never submits the answer by itself.
@@ -503,12 +515,15 @@ int TerminalConsole::readChar() {
     }
     const console::KeyEventRecord key = front.record.key;
     const bool isKey = front.record.eventType == console::KEY_EVENT;
-    if (isKey && key.keyDown && key.asciiChar != 0 && key.repeatCount > 1) {
+    const bool taken = isKey && key.keyDown && (key.asciiChar != 0 || keys);
+    if (taken && key.repeatCount > 1) {
       --front.record.key.repeatCount;  // the rest of the repeat stays queued
     } else {
       events_.pop_front();
     }
-    if (isKey && key.keyDown && key.asciiChar != 0 && key.repeatCount > 0) return key.asciiChar;
+    if (!taken || key.repeatCount == 0) continue;
+    if (key.asciiChar == 0) return {-1, key.virtualKeyCode, key.controlKeyState};
+    return {key.asciiChar, 0, 0};
   }
 }
 

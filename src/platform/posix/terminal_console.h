@@ -50,13 +50,14 @@ class TerminalConsole : public console::Console {
   uint32_t waitForInput(uint32_t milliseconds) override;
   bool readInput(console::InputRecord& record) override;
   int readChar() override;
+  console::PromptInput readPromptInput() override;
   uint32_t tickCount() override;
   bool inputGone() override { return gone_; }
   bool setTerminalClipboard(const char* text, size_t length) override;
   const char* pastedText(size_t& length) override;
   // Between code page 437 and UTF-8; the first is UTF-8 when the locale's character set is.
   console::DisplayMode switchDisplayMode() override;
-  console::DisplayMode displayMode() override { return screen_.displayMode(); }
+  console::DisplayMode displayMode() override;
 
   // Sends the terminal what changed since the last flush, in one write.
   void flush();
@@ -86,6 +87,7 @@ class TerminalConsole : public console::Console {
   console::KeyDecoder decoder_;
   std::deque<console::DecodedEvent> events_;
   std::string currentPaste_;
+  console::PromptInput nextInput(bool keys);
   std::string pasteChars_;  // what is left of a paste read by readChar
   size_t pasteCharsNext_ = 0;
   std::string frame_;

@@ -109,6 +109,33 @@ class WindowsConsole final : public console::Console {
     }
   }
 
+  // Keys without a character are taken from the queue as records; everything that may give a
+  // character (a key carrying one, anything with Alt held, where Alt + keypad digits compose
+  // one) is left to ReadConsoleA, so that characters arrive exactly as readChar gives them.
+  console::PromptInput readPromptInput() override {
+    for (;;) {
+      INPUT_RECORD event;
+      DWORD count = 0;
+      if (WaitForSingleObject(input_, INFINITE) == WAIT_FAILED ||
+          !PeekConsoleInputA(input_, &event, 1, &count)) {
+        gone_ = true;
+        return {};
+      }
+      if (count == 0) continue;
+      const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+      const bool isKey = event.EventType == KEY_EVENT;
+      const bool alt = (key.dwControlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
+      if (isKey && (key.uChar.AsciiChar != 0 || alt || key.wVirtualKeyCode == VK_MENU))
+        return console::PromptInput{readChar(), 0, 0};
+      if (!ReadConsoleInputA(input_, &event, 1, &count)) {
+        gone_ = true;
+        return {};
+      }
+      if (isKey && key.bKeyDown && count == 1)
+        return console::PromptInput{-1, key.wVirtualKeyCode, key.dwControlKeyState};
+    }
+  }
+
   uint32_t tickCount() override { return GetTickCount(); }
 
   bool inputGone() override { return gone_; }

@@ -1,0 +1,70 @@
+#include "search/matcher.h"
+
+#include <cstring>
+
+#include "search/byte_search.h"
+
+namespace {
+
+// The text byte for byte, or with ASCII letters folded.
+class LiteralMatcher : public Matcher {
+ public:
+  LiteralMatcher(const std::string& text, bool fold, bool utf8)
+      : Matcher(utf8), text_(text), fold_(fold) {
+    if (fold_)
+      for (char& c : text_)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+
+  Match find(const char* text, int32_t length, int32_t from) override {
+    if (from > length) return {};
+    const int32_t n = static_cast<int32_t>(text_.size());
+    if (n == 0) return {from, 0};
+    // In UTF-8, well-formed text is found only where it is whole characters.
+    const Needle needle =
+        needleFor(utf8_ ? TextUnit::Character : TextUnit::Byte, text_.data(), n);
+    const int32_t q = fold_ ? findFolded(text, length, from, text_.data(), n)
+                            : findFrom(text, length, from, needle);
+    return q < 0 ? Match{} : Match{q, n};
+  }
+
+ private:
+  std::string text_;
+  bool fold_;
+};
+
+}  // namespace
+
+std::unique_ptr<Matcher> Matcher::make(const std::string& pattern, const MatchOptions& options,
+                                       std::string& error) {
+  error.clear();
+#ifdef SLATE_HAVE_PCRE2
+  if (options.regex || (options.ignoreCase && options.utf8))
+    return makeEngineMatcher(pattern, options, !options.regex, error);
+#endif
+  if (options.regex) {
+    error = "Regular expressions are not available in this build";
+    return nullptr;
+  }
+  return std::make_unique<LiteralMatcher>(pattern, options.ignoreCase, options.utf8);
+}
+
+std::string Matcher::replacementFor(const char*, const std::string& replacement) {
+  return replacement;
+}
+
+int32_t Matcher::stepPast(const char* text, int32_t length, int32_t at) const {
+  ++at;
+  if (utf8_)
+    while (at < length && (static_cast<uint8_t>(text[at]) & 0xC0) == 0x80) ++at;
+  return at;
+}
+
+Match Matcher::findBefore(const char* text, int32_t length, int32_t before) {
+  Match last;
+  for (Match m = find(text, length, 0); m.start >= 0 && m.start < before;) {
+    last = m;
+    m = find(text, length, stepPast(text, length, m.start));
+  }
+  return last;
+}

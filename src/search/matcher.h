@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// How a search text is matched against a line's bytes.
+struct MatchOptions {
+  bool ignoreCase = false;  // ASCII letters, or Unicode simple case folding with utf8
+  bool regex = false;
+  bool utf8 = false;  // the text is UTF-8 (the display shows it so); otherwise bytes
+};
+
+struct Match {
+  int32_t start = -1;  // -1: none
+  int32_t length = 0;
+};
+
+// Finds a search text within single lines (never in a terminator, never across lines) and
+// says what replaces what it found.
+class Matcher {
+ public:
+  // A matcher for the pattern, or null with the reason in error when it is not valid.
+  static std::unique_ptr<Matcher> make(const std::string& pattern, const MatchOptions& options,
+                                       std::string& error);
+  virtual ~Matcher() = default;
+
+  // The leftmost match that starts at or after `from` in text[0, length); none when from is
+  // past the end. The whole line is the subject, so anchors and look-behind see it all.
+  virtual Match find(const char* text, int32_t length, int32_t from) = 0;
+  // The text that replaces the match last found: the replacement as it is, or for a
+  // regular expression with $1 ... $9 (or ${N}) the groups' text and $$ a dollar.
+  virtual std::string replacementFor(const char* text, const std::string& replacement);
+  // Where a search resumes after an empty match at `at`: one character further.
+  int32_t stepPast(const char* text, int32_t length, int32_t at) const;
+
+  // The rightmost match starting before `before`.
+  Match findBefore(const char* text, int32_t length, int32_t before);
+
+ protected:
+  explicit Matcher(bool utf8) : utf8_(utf8) {}
+  bool utf8_;
+};
+
+// The first occurrence at or after `from` of a text in ASCII letters folded: needle holds
+// lower-case bytes. -1 when there is none.
+int32_t findFolded(const char* text, int32_t length, int32_t from, const char* needle,
+                   int32_t needleLength);
+
+#ifdef SLATE_HAVE_PCRE2
+// A matcher built on the regular expression engine: a pattern, or a literal text matched
+// with Unicode case folding.
+std::unique_ptr<Matcher> makeEngineMatcher(const std::string& pattern, const MatchOptions& options,
+                                           bool literal, std::string& error);
+#endif

@@ -1,0 +1,95 @@
+// Replacing one match at a time: each match from the cursor on is shown selected and the user
+// answers y (replace it), n (skip it), a (replace it and every one after it) or q (stop).
+// The whole run is one change for undo.
+#include <memory>
+#include <string>
+
+#include "core/editor.h"
+#include "input/keyboard.h"
+#include "input/prompt.h"
+#include "screen/screen.h"
+#include "search/byte_search.h"
+#include "search/search_scan.h"
+#include "search/search_state.h"
+
+namespace {
+
+// y, n, a or q in either case; Escape and a lost terminal count as q.
+char askReplaceAnswer(Screen& screen, Keyboard& keyboard) {
+  screen.showMessage("Replace? (y/n/a/q)");
+  for (;;) {
+    const int c = keyboard.inputHandle.readChar();
+    if (c < 0 || c == 27) return 'q';
+    const char lower = static_cast<char>(c | 0x20);
+    if (lower == 'y' || lower == 'n' || lower == 'a' || lower == 'q') return lower;
+  }
+}
+
+bool askedForTexts(Editor& e) {
+  SearchState& state = *e.searchState;
+  std::unique_ptr<char[]> search =
+      promptString(*e.screen, *e.keyboard,
+                   {"search for: ", state.searchText, PromptKind::Search, &state.options});
+  std::unique_ptr<char[]> replacement =
+      promptString(*e.screen, *e.keyboard,
+                   {"replace with: ", state.replaceText, PromptKind::Replacement, &state.options});
+  if (e.keyboard->inputHandle.inputGone()) return false;
+  state.setSearchStrings(search.release(), replacement.release());
+  return true;
+}
+
+}  // namespace
+
+int Editor::replaceEach() {
+  if (!askedForTexts(*this)) return 0;
+  const SearchState& state = *searchState;
+  if (state.searchText[0] == '\0') return 1;
+  std::unique_ptr<Matcher> matcher = searchMatcher(*this);
+  if (!matcher) return 0;
+  const std::string replacement = state.replaceText;
+
+  int replaced = 0;
+  int found = 0;
+  bool all = false;
+  int32_t from = static_cast<int32_t>(charsBefore.count());
+  bool stepFirst = false;  // the last match was empty: look a character further
+  for (;;) {
+    TextLine current = packCursorLine();
+    if (stepFirst) from = matcher->stepPast(current.text, current.length, from);
+    const ScanEnd end = findForward(*this, current, from, *matcher);
+    if (end.offset < 0) {
+      unpackLine(current, cursorColumn);
+      break;
+    }
+    const TextLine& line = scannedLine(*this, current, end.line);
+    const std::string inserted = matcher->replacementFor(line.text, replacement);
+    const int32_t endColumn = columnOfByte(line.text, end.offset + end.length, tabWidth);
+    const int32_t lineIndex = cursorLine + static_cast<int32_t>(end.line);
+    enterLine(current, lineIndex, columnOfByte(line.text, end.offset, tabWidth));
+    ++found;
+    char answer = 'a';
+    if (!all) {
+      markLine = lineIndex;
+      markColumn = endColumn;
+      textDirty = 1;
+      redraw();
+      answer = askReplaceAnswer(*screen, *keyboard);
+    }
+    if (answer == 'q') break;
+    all = answer == 'a';
+    from = end.offset + end.length;
+    if (answer != 'n') {
+      eraseAfter(static_cast<size_t>(end.length));
+      for (char c : inserted) addByte(static_cast<uint8_t>(c));
+      from = static_cast<int32_t>(charsBefore.count());
+      ++replaced;
+    }
+    stepFirst = end.length == 0;
+  }
+  markLine = cursorLine;
+  markColumn = cursorColumn;
+  selectionDirty = 1;
+  setPendingMessage(
+      ("Replaced " + std::to_string(replaced) + " of " + std::to_string(found)).c_str());
+  return replaced > 0;
+}
