@@ -118,6 +118,7 @@ size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
 
 bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteView& after) {
   if (unit == TextUnit::Byte || before.size == 0 || after.size == 0) return true;
+  if ((after[0] & 0xC0) == 0x80) return false;  // a sequence may run across
   const Unit last = unitAt(before, unitStartBefore(before, before.size));
   const Unit next = unitAt(after, 0);
   return last.invalid || next.invalid || unicode::certainBreak(last.codePoint, next.codePoint);

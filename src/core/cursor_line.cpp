@@ -84,6 +84,11 @@ int32_t Editor::layOutFrom(size_t from, int32_t column) {
   const ByteView bytes = bytesBefore();
   CharCell* cells = charsBefore.data();
   for (size_t p = from; p < bytes.size;) {
+    if (isPlainAscii(bytes[p]) && (p + 1 == bytes.size || bytes[p + 1] < 0x80)) {
+      ++column;  // a character of one column that nothing joins
+      ++p;
+      continue;
+    }
     const size_t next = nextCharBoundary(textUnit, bytes, p);
     if (next == p + 1 && bytes[p] == '\t' && tabWidth != 0) {
       const int32_t stop = nextTabStop(column, tabWidth);
@@ -186,6 +191,7 @@ void Editor::keepCursorOnCharacter() {
   const ByteView after = bytesAfter();
   if (after.size == 0) return;
   if (charsBefore.top().ch < 0x80 && isPlainAscii(after[0])) return;
+  if (certainBoundaryBetween(textUnit, bytesBefore(), after)) return;
   // The character holding the cursor lies within a stretch around it; read that stretch as
   // one line.
   constexpr size_t kBack = 1024, kAhead = 64;
