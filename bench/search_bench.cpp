@@ -2,6 +2,7 @@
 // `grep -c` on the same bytes written to a file, for comparison.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include "app/session.h"
 #include "core/editor.h"
 #include "input/key_map.h"
+#include "input/prompt.h"
 #include "platform/clipboard_store.h"
 #include "platform/key_codes.h"
 #include "platform/memory_console.h"
@@ -23,6 +25,7 @@ namespace {
 
 constexpr int32_t kLines = 2'500'000;
 constexpr const char* kNeedle = "needle in the haystack";  // only on the last line
+constexpr const char* kLogEntry = " ERROR 42";             // behind it, for the regex
 constexpr const char* kToken = "Qz7";                      // once on every line
 constexpr const char* kTokenLonger = "Qz7+";
 constexpr const char* kFile = "/tmp/slate_search_bench.txt";
@@ -54,7 +57,7 @@ std::string makeDocument() {
       line += ' ';
     }
     if (!tokenPlaced) line += kToken;
-    if (i == kLines - 1) line += kNeedle;
+    if (i == kLines - 1) line += std::string(kNeedle) + kLogEntry;
     bytes += line;
     if (i != kLines - 1) bytes += '\n';
   }
@@ -141,6 +144,57 @@ void searchToLastLine(benchmark::State& state, Document& document) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(document.bytes.size()));
 }
+
+// The same search with the search options: a text in other letter cases, or a regular
+// expression, found only on the last line; in code page 437 mode (bytes, ASCII folding) or
+// UTF-8 mode (Unicode folding, UTF mode).
+void searchWithOptions(benchmark::State& state, const char* text, bool ignoreCase, bool regex,
+                       bool utf8, bool found = true) {
+  Document& document = arenaDocument();
+  Editor& editor = document.editor;
+  document.setStrings(text, nullptr);
+  document.session.searchState.options = SearchOptions{ignoreCase, regex};
+  document.console.shownAs = utf8 ? console::DisplayMode::Utf8 : console::DisplayMode::CodePage437;
+  for (auto _ : state) {
+    state.PauseTiming();
+    editor.goToPosition(0, 0);
+    state.ResumeTiming();
+    const int result = editor.searchAgain();
+    if (found ? result != 1 || editor.cursorLine != kLines - 1 : result != 0)
+      state.SkipWithError(found ? "missed" : "found what is not there");
+  }
+  document.session.searchState.options = SearchOptions{};
+  document.console.shownAs = console::DisplayMode::Native;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(document.bytes.size()));
+}
+
+void BM_SearchIgnoringCase_CodePage437(benchmark::State& state) {
+  searchWithOptions(state, "NEEDLE in THE haystack", true, false, false);
+}
+BENCHMARK(BM_SearchIgnoringCase_CodePage437)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_SearchIgnoringCase_Utf8(benchmark::State& state) {
+  searchWithOptions(state, "NEEDLE in THE haystack", true, false, true);
+}
+BENCHMARK(BM_SearchIgnoringCase_Utf8)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_SearchRegex_CodePage437(benchmark::State& state) {
+  searchWithOptions(state, "ERROR [0-9]+", false, true, false);
+}
+BENCHMARK(BM_SearchRegex_CodePage437)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_SearchRegex_Utf8(benchmark::State& state) {
+  searchWithOptions(state, "ERROR [0-9]+", false, true, true);
+}
+BENCHMARK(BM_SearchRegex_Utf8)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// A pattern whose first byte is on every line (the token) and that matches nowhere: the engine
+// runs on every line.
+void BM_SearchRegexEngineOnEveryLine(benchmark::State& state) {
+  searchWithOptions(state, "Qz7 [0-9]+", false, true, false, false);
+}
+BENCHMARK(BM_SearchRegexEngineOnEveryLine)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 void BM_SearchToLastLine_OwnedLines(benchmark::State& state) {
   searchToLastLine(state, ownedDocument());
@@ -258,23 +312,63 @@ double childSeconds() {
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void BM_GrepCount(benchmark::State& state) {
+void grepCount(benchmark::State& state, const std::string& options, const char* pattern,
+               const std::string& environment = "") {
   const std::string& bytes = ownedDocument().bytes;
-  if (FILE* file = std::fopen(kFile, "wb")) {
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+  static bool written = false;
+  if (!written) {
+    if (FILE* file = std::fopen(kFile, "wb")) {
+      std::fwrite(bytes.data(), 1, bytes.size(), file);
+      std::fclose(file);
+    }
+    written = true;
   }
-  const std::string command = std::string("grep -c '") + kNeedle + "' " + kFile + " >/dev/null";
-  if (std::system(command.c_str()) != 0) state.SkipWithError("grep failed");  // warm the cache
+  const std::string command =
+      environment + "grep -c " + options + " '" + pattern + "' " + kFile + " >/dev/null";
+  // grep's status is 1 when no line matches: only 2 and up are failures.
+  auto run = [&] { return WEXITSTATUS(std::system(command.c_str())) <= 1; };
+  if (!run()) state.SkipWithError("grep failed");  // warm the cache
   for (auto _ : state) {
     const double before = childSeconds();
-    if (std::system(command.c_str()) != 0) state.SkipWithError("grep failed");
+    if (!run()) state.SkipWithError("grep failed");
     state.SetIterationTime(childSeconds() - before);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(bytes.size()));
 }
+
+void BM_GrepCount(benchmark::State& state) {
+  grepCount(state, "", kNeedle);
+}
 BENCHMARK(BM_GrepCount)->Unit(benchmark::kMillisecond)->Iterations(10)->UseManualTime();
+
+// In the environment's locale (a UTF-8 one folds Unicode, as UTF-8 mode does) and in the C
+// locale (ASCII, as code page 437 mode does).
+void BM_GrepCountIgnoringCase(benchmark::State& state) {
+  grepCount(state, "-i", "NEEDLE in THE haystack");
+}
+BENCHMARK(BM_GrepCountIgnoringCase)->Unit(benchmark::kMillisecond)->Iterations(10)->UseManualTime();
+
+void BM_GrepCountIgnoringCase_CLocale(benchmark::State& state) {
+  grepCount(state, "-i", "NEEDLE in THE haystack", "LC_ALL=C ");
+}
+BENCHMARK(BM_GrepCountIgnoringCase_CLocale)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseManualTime();
+
+void BM_GrepCountRegex(benchmark::State& state) {
+  grepCount(state, "-E", "ERROR [0-9]+");
+}
+BENCHMARK(BM_GrepCountRegex)->Unit(benchmark::kMillisecond)->Iterations(10)->UseManualTime();
+
+void BM_GrepCountRegexOnEveryLine(benchmark::State& state) {
+  grepCount(state, "-E", "Qz7 [0-9]+");
+}
+BENCHMARK(BM_GrepCountRegexOnEveryLine)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseManualTime();
 
 }  // namespace
 

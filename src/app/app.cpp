@@ -7,9 +7,11 @@
 #include "app/session.h"
 #include "core/editor.h"
 #include "files/load_save.h"
+#include "files/recovery.h"
 #include "input/prompt.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
+#include "screen/screen.h"
 
 namespace {
 
@@ -20,17 +22,18 @@ void mainLoop(Editor& editor, Keyboard& keyboard) {
   }
 }
 
-// A name for a copy of the document that overwrites nothing: beside the document (or in the
-// working directory when it has no name), numbered when the plain name is taken.
-std::string freshCopyName(const Editor& editor) {
-  std::string base = editor.fileName[0] != '\0' ? editor.fileName.get() : "untitled";
-  base += ".autosave";
-  if (!platform::fileExists(base.c_str())) return base;
-  for (int i = 1; i < 100; ++i) {
-    std::string name = base + "." + std::to_string(i);
-    if (!platform::fileExists(name.c_str())) return name;
+// A copy of the document under a name that overwrites nothing: beside the document (or in
+// the working directory when it has no name), numbered when the plain name is taken.
+bool writeFreshCopy(Editor& editor, std::string& reason) {
+  const std::string base =
+      std::string(editor.fileName[0] != '\0' ? editor.fileName.get() : "untitled") + ".autosave";
+  for (int i = 0; i < 100; ++i) {
+    const std::string name = i == 0 ? base : base + "." + std::to_string(i);
+    if (platform::fileExists(name.c_str())) continue;
+    platform::FileStamp none;
+    if (files::writeOwnCopy(editor, name.c_str(), none, reason)) return true;
   }
-  return "";
+  return false;
 }
 
 // The terminal has gone: nobody can answer a question, so a modified document goes to its
@@ -40,11 +43,30 @@ void endAfterHangUp(Editor& editor) {
   if (!editor.modified) return;
   std::unique_ptr<char[]> autosaveName = std::move(editor.autosaveName);
   std::string reason;
-  if (autosaveName &&
-      files::writeDocumentFile(editor, autosaveName.get(), editor.fileName.get(), reason))
+  if (autosaveName && files::writeOwnCopy(editor, autosaveName.get(), editor.autosaveStamp, reason))
     return;
-  std::string name = freshCopyName(editor);
-  if (!name.empty()) files::writeDocumentFile(editor, name.c_str(), editor.fileName.get(), reason);
+  writeFreshCopy(editor, reason);
+}
+
+// A save of this file that a process killed half-way left: where its new text is, offered in
+// place of the file's. Its copies stay until a save of this run makes them needless.
+void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrupted& cut) {
+  std::string question = "A save was interrupted: open its copy " + cut.newCopy + "? (y/n)";
+  if (question.size() > static_cast<size_t>(editor.screen->columns))
+    question = "A save was interrupted: open its copy? (y/n)";
+  editor.screen->showMessage(question.c_str());
+  std::string kept = "Kept " + cut.newCopy + (cut.oldCopy.empty() ? "" : " and " + cut.oldCopy);
+  std::string reason;
+  if (askYesNo(*editor.keyboard) == Answer::Yes) {
+    if (files::openCopyInstead(editor, cut.newCopy.c_str(), reason)) {
+      editor.copiesToRemove = {cut.newCopy};
+      if (!cut.oldCopy.empty()) editor.copiesToRemove.push_back(cut.oldCopy);
+      kept = "Opened " + cut.newCopy + "; F9 shows the file";
+    } else {
+      kept = "Cannot read " + cut.newCopy + ": " + reason;
+    }
+  }
+  editor.setPendingMessage(kept.c_str());
 }
 
 }  // namespace
@@ -56,7 +78,8 @@ int runEditor(Session& session, const CommandLine& commandLine) {
   if (commandLine.fileName) {
     setFileName(*editor, commandLine.fileName);
     editor->loadDocument();
-    platform::FileReplacer::removeLeftovers(commandLine.fileName);
+    const auto interrupted = platform::FileReplacer::removeLeftovers(commandLine.fileName);
+    if (!interrupted.empty()) offerInterruptedSave(*editor, interrupted.front());
     if (commandLine.startLine > 0) {
       editor->goToLineNumber(commandLine.startLine, commandLine.startColumn);
       editor->afterCommand(false);  // the mark goes with the cursor: nothing is selected

@@ -1,36 +1,18 @@
 #include "app/command_line.h"
 
-#include <climits>
 #include <cstring>
 
 #include "core/version.h"
 #include "input/help_text.h"
+#include "motion/line_position.h"
 
 namespace {
 
-// The digits in [begin, end) as a number saturated at INT32_MAX (a line past the end goes to
-// the last line anyway); false unless there is at least one byte and all are digits.
-bool digitsValue(const char* begin, const char* end, int32_t& value) {
-  if (begin == end) return false;
-  int64_t n = 0;
-  for (const char* p = begin; p < end; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    n = n * 10 + (*p - '0');
-    if (n > INT32_MAX) n = INT32_MAX;
-  }
-  value = static_cast<int32_t>(n);
-  return true;
-}
-
 // `+N` or `+N:C` (C at least 1) into the result; false when the argument is not of that form.
 bool startPosition(const char* arg, CommandLine& result) {
-  const char* text = arg + 1;
-  const char* end = text + std::strlen(text);
-  const char* colon = std::strchr(text, ':');
   int32_t line = 0;
   int32_t column = 1;
-  if (!digitsValue(text, colon ? colon : end, line)) return false;
-  if (colon && (!digitsValue(colon + 1, end, column) || column < 1)) return false;
+  if (!parseLinePosition(arg + 1, line, column)) return false;
   result.startLine = line;
   result.startColumn = column;
   return true;

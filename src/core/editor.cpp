@@ -14,7 +14,7 @@ Editor::Editor() {
 
 Editor::~Editor() {
   freeBuffer();
-  if (autosaveName) platform::removeFile(autosaveName.get());
+  if (autosaveName) platform::removeOwnCopy(autosaveName.get(), autosaveStamp);
 }
 
 void Editor::afterCommand(bool extendSelection) {

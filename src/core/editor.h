@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/char_rule.h"
@@ -11,6 +12,7 @@
 #include "core/undo_history.h"
 #include "platform/console.h"
 #include "platform/file_stamp.h"
+#include "platform/file_system.h"
 
 namespace files {
 struct WriteResult;
@@ -53,6 +55,14 @@ class Editor {
 
   std::unique_ptr<char[]> fileName;      // NUL-terminated, "" when unnamed
   std::unique_ptr<char[]> autosaveName;  // null when there is no autosave
+  // The copy this run wrote under autosaveName (exists is false while there is none): the
+  // only file there that the autosave replaces or the end removes.
+  platform::FileStamp autosaveStamp;
+  // This run's claim on autosaveName, so that no other Slate autosaves under it.
+  platform::NameLock autosaveLock;
+  // Copies of the document left by a save that was cut short, which the user has opened:
+  // removed once a save of this run has written the document.
+  std::vector<std::string> copiesToRemove;
   // The document's file as it was when read or last written (exists is false when there was
   // none), so that a save can tell whether another program has changed it since.
   platform::FileStamp fileStamp;

@@ -340,8 +340,8 @@ int Editor::splitLine(bool indent) {
 }
 
 void Editor::addByte(uint8_t ch) {
-  undoHistory.insertedByte(*this, cursorLine, static_cast<int32_t>(charsBefore.count()),
-                           static_cast<char>(ch));
+  const char byte = static_cast<char>(ch);
+  undoHistory.insertedBytes(*this, cursorLine, static_cast<int32_t>(charsBefore.count()), &byte, 1);
   insertByte(ch);
   changed = 1;
 }

@@ -46,8 +46,11 @@ void goToByte(Editor& e, int32_t line, int32_t offset) {
   }
 }
 
-void appendBytes(Stack<char>& to, const char* bytes, size_t n) {
-  if (n > 0) std::memcpy(to.extend(n), bytes, n);
+inline void appendBytes(Stack<char>& to, const char* bytes, size_t n) {
+  if (n == 1)
+    to.push(*bytes);  // a typed byte
+  else if (n > 0)
+    std::memcpy(to.extend(n), bytes, n);
 }
 
 // Appends the cells' bytes, from the first cell on or from the last one back.
@@ -72,69 +75,59 @@ void UndoHistory::openStep(const Editor& e) {
   dropRedoSteps();
   steps_.emplace_back();
   Step& step = steps_.back();
-  step.run = commandRun_;
-  if (restKnown_) {
-    step.beforeLine = restLine_;
-    step.beforeColumn = restColumn_;
-  } else {
-    step.beforeLine = e.cursorLine;
-    step.beforeColumn = e.cursorColumn;
-  }
+  step.run = run_.command;
+  step.beforeLine = run_.restKnown ? run_.restLine : e.cursorLine;
+  step.beforeColumn = run_.restKnown ? run_.restColumn : e.cursorColumn;
   ++done_;
-  open_ = true;
-  runOpen_ = false;
+  run_.recording = true;
+  run_.continuable = false;
 }
 
 // The step the running command records into. A command's first change continues the last
 // step when both come from the same run of keys and the change carries on where the last
 // one ended (`extends` says whether it does); otherwise it opens a step of its own.
-UndoHistory::Step* UndoHistory::stepFor(const Editor& e, const Edit* extends) {
-  growing_ = nullptr;  // whatever is recorded now follows the insertion
+UndoHistory::Step* UndoHistory::stepFor(const Editor& e, bool extends) {
+  run_.growing = false;  // whatever is recorded now follows the insertion
+  run_.extendedOnly = false;
   if (replaying_ || declining_) return nullptr;
-  if (open_) return &steps_.back();
-  const bool continues = extends != nullptr && done_ == steps_.size() && !steps_.empty() &&
-                         continuesRun(steps_.back());
-  if (continues) {
-    Step& step = steps_.back();
-    open_ = true;
-    runOpen_ = false;
-    return &step;
+  if (run_.recording) return &steps_.back();
+  if (extends && done_ == steps_.size() && !steps_.empty() && continuesRun(steps_.back())) {
+    run_.recording = true;
+    run_.continuable = false;
+    return &steps_.back();
   }
   openStep(e);
   return &steps_.back();
 }
 
+// The step with a new, empty insertion at its end.
+UndoHistory::Step& UndoHistory::newInsertion(const Editor& e, int32_t line, int32_t offset) {
+  Step* step = stepFor(e, false);
+  step->edits.push_back(Edit{Kind::Insert, false, 0, {0, 0}, line, offset, step->bytes.count(), 0});
+  return *step;
+}
+
+// Whether bytes inserted here carry on the insertion the last step ends in: within one
+// command, or as a typed byte after the one before (growing is cleared as soon as the last
+// step stops taking more of its run, so it needs no other test).
+bool UndoHistory::extendsInsertion(int32_t line, int32_t offset) const {
+  return run_.growing && line == run_.line && offset == run_.end &&
+         (run_.recording || run_.command == EditRun::Typing);
+}
+
 void UndoHistory::insertedBytes(const Editor& e, int32_t line, int32_t offset, const char* bytes,
                                 size_t n) {
   if (replaying_ || declining_) return;
-  // The byte typed after the one before: the last insertion grows.
-  if (!steps_.empty() && done_ == steps_.size()) {
-    Step& step = steps_.back();
-    if (!step.edits.empty()) {
-      Edit& edit = step.edits.back();
-      if (edit.kind == Kind::Insert && edit.line == line &&
-          edit.offset + static_cast<int64_t>(edit.count) == offset &&
-          edit.first + edit.count == step.bytes.count() && (open_ || continuesRun(step))) {
-        open_ = true;
-        runOpen_ = false;
-        edit.count += n;
-        appendBytes(step.bytes, bytes, n);
-        growing_ = &step.bytes;
-        growCount_ = &edit.count;
-        growLine_ = line;
-        growEnd_ = offset + static_cast<int32_t>(n);
-        return;
-      }
-    }
-  }
-  Step* step = stepFor(e, nullptr);
-  if (step == nullptr) return;
-  step->edits.push_back(Edit{Kind::Insert, false, 0, {0, 0}, line, offset, step->bytes.count(), n});
-  appendBytes(step->bytes, bytes, n);
-  growing_ = &step->bytes;
-  growCount_ = &step->edits.back().count;
-  growLine_ = line;
-  growEnd_ = offset + static_cast<int32_t>(n);
+  const bool extends = extendsInsertion(line, offset);
+  if (extends && !run_.recording) run_.extendedOnly = true;
+  Step& step = extends ? steps_.back() : newInsertion(e, line, offset);
+  run_.recording = true;
+  run_.continuable = false;
+  step.edits.back().count += n;
+  appendBytes(step.bytes, bytes, n);
+  run_.growing = true;
+  run_.line = line;
+  run_.end = offset + static_cast<int32_t>(n);
 }
 
 void UndoHistory::erasedCells(const Editor& e, int32_t line, int32_t offset, const CharCell* cells,
@@ -142,23 +135,20 @@ void UndoHistory::erasedCells(const Editor& e, int32_t line, int32_t offset, con
   if (replaying_ || declining_) return;
   // An erase just before the last one (a Backspace after a Backspace) or at the same place
   // (a Delete after a Delete) continues it.
-  const Edit* last = nullptr;
-  bool backward = false;
+  bool extends = false, backward = false;
   if (!steps_.empty() && done_ == steps_.size() && !steps_.back().edits.empty()) {
     const Edit& edit = steps_.back().edits.back();
     if (edit.kind == Kind::Erase && edit.line == line &&
         edit.first + edit.count == steps_.back().bytes.count()) {
-      if (offset + static_cast<int64_t>(n) == edit.offset && (edit.backward || edit.count == 1)) {
-        last = &edit;
-        backward = true;
-      } else if (offset == edit.offset && !edit.backward) {
-        last = &edit;
-      }
+      backward =
+          offset + static_cast<int64_t>(n) == edit.offset && (edit.backward || edit.count == 1);
+      extends = backward || (offset == edit.offset && !edit.backward);
     }
   }
-  Step* step = stepFor(e, last);
+  Step* step = stepFor(e, extends);
   if (step == nullptr) return;
-  if (last != nullptr && !step->edits.empty() && &step->edits.back() == last) {
+  // The step found is the one looked at unless a new one was opened, which has no edits.
+  if (extends && !step->edits.empty()) {
     Edit& edit = step->edits.back();
     edit.count += n;
     if (backward) {
@@ -176,24 +166,26 @@ void UndoHistory::erasedCells(const Editor& e, int32_t line, int32_t offset, con
 
 void UndoHistory::brokeLine(const Editor& e, int32_t line, int32_t offset, const char* ending,
                             int32_t n) {
-  Step* step = stepFor(e, nullptr);
-  if (step == nullptr) return;
-  Edit edit{Kind::Break, false, static_cast<uint8_t>(n), {0, 0}, line, offset, 0, 0};
-  std::memcpy(edit.ending, ending, static_cast<size_t>(n));
-  step->edits.push_back(edit);
+  recordTerminator(e, Kind::Break, line, offset, ending, n);
 }
 
 void UndoHistory::joinedLine(const Editor& e, int32_t line, int32_t offset, const char* ending,
                              int32_t n) {
-  Step* step = stepFor(e, nullptr);
+  recordTerminator(e, Kind::Join, line, offset, ending, n);
+}
+
+// A line broken or joined at the offset, with the terminator put in or taken out.
+void UndoHistory::recordTerminator(const Editor& e, Kind kind, int32_t line, int32_t offset,
+                                   const char* ending, int32_t n) {
+  Step* step = stepFor(e, false);
   if (step == nullptr) return;
-  Edit edit{Kind::Join, false, static_cast<uint8_t>(n), {0, 0}, line, offset, 0, 0};
+  Edit edit{kind, false, static_cast<uint8_t>(n), {0, 0}, line, offset, 0, 0};
   std::memcpy(edit.ending, ending, static_cast<size_t>(n));
   step->edits.push_back(edit);
 }
 
 void UndoHistory::removedLine(const Editor& e, int32_t line, TextLine record) {
-  Step* step = stepFor(e, nullptr);
+  Step* step = stepFor(e, false);
   if (step == nullptr) {
     releaseText(record);
     return;
@@ -218,7 +210,7 @@ void UndoHistory::removedLine(const Editor& e, int32_t line, TextLine record) {
 }
 
 void UndoHistory::removedLines(const Editor& e, int32_t line, const TextLine* records, size_t n) {
-  Step* step = stepFor(e, nullptr);
+  Step* step = stepFor(e, false);
   if (step == nullptr) {
     for (size_t i = 0; i < n; ++i) {
       TextLine record = records[i];
@@ -236,7 +228,7 @@ void UndoHistory::removedLines(const Editor& e, int32_t line, const TextLine* re
 }
 
 bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
-  Step* step = stepFor(e, nullptr);
+  Step* step = stepFor(e, false);
   if (step == nullptr) return false;
   step->arenaLines |= !old.ownsText;
   step->ownedBytes += keptBytes(e, old);
@@ -259,7 +251,8 @@ bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
 }
 
 bool UndoHistory::continuesRun(const Step& last) const {
-  return runOpen_ && last.run == commandRun_ && commandRun_ != EditRun::None && !atSavedState();
+  return run_.continuable && last.run == run_.command && run_.command != EditRun::None &&
+         !atSavedState();
 }
 
 void UndoHistory::remeasure(Step& step) {
@@ -270,72 +263,65 @@ void UndoHistory::remeasure(Step& step) {
 }
 
 void UndoHistory::endCommand(Editor& e) {
-  if (open_ && growing_ != nullptr && commandRun_ == EditRun::Typing && !replaying_ &&
-      !declining_ && !pendingArenaRelease_) {
-    // A typed byte that went on with the run: only its end moves, and its size when the
-    // bytes took more room.
-    Step& step = steps_.back();
-    open_ = false;
-    commandRun_ = EditRun::None;
-    runOpen_ = true;
-    step.afterLine = restLine_ = e.cursorLine;
-    step.afterColumn = restColumn_ = e.cursorColumn;
-    restKnown_ = true;
-    if (step.bytes.capacity() != step.measuredCapacity) {
-      remeasure(step);
-      if (memory_ > undoHistoryFloor) limit(e);
-    }
-    return;
-  }
-  const bool replayed = replaying_;
-  replaying_ = false;
-  const EditRun run = commandRun_;
-  commandRun_ = EditRun::None;
-  if (replayed) {
-    runOpen_ = false;
-  } else if (open_ || declining_) {
-    open_ = false;
-    Step& step = steps_.back();
-    step.afterLine = e.cursorLine;
-    step.afterColumn = e.cursorColumn;
-    runOpen_ = run != EditRun::None && !declining_;
-    if (!runOpen_) {
-      step.bytes.trim();
-      step.edits.shrink_to_fit();
-    }
-    remeasure(step);
-    if (memory_ > undoHistoryFloor || declining_) limit(e);
+  const EditRun run = run_.command;
+  run_.command = EditRun::None;
+  if (replaying_) {
+    replaying_ = false;
+    run_.continuable = false;
+  } else if (run_.recording || declining_) {
+    closeStep(e, run);
   } else if (e.changed) {
     // A change that left the bytes as they were (a text replaced by itself) is a step all
     // the same, so that the document counts as changed until it is undone.
-    runOpen_ = false;
     openStep(e);
-    open_ = false;
+    run_.recording = false;
     Step& step = steps_.back();
     step.afterLine = e.cursorLine;
     step.afterColumn = e.cursorColumn;
     remeasure(step);
   } else {
-    runOpen_ = false;  // a move or any other command ends a run of typing
+    run_.continuable = false;  // a move or any other command ends a run of typing
   }
-  if (!runOpen_ && !open_ && !steps_.empty() && done_ == steps_.size()) {
-    // A run that has just ended gives back the room it kept for more.
-    Step& step = steps_.back();
-    if (step.bytes.capacity() > step.bytes.count() + 16 ||
-        step.edits.capacity() > step.edits.size()) {
-      step.bytes.trim();
-      step.edits.shrink_to_fit();
-      remeasure(step);
-    }
-  }
-  if (!runOpen_) growing_ = nullptr;
+  if (!run_.continuable) endRun();
   if (pendingArenaRelease_) {  // only now: a command may be walking the arena's blocks
     pendingArenaRelease_ = false;
     e.releaseUnusedArena();
   }
-  restLine_ = e.cursorLine;
-  restColumn_ = e.cursorColumn;
-  restKnown_ = true;
+  run_.restLine = e.cursorLine;
+  run_.restColumn = e.cursorColumn;
+  run_.restKnown = true;
+}
+
+// The running command recorded into the last step: the step ends here for now, and stays open
+// to the next command of the same run.
+void UndoHistory::closeStep(Editor& e, EditRun run) {
+  run_.recording = false;
+  run_.extendedOnly = false;
+  Step& step = steps_.back();
+  step.afterLine = e.cursorLine;
+  step.afterColumn = e.cursorColumn;
+  run_.continuable = run != EditRun::None && !declining_;
+  if (!run_.continuable) {
+    step.bytes.trim();
+    step.edits.shrink_to_fit();
+  }
+  // Bytes added to the last insertion change the step's size only when they took more room.
+  if (run_.extendedOnly && step.bytes.capacity() == step.measuredCapacity) return;
+  remeasure(step);
+  if (memory_ > undoHistoryFloor || declining_) limit(e);
+}
+
+// A run that has just ended gives back the room it kept for more.
+void UndoHistory::endRun() {
+  run_.growing = false;
+  if (run_.recording || steps_.empty() || done_ != steps_.size()) return;
+  Step& step = steps_.back();
+  if (step.bytes.capacity() > step.bytes.count() + 16 ||
+      step.edits.capacity() > step.edits.size()) {
+    step.bytes.trim();
+    step.edits.shrink_to_fit();
+    remeasure(step);
+  }
 }
 
 size_t UndoHistory::measure(const Step& step) {
@@ -381,7 +367,7 @@ void UndoHistory::limit(Editor& e) {
   bool arena = false;
   while (memory_ > cap && steps_.size() > 1) {
     arena |= steps_.front().arenaLines;
-    dropOldest(e);
+    dropOldestStep();
   }
   if (arena) e.releaseUnusedArena();
   if (!droppedShown_) {
@@ -390,7 +376,7 @@ void UndoHistory::limit(Editor& e) {
   }
 }
 
-void UndoHistory::dropOldest(Editor&) {
+void UndoHistory::dropOldestStep() {
   Step& step = steps_.front();
   memory_ -= step.memory;
   release(step);
@@ -415,8 +401,8 @@ void UndoHistory::dropRedoSteps() {
 
 void UndoHistory::markSaved() {
   savedAt_ = static_cast<int64_t>(done_);
-  runOpen_ = false;
-  growing_ = nullptr;
+  run_.continuable = false;
+  run_.growing = false;
 }
 
 void UndoHistory::clear() {
@@ -425,10 +411,8 @@ void UndoHistory::clear() {
   done_ = 0;
   savedAt_ = 0;
   memory_ = 0;
-  open_ = runOpen_ = replaying_ = declining_ = false;
-  restKnown_ = false;
-  growing_ = nullptr;
-  commandRun_ = EditRun::None;
+  run_ = Run{};
+  replaying_ = declining_ = false;
   closesSinceMeasure_ = SIZE_MAX;
 }
 
@@ -443,24 +427,12 @@ void UndoHistory::forEachLine(const std::function<void(const TextLine&)>& f) con
 void UndoHistory::apply(Editor& e, Step& step, Edit& edit, bool forward) {
   switch (edit.kind) {
     case Kind::Insert:
-    case Kind::Erase: {
-      const bool adds = (edit.kind == Kind::Insert) == forward;
-      if (adds) {
-        goToByte(e, edit.line, edit.offset);
-        const char* bytes = step.bytes.data() + edit.first;
-        if (edit.backward) {
-          for (size_t i = edit.count; i-- > 0;) e.insertByte(static_cast<uint8_t>(bytes[i]));
-        } else {
-          for (size_t i = 0; i < edit.count; ++i) e.insertByte(static_cast<uint8_t>(bytes[i]));
-        }
-        // Bytes a Delete took stand after the cursor again, those a Backspace took before it.
-        if (edit.kind == Kind::Erase && !edit.backward) goToByte(e, edit.line, edit.offset);
-      } else {
-        goToByte(e, edit.line, edit.offset + static_cast<int32_t>(edit.count));
-        e.dropBefore(edit.count);
-      }
+    case Kind::Erase:
+      if ((edit.kind == Kind::Insert) == forward)
+        putBytesBack(e, step, edit);
+      else
+        takeBytesOut(e, edit);
       break;
-    }
     case Kind::Break:
     case Kind::Join:
       goToByte(e, edit.line, edit.offset);
@@ -469,34 +441,63 @@ void UndoHistory::apply(Editor& e, Step& step, Edit& edit, bool forward) {
       else
         e.joinLineBelow();
       break;
-    case Kind::RemoveLine: {
-      goToByte(e, edit.line, 0);
-      TextLine* records = step.lines.data() + edit.first;
-      if (forward) {
-        // Out again, in document order.
-        records[0] = e.packCursorLine();
-        for (size_t i = 1; i < edit.count; ++i) records[i] = e.linesBelow.pop();
-        e.unpackLine(e.linesBelow.pop(), 0);
-        e.lineCount -= static_cast<int32_t>(edit.count);
-        edit.backward = false;
-      } else {
-        e.linesBelow.push(e.packCursorLine());
-        for (size_t i = 0; i < edit.count; ++i) {
-          // The line that goes nearest the top of the stack is the first in the document.
-          const size_t k = edit.backward ? i : edit.count - 1 - i;
-          e.linesBelow.push(records[k]);
-          records[k] = kBottomLine;
-        }
-        e.unpackLine(e.linesBelow.pop(), 0);
-        e.lineCount += static_cast<int32_t>(edit.count);
-      }
+    case Kind::RemoveLine:
+      if (forward)
+        takeLinesOut(e, step, edit);
+      else
+        putLinesBack(e, step, edit);
       break;
-    }
     case Kind::Rebuild:
       swapRebuilt(e, step, edit);
       break;
   }
   e.changed = 1;
+}
+
+// The bytes of an insertion made again, or of an erasure taken back.
+void UndoHistory::putBytesBack(Editor& e, const Step& step, const Edit& edit) {
+  goToByte(e, edit.line, edit.offset);
+  const char* bytes = step.bytes.data() + edit.first;
+  if (edit.backward) {
+    for (size_t i = edit.count; i-- > 0;) e.insertByte(static_cast<uint8_t>(bytes[i]));
+  } else {
+    for (size_t i = 0; i < edit.count; ++i) e.insertByte(static_cast<uint8_t>(bytes[i]));
+  }
+  // Bytes a Delete took stand after the cursor again, those a Backspace took before it.
+  if (edit.kind == Kind::Erase && !edit.backward) goToByte(e, edit.line, edit.offset);
+}
+
+// The bytes of an insertion taken back, or of an erasure made again.
+void UndoHistory::takeBytesOut(Editor& e, const Edit& edit) {
+  goToByte(e, edit.line, edit.offset + static_cast<int32_t>(edit.count));
+  e.dropBefore(edit.count);
+}
+
+// Removed lines out of the document again, their records back into the step in document
+// order.
+void UndoHistory::takeLinesOut(Editor& e, Step& step, Edit& edit) {
+  goToByte(e, edit.line, 0);
+  TextLine* records = step.lines.data() + edit.first;
+  records[0] = e.packCursorLine();
+  for (size_t i = 1; i < edit.count; ++i) records[i] = e.linesBelow.pop();
+  e.unpackLine(e.linesBelow.pop(), 0);
+  e.lineCount -= static_cast<int32_t>(edit.count);
+  edit.backward = false;
+}
+
+// Removed lines back into the document from the step's records.
+void UndoHistory::putLinesBack(Editor& e, Step& step, const Edit& edit) {
+  goToByte(e, edit.line, 0);
+  TextLine* records = step.lines.data() + edit.first;
+  e.linesBelow.push(e.packCursorLine());
+  for (size_t i = 0; i < edit.count; ++i) {
+    // The line that goes nearest the top of the stack is the first in the document.
+    const size_t k = edit.backward ? i : edit.count - 1 - i;
+    e.linesBelow.push(records[k]);
+    records[k] = kBottomLine;
+  }
+  e.unpackLine(e.linesBelow.pop(), 0);
+  e.lineCount += static_cast<int32_t>(edit.count);
 }
 
 // The rebuilt lines and their other versions change places: the same for both directions.
@@ -514,10 +515,10 @@ void UndoHistory::swapRebuilt(Editor& e, Step& step, const Edit& edit) {
 }
 
 void UndoHistory::undoStep(Editor& e) {
-  if (open_) endCommand(e);
+  if (run_.recording) endCommand(e);
   Step& step = steps_[done_ - 1];
   replaying_ = true;
-  growing_ = nullptr;
+  run_.growing = false;
   for (size_t i = step.edits.size(); i-- > 0;) apply(e, step, step.edits[i], false);
   if (!e.goToPosition(step.beforeLine, step.beforeColumn) && !step.edits.empty())
     goToByte(e, step.edits.front().line, step.edits.front().offset);
@@ -528,10 +529,10 @@ void UndoHistory::undoStep(Editor& e) {
 }
 
 void UndoHistory::redoStep(Editor& e) {
-  if (open_) endCommand(e);
+  if (run_.recording) endCommand(e);
   Step& step = steps_[done_];
   replaying_ = true;
-  growing_ = nullptr;
+  run_.growing = false;
   for (Edit& edit : step.edits) apply(e, step, edit, true);
   e.goToPosition(step.afterLine, step.afterColumn);
   countOwnedBytes(e, step);

@@ -34,21 +34,10 @@ class UndoHistory {
 
   // ---- recording ----
   // What the next command is, when it is one that may continue the last step.
-  void nextCommandIs(EditRun run) { commandRun_ = run; }
+  void nextCommandIs(EditRun run) { run_.command = run; }
+  // n bytes inserted at the offset; a byte typed right after the one before adds to the same
+  // insertion.
   void insertedBytes(const Editor& e, int32_t line, int32_t offset, const char* bytes, size_t n);
-  // One byte; a byte typed right after the one before is the common case, kept short.
-  void insertedByte(const Editor& e, int32_t line, int32_t offset, char byte) {
-    if (growing_ != nullptr && line == growLine_ && offset == growEnd_ &&
-        (open_ || commandRun_ == EditRun::Typing)) {
-      open_ = true;
-      runOpen_ = false;
-      growing_->push(byte);
-      ++*growCount_;
-      ++growEnd_;
-      return;
-    }
-    insertedBytes(e, line, offset, &byte, 1);
-  }
   // n cells taken out at the offset, in document order, or the other way round (lastFirst:
   // the cells of the stack after the cursor, whose top is the first byte).
   void erasedCells(const Editor& e, int32_t line, int32_t offset, const CharCell* cells, size_t n,
@@ -84,13 +73,14 @@ class UndoHistory {
   // Bytes the history holds: its records, and the line texts they keep, except the file's
   // bytes as loaded (the document had those from the start).
   size_t memory() const { return memory_; }
-  size_t stepCount() const { return steps_.size(); }
 
  private:
   enum class Kind : uint8_t { Insert, Erase, Break, Join, RemoveLine, Rebuild };
   struct Edit {
     Kind kind;
-    bool backward;       // Erase: bytes held last first (a run of Backspaces)
+    // Erase: the bytes are held last first (a run of Backspaces); RemoveLine: the records
+    // are held last first (lines taken out upwards).
+    bool backward;
     uint8_t endingSize;  // Break, Join: the terminator
     char ending[2];
     int32_t line;
@@ -112,37 +102,51 @@ class UndoHistory {
     size_t measuredCapacity = 0;  // of bytes, when last measured
   };
 
-  Step* stepFor(const Editor& e, const Edit* extends);
+  // The run of keys being recorded: the running command, how it stands to the last step,
+  // and where the insertion that a typed byte would continue ends.
+  struct Run {
+    EditRun command = EditRun::None;  // the kind of key the running command came from
+    bool recording = false;           // the running command has recorded into the last step
+    bool extendedOnly = false;        // and only by adding bytes to its last insertion
+    bool continuable = false;         // the last step may take the next command of its run
+    bool growing = false;             // the last step ends in an insertion a typed byte extends
+    int32_t line = 0, end = 0;        // where that insertion ends: its line and offset
+    bool restKnown = false;           // restLine and restColumn are the cursor's
+    int32_t restLine = 0, restColumn = 0;  // the cursor when the last command ended
+  };
+
+  Step* stepFor(const Editor& e, bool extends);
   void openStep(const Editor& e);
   void dropRedoSteps();
-  void dropOldest(Editor& e);
+  void dropOldestStep();
   bool continuesRun(const Step& last) const;
+  bool extendsInsertion(int32_t line, int32_t offset) const;
+  Step& newInsertion(const Editor& e, int32_t line, int32_t offset);
+  void recordTerminator(const Editor& e, Kind kind, int32_t line, int32_t offset,
+                        const char* ending, int32_t n);
+  void closeStep(Editor& e, EditRun run);
+  void endRun();
   static size_t measure(const Step& step);
   static void countOwnedBytes(const Editor& e, Step& step);
   void remeasure(Step& step);
   static void release(Step& step);
   void limit(Editor& e);
   void apply(Editor& e, Step& step, Edit& edit, bool forward);
+  static void putBytesBack(Editor& e, const Step& step, const Edit& edit);
+  static void takeBytesOut(Editor& e, const Edit& edit);
+  static void takeLinesOut(Editor& e, Step& step, Edit& edit);
+  static void putLinesBack(Editor& e, Step& step, const Edit& edit);
   void swapRebuilt(Editor& e, Step& step, const Edit& edit);
 
   std::deque<Step> steps_;
   size_t done_ = 0;      // steps_[0, done_) can be undone, the rest redone
   int64_t savedAt_ = 0;  // done_ at the saved state, -1 when no step leads back to it
   size_t memory_ = 0;
-  bool open_ = false;       // the running command has recorded into the last step
-  bool runOpen_ = false;    // the last step may take the next command of its run
+  Run run_;
   bool replaying_ = false;  // an undo or redo is changing the text: nothing is recorded
   bool declining_ = false;  // the running command's step has outgrown the history
   bool droppedShown_ = false;
-  bool restKnown_ = false;            // restLine_ and restColumn_ are the cursor's
   bool pendingArenaRelease_ = false;  // steps holding arena lines went: free unused blocks
-  EditRun commandRun_ = EditRun::None;
-  // While the last step ends in an insertion that the next typed byte may continue: its
-  // bytes, its count, and the line and offset where it ends.
-  Stack<char>* growing_ = nullptr;
-  size_t* growCount_ = nullptr;
-  int32_t growLine_ = 0, growEnd_ = 0;
-  int32_t restLine_ = 0, restColumn_ = 0;  // the cursor when the last command ended
-  size_t documentSize_ = 0;                // as last measured, for the cap
+  size_t documentSize_ = 0;           // as last measured, for the cap
   size_t closesSinceMeasure_ = SIZE_MAX;
 };

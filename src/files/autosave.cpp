@@ -1,39 +1,114 @@
-// The autosave copy beside the document: settled when the name is given, written when the
-// timer of the input wait expires.
+// The autosave copy beside the document: its name claimed when the document's name is given,
+// written when the timer of the input wait expires.
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "core/editor.h"
 #include "files/load_save.h"
 #include "input/prompt.h"
 #include "platform/file_system.h"
+#include "screen/screen.h"
 
 namespace {
 
-constexpr char kAutosaveSuffix[] = ".autosave";
+constexpr int kMostCopies = 99;
+
+// NAME.autosave for the first Slate on a file, NAME.N.autosave for the Nth at once.
+std::string copyName(const std::string& name, int n) {
+  return n == 1 ? name + ".autosave" : name + "." + std::to_string(n) + ".autosave";
+}
+
+// The hidden lock file beside a copy.
+std::string lockName(const std::string& copy) {
+#ifdef _WIN32
+  const size_t cut = copy.find_last_of("/\\:");
+#else
+  const size_t cut = copy.rfind('/');
+#endif
+  const size_t base = cut == std::string::npos ? 0 : cut + 1;
+  return copy.substr(0, base) + "." + copy.substr(base) + ".lock";
+}
+
+// Claims the autosave name of a document: a copy left by a Slate that is gone comes first
+// (the user is asked about it), else the first name no other Slate holds. holder is the
+// process id of a Slate that holds the plain name, 0 when none does.
+int claimCopyName(Editor& editor, const std::string& name, long& holder) {
+  holder = 0;
+  int chosen = 0;
+  for (int n = 1; n <= kMostCopies; ++n) {
+    const std::string copy = copyName(name, n);
+    const std::string lock = lockName(copy);
+    const bool lockExisted = platform::fileExists(lock.c_str());
+    platform::NameLock claim;
+    long other = 0;
+    if (claim.take(lock, other) == platform::NameLock::Result::Busy) {
+      if (n == 1) holder = other;
+      continue;
+    }
+    const bool copyExists = platform::fileExists(copy.c_str());
+    if (chosen == 0 || copyExists) {
+      chosen = n;
+      // A lock that cannot be made (a read-only folder) leaves the name unclaimed.
+      editor.autosaveLock = std::move(claim);
+      if (copyExists) break;
+    }
+    if (n > 1 && !lockExisted && !copyExists) break;  // no Slate went further
+  }
+  return chosen;
+}
+
+// After y at the question: the old copy goes when it is this user's plain file; a link or
+// another's file is never removed, and the copy goes under the next free name instead.
+std::string replaceableCopyName(Editor& editor, const std::string& name, int n) {
+  std::string copy = copyName(name, n);
+  if (platform::isOwnPlainFile(copy.c_str()) && platform::removeFile(copy.c_str())) return copy;
+  for (int next = n + 1; next <= kMostCopies; ++next) {
+    copy = copyName(name, next);
+    long ignored = 0;
+    if (platform::fileExists(copy.c_str())) continue;
+    if (editor.autosaveLock.take(lockName(copy), ignored) != platform::NameLock::Result::Busy)
+      return copy;
+  }
+  return "";
+}
+
+void setAutosaveName(Editor& editor, const std::string& copy) {
+  if (copy.empty()) return;
+  editor.autosaveName.reset(new char[copy.size() + 1]);
+  std::memcpy(editor.autosaveName.get(), copy.c_str(), copy.size() + 1);
+}
 
 }  // namespace
 
 void setFileName(Editor& editor, const char* name) {
-  const size_t length = std::strlen(name);
-  std::unique_ptr<char[]> candidate(new char[length + sizeof kAutosaveSuffix]);
-  std::memcpy(candidate.get(), name, length);
-  std::memcpy(candidate.get() + length, kAutosaveSuffix, sizeof kAutosaveSuffix);
-
   // A copy this run made under an earlier name is its own: it goes with that name.
-  if (editor.autosaveName) platform::removeFile(editor.autosaveName.get());
+  if (editor.autosaveName) platform::removeOwnCopy(editor.autosaveName.get(), editor.autosaveStamp);
   editor.autosaveName.reset();
-  if (!platform::fileExists(candidate.get())) {
-    editor.autosaveName = std::move(candidate);
-  } else {
-    const char* question = "Autosave file seems to exist, overwrite? (Y/n)";
-    if (askQuestion(*editor.screen, *editor.keyboard, question) ==
-        Answer::Yes) {  // no answer (the input has gone) keeps the old copy
-      platform::removeFile(candidate.get());
-      editor.autosaveName = std::move(candidate);
+  editor.autosaveStamp = platform::FileStamp{};
+  editor.autosaveLock.release();
+
+  long holder = 0;
+  const int n = claimCopyName(editor, name, holder);
+  if (holder > 0) {
+    const std::string text = std::string(name) + " is already open in another Slate (process " +
+                             std::to_string(holder) + ")";
+    editor.setPendingMessage(text.c_str());
+  }
+  if (n > 0) {
+    const std::string copy = copyName(name, n);
+    if (!platform::fileExists(copy.c_str())) {
+      setAutosaveName(editor, copy);
+    } else {
+      const char* question = "Autosave file seems to exist, overwrite? (Y/n)";
+      // No answer (the input has gone) keeps the old copy.
+      if (askQuestion(*editor.screen, *editor.keyboard, question) == Answer::Yes)
+        setAutosaveName(editor, replaceableCopyName(editor, name, n));
     }
   }
+  if (!editor.autosaveName) editor.autosaveLock.release();
 
+  const size_t length = std::strlen(name);
   editor.fileName.reset(new char[length + 1]);
   std::memcpy(editor.fileName.get(), name, length + 1);
 }
@@ -41,6 +116,12 @@ void setFileName(Editor& editor, const char* name) {
 int Editor::autosaveNow() {
   if (!autosaveName) return 0;
   std::string reason;
-  // A new copy is as private as the document it copies.
-  return files::writeDocumentFile(*this, autosaveName.get(), fileName.get(), reason) ? 1 : 0;
+  if (!modified) {
+    // The document is its file again: a copy would only stand for changes that are gone.
+    if (platform::removeOwnCopy(autosaveName.get(), autosaveStamp))
+      autosaveStamp = platform::FileStamp{};
+    autosavePending = 0;
+    return 1;
+  }
+  return files::writeOwnCopy(*this, autosaveName.get(), autosaveStamp, reason) ? 1 : 0;
 }

@@ -193,17 +193,11 @@ class BufferedOutput {
   std::string reason_;
 };
 
-}  // namespace
-
-namespace files {
-
-bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
-                       WriteResult& result) {
-  platform::FileReplacer file;
-  if (!file.begin(target, modeTemplate, result.reason)) return false;
+// The document's bytes into a replacer that has begun, and the replacer's commit.
+bool writeAndCommit(Editor& editor, platform::FileReplacer& file, files::WriteResult& result) {
   {
     // The lines are read where they lie, so the cursor and the view stay as they are.
-    BufferedOutput out(file, writeBufferSize);
+    BufferedOutput out(file, files::writeBufferSize);
     for (size_t i = 0; i < editor.linesAbove.count(); ++i) {
       const TextLine& line = editor.linesAbove.data()[i];
       out.put(line.text, static_cast<size_t>(line.size()));
@@ -226,12 +220,35 @@ bool writeDocumentFile(Editor& editor, const char* target, const char* modeTempl
   result.targetReplaced = file.targetReplaced();
   if (result.targetReplaced) {
     result.stamp = file.stamp();
-    result.newOwner = file.newOwner();
+    result.changes = file.changes();
   }
   if (!committed) return false;
   editor.changed = 0;
   editor.autosavePending = 0;
   return true;
+}
+
+}  // namespace
+
+namespace files {
+
+bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
+                       WriteResult& result, uint32_t newFileMode) {
+  platform::FileReplacer file;
+  return file.begin(target, modeTemplate, result.reason, newFileMode) &&
+         writeAndCommit(editor, file, result);
+}
+
+bool writeOwnCopy(Editor& editor, const char* target, platform::FileStamp& own,
+                  std::string& reason) {
+  platform::FileReplacer file;
+  WriteResult result;
+  // A new copy is as private as the document it copies.
+  const bool written = file.beginOwnCopy(target, own, editor.fileName.get(), result.reason) &&
+                       writeAndCommit(editor, file, result);
+  if (result.targetReplaced) own = result.stamp;
+  reason = result.reason;
+  return written;
 }
 
 bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,

@@ -22,16 +22,24 @@ struct WriteResult {
   // Set once the target holds the document, even when making that lasting then failed.
   bool targetReplaced = false;
   platform::FileStamp stamp;  // the target's state once it holds the document
-  std::string newOwner;       // who owns the target now, when its owner could not be kept
+  // What the target lost that it had ("group is now staff"), "; "-joined; "" for nothing.
+  std::string changes;
 };
 
 // Writes the whole document to target, replacing the file in one step. A new target takes
-// the permission bits of modeTemplate when that file exists (may be null). On failure the
-// target is untouched (or holds the whole document, see targetReplaced) and reason says why.
-// Clears changed and autosavePending on success.
+// newFileMode when that is not 0, else the permission bits of modeTemplate when that file
+// exists (may be null). On failure the target is untouched (or holds the whole document, see
+// targetReplaced) and reason says why. Clears changed and autosavePending on success.
 bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
-                       WriteResult& result);
+                       WriteResult& result, uint32_t newFileMode = 0);
 bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
                        std::string& reason);
+
+// Writes the whole document to a copy of the editor's own (the autosave file, an emergency
+// copy): never through a link, never over a file this run did not write. own is the file
+// this run wrote under that name (none: the name must be free); on success it is the new
+// copy. Clears changed and autosavePending on success.
+bool writeOwnCopy(Editor& editor, const char* target, platform::FileStamp& own,
+                  std::string& reason);
 
 }  // namespace files

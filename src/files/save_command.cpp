@@ -8,6 +8,7 @@
 #include "files/load_save.h"
 #include "files/replacing.h"
 #include "input/prompt.h"
+#include "platform/file_system.h"
 #include "screen/screen.h"
 
 namespace {
@@ -41,7 +42,8 @@ int Editor::saveAs() {
 }
 
 int Editor::saveUnder(const char* name, bool ownName, bool announce) {
-  switch (files::whatReplacing(fileStamp, platform::stampOf(name), ownName)) {
+  const platform::FileStamp now = platform::stampOf(name);
+  switch (files::whatReplacing(fileStamp, now, ownName)) {
     case files::Replacing::ChangedFile:
       if (!confirmed(*this, "File changed on disk, overwrite? (y/n)")) {
         setPendingMessage("Not saved");
@@ -49,33 +51,44 @@ int Editor::saveUnder(const char* name, bool ownName, bool announce) {
       }
       break;
     case files::Replacing::OtherFile:
-      if (!confirmed(*this, "File exists, overwrite? (y/n)")) return 0;
+      if (!confirmed(*this, "File exists, overwrite? (y/n)")) {
+        setPendingMessage("Not saved");
+        return 0;
+      }
       break;
     case files::Replacing::Nothing:
     case files::Replacing::SeenFile:
       break;
   }
   files::WriteResult result;
-  if (!files::writeDocumentFile(*this, name, nullptr, result)) {
-    // The file may hold these bytes all the same (only making that lasting failed): it is
-    // then no stranger's change at the next save.
-    if (result.targetReplaced && ownName) fileStamp = result.stamp;
+  // A file deleted since it was read comes back as private as it was.
+  const uint32_t mode = ownName && fileStamp.exists && !now.exists ? fileStamp.mode : 0;
+  if (files::writeDocumentFile(*this, name, nullptr, result, mode)) {
+    documentSaved(name, result, announce);
+    return 1;
+  }
+  if (!result.targetReplaced) {
     setPendingMessage(("Save failed: " + result.reason).c_str());
     return 0;
   }
-  documentSaved(name, result, announce);
+  // The file holds the document; only making that lasting failed.
+  documentSaved(name, result, false);
+  setPendingMessage(("Saved, but syncing the folder failed: " + result.reason).c_str());
   return 1;
 }
 
 void Editor::documentSaved(const char* name, const files::WriteResult& result, bool announce) {
   markTextSaved();
   fileUnread = 0;
+  if (std::strcmp(name, fileName.get()) == 0) {
+    for (const std::string& copy : copiesToRemove) platform::removeFile(copy.c_str());
+    copiesToRemove.clear();
+  }
   fileStamp = result.stamp;
   std::string message;
   if (announce)
     message = std::string("Saved ") + name + " (" + std::to_string(result.bytes) + " bytes)";
-  if (!result.newOwner.empty())
-    message += (message.empty() ? "Saved; owner is now " : "; owner is now ") + result.newOwner;
+  if (!result.changes.empty()) message += (message.empty() ? "Saved; " : "; ") + result.changes;
   // The autosave copy follows the name (and may ask about an old copy under the new one).
   if (std::strcmp(name, fileName.get()) != 0) setFileName(*this, name);
   if (!message.empty()) setPendingMessage(message.c_str());

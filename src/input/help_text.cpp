@@ -61,19 +61,22 @@ std::string keyLine(const std::string& keys, const char* description) {
   return line + description;
 }
 
-// Every key of the key table bound to the command, in table order.
+// Adds the keys of a table (ended by a row whose key is 0) bound to the command.
+template <typename Row>
+void addKeysOf(std::string& keys, const Row* table, Command command) {
+  for (const Row* row = table; row->key != 0; ++row) {
+    if (row->command != command) continue;
+    if (!keys.empty()) keys += ", ";
+    keys += keyName(row->key);
+  }
+}
+
+// Every key bound to the command: those of the key table, then the extra keys, each in
+// table order.
 std::string keysOf(Command command) {
   std::string keys;
-  for (const KeyBinding* row = KeyMap; row->key != 0; ++row) {
-    if (row->command != command) continue;
-    if (!keys.empty()) keys += ", ";
-    keys += keyName(row->key);
-  }
-  for (const ExtraKey* row = ExtraKeys; row->key != 0; ++row) {
-    if (row->command != command) continue;
-    if (!keys.empty()) keys += ", ";
-    keys += keyName(row->key);
-  }
+  addKeysOf(keys, KeyMap, command);
+  addKeysOf(keys, ExtraKeys, command);
   return keys;
 }
 

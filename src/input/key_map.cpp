@@ -58,6 +58,13 @@ const KeyBinding* findBinding(KeyCode code) {
   return nullptr;
 }
 
+void typeChar(Editor& editor, uint8_t ch) {
+  editor.pendingMessage.reset();
+  editor.undoHistory.nextCommandIs(EditRun::Typing);
+  editor.insertChar(ch);
+  editor.afterCommand(false);
+}
+
 void dispatchKey(Editor& editor, KeyCode code, uint8_t ch, bool shiftHeld) {
   if (const KeyBinding* binding = findBinding(code)) {
     editor.pendingMessage.reset();
@@ -66,10 +73,7 @@ void dispatchKey(Editor& editor, KeyCode code, uint8_t ch, bool shiftHeld) {
     (editor.*(binding->command))();
     editor.afterCommand(shiftHeld);
   } else if (ch != 0) {
-    editor.pendingMessage.reset();
-    editor.undoHistory.nextCommandIs(EditRun::Typing);
-    editor.insertChar(ch);
-    editor.afterCommand(false);
+    typeChar(editor, ch);
   } else if (const ExtraKey* extra = findExtraKey(code)) {
     editor.pendingMessage.reset();
     (editor.*(extra->command))();

@@ -26,5 +26,9 @@ const KeyBinding* findBinding(KeyCode code);
 // after-command step. Keys with neither change nothing.
 void dispatchKey(Editor& editor, KeyCode code, uint8_t ch, bool shiftHeld);
 
+// A typed character inserted as one key of a typing run, then the after-command step (the
+// way of an unbound key with a character, and of a byte typed with Alt and the keypad).
+void typeChar(Editor& editor, uint8_t ch);
+
 // Text pasted into the terminal in one piece goes in as the paste command puts it.
 void pasteText(Editor& editor, const char* text, size_t length);

@@ -96,13 +96,8 @@ void Keyboard::keyDown(Editor& editor, uint16_t virtualKeyCode, uint8_t ch,
 
 void Keyboard::keyUp(Editor& editor, uint16_t virtualKeyCode) {
   if (virtualKeyCode == vk::Menu) {
-    if (altCode != 0) {
-      editor.pendingMessage.reset();
-      editor.undoHistory.nextCommandIs(EditRun::Typing);
-      editor.insertChar(altCode);
-      editor.afterCommand(false);
-      altCode = 0;
-    }
+    if (altCode != 0) typeChar(editor, altCode);
+    altCode = 0;
   } else if (virtualKeyCode == vk::LWin || virtualKeyCode == vk::RWin) {
     winKeyDown = 0;
   } else if (virtualKeyCode == vk::Apps) {

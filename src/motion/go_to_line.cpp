@@ -7,6 +7,7 @@
 #include "core/editor.h"
 #include "input/keyboard.h"
 #include "input/prompt.h"
+#include "motion/line_position.h"
 #include "screen/screen.h"
 
 namespace {
@@ -24,16 +25,15 @@ bool parseNumber(const char* begin, const char* end, int32_t& value) {
   return true;
 }
 
-// "N" or "N:C", both at least 1.
-bool parseLineAndColumn(const char* text, int32_t& line, int32_t& column) {
+}  // namespace
+
+bool parseLinePosition(const char* text, int32_t& line, int32_t& column) {
   const char* end = text + std::strlen(text);
   const char* colon = std::strchr(text, ':');
   column = 1;
-  if (!parseNumber(text, colon ? colon : end, line) || line < 1) return false;
+  if (!parseNumber(text, colon ? colon : end, line)) return false;
   return !colon || (parseNumber(colon + 1, end, column) && column >= 1);
 }
-
-}  // namespace
 
 int Editor::goToLineNumber(int32_t line, int32_t column) {
   const int32_t index = std::clamp(line, 1, lineCount) - 1;
@@ -52,7 +52,7 @@ int Editor::goToLine() {
   if (keyboard->inputHandle.inputGone() || answer[0] == '\0') return 0;
   int32_t line = 0;
   int32_t column = 1;
-  if (!parseLineAndColumn(answer.get(), line, column)) {
+  if (!parseLinePosition(answer.get(), line, column) || line < 1) {
     setPendingMessage((std::string("Not a line number: ") + answer.get()).c_str());
     return 0;
   }

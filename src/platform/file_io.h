@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/file_stamp.h"
 
@@ -52,16 +53,29 @@ class FileReplacer {
 
   // A symbolic link as target is followed: the file it points to is replaced and the link
   // kept. An existing target keeps its permission bits (set-user-ID, set-group-ID and sticky
-  // included), and its owner and group where the system allows. A new file takes the bits of
-  // modeTemplate when that names an existing file (it may be null), otherwise 0644 less the
-  // process's mask. Fails without touching anything when the target is not a regular file or
-  // is not writable.
-  bool begin(const char* target, const char* modeTemplate, std::string& reason);
+  // included), its extended attributes and ACLs, its owner and group, and its other names:
+  // where a new file cannot have them, the target is written over in place instead (see
+  // commit), and what the system still takes away is told by changes(). A new file takes
+  // newFileMode when that is not 0, else the bits of modeTemplate when that names an
+  // existing file (it may be null), otherwise 0644 less the process's mask. Fails without
+  // touching anything when the target is not a regular file or is not writable.
+  bool begin(const char* target, const char* modeTemplate, std::string& reason,
+             uint32_t newFileMode = 0);
+  // A copy of the editor's own, such as the autosave file: the name is never followed as a
+  // link and nothing of another's is ever replaced. When `own` does not exist, the copy is
+  // created as a new name and commit fails on any file of that name; otherwise the name must
+  // still denote the very file `own` describes (one this process wrote), which the copy then
+  // replaces. Fails with "File exists" on anything else under the name.
+  bool beginOwnCopy(const char* target, const FileStamp& own, const char* modeTemplate,
+                    std::string& reason);
   // Writes all n bytes to the temporary file. Callers gather small pieces first.
   bool write(const char* bytes, size_t n, std::string& reason);
   // Puts the temporary file on disk and in the target's place, and makes that lasting. Where
-  // the directory refuses the rename but the target itself is writable, the target is written
-  // over in place, from the complete copy on disk.
+  // the directory refuses the rename but the target itself is writable, or a rename would
+  // lose what the file is, the target is written over in place: only once the new text and
+  // the old are both complete on disk beside it and the space is reserved, and a failure
+  // then puts the old text back. The reason of a failure in place ends in what the target
+  // holds ("; the file is unchanged").
   bool commit(std::string& reason);
   // Closes and removes the temporary file, if there is one.
   void abort();
@@ -71,16 +85,29 @@ class FileReplacer {
   bool targetReplaced() const;
   // The target's state once it holds the new bytes.
   const FileStamp& stamp() const;
-  // The user who owns the target now, when its old owner could not be kept; else "".
-  const std::string& newOwner() const;
+  // What the target lost that it had ("owner is now ann", "the set-group-ID bit was
+  // dropped"), joined by "; "; "" when nothing.
+  const std::string& changes() const;
 
-  // Removes the temporary files that replacements of files beside target left when their
-  // process died: only files of this user, with names only this program gives.
-  static void removeLeftovers(const char* target);
+  // A save cut short while it wrote the target over in place: the new text lies complete in
+  // newCopy, and the old in oldCopy when the target no longer holds it ("" otherwise).
+  struct Interrupted {
+    std::string newCopy;
+    std::string oldCopy;
+  };
+  // Removes the scratch files that saves of files beside target left when their process
+  // died (only files of this user, with names only this program gives) and the copies a
+  // save in place left that the target equals; returns the saves of target itself that
+  // were cut short, whose copies stay until the user has seen them.
+  static std::vector<Interrupted> removeLeftovers(const char* target);
 
   struct State;  // each system's own
 
  private:
+#ifdef _WIN32
+  bool begin(const char* target, const char* modeTemplate, std::string& reason,
+             uint32_t newFileMode, bool followLinks);
+#endif
   std::unique_ptr<State> state_;
 };
 

@@ -1,12 +1,53 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <utility>
+
 #include "platform/file_stamp.h"
 
 // File services the editor needs beyond reading and writing a document.
 namespace platform {
 
+// True when anything has the name, a link that leads nowhere included.
 bool fileExists(const char* name);
 // True when the file is gone afterwards.
 bool removeFile(const char* name);
+// A plain file of this user under the name itself (not a link to one).
+bool isOwnPlainFile(const char* name);
+// Removes the name only when it still denotes the file own describes (one this process
+// wrote); true when that file is gone afterwards.
+bool removeOwnCopy(const char* name, const FileStamp& own);
+
+// A claim on a name for as long as this process holds it: an advisory lock on a small lock
+// file, which the system lets go of however the process ends.
+class NameLock {
+ public:
+  enum class Result { Taken, Busy, Unavailable };
+  NameLock() = default;
+  ~NameLock() { release(); }
+  NameLock(NameLock&& other) noexcept { *this = std::move(other); }
+  NameLock& operator=(NameLock&& other) noexcept {
+    if (this != &other) {
+      release();
+      handle_ = other.handle_;
+      path_ = std::move(other.path_);
+      other.handle_ = -1;
+    }
+    return *this;
+  }
+
+  // Claims the lock file at path, writing this process's id into it. Busy when another
+  // process holds it (holder is then its process id, 0 when unknown) or the name is anything
+  // but a plain file; Unavailable when no lock file can be made there (a read-only folder).
+  Result take(const std::string& path, long& holder);
+  // Lets go of the claim and removes the lock file.
+  void release();
+  bool held() const { return handle_ != -1; }
+
+ private:
+  intptr_t handle_ = -1;
+  std::string path_;
+};
 
 }  // namespace platform

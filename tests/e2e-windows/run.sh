@@ -168,12 +168,13 @@ check "pasting run: ends with status 0" exitStatusIs "$work/exit4" 0
 check "pasting run: the line is saved with the new file's LF" fileIs "$work/pasted.txt" \
   'Zone Xtwo!\n'
 
-# ---- the extra keys (F1, F4, F9, Shift+F9) arrive as virtual-key codes ----
+# ---- the extra keys (F1, F4, F9, Shift+F9) and prompt keys arrive as virtual-key codes ----
 keys "clear; $wine '$exe' doc.txt; echo \$? > exit6" Enter
 expectStatus "extra keys run" "<Sep 07 1996>  R 0  C 0  doc.txt"
 keys F4
 check "F4: the question" waitFor "go to line:"
-keys 2 Enter
+check "F4: the prompt's keys above it" waitFor "Shift+Del clear"
+keys 1 2 Left BSpace Enter  # Left moves within the answer: Backspace takes the 1
 expectStatus "F4 2" "<Sep 07 1996>  R 1  C 0  doc.txt"
 keys Q
 expectStatus "typing" "* R 1  C 1"
@@ -186,6 +187,11 @@ keys F9 F1
 check "F1: the help page" waitFor "every key"
 keys x
 expectStatus "a key closes the help page" "<Sep 07 1996>  R 1  C 0  doc.txt"
+keys F5 F7
+check "F7 in a search prompt: says there are no regular expressions" \
+  waitFor "Regular expressions are not available in this build"
+keys Enter
+expectStatus "an empty search answer searches nothing" "<Sep 07 1996>  R 1  C 0  doc.txt"
 keys M-x
 check "undone to the saved text: Alt+X asks nothing" exitStatusIs "$work/exit6" 0
 check "the file is untouched" fileIs "$work/doc.txt" 'Zone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'

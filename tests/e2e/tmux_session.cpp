@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -117,26 +118,35 @@ void writeFile(const std::string& path, const std::string& bytes) {
 std::vector<std::string> listDirectory(const std::string& path) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(path, error))
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!(name.starts_with(".") && name.ends_with(".autosave.lock"))) names.push_back(name);
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
 
-std::string ordinaryUser(std::string& why) {
+std::string ordinaryUser(std::string& why, const char* name) {
   if (geteuid() != 0) {
     const struct passwd* user = getpwuid(geteuid());
-    if (user) return user->pw_name;
-    why = "this user has no name";
+    if (user && std::string(name) == "slate-e2e") return user->pw_name;
+    why =
+        user ? "not running as root, so there is no second user to make" : "this user has no name";
     return "";
   }
-  const char* name = "slate-e2e";
-  if (!getpwnam(name)) {
+  // Another run of the tests may be making the same user: one at a time, and a user that is
+  // there already is taken as it is.
+  const int lock = open("/tmp/slate-e2e-users.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lock >= 0) flock(lock, LOCK_EX);
+  endpwent();
+  for (int attempt = 0; attempt < 5 && !getpwnam(name); ++attempt) {
     int status = -1;
     runProgram({"useradd", "--no-create-home", "--shell", "/bin/sh", name},
                {"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"}, &status);
     endpwent();
+    if (!getpwnam(name)) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
+  if (lock >= 0) close(lock);
   if (!getpwnam(name)) {
     why = std::string("running as root and useradd could not make the user ") + name;
     return "";

@@ -23,7 +23,7 @@ std::vector<StyledCell> parseStyledLine(const std::string& line);
 // Whole files as bytes; readFile gives "" for a file that cannot be read.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
-// The names in a directory, sorted.
+// The names in a directory, sorted, without the lock files of running editors.
 std::vector<std::string> listDirectory(const std::string& path);
 
 // The status line the editor shows for these values, without its trailing blanks.
@@ -32,9 +32,10 @@ std::string statusText(bool modified, int line, int column, const std::string& n
 std::string trimRight(std::string text);
 
 // A user without privileges for the editor to run as: this process's own user when that is
-// not root; as root, a user made for the tests (useradd) when there is none yet. "" with the
-// reason in why when there can be none.
-std::string ordinaryUser(std::string& why);
+// not root; as root, a user of this name made for the tests (useradd) when there is none yet.
+// Another name gives a second such user, which needs root. "" with the reason in why when
+// there can be none.
+std::string ordinaryUser(std::string& why, const char* name = "slate-e2e");
 
 // The editor running in a real terminal emulator: a detached tmux server on its own socket,
 // with a clean environment (TERM=xterm-256color), a short escape time and no status bar, so

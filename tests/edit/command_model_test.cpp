@@ -43,7 +43,8 @@ enum class Op {
   Nothing,  // an unbound key without one
 };
 
-struct KeySpec {
+// A key the test presses, with what the model does for it.
+struct ModelKey {
   std::string name;  // as a scenario script writes it
   scenario::Key key;
   Op op;
@@ -297,7 +298,7 @@ struct Model {
   }
 };
 
-std::vector<KeySpec> makeKeys(std::vector<KeySpec>& typed, std::vector<KeySpec>& inert) {
+std::vector<ModelKey> makeKeys(std::vector<ModelKey>& typed, std::vector<ModelKey>& inert) {
   const std::pair<const char*, Op> bound[] = {
       {"Enter", Op::NewLine},
       {"Tab", Op::InsertTab},
@@ -331,12 +332,12 @@ std::vector<KeySpec> makeKeys(std::vector<KeySpec>& typed, std::vector<KeySpec>&
       {"M-i", Op::ToggleAutoIndent},
   };
   auto keyOf = [](const std::string& name, Op op, bool shift) {
-    KeySpec k{name, {}, op, shift};
+    ModelKey k{name, {}, op, shift};
     std::string error;
     if (!scenario::parseKey(name, k.key, error)) ADD_FAILURE() << error;
     return k;
   };
-  std::vector<KeySpec> keys;
+  std::vector<ModelKey> keys;
   for (const auto& [name, op] : bound) {
     keys.push_back(keyOf(name, op, false));
     // Shift+Del is cut, not built here; every other binding answers with Shift too.
@@ -376,8 +377,8 @@ TEST(CommandModel, RandomKeysMatchPlainModel) {
   std::mt19937 random(seed);
   auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
 
-  std::vector<KeySpec> typed, inert;
-  const std::vector<KeySpec> bound = makeKeys(typed, inert);
+  std::vector<ModelKey> typed, inert;
+  const std::vector<ModelKey> bound = makeKeys(typed, inert);
   const int heights[] = {2, 3, 4, 6, 25};
 
   for (int done = 0, round = 0; done < totalKeys; done += kKeysPerRound, ++round) {
@@ -401,9 +402,9 @@ TEST(CommandModel, RandomKeysMatchPlainModel) {
     std::string script;
     for (int step = 0; step < kKeysPerRound; ++step) {
       const size_t kind = pick(20);
-      const KeySpec& k = kind < 13   ? bound[pick(bound.size())]
-                         : kind < 19 ? typed[pick(typed.size())]
-                                     : inert[pick(inert.size())];
+      const ModelKey& k = kind < 13   ? bound[pick(bound.size())]
+                          : kind < 19 ? typed[pick(typed.size())]
+                                      : inert[pick(inert.size())];
       script += " " + k.name;
 
       const bool changed = model.apply(k.op, k.key.ch);

@@ -79,7 +79,9 @@ std::vector<std::string> listDir(const std::string& path) {
   if (DIR* dir = opendir(path.c_str())) {
     while (dirent* entry = readdir(dir)) {
       std::string name = entry->d_name;
-      if (name != "." && name != "..") result.push_back(name);
+      // The lock of a running editor's autosave name is there only while it runs.
+      const bool lock = name.starts_with(".") && name.ends_with(".autosave.lock");
+      if (name != "." && name != ".." && !lock) result.push_back(name);
     }
     closedir(dir);
   }

@@ -42,7 +42,7 @@ class TempDir {
 // A place for temporary directories where a sync costs nothing (tmpfs), else /tmp.
 std::string fastTempBase();
 
-// The names in a directory, sorted.
+// The names in a directory, sorted, without the lock files of running editors.
 std::vector<std::string> listDir(const std::string& dir);
 
 std::string readFile(const std::string& path);

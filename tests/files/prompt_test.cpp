@@ -71,4 +71,38 @@ TEST(Prompt, SearchPromptNamesItsOptionsAndKeys) {
             "Shift+Del clear  Up/Down earlier  F6 ignore case");
 }
 
+// F7 in a search prompt toggles regular expressions where the build has them, and says
+// plainly that it has none where it has not; either way the answer is untouched.
+TEST(Prompt, F7InASearchPromptTogglesRegexOrSaysItIsMissing) {
+  TestSession t(80, 5);
+  SearchOptions options;
+  t.console.pushKey(vk::F7, 0, 0);
+  t.console.pushKey(vk::F6, 0, 0);
+  typeBytes(t.console, "a");  // the input then ends with the prompt open, as it was shown
+  auto answer = promptString(t.session.screen, t.session.keyboard,
+                             {"search for: ", "x", PromptKind::Search, &options});
+  EXPECT_TRUE(options.ignoreCase);
+  if (regexAvailable()) {
+    EXPECT_TRUE(options.regex);
+    EXPECT_EQ(t.console.rowText(4).substr(0, 38), "search for [ignore case, regex]: xa   ");
+  } else {
+    EXPECT_FALSE(options.regex);
+    EXPECT_EQ(t.console.rowText(4).substr(0, 30), "search for [ignore case]: xa  ");
+  }
+  const PromptRequest plain{"go to line: ", "", PromptKind::LineNumber};
+  EXPECT_EQ(promptKeysText(plain, 80).find("F6"), std::string::npos);  // only search prompts
+}
+
+// Without the engine, F7 puts the reason on the keys row until the next key.
+TEST(Prompt, F7WithoutTheEngineSaysSoOnTheKeysRow) {
+  if (regexAvailable()) GTEST_SKIP() << "this build has regular expressions";
+  TestSession t(80, 5);
+  SearchOptions options;
+  t.console.pushKey(vk::F7, 0, 0);
+  promptString(t.session.screen, t.session.keyboard,
+               {"search for: ", "", PromptKind::Search, &options});
+  EXPECT_EQ(t.console.rowText(3).substr(0, 51),
+            "Regular expressions are not available in this build");
+}
+
 }  // namespace

@@ -29,11 +29,12 @@ std::string WatchedCalls::role(int fd) const {
 
 int WatchedCalls::openAt(const char* path, int flags, mode_t mode) {
   std::string name = path;
-  std::string what = (flags & O_TMPFILE) == O_TMPFILE             ? "unnamed temp"
-                     : (flags & O_DIRECTORY)                      ? "dir"
-                     : (flags & O_CREAT)                          ? "temp"
-                     : name.size() > 5 && name.ends_with(".copy") ? "copy"
-                                                                  : "target";
+  std::string what = (flags & O_TMPFILE) == O_TMPFILE ? "unnamed temp"
+                     : (flags & O_DIRECTORY)          ? "dir"
+                     : (flags & O_CREAT)              ? "temp"
+                     : name.ends_with(".new")         ? "new copy"
+                     : name.ends_with(".old")         ? "old copy"
+                                                      : "target";
   if (fails("open " + what)) return -1;
   if (refuseUnnamed && (flags & O_TMPFILE) == O_TMPFILE) {
     errno = EOPNOTSUPP;
@@ -87,6 +88,11 @@ int WatchedCalls::changeOwner(int fd, uid_t owner, gid_t group) {
 int WatchedCalls::truncateTo(int fd, off_t size) {
   if (fails("truncate " + role(fd))) return -1;
   return FileCalls::truncateTo(fd, size);
+}
+
+int WatchedCalls::reserveSpace(int fd, off_t size) {
+  if (fails("reserve " + role(fd))) return -1;
+  return FileCalls::reserveSpace(fd, size);
 }
 
 int WatchedCalls::closeFile(int fd) {

@@ -41,6 +41,7 @@ class WatchedCalls : public platform::FileCalls {
   int changeMode(int fd, mode_t mode) override;
   int changeOwner(int fd, uid_t owner, gid_t group) override;
   int truncateTo(int fd, off_t size) override;
+  int reserveSpace(int fd, off_t size) override;
   int closeFile(int fd) override;
   int renameFile(const char* from, const char* to) override;
   int linkFile(const char* from, const char* to, int flags) override;

@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace platform {
 
 namespace {
@@ -36,6 +38,16 @@ int FileCalls::changeOwner(int fd, uid_t owner, gid_t group) {
 }
 int FileCalls::truncateTo(int fd, off_t size) {
   return ::ftruncate(fd, size);
+}
+int FileCalls::reserveSpace(int fd, off_t size) {
+#ifdef FALLOC_FL_KEEP_SIZE
+  return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size);
+#else
+  (void)fd;
+  (void)size;
+  errno = EOPNOTSUPP;
+  return -1;
+#endif
 }
 int FileCalls::closeFile(int fd) {
   return ::close(fd);

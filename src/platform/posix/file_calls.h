@@ -18,6 +18,8 @@ class FileCalls {
   virtual int changeMode(int fd, mode_t mode);
   virtual int changeOwner(int fd, uid_t owner, gid_t group);
   virtual int truncateTo(int fd, off_t size);
+  // Reserves disk space for the first size bytes without changing the file's length.
+  virtual int reserveSpace(int fd, off_t size);
   virtual int closeFile(int fd);
   virtual int renameFile(const char* from, const char* to);
   // linkat(AT_FDCWD, from, AT_FDCWD, to, flags)

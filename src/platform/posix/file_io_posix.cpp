@@ -1,7 +1,9 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -14,6 +16,8 @@
 
 #include "platform/file_io.h"
 #include "platform/posix/file_calls.h"
+#include "platform/posix/file_steps.h"
+#include "platform/posix/in_place_write.h"
 #include "platform/posix/stat_stamp.h"
 
 namespace platform {
@@ -22,26 +26,9 @@ namespace {
 
 constexpr int kMaxLinkHops = 40;
 
-std::string errorText(int error) {
-  return std::strerror(error);
-}
-
 // Why a name that exists cannot be used as a file of text.
 std::string notRegularReason(mode_t mode) {
   return S_ISDIR(mode) ? errorText(EISDIR) : std::string("Not a regular file");
-}
-
-// The directory part of a path, "" for a bare name.
-std::string directoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return "";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string baseNameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Follows symbolic links until the name is not one (or does not exist yet).
@@ -73,30 +60,6 @@ bool resolveLinks(const char* name, std::string& path, std::string& reason) {
       path = directory.empty() ? link : (directory == "/" ? "/" : directory + "/") + link;
     }
   }
-}
-
-uint64_t mix(uint64_t x) {
-  x += 0x9E3779B97F4A7C15ull;
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-  return x ^ (x >> 31);
-}
-
-// Six characters that make a temporary name fresh.
-std::string randomSuffix() {
-  static uint64_t counter = 0;
-  struct timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  uint64_t bits =
-      mix(static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 32) ^
-          (static_cast<uint64_t>(getpid()) << 16) ^ mix(++counter));
-  static const char digits[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::string suffix;
-  for (int i = 0; i < 6; ++i) {
-    suffix.push_back(digits[bits % 62]);
-    bits /= 62;
-  }
-  return suffix;
 }
 
 // A write past the file size limit must fail with EFBIG rather than end the process.
@@ -174,47 +137,29 @@ struct FileReplacer::State {
   std::string prefix;     // how this process's temporary names beside the target begin
   std::string temporary;  // the temporary file's name; empty while it has none
   bool existed = false;
-  dev_t device = 0;  // the existing target's identity
-  ino_t inode = 0;
   FileStamp before;  // the target as begin found it
   bool keepMode = false;
   mode_t mode = 0644;
-  uid_t owner = 0;
-  gid_t group = 0;
+  // A rename would lose what the file is (its owner or group, its other names, attributes
+  // that cannot be copied): it is written over in place instead.
+  bool inPlace = false;
+  bool ownCopy = false;  // see beginOwnCopy
+  FileStamp own;
   bool replaced = false;
   FileStamp stamp;
-  std::string newOwner;
+  std::string changes;
 };
 
 namespace {
-
-// Eight hex digits for this machine, so that a directory shared with other machines never
-// has their temporary files taken for ours.
-std::string hostTag() {
-  char name[256] = {};
-  gethostname(name, sizeof name - 1);
-  uint32_t hash = 2166136261u;
-  for (const char* c = name; *c; ++c) hash = (hash ^ static_cast<uint8_t>(*c)) * 16777619u;
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", hash);
-  return text;
-}
-
-std::string pathPrefix(const std::string& directory) {
-  if (directory.empty()) return "";
-  return directory == "/" ? "/" : directory + "/";
-}
 
 std::string userName(uid_t user) {
   if (const struct passwd* entry = getpwuid(user)) return entry->pw_name;
   return std::to_string(user);
 }
 
-int syncRetrying(int fd) {
-  int result;
-  do result = fileCalls().syncFile(fd);
-  while (result != 0 && errno == EINTR);
-  return result;
+std::string groupName(gid_t group) {
+  if (const struct group* entry = getgrgid(group)) return entry->gr_name;
+  return std::to_string(group);
 }
 
 // A temporary file with a name of ours, created exclusively.
@@ -231,21 +176,76 @@ bool createNamed(FileReplacer::State& s, mode_t mode, std::string& reason) {
   return false;
 }
 
-// Owner and group as the old file had them where the system allows, then the permission
-// bits: after the last write, which would clear the set-user-ID and set-group-ID bits.
+// The temporary file beside the target, unnamed where the system can.
+bool createTemporary(FileReplacer::State& s, std::string& reason) {
+  const std::string directory = directoryOf(s.target);
+  s.directory = directory.empty() ? "." : directory;
+  std::string base = baseNameOf(s.target);
+  if (base.size() > 180) base.resize(180);  // room for the rest within a name's limit
+  s.prefix = pathPrefix(directory) + "." + base + ".slate-" + hostTag() + "-" +
+             std::to_string(getpid()) + "-";
+  const mode_t createMode = s.keepMode ? 0600 : 0644;
+#ifdef O_TMPFILE
+  // Only where an unnamed file can be given a name later without privileges.
+  struct stat proc;
+  if (stat("/proc/self/fd", &proc) == 0) {
+    s.fd = fileCalls().openAt(s.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, createMode);
+    if (s.fd >= 0) {
+      s.unnamed = true;
+      return true;
+    }
+  }
+#endif
+  return createNamed(s, createMode, reason);
+}
+
+// A new file takes the bits of an existing template file: a copy of the document is private
+// as it is, never run, always the owner's to read and write again.
+void takeTemplateMode(FileReplacer::State& s, const char* modeTemplate) {
+  struct stat info;
+  if (modeTemplate != nullptr && modeTemplate[0] != '\0' && stat(modeTemplate, &info) == 0 &&
+      S_ISREG(info.st_mode)) {
+    s.keepMode = true;
+    s.mode = (info.st_mode & 0666) | 0600;
+  }
+}
+
+// The extended attributes (ACLs among them) go over to the new file; one that cannot be
+// copied keeps the file where it is, written over in place.
+void copyAttributes(FileReplacer::State& s) {
+  ssize_t size = listxattr(s.target.c_str(), nullptr, 0);
+  if (size <= 0) return;  // none, or a file system without them
+  std::string names(static_cast<size_t>(size), '\0');
+  size = listxattr(s.target.c_str(), names.data(), names.size());
+  if (size < 0) {
+    s.inPlace = true;
+    return;
+  }
+  names.resize(static_cast<size_t>(size));
+  for (size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+    const char* name = names.c_str() + at;
+    ssize_t length = getxattr(s.target.c_str(), name, nullptr, 0);
+    std::string value(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length < 0 ||
+        (length > 0 && getxattr(s.target.c_str(), name, value.data(), value.size()) != length) ||
+        fsetxattr(s.fd, name, value.data(), value.size(), 0) != 0) {
+      s.inPlace = true;
+      return;
+    }
+  }
+}
+
+// Owner and group as the old file had them, then the permission bits: after the last write,
+// which would clear the set-user-ID and set-group-ID bits. Where the owner or group cannot
+// be given to a new file, the file keeps them by being written over in place.
 bool settleOwnerAndMode(FileReplacer::State& s, std::string& reason) {
   if (!s.keepMode) return true;
   FileCalls& calls = fileCalls();
-  mode_t mode = s.mode;
-  if (s.existed && calls.changeOwner(s.fd, s.owner, s.group) != 0) {
-    if (s.owner != geteuid()) {
-      mode &= ~static_cast<mode_t>(S_ISUID);  // never set-user-ID for another user
-      s.newOwner = userName(geteuid());
-    }
-    if (calls.changeOwner(s.fd, static_cast<uid_t>(-1), s.group) != 0)
-      mode &= ~static_cast<mode_t>(S_ISGID);
+  if (s.existed && calls.changeOwner(s.fd, s.before.owner, s.before.group) != 0) {
+    s.inPlace = true;
+    return true;
   }
-  if (calls.changeMode(s.fd, mode) != 0) {
+  if (calls.changeMode(s.fd, s.mode) != 0) {
     reason = errorText(errno);
     return false;
   }
@@ -293,107 +293,82 @@ bool closeTemporary(FileReplacer::State& s, std::string& reason) {
   return true;
 }
 
-bool copyBytes(int from, int to, std::string& reason) {
+// The state of the renamed file under its new name (a rename changes its change time).
+void restamp(FileReplacer::State& s) {
+  struct stat info;
+  if (lstat(s.target.c_str(), &info) == 0 && stampFrom(info).sameFile(s.stamp))
+    s.stamp = stampFrom(info);
+}
+
+// What the saved file lost that it had: said, never silent.
+void noteChanges(FileReplacer::State& s) {
+  if (!s.existed) return;
+  std::string notes;
+  auto note = [&notes](const std::string& text) { notes += (notes.empty() ? "" : "; ") + text; };
+  if (s.stamp.owner != s.before.owner) note("owner is now " + userName(s.stamp.owner));
+  if (s.stamp.group != s.before.group) note("group is now " + groupName(s.stamp.group));
+  if ((s.before.mode & S_ISUID) && !(s.stamp.mode & S_ISUID))
+    note("the set-user-ID bit was dropped");
+  if ((s.before.mode & S_ISGID) && !(s.stamp.mode & S_ISGID))
+    note("the set-group-ID bit was dropped");
+  s.changes = notes;
+}
+
+// The copy of the editor's own goes under its name: as a new name, never over anything, or
+// over the very file this process wrote there before.
+bool placeOwnCopy(FileReplacer::State& s, std::string& reason) {
   FileCalls& calls = fileCalls();
-  std::string buffer(size_t{1} << 20, '\0');
-  for (;;) {
-    ssize_t got = calls.readFrom(from, buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
+  if (!s.own.exists) {
+    if (calls.linkFile(s.temporary.c_str(), s.target.c_str(), 0) == 0) {
+      calls.removeName(s.temporary.c_str());
+    } else if (errno == EEXIST ||
+               renameat2(AT_FDCWD, s.temporary.c_str(), AT_FDCWD, s.target.c_str(),
+                         RENAME_NOREPLACE) != 0) {  // a file system without hard links
       reason = errorText(errno);
       return false;
     }
-    if (got == 0) return true;
-    for (ssize_t done = 0; done < got;) {
-      ssize_t n = calls.writeTo(to, buffer.data() + done, static_cast<size_t>(got - done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        reason = errorText(n < 0 ? errno : EIO);
-        return false;
-      }
-      done += n;
+  } else {
+    struct stat info;
+    if (lstat(s.target.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !stampFrom(info).sameFile(s.own)) {
+      reason = errorText(EEXIST);
+      return false;
+    }
+    if (calls.renameFile(s.temporary.c_str(), s.target.c_str()) != 0) {
+      reason = errorText(errno);
+      return false;
     }
   }
-}
-
-// The directory refuses the rename (a sticky directory, a file mounted over): the target is
-// written over from the complete copy on disk, which keeps a name no clean-up takes until the
-// target holds every byte. Should this fail half-way, that copy stays.
-bool writeInPlace(FileReplacer::State& s, std::string& reason) {
-  FileCalls& calls = fileCalls();
-  const std::string copy = s.temporary.substr(0, s.temporary.size() - 4) + ".copy";
-  if (calls.renameFile(s.temporary.c_str(), copy.c_str()) != 0) {
-    reason = errorText(errno);
-    return false;  // the temporary file is removed by abort
-  }
   s.temporary.clear();
-  int error = 0;
-  int in = calls.openAt(copy.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC, 0);
-  if (in < 0) error = errno;
-  int out =
-      in < 0 ? -1 : calls.openAt(s.target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0);
-  if (in >= 0 && out < 0) error = errno;
-  struct stat info;
-  if (out >= 0 && (calls.statOf(out, &info) != 0 || !S_ISREG(info.st_mode) ||
-                   info.st_dev != s.device || info.st_ino != s.inode))
-    error = ESTALE;  // the name no longer denotes the file checked at the start
-  if (error != 0) {
-    if (in >= 0) calls.closeFile(in);
-    if (out >= 0) calls.closeFile(out);
-    calls.removeName(copy.c_str());
-    reason = errorText(error);
-    return false;
-  }
-  bool written = copyBytes(in, out, reason);
-  if (written && calls.truncateTo(out, static_cast<off_t>(s.stamp.size)) != 0) {
-    reason = errorText(errno);
-    written = false;
-  }
-  if (written && syncRetrying(out) != 0 && errno != EINVAL) {
-    reason = errorText(errno);
-    written = false;
-  }
-  if (written && calls.statOf(out, &info) == 0) s.stamp = stampFrom(info);
-  calls.closeFile(in);
-  if (calls.closeFile(out) != 0 && errno != EINTR && written) {
-    reason = errorText(errno);
-    written = false;
-  }
-  if (!written) return false;
-  calls.removeName(copy.c_str());
   return true;
 }
 
-// Makes the new name lasting. A directory this user may not open cannot be synced at all.
-bool syncDirectory(const FileReplacer::State& s, std::string& reason) {
-  FileCalls& calls = fileCalls();
-  int fd = calls.openAt(s.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (fd < 0) return true;
-  int result = syncRetrying(fd);
-  int error = errno;
-  calls.closeFile(fd);
-  if (result != 0 && error != EINVAL) {
-    reason = errorText(error);
-    return false;
+// Puts the complete temporary file in the target's place: by a rename, or written over in
+// place where the directory refuses the rename or a rename would lose what the file is.
+bool replaceTarget(FileReplacer::State& s, std::string& reason) {
+  if (!s.inPlace) {
+    if (fileCalls().renameFile(s.temporary.c_str(), s.target.c_str()) == 0) {
+      s.temporary.clear();
+      restamp(s);
+      return true;
+    }
+    const int error = errno;
+    if (!s.existed || (error != EPERM && error != EACCES && error != EBUSY)) {
+      reason = errorText(error);
+      return false;
+    }
   }
-  return true;
-}
-
-// "PID" when name is a temporary name this program gives on this machine, else 0.
-pid_t temporaryOwner(const std::string& name, const std::string& host) {
-  const std::string mark = ".slate-" + host + "-";
-  const size_t at = name.rfind(mark);
-  if (name.empty() || name[0] != '.' || at == std::string::npos || at == 0) return 0;
-  size_t p = at + mark.size();
-  pid_t pid = 0;
-  size_t digits = 0;
-  for (; p < name.size() && name[p] >= '0' && name[p] <= '9' && digits < 10; ++p, ++digits)
-    pid = pid * 10 + (name[p] - '0');
-  if (digits == 0 || p >= name.size() || name[p] != '-') return 0;
-  if (name.size() != p + 1 + 6 + 4 || name.compare(p + 7, 4, ".tmp") != 0) return 0;
-  for (size_t k = p + 1; k < p + 7; ++k)
-    if (!std::isalnum(static_cast<unsigned char>(name[k]))) return 0;
-  return pid;
+  InPlaceTarget t;
+  t.path = s.target;
+  t.directory = s.directory;
+  t.stem = s.temporary.substr(0, s.temporary.size() - 4);  // without ".tmp"
+  t.device = static_cast<dev_t>(s.before.device);
+  t.inode = static_cast<ino_t>(s.before.inode);
+  t.mode = static_cast<mode_t>(s.before.mode);
+  t.newSize = s.stamp.size;
+  const std::string complete = s.temporary;
+  s.temporary.clear();  // taken over by the write in place
+  return writeInPlace(t, complete, s.stamp, reason);
 }
 
 }  // namespace
@@ -404,7 +379,8 @@ FileReplacer::~FileReplacer() {
   abort();
 }
 
-bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason) {
+bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason,
+                         uint32_t newFileMode) {
   abort();
   ignoreFileSizeSignal();
   State& s = *state_;
@@ -433,38 +409,46 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
     }
     s.keepMode = true;
     s.mode = info.st_mode & 07777;
-    s.owner = info.st_uid;
-    s.group = info.st_gid;
-    s.device = info.st_dev;
-    s.inode = info.st_ino;
     s.before = stampFrom(info);
-  } else if (modeTemplate != nullptr && modeTemplate[0] != '\0' && stat(modeTemplate, &info) == 0 &&
-             S_ISREG(info.st_mode)) {
+    s.inPlace = info.st_nlink > 1;  // its other names keep denoting it
+  } else if (newFileMode != 0) {
     s.keepMode = true;
-    // A copy of the document: private as it is, never run, always the owner's to read and
-    // write again.
-    s.mode = (info.st_mode & 0666) | 0600;
+    s.mode = newFileMode & 07777;
+  } else {
+    takeTemplateMode(s, modeTemplate);
   }
+  if (!createTemporary(s, reason)) return false;
+  if (s.existed && !s.inPlace) copyAttributes(s);
+  return true;
+}
 
-  const std::string directory = directoryOf(s.target);
-  s.directory = directory.empty() ? "." : directory;
-  std::string base = baseNameOf(s.target);
-  if (base.size() > 180) base.resize(180);  // room for the rest within a name's limit
-  s.prefix = pathPrefix(directory) + "." + base + ".slate-" + hostTag() + "-" +
-             std::to_string(getpid()) + "-";
-  const mode_t createMode = s.keepMode ? 0600 : 0644;
-#ifdef O_TMPFILE
-  // Only where an unnamed file can be given a name later without privileges.
-  struct stat proc;
-  if (stat("/proc/self/fd", &proc) == 0) {
-    s.fd = fileCalls().openAt(s.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, createMode);
-    if (s.fd >= 0) {
-      s.unnamed = true;
-      return true;
-    }
+bool FileReplacer::beginOwnCopy(const char* target, const FileStamp& own, const char* modeTemplate,
+                                std::string& reason) {
+  abort();
+  ignoreFileSizeSignal();
+  State& s = *state_;
+  s = State{};
+  if (target == nullptr || target[0] == '\0') {
+    reason = errorText(ENOENT);
+    return false;
   }
-#endif
-  return createNamed(s, createMode, reason);
+  s.target = target;
+  s.ownCopy = true;
+  struct stat info;
+  if (lstat(target, &info) == 0) {
+    // A link, another's file, or a file this process did not write: never written through,
+    // never replaced.
+    if (!S_ISREG(info.st_mode) || !stampFrom(info).sameFile(own)) {
+      reason = errorText(EEXIST);
+      return false;
+    }
+    s.own = own;
+  } else if (errno != ENOENT) {
+    reason = errorText(errno);
+    return false;
+  }
+  takeTemplateMode(s, modeTemplate);
+  return createTemporary(s, reason);
 }
 
 bool FileReplacer::write(const char* bytes, size_t n, std::string& reason) {
@@ -501,31 +485,28 @@ bool FileReplacer::commit(std::string& reason) {
     abort();
     return false;
   }
-  // Another program that changed the target while the new bytes were written would lose its
-  // change: the save fails instead, and the next one asks.
-  if (stampOf(s.target.c_str()) != s.before) {
-    reason = "File changed on disk";
-    abort();
-    return false;
-  }
-  if (fileCalls().renameFile(s.temporary.c_str(), s.target.c_str()) == 0) {
-    s.temporary.clear();
+  if (s.ownCopy) {
+    if (!placeOwnCopy(s, reason)) {
+      abort();
+      return false;
+    }
+    restamp(s);
   } else {
-    const int error = errno;
-    const bool refusedByDirectory = error == EPERM || error == EACCES || error == EBUSY;
-    if (!s.existed || !refusedByDirectory) {
-      reason = errorText(error);
+    // Another program that changed the target while the new bytes were written would lose
+    // its change: the save fails instead, and the next one asks.
+    if (stampOf(s.target.c_str()) != s.before) {
+      reason = "File changed on disk";
       abort();
       return false;
     }
-    s.newOwner.clear();  // the file keeps its owner: it is written, not replaced
-    if (!writeInPlace(s, reason)) {
+    if (!replaceTarget(s, reason)) {
       abort();
       return false;
     }
+    noteChanges(s);
   }
   s.replaced = true;
-  return syncDirectory(s, reason);
+  return syncDirectory(s.directory, reason);
 }
 
 void FileReplacer::abort() {
@@ -544,30 +525,113 @@ const FileStamp& FileReplacer::stamp() const {
   return state_->stamp;
 }
 
-const std::string& FileReplacer::newOwner() const {
-  return state_->newOwner;
+const std::string& FileReplacer::changes() const {
+  return state_->changes;
 }
 
-void FileReplacer::removeLeftovers(const char* target) {
+// ---- what saves of processes that died left ----
+
+namespace {
+
+// What a scratch name this program gives on this machine says: the process that made it
+// (0 when the name is none of ours) and the kind (".tmp", ".part", ".new", ".old").
+struct ScratchName {
+  pid_t pid = 0;
+  std::string stem;  // the name without its kind
+  std::string kind;
+};
+
+ScratchName parseScratchName(const std::string& name, const std::string& host) {
+  ScratchName scratch;
+  const std::string mark = ".slate-" + host + "-";
+  const size_t at = name.rfind(mark);
+  if (name.empty() || name[0] != '.' || at == std::string::npos || at == 0) return scratch;
+  size_t p = at + mark.size();
+  pid_t pid = 0;
+  size_t digits = 0;
+  for (; p < name.size() && name[p] >= '0' && name[p] <= '9' && digits < 10; ++p, ++digits)
+    pid = pid * 10 + (name[p] - '0');
+  if (digits == 0 || p + 7 >= name.size() || name[p] != '-') return scratch;
+  for (size_t k = p + 1; k < p + 7; ++k)
+    if (!std::isalnum(static_cast<unsigned char>(name[k]))) return scratch;
+  const std::string kind = name.substr(p + 7);
+  if (kind != ".tmp" && kind != ".part" && kind != ".new" && kind != ".old") return scratch;
+  scratch.pid = pid;
+  scratch.stem = name.substr(0, p + 7);
+  scratch.kind = kind;
+  return scratch;
+}
+
+// True when both files hold the same bytes.
+bool sameContents(const std::string& a, const std::string& b) {
+  int fa = ::open(a.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int fb = fa < 0 ? -1 : ::open(b.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  struct stat ia, ib;
+  bool same = fb >= 0 && fstat(fa, &ia) == 0 && fstat(fb, &ib) == 0 && S_ISREG(ia.st_mode) &&
+              S_ISREG(ib.st_mode) && ia.st_size == ib.st_size;
+  std::vector<char> x(1 << 16), y(1 << 16);
+  while (same) {
+    ssize_t n = ::read(fa, x.data(), x.size());
+    if (n <= 0) {
+      same = n == 0;
+      break;
+    }
+    same = ::read(fb, y.data(), static_cast<size_t>(n)) == n &&
+           std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) == 0;
+  }
+  if (fa >= 0) ::close(fa);
+  if (fb >= 0) ::close(fb);
+  return same;
+}
+
+}  // namespace
+
+std::vector<FileReplacer::Interrupted> FileReplacer::removeLeftovers(const char* target) {
+  std::vector<Interrupted> interrupted;
   std::string path, ignored;
-  if (target == nullptr || target[0] == '\0' || !resolveLinks(target, path, ignored)) return;
+  if (target == nullptr || target[0] == '\0' || !resolveLinks(target, path, ignored))
+    return interrupted;
   const std::string directory = directoryOf(path);
   DIR* folder = opendir(directory.empty() ? "." : directory.c_str());
-  if (!folder) return;
+  if (!folder) return interrupted;
   const std::string host = hostTag();
+  const std::string own = "." + baseNameOf(path).substr(0, 180) + ".slate-";
   std::vector<std::string> dead;
+  std::vector<ScratchName> copies;  // the new and old texts of saves cut short
   while (const dirent* entry = readdir(folder)) {
-    const pid_t pid = temporaryOwner(entry->d_name, host);
-    if (pid <= 0 || pid == getpid()) continue;
-    if (kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to ask about
+    const ScratchName scratch = parseScratchName(entry->d_name, host);
+    if (scratch.pid <= 0 || scratch.pid == getpid()) continue;
+    if (kill(scratch.pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to ask
     const std::string name = pathPrefix(directory) + entry->d_name;
     struct stat info;
-    if (lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
-        info.st_nlink == 1)
+    if (lstat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
+        info.st_nlink != 1)
+      continue;
+    if (scratch.kind == ".tmp" || scratch.kind == ".part") {
       dead.push_back(name);
+    } else if (std::string(entry->d_name).starts_with(own)) {
+      copies.push_back(
+          ScratchName{scratch.pid, pathPrefix(directory) + scratch.stem, scratch.kind});
+    }
   }
   closedir(folder);
   for (const std::string& name : dead) fileCalls().removeName(name.c_str());
+  // A save whose new text the target holds is done with, and so is an old text the target
+  // holds; a new text the target lacks is offered.
+  for (const ScratchName& copy : copies) {
+    const std::string name = copy.stem + copy.kind;
+    const std::string old = copy.stem + ".old";
+    struct stat info;
+    if (copy.kind == ".old" ? sameContents(name, path)
+                            : lstat(name.c_str(), &info) == 0 && sameContents(name, path)) {
+      fileCalls().removeName(name.c_str());
+      if (copy.kind == ".new") fileCalls().removeName(old.c_str());
+    } else if (copy.kind == ".new") {
+      const bool oldDiffers = lstat(old.c_str(), &info) == 0 && !sameContents(old, path);
+      interrupted.push_back({name, oldDiffers ? old : ""});
+    }
+  }
+  return interrupted;
 }
 
 }  // namespace platform

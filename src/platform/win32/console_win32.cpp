@@ -109,9 +109,9 @@ class WindowsConsole final : public console::Console {
     }
   }
 
-  // Keys without a character are taken from the queue as records; everything that may give a
-  // character (a key carrying one, anything with Alt held, where Alt + keypad digits compose
-  // one) is left to ReadConsoleA, so that characters arrive exactly as readChar gives them.
+  // Keys without a character are taken from the queue as records; a record that gives a
+  // character is left to ReadConsoleA, so that characters arrive exactly as readChar gives
+  // them.
   console::PromptInput readPromptInput() override {
     for (;;) {
       INPUT_RECORD event;
@@ -124,9 +124,13 @@ class WindowsConsole final : public console::Console {
       if (count == 0) continue;
       const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
       const bool isKey = event.EventType == KEY_EVENT;
-      const bool alt = (key.dwControlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
-      if (isKey && (key.uChar.AsciiChar != 0 || alt || key.wVirtualKeyCode == VK_MENU))
-        return console::PromptInput{readChar(), 0, 0};
+      // Only a press with a character, or the release of Alt with the character its keypad
+      // digits made, gives one to ReadConsoleA. Every other record is taken here: a release
+      // carries its character too, and ReadConsoleA would wait past it, swallowing the keys
+      // without a character that follow.
+      const bool mayGiveChar =
+          key.uChar.AsciiChar != 0 && (key.bKeyDown || key.wVirtualKeyCode == VK_MENU);
+      if (isKey && mayGiveChar) return console::PromptInput{readChar(), 0, 0};
       if (!ReadConsoleInputA(input_, &event, 1, &count)) {
         gone_ = true;
         return {};

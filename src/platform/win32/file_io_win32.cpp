@@ -152,7 +152,9 @@ struct FileReplacer::State {
   FileStamp before;       // the target as begin found it
   bool replaced = false;
   FileStamp stamp;
-  std::string newOwner;  // stays empty: a replacement is made by its owner's rules here
+  std::string changes;   // stays empty: a replacement is made by its owner's rules here
+  bool ownCopy = false;  // see beginOwnCopy
+  FileStamp own;
 };
 
 namespace {
@@ -231,7 +233,29 @@ FileReplacer::~FileReplacer() {
   abort();
 }
 
-bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason) {
+bool FileReplacer::beginOwnCopy(const char* target, const FileStamp& own, const char* modeTemplate,
+                                std::string& reason) {
+  if (target == nullptr || target[0] == '\0') return begin(target, modeTemplate, reason);
+  // Anything under the name but the file this process wrote there is never replaced.
+  const FileStamp now = stampOf(target);
+  if (now.exists && !now.sameFile(own)) {
+    abort();
+    reason = errorText(ERROR_FILE_EXISTS);
+    return false;
+  }
+  if (!begin(target, modeTemplate, reason, 0, false)) return false;
+  state_->ownCopy = true;
+  state_->own = now;
+  return true;
+}
+
+bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason,
+                         uint32_t newFileMode) {
+  return begin(target, modeTemplate, reason, newFileMode, true);
+}
+
+bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason,
+                         uint32_t, bool followLinks) {
   abort();
   State& s = *state_;
   s = State{};
@@ -239,7 +263,7 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
     reason = errorText(ERROR_FILE_NOT_FOUND);
     return false;
   }
-  s.target = resolveLink(target);
+  s.target = followLinks ? resolveLink(target) : std::string(target);
 
   // The attributes that say how a file is shown and kept go over to its replacement. A file
   // marked read-only is refused, as a write in place would be.
@@ -351,16 +375,18 @@ bool FileReplacer::commit(std::string& reason) {
     return false;
   }
   // Another program that changed the target while the new bytes were written would lose its
-  // change: the save fails instead, and the next one asks.
-  if (stampOf(s.target.c_str()) != s.before) {
-    reason = "File changed on disk";
+  // change: the save fails instead, and the next one asks. A copy of the editor's own goes
+  // only over the file this process wrote, or as a new name.
+  const FileStamp now = stampOf(s.target.c_str());
+  if (s.ownCopy ? (now.exists && !now.sameFile(s.own)) : now != s.before) {
+    reason = s.ownCopy ? errorText(ERROR_FILE_EXISTS) : std::string("File changed on disk");
     abort();
     return false;
   }
   // One step: the target is either the old file or the new one, never missing. When the move
   // fails, both files are as they were and the temporary one is removed.
-  if (!MoveFileExA(s.temporary.c_str(), s.target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const DWORD replace = s.ownCopy && !s.own.exists ? 0 : MOVEFILE_REPLACE_EXISTING;
+  if (!MoveFileExA(s.temporary.c_str(), s.target.c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
     reason = errorText(GetLastError());
     abort();
     return false;
@@ -386,17 +412,17 @@ const FileStamp& FileReplacer::stamp() const {
   return state_->stamp;
 }
 
-const std::string& FileReplacer::newOwner() const {
-  return state_->newOwner;
+const std::string& FileReplacer::changes() const {
+  return state_->changes;
 }
 
-void FileReplacer::removeLeftovers(const char* target) {
-  if (target == nullptr || target[0] == '\0') return;
+std::vector<FileReplacer::Interrupted> FileReplacer::removeLeftovers(const char* target) {
+  if (target == nullptr || target[0] == '\0') return {};
   const std::string folder = folderOf(resolveLink(target));
   const std::string host = hostTag();
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + ".*.slate-" + host + "-*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  if (search == INVALID_HANDLE_VALUE) return {};
   std::vector<std::string> dead;
   do {
     const DWORD pid = temporaryOwner(found.cFileName, host);
@@ -408,6 +434,7 @@ void FileReplacer::removeLeftovers(const char* target) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   for (const std::string& name : dead) DeleteFileA(name.c_str());
+  return {};  // a file here is never written over in place
 }
 
 }  // namespace platform

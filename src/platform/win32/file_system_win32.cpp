@@ -1,3 +1,7 @@
+#include <cstdlib>
+#include <string>
+
+#include "platform/file_system.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -35,6 +39,60 @@ bool removeFile(const char* name) {
   if (DeleteFileA(name)) return true;
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool isOwnPlainFile(const char* name) {
+  const DWORD attributes = GetFileAttributesA(name);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+bool removeOwnCopy(const char* name, const FileStamp& own) {
+  const FileStamp now = stampOf(name);
+  if (!now.exists) return true;
+  return now.sameFile(own) && removeFile(name);
+}
+
+NameLock::Result NameLock::take(const std::string& path, long& holder) {
+  release();
+  holder = 0;
+  // Others may read who holds it, never write it or take it while this process lives.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+      return Result::Unavailable;
+    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (reader != INVALID_HANDLE_VALUE) {
+      char text[24] = {};
+      DWORD got = 0;
+      if (ReadFile(reader, text, sizeof text - 1, &got, nullptr)) holder = std::atol(text);
+      CloseHandle(reader);
+    }
+    return Result::Busy;
+  }
+  const std::string pid = std::to_string(GetCurrentProcessId()) + "\r\n";
+  DWORD written = 0;
+  SetEndOfFile(file);
+  WriteFile(file, pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr);
+  FlushFileBuffers(file);
+  handle_ = reinterpret_cast<intptr_t>(file);
+  path_ = path;
+  return Result::Taken;
+}
+
+void NameLock::release() {
+  if (handle_ == -1) return;
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  DeleteFileA(path_.c_str());
+  handle_ = -1;
+  path_.clear();
 }
 
 }  // namespace platform

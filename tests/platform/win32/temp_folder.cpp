@@ -33,7 +33,9 @@ std::vector<std::string> TempFolder::names() const {
   if (search == INVALID_HANDLE_VALUE) return found;
   do {
     std::string name = entry.cFileName;
-    if (name != "." && name != "..") found.push_back(name);
+    // The lock of a running editor's autosave name is there only while it runs.
+    const bool lock = name.starts_with(".") && name.ends_with(".autosave.lock");
+    if (name != "." && name != ".." && !lock) found.push_back(name);
   } while (FindNextFileA(search, &entry));
   FindClose(search);
   std::sort(found.begin(), found.end());

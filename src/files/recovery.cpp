@@ -1,0 +1,63 @@
+#include "files/recovery.h"
+
+#include <climits>
+
+#include "core/editor.h"
+#include "platform/file_io.h"
+
+namespace {
+
+bool readWhole(const char* name, std::string& bytes, std::string& reason) {
+  platform::InputFile file;
+  if (file.open(name, reason) != platform::OpenResult::Opened) {
+    if (reason.empty()) reason = "No such file or directory";
+    return false;
+  }
+  bytes.clear();
+  char buffer[1 << 16];
+  for (;;) {
+    const int64_t got = file.read(buffer, sizeof buffer, reason);
+    if (got < 0) return false;
+    if (got == 0) return true;
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+// The bytes go in as a load reads them: every terminator as it stands, a last line without
+// one ended by LF.
+void insertAsLoaded(Editor& editor, const std::string& bytes) {
+  const size_t n = bytes.size();
+  size_t lineStart = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const char c = bytes[i];
+    if (c != '\n' && c != '\r') {
+      editor.addByte(static_cast<uint8_t>(c));
+      continue;
+    }
+    const bool pair = i + 1 < n && bytes[i + 1] == (c == '\n' ? '\r' : '\n');
+    const LineEnding& ending = LineEndings[c == '\n' ? (pair ? 3 : 0) : (pair ? 1 : 2)];
+    editor.breakLine(ending.bytes, ending.length);
+    if (pair) ++i;
+    lineStart = i + 1;
+  }
+  if (lineStart < n) editor.breakLine(LineEndings[0].bytes, LineEndings[0].length);
+}
+
+}  // namespace
+
+namespace files {
+
+bool openCopyInstead(Editor& editor, const char* copy, std::string& reason) {
+  std::string bytes;
+  if (!readWhole(copy, bytes, reason)) return false;
+  editor.goToPosition(editor.lineCount - 1, INT_MAX);
+  editor.markLine = 0;
+  editor.markColumn = 0;
+  editor.deleteSelection();
+  insertAsLoaded(editor, bytes);
+  editor.goToPosition(0, 0);
+  editor.afterCommand(false);  // one step of the undo history
+  return true;
+}
+
+}  // namespace files

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+class Editor;
+
+namespace files {
+
+// Puts the bytes of a copy of the document (its autosave file, the new text of a save cut
+// short) in place of its text, as one step of the undo history: F9 gives the file's own text
+// back, so the two can be compared before a save. The document keeps its name and counts as
+// modified unless the copy equals the file. False, with the reason, when the copy cannot be
+// read; the document is then as it was.
+bool openCopyInstead(Editor& editor, const char* copy, std::string& reason);
+
+}  // namespace files
