@@ -156,6 +156,75 @@ void JoinTwo10MBLines(benchmark::State& state) {
 }
 BENCHMARK(JoinTwo10MBLines)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// A line of mixed text: ASCII words, accented Latin, Cyrillic, CJK, a letter with a combining
+// mark, a flag of two code points, an emoji with a modifier, punctuation.
+std::string mixedLine(size_t bytes) {
+  static const std::string piece =
+      "Gr\xc3\xbc\xc3\x9f"
+      "e aus K\xc3\xb6ln, \xd0\xbc\xd0\xb8\xd1\x80 "
+      "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe3\x83\x86\xe3\x82\xad\xe3\x82\xb9\xe3\x83"
+      "\x88 "
+      "e\xcc\x81t\xc3\xa9 \xf0\x9f\x87\xab\xf0\x9f\x87\xb7 \xf0\x9f\x91\x8d\xf0\x9f\x8f\xbb "
+      "\xe2\x80\x94 text, ok. ";
+  std::string line;
+  line.reserve(bytes + piece.size());
+  while (line.size() < bytes) line += piece;
+  return line;
+}
+
+// Keys in the middle of a 10 MB line of mixed UTF-8 text, in code page 437 mode (arg 0: 0)
+// and UTF-8 mode (1): the per-key cost of working by character. Arg 1: 0 typing, 1 Left,
+// 2 Right, 3 Backspace, 4 End (with Home, untimed, between).
+void KeysIn10MBMixedLine(benchmark::State& state) {
+  const TextUnit unit = state.range(0) ? TextUnit::Character : TextUnit::Byte;
+  const int key = static_cast<int>(state.range(1));
+  static const char* const names[] = {"typing", "Left", "Right", "Backspace", "End"};
+  state.SetLabel(std::string(unit == TextUnit::Character ? "UTF-8, " : "code page 437, ") +
+                 names[key]);
+  const std::string text = mixedLine(10 << 20);
+  Editor editor;
+  editor.setTextUnit(unit);
+  editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size())),
+                    0);
+  editor.goToPosition(0, editor.textUnit == TextUnit::Byte ? 5 << 20 : 4 << 20);
+  const int keys = key == 4 ? 1 : 10000;
+  for (auto _ : state) {
+    if (key == 4) {
+      state.PauseTiming();
+      editor.moveLineStart();
+      editor.goToPosition(0, 1 << 20);
+      state.ResumeTiming();
+      dispatchKey(editor, vk::End, 0, false);
+      continue;
+    }
+    for (int i = 0; i < keys; ++i) {
+      switch (key) {
+        case 0:
+          dispatchKey(editor, 'A', 'a', false);
+          break;
+        case 1:
+          dispatchKey(editor, vk::Left, 0, false);
+          break;
+        case 2:
+          dispatchKey(editor, vk::Right, 0, false);
+          break;
+        case 3:
+          dispatchKey(editor, vk::Back, 8, false);
+          break;
+      }
+    }
+    state.PauseTiming();
+    if (key == 1) editor.goToPosition(0, 4 << 20);
+    if (key == 2) editor.goToPosition(0, 4 << 20);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * keys);
+}
+BENCHMARK(KeysIn10MBMixedLine)
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4}})
+    ->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

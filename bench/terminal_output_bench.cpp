@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/editor.h"
 #include "platform/posix/terminal_screen.h"
 
 using terminal::TerminalScreen;
@@ -210,6 +211,38 @@ void SwitchMode(benchmark::State& state) {
 }
 
 }  // namespace
+
+// A full repaint of a 200 x 60 terminal showing CJK text in UTF-8 mode, the whole way from
+// the document: the editor lays its rows out into character cells (formatRows), the
+// terminal screen takes them and works out every row's bytes.
+void CjkFullRepaint(benchmark::State& state) {
+  const int width = 200, rows = 59;
+  std::string line;
+  while (line.size() < 3 * 150)  // 150 wide characters: 300 columns, cut at the edge
+    line += "\xe6\xbc\xa2\xe5\xad\x97\xe3\x81\xae\xe6\x96\x87\xe7\xab\xa0\xe3\x80\x82";
+  Editor editor;
+  editor.setTextUnit(TextUnit::Character);
+  line += "\n";
+  for (int i = 0; i < 100; ++i)
+    editor.linesBelow.push(makeOwnedLine(line.data(), static_cast<int32_t>(line.size() - 1),
+                                         static_cast<int32_t>(line.size())));
+  editor.lineCount = 101;
+  TerminalScreen screen(width, rows + 1);
+  screen.setDisplayMode(Mode::Utf8);
+  std::vector<console::TextCell> grid(static_cast<size_t>(width) * rows);
+  std::string out;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    editor.formatRows(rows, width, grid.data());
+    screen.writeText(grid.data(), static_cast<uint32_t>(grid.size()), 0, 0);
+    screen.invalidate();
+    out.clear();
+    screen.render(out);
+    bytes += out.size();
+  }
+  report(state, bytes);
+}
+BENCHMARK(CjkFullRepaint)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(FirstPaint)->Args({200, 60})->Args({80, 24});
 BENCHMARK(TypedCharacter)->Arg(0)->Arg(1);

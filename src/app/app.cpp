@@ -96,6 +96,7 @@ int runEditor(Session& session, const CommandLine& commandLine, std::string* end
   bool workKept = true;
   std::unique_ptr<Editor> editor(new Editor());
   session.attach(*editor);
+  editor->followDisplayMode();
   if (commandLine.fileName) {
     setFileName(*editor, commandLine.fileName);
     editor->loadDocument();

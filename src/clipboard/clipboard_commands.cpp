@@ -3,28 +3,9 @@
 #include <memory>
 
 #include "core/editor.h"
-#include "core/tab_stop.h"
 #include "platform/clipboard_store.h"
 
 namespace {
-
-// How many of a line's text bytes lie before the display column; the column where they end
-// goes to column. A column inside a tab resolves to the byte after the tab, and a column
-// beyond the text to its end: the walk never reads past the text.
-template <typename ByteAt>
-size_t bytesBeforeColumn(int32_t tabWidth, size_t length, int32_t goal, ByteAt byteAt,
-                         int32_t& column) {
-  size_t p = 0;
-  column = 0;
-  while (column < goal && p < length) {
-    if (tabWidth != 0 && byteAt(p) == '\t')
-      column = nextTabStop(column, tabWidth);
-    else
-      ++column;
-    ++p;
-  }
-  return p;
-}
 
 // Turns a backwards selection round, so that the cursor stands at its end: false when
 // nothing is selected, or the mark lies outside the document or past the end of the cursor's
@@ -58,8 +39,8 @@ struct SelectionText {
 SelectionText textWithinLine(const Editor& e, int32_t& startColumn) {
   const size_t before = e.charsBefore.count();
   const CharCell* cells = e.charsBefore.data();  // document order
-  const size_t start = bytesBeforeColumn(
-      e.tabWidth, before, e.markColumn, [cells](size_t i) { return cells[i].ch; }, startColumn);
+  const size_t start =
+      bytesBeforeColumn(e.textUnit, e.tabWidth, e.bytesBefore(), e.markColumn, startColumn);
   SelectionText selection;
   selection.length = before - start;
   selection.text.reset(new char[selection.length + 1]);
@@ -78,8 +59,8 @@ SelectionText textAcrossLines(const Editor& e, int32_t& startColumn) {
   const size_t between = static_cast<size_t>(e.cursorLine - e.markLine - 1);
   const TextLine& first = e.linesAbove.fromTop(between);
   const size_t start = bytesBeforeColumn(
-      e.tabWidth, static_cast<size_t>(first.length), e.markColumn,
-      [&first](size_t i) { return static_cast<uint8_t>(first.text[i]); }, startColumn);
+      e.textUnit, e.tabWidth, ByteView::of(first.text, static_cast<size_t>(first.length)),
+      e.markColumn, startColumn);
 
   size_t total = static_cast<size_t>(first.length) - start + 2;
   for (size_t i = 0; i < between; ++i)

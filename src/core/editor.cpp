@@ -20,6 +20,8 @@ Editor::~Editor() {
 }
 
 void Editor::afterCommand(bool extendSelection) {
+  if (!typedText) keepCursorOnCharacter();
+  typedText = 0;
   undoHistory.endCommand(*this);
   if (changed) {
     // Back at the text last saved (by undoing or redoing), the document is as its file.

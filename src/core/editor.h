@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/char_rule.h"
 #include "core/stack.h"
 #include "core/text_line.h"
 #include "core/undo_history.h"
+#include "platform/console.h"
 #include "platform/file_stamp.h"
 #include "platform/file_system.h"
 
@@ -50,6 +52,9 @@ class Editor {
   int32_t markColumn = 0;
   int32_t lineEnding = 0;  // index into LineEndings given to new line breaks
   int32_t tabWidth = 8;
+  // What a character of the text is, chosen by the display mode (core/char_rule.h); columns
+  // (cursor, mark, view) are the columns the display gives the characters.
+  TextUnit textUnit = TextUnit::Byte;
 
   std::unique_ptr<char[]> fileName;      // NUL-terminated, "" when unnamed
   std::unique_ptr<char[]> autosaveName;  // null when there is no autosave
@@ -90,6 +95,10 @@ class Editor {
   // Set when the terminal has gone away: the editor ends at once, keeping its work in the
   // autosave file.
   int32_t hangUp = 0;
+
+  // Set by typing and pasting, which put the bytes where the cursor is even when they join
+  // the character after it; every other command leaves the cursor on a character's start.
+  int32_t typedText = 0;
 
   // The array the cursor line was unpacked from. Packing an unchanged cursor line hands it
   // back instead of building a new one, so walking through a file allocates nothing.
@@ -185,9 +194,38 @@ class Editor {
   // searches, which scan the lines where they lie). False when a large file's text there
   // cannot be read any more; the cursor then stays on current.
   bool enterLine(TextLine current, int32_t line, int32_t column);
-  int32_t cellWidth(const CharCell& cell, int32_t column) const;
   bool hasLineAbove() const { return !linesAbove.empty(); }
   bool hasLineBelow() const { return !linesBelow.empty(); }
+  // ---- the cursor line by character (cursor_line.cpp) ----
+  // The bytes before the cursor and the line's text from the cursor on, in document order.
+  ByteView bytesBefore() const;
+  ByteView bytesAfter() const;
+  // The bytes of the character just before the cursor and of the one at it (0 at either end).
+  size_t charBeforeSize() const;
+  size_t charAtSize() const;
+  // Whether the character before / at the cursor belongs to words (false at either end).
+  bool wordBeforeCursor() const;
+  bool wordAtCursor() const;
+  // Puts n cells from the top of charsAfter onto charsBefore, or back, keeping cursorColumn
+  // (and the spans of the tabs before the cursor) right. oneCharacter: the n cells are the
+  // one character at (or before) the cursor, which is quicker to count.
+  void shiftRight(size_t n, bool oneCharacter = false);
+  void shiftLeft(size_t n, bool oneCharacter = false);
+  // Takes the top n cells of charsBefore away, keeping cursorColumn right.
+  void dropBefore(size_t n, bool oneCharacter = false);
+  int32_t lastCharacterWidth(size_t n) const;
+  // The column and tab spans of charsBefore worked out again from cell `from` (a settled
+  // character start) at `column`; returns the cursor's column.
+  int32_t layOutFrom(size_t from, int32_t column);
+  // Where a change of the cells from `pos` up cannot reach: a character start at or before
+  // pos, and its column.
+  void settledStart(size_t pos, size_t& start, int32_t& column) const;
+  // Moves a cursor that stands inside a character to the character's start.
+  void keepCursorOnCharacter();
+  // Takes another unit of text: the cursor keeps its byte (moved to its character's start),
+  // its column is counted again.
+  void setTextUnit(TextUnit unit);
+
   // The one-line transfer: make the neighbouring line the cursor line at the goal column.
   int transferDown(int32_t goal);
   int transferUp(int32_t goal);
@@ -197,7 +235,7 @@ class Editor {
   void addByte(uint8_t ch);
   void addByteAfter(uint8_t ch);
   // n bytes before the cursor, or n of the line's text from the cursor on.
-  void eraseBefore(size_t n);
+  void eraseBefore(size_t n, bool oneCharacter = false);
   void eraseAfter(size_t n);
   // Breaks the cursor line at the cursor; the part before it gets this terminator.
   void breakLine(const char* ending, int32_t length);
@@ -224,10 +262,11 @@ class Editor {
   int pageDown();
   int moveDocumentStart();
   int moveDocumentEnd();
-  // To the start of line `line` and byte `byteColumn` of it, both counted from 1; a line past
-  // the end is the last line, a column past the line's end is its end. The view is centred
-  // on the line when the line lies outside it.
-  int goToLineNumber(int32_t line, int32_t byteColumn);
+  // To line `line` at column `column`, both counted from 1 (the status line's line and
+  // column plus one); a line past the end is the last line, a column past the line's end is
+  // its end, and a column inside a tab or a wide character lands after it. The view is
+  // centred on the line when the line lies outside it.
+  int goToLineNumber(int32_t line, int32_t column);
   int goToLine();  // asks "go to line: "
 
   // ---- typing (edit/typing.cpp) ----
@@ -290,13 +329,16 @@ class Editor {
 
   // ---- rendering (screen/render.cpp) ----
   void redraw();
-  void formatRows(int rows, int columns, char* grid);
-  void formatLine(int columns, char* row, const TextLine& line);
+  void formatRows(int rows, int columns, console::TextCell* grid);
+  void formatCursorLine(int columns, console::TextCell* row);
+  void formatLine(int columns, console::TextCell* row, const TextLine& line);
 
   // Shows one line on the status line at the next redraw, in place of the status text.
   void setPendingMessage(const char* text);
   // Switches how the console shows bytes: UTF-8 or code page 437 (screen/display_switch.cpp).
   int toggleDisplayMode();
+  // Takes the unit of text that the console's display mode shows.
+  void followDisplayMode();
 };
 
 void setFileName(Editor& editor, const char* name);

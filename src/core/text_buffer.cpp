@@ -212,13 +212,18 @@ void Editor::releaseUnusedArena() {
   textArena.erase(textArena.begin() + static_cast<std::ptrdiff_t>(kept), textArena.end());
 }
 
-int32_t Editor::cellWidth(const CharCell& cell, int32_t column) const {
-  if (tabWidth != 0 && cell.ch == '\t')
-    return cell.span > 0 ? cell.span : nextTabStop(column, tabWidth) - column;
-  return 1;
-}
-
 int Editor::insertByte(uint8_t ch) {
+  const size_t count = charsBefore.count();
+  if (textUnit == TextUnit::Character && ch != '\t' &&
+      !(ch >= 0x20 && ch < 0x7F && (count == 0 || charsBefore.top().ch < 0x80))) {
+    // A byte that may join the character before it (or make a sequence whole).
+    size_t start;
+    int32_t column;
+    settledStart(count, start, column);
+    charsBefore.push(CharCell{ch, 0});
+    cursorColumn = layOutFrom(start, column);
+    return 1;
+  }
   if (tabWidth != 0 && ch == '\t') {
     const int32_t next = nextTabStop(cursorColumn, tabWidth);
     charsBefore.push(CharCell{ch, static_cast<int8_t>(next - cursorColumn)});
@@ -267,7 +272,14 @@ void Editor::unpackLine(TextLine line, int32_t goal) {
   cursorColumn = 0;
   const uint8_t* text = reinterpret_cast<const uint8_t*>(line.text);
   int32_t p = 0;
-  if (goal > 0) {
+  if (goal > 0 && textUnit == TextUnit::Character) {
+    const ByteView bytes = ByteView::of(line.text, static_cast<size_t>(line.length));
+    int32_t column = 0;
+    p = static_cast<int32_t>(bytesBeforeColumn(textUnit, tabWidth, bytes, goal, column));
+    CharCell* slot = charsBefore.extend(static_cast<size_t>(p));
+    for (int32_t i = 0; i < p; ++i) slot[i] = CharCell{text[i], 0};
+    cursorColumn = layOutFrom(0, 0);
+  } else if (goal > 0) {
     int32_t limit = line.length;
     if (goal < limit) limit = goal;  // at least this many bytes stay before the goal
     charsBefore.reserve(static_cast<size_t>(limit));
@@ -442,15 +454,11 @@ void Editor::addByteAfter(uint8_t ch) {
   changed = 1;
 }
 
-void Editor::eraseBefore(size_t n) {
+void Editor::eraseBefore(size_t n, bool oneCharacter) {
   const size_t count = charsBefore.count();
   const CharCell* cells = charsBefore.data() + (count - n);
   undoHistory.erasedCells(*this, cursorLine, static_cast<int32_t>(count - n), cells, n, false);
-  int32_t width = 0;
-  for (size_t i = 0; i < n; ++i)
-    width += (tabWidth != 0 && cells[i].ch == '\t') ? cells[i].span : 1;
-  cursorColumn -= width;
-  charsBefore.drop(n);
+  dropBefore(n, oneCharacter);
   changed = 1;
 }
 

@@ -39,9 +39,10 @@ void goToByte(Editor& e, int32_t line, int32_t offset) {
     e.moveLineStart();
     return;
   }
-  for (; here > goal && e.moveLeft(); --here) {
-  }
-  for (; here < goal && e.moveRight(); ++here) {
+  if (here > goal) {
+    e.shiftLeft(here - goal);
+  } else if (here < goal) {
+    e.shiftRight(std::min(goal - here, e.bytesAfter().size));
   }
 }
 
@@ -470,10 +471,7 @@ void UndoHistory::putBytesBack(Editor& e, const Step& step, const Edit& edit) {
 // The bytes of an insertion taken back, or of an erasure made again.
 void UndoHistory::takeBytesOut(Editor& e, const Edit& edit) {
   goToByte(e, edit.line, edit.offset + static_cast<int32_t>(edit.count));
-  for (size_t i = 0; i < edit.count; ++i) {
-    const CharCell cell = e.charsBefore.pop();
-    e.cursorColumn -= e.cellWidth(cell, 0);
-  }
+  e.dropBefore(edit.count);
 }
 
 // Removed lines out of the document again, their records back into the step in document

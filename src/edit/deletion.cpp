@@ -2,7 +2,6 @@
 #include <climits>
 
 #include "core/editor.h"
-#include "motion/word_char.h"
 
 namespace {
 
@@ -16,16 +15,18 @@ size_t endingCells(const Stack<CharCell>& after) {
 }  // namespace
 
 int Editor::deleteCharAt() {
-  if (charsAfter.empty() || charsAfter.top().span < 0) return 0;
-  eraseAfter(1);
+  const size_t n = charAtSize();
+  if (n == 0) return 0;
+  eraseAfter(n);
   return 1;
 }
 
-// The same as stepping left and deleting the byte at the cursor, without the detour through
-// the after-stack.
+// The same as stepping left and deleting the character at the cursor, without the detour
+// through the after-stack.
 int Editor::deleteCharBefore() {
-  if (charsBefore.empty()) return 0;
-  eraseBefore(1);
+  const size_t n = charBeforeSize();
+  if (n == 0) return 0;
+  eraseBefore(n, true);
   return 1;
 }
 
@@ -63,20 +64,20 @@ int Editor::deleteToLineEnd() {
 int Editor::deleteWordLeft() {
   bool lastWasWord = false;
   for (;;) {
-    const uint8_t b = charsBefore.empty() ? 0 : charsBefore.top().ch;
-    if (!isWordChar(b) && lastWasWord) return 1;
+    const bool word = wordBeforeCursor();
+    if (!word && lastWasWord) return 1;
     if (!deleteCharBefore()) return 0;
-    lastWasWord = isWordChar(b);
+    lastWasWord = word;
   }
 }
 
 int Editor::deleteWordRight() {
   bool lastWasWord = true;
   for (;;) {
-    const uint8_t b = charsAfter.empty() ? 0 : charsAfter.top().ch;
-    if (isWordChar(b) && !lastWasWord) return 1;
+    const bool word = wordAtCursor();
+    if (word && !lastWasWord) return 1;
     if (!deleteCharAt()) return 0;
-    lastWasWord = isWordChar(b);
+    lastWasWord = word;
   }
 }
 

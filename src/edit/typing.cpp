@@ -1,8 +1,11 @@
 // Putting text in at the cursor: typed bytes, line breaks, tabs, and Ctrl+T.
+#include <vector>
+
 #include "core/editor.h"
 
 int Editor::insertChar(uint8_t ch) {
   addByte(ch);
+  typedText = 1;
   return 1;
 }
 
@@ -14,21 +17,24 @@ int Editor::insertTab() {
   return insertChar('\t');
 }
 
-// Exchanges the bytes before and at the cursor; at the end of the line's text, the last two.
-// Never reaches across a line break.
+// Exchanges the characters before and at the cursor; at the end of the line's text, the last
+// two. Never reaches across a line break.
 int Editor::transposeChars() {
-  if (cursorColumn == 0) return 0;
-  if (charsAfter.empty() || charsAfter.top().span < 0) {
+  if (charsBefore.empty()) return 0;
+  if (charAtSize() == 0) {
     moveLeft();
     const int exchanged = transposeChars();
     moveRight();
     return exchanged;
   }
-  const uint8_t x = charsBefore.top().ch;
-  const uint8_t y = charsAfter.top().ch;
-  eraseBefore(1);
-  eraseAfter(1);
-  addByte(y);  // a tab gets its span from the column it now starts at
-  addByteAfter(x);
+  const size_t xSize = charBeforeSize();
+  const size_t ySize = charAtSize();
+  std::vector<uint8_t> x(xSize), y(ySize);
+  for (size_t i = 0; i < xSize; ++i) x[i] = charsBefore.fromTop(xSize - 1 - i).ch;
+  for (size_t i = 0; i < ySize; ++i) y[i] = charsAfter.fromTop(i).ch;
+  eraseBefore(xSize, true);
+  eraseAfter(ySize);
+  for (const uint8_t b : y) addByte(b);  // a tab gets its span from the column it now starts at
+  for (size_t i = xSize; i-- > 0;) addByteAfter(x[i]);
   return 1;
 }

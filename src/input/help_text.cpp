@@ -9,8 +9,8 @@
 namespace {
 
 const CommandHelp CommandHelps[] = {
-    {&Editor::moveLeft, HelpGroup::Moving, "one byte left"},
-    {&Editor::moveRight, HelpGroup::Moving, "one byte right"},
+    {&Editor::moveLeft, HelpGroup::Moving, "one character left (a byte in code page 437)"},
+    {&Editor::moveRight, HelpGroup::Moving, "one character right (a byte in code page 437)"},
     {&Editor::moveWordLeft, HelpGroup::Moving, "to the start of the previous word"},
     {&Editor::moveWordRight, HelpGroup::Moving, "to the start of the next word"},
     {&Editor::moveLineStart, HelpGroup::Moving, "to the start of the line"},
@@ -23,9 +23,9 @@ const CommandHelp CommandHelps[] = {
     {&Editor::moveDocumentEnd, HelpGroup::Moving, "to the end of the document"},
     {&Editor::newLine, HelpGroup::Editing, "break the line (indented while auto-indent is on)"},
     {&Editor::insertTab, HelpGroup::Editing, "insert a tab"},
-    {&Editor::transposeChars, HelpGroup::Editing, "exchange the bytes around the cursor"},
-    {&Editor::backspace, HelpGroup::Deleting, "the byte before the cursor"},
-    {&Editor::deleteForward, HelpGroup::Deleting, "the byte at the cursor, or the selection"},
+    {&Editor::transposeChars, HelpGroup::Editing, "exchange the characters around the cursor"},
+    {&Editor::backspace, HelpGroup::Deleting, "the character before the cursor"},
+    {&Editor::deleteForward, HelpGroup::Deleting, "the character at the cursor, or the selection"},
     {&Editor::deleteToLineStart, HelpGroup::Deleting, "to the start of the line"},
     {&Editor::deleteToLineEnd, HelpGroup::Deleting, "to the end of the line"},
     {&Editor::deleteWordLeft, HelpGroup::Deleting, "the word before the cursor"},

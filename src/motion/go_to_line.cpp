@@ -35,13 +35,11 @@ bool parseLinePosition(const char* text, int32_t& line, int32_t& column) {
   return !colon || (parseNumber(colon + 1, end, column) && column >= 1);
 }
 
-int Editor::goToLineNumber(int32_t line, int32_t byteColumn) {
+int Editor::goToLineNumber(int32_t line, int32_t column) {
   // A large file's lines past those counted have numbers once the count has reached them.
   if (line >= lineCount - 1 && !finishCount()) return 0;
   const int32_t index = std::clamp(line, 1, lineCount) - 1;
-  goToPosition(index, 0);
-  for (int32_t i = 1; i < byteColumn && moveRight(); ++i) {
-  }
+  goToPosition(index, column - 1);
   const int32_t rows = screen->rows;
   if (cursorLine < topLine || cursorLine >= topLine + rows) {
     topLine = std::max(0, cursorLine - rows / 2);

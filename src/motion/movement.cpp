@@ -6,22 +6,21 @@
 
 #include "core/editor.h"
 #include "core/tab_stop.h"
-#include "motion/word_char.h"
 #include "screen/screen.h"
 
 constexpr int pageOverlap = 1;
 
 int Editor::moveLeft() {
-  if (charsBefore.empty()) return 0;
-  const CharCell cell = charsBefore.pop();
-  cursorColumn -= (tabWidth != 0 && cell.ch == '\t') ? cell.span : 1;
-  charsAfter.push(CharCell{cell.ch, 0});
+  const size_t n = charBeforeSize();
+  if (n == 0) return 0;
+  shiftLeft(n, true);
   return 1;
 }
 
 int Editor::moveRight() {
-  if (charsAfter.empty() || charsAfter.top().span < 0) return 0;
-  insertByte(charsAfter.pop().ch);
+  const size_t n = charAtSize();
+  if (n == 0) return 0;
+  shiftRight(n, true);
   return 1;
 }
 
@@ -50,6 +49,22 @@ int Editor::moveLineEnd() {
   size_t ending = 0;  // the terminator cells lie at the bottom of charsAfter
   while (ending < charsAfter.count() && charsAfter.data()[ending].span == SPAN_LINE_END) ++ending;
   size_t n = charsAfter.count() - ending;
+  if (textUnit == TextUnit::Character) {
+    size_t start;
+    int32_t column;
+    settledStart(charsBefore.count(), start, column);
+    charsBefore.reserve(charsBefore.count() + n);
+    while (n > 0) {  // in slices, as below, the columns counted once at the end
+      const size_t slice = n < kMoveSlice ? n : kMoveSlice;
+      CharCell* to = charsBefore.extend(slice);
+      for (size_t i = 0; i < slice; ++i) to[i] = CharCell{charsAfter.fromTop(i).ch, 0};
+      charsAfter.drop(slice);
+      if (slice == kMoveSlice) charsAfter.trim();
+      n -= slice;
+    }
+    cursorColumn = layOutFrom(start, column);
+    return 1;
+  }
   const bool large = n >= kMoveSlice;
   if (large && charsBefore.empty() && ending <= 2) {
     // The whole line crosses: reverse the cells where they lie instead of copying them into
@@ -116,8 +131,7 @@ int Editor::moveLineEnd() {
 int Editor::moveWordLeft() {
   bool previousWasWord = false;
   for (;;) {
-    const uint8_t b = charsBefore.empty() ? 0 : charsBefore.top().ch;
-    const bool word = isWordChar(b);
+    const bool word = wordBeforeCursor();
     if (!word && previousWasWord) return 1;
     if (!moveLeft()) return 0;
     previousWasWord = word;
@@ -127,8 +141,7 @@ int Editor::moveWordLeft() {
 int Editor::moveWordRight() {
   bool previousWasWord = true;
   for (;;) {
-    const uint8_t b = charsAfter.empty() ? 0 : charsAfter.top().ch;
-    const bool word = isWordChar(b);
+    const bool word = wordAtCursor();
     if (word && !previousWasWord) return 1;
     if (!moveRight()) return 0;
     previousWasWord = word;

@@ -58,6 +58,21 @@ constexpr uint32_t WAIT_TIMEOUT = 0x102;
 constexpr uint32_t ENABLE_WINDOW_INPUT = 0x0008;
 constexpr uint32_t ENABLE_MOUSE_INPUT = 0x0010;
 
+// What one cell of the text area holds: a whole character of up to 15 bytes of UTF-8, or
+// one byte; length 0 is the right half (or a further column) of the wide character in the
+// cell before. Unused bytes are zero, so that cells compare with memcmp.
+struct TextCell {
+  uint8_t length;
+  char bytes[15];
+};
+static_assert(sizeof(TextCell) == 16);
+
+inline TextCell byteCell(uint8_t byte) {
+  TextCell cell{1, {}};
+  cell.bytes[0] = static_cast<char>(byte);
+  return cell;
+}
+
 // What a status-line prompt reads: a character exactly as readChar gives it, or a key press
 // that carries no character (key set, ch -1). Both -1 and 0 when nothing can be read any more.
 struct PromptInput {
@@ -83,6 +98,9 @@ class Console {
   virtual void fillOutputAttribute(uint16_t attribute, uint32_t count, Coord start) = 0;
   virtual void writeOutputCharacter(const uint8_t* bytes, uint32_t count, Coord start) = 0;
   virtual void setCursorPosition(Coord position) = 0;
+  // Writes cells that may hold whole characters. A console that holds one byte per cell
+  // keeps the first byte of each (a blank for the further columns of a wide character).
+  virtual void writeOutputText(const TextCell* cells, uint32_t count, Coord start);
 
   // ---- input ----
   virtual uint32_t getInputMode() = 0;

@@ -6,7 +6,7 @@ MemoryConsole::MemoryConsole(int columns, int rows, uint16_t attributes)
     : width(columns),
       height(rows),
       startAttributes(attributes),
-      cells(static_cast<size_t>(columns) * rows, Cell{' ', attributes}) {}
+      cells(static_cast<size_t>(columns) * rows, Cell{' ', attributes, byteCell(' ')}) {}
 
 ScreenBufferInfo MemoryConsole::screenBufferInfo() {
   return ScreenBufferInfo{static_cast<int16_t>(width), static_cast<int16_t>(height),
@@ -18,7 +18,10 @@ size_t MemoryConsole::cellIndex(Coord at) const {
 }
 
 void MemoryConsole::fillOutputCharacter(uint8_t ch, uint32_t count, Coord start) {
-  for (size_t i = cellIndex(start); count > 0 && i < cells.size(); ++i, --count) cells[i].ch = ch;
+  for (size_t i = cellIndex(start); count > 0 && i < cells.size(); ++i, --count) {
+    cells[i].ch = ch;
+    cells[i].text = byteCell(ch);
+  }
 }
 
 void MemoryConsole::fillOutputAttribute(uint16_t attribute, uint32_t count, Coord start) {
@@ -29,8 +32,25 @@ void MemoryConsole::fillOutputAttribute(uint16_t attribute, uint32_t count, Coor
 
 void MemoryConsole::writeOutputCharacter(const uint8_t* bytes, uint32_t count, Coord start) {
   ++textWrites;
-  for (size_t i = cellIndex(start); count > 0 && i < cells.size(); ++i, --count)
+  for (size_t i = cellIndex(start); count > 0 && i < cells.size(); ++i, --count) {
+    cells[i].text = byteCell(*bytes);
     cells[i].ch = *bytes++;
+  }
+}
+
+void MemoryConsole::writeOutputText(const TextCell* text, uint32_t count, Coord start) {
+  ++textWrites;
+  for (size_t i = cellIndex(start); count > 0 && i < cells.size(); ++i, --count) {
+    cells[i].text = *text;
+    cells[i].ch = text->length > 0 ? static_cast<uint8_t>(text->bytes[0]) : ' ';
+    ++text;
+  }
+}
+
+DisplayMode MemoryConsole::switchDisplayMode() {
+  if (hasModes)
+    shownAs = shownAs == DisplayMode::Utf8 ? DisplayMode::CodePage437 : DisplayMode::Utf8;
+  return shownAs;
 }
 
 void MemoryConsole::setCursorPosition(Coord position) {
@@ -143,7 +163,7 @@ void MemoryConsole::pushPause(uint32_t milliseconds) {
 void MemoryConsole::resize(int newWidth, int newHeight) {
   width = newWidth;
   height = newHeight;
-  cells.assign(static_cast<size_t>(width) * height, Cell{' ', startAttributes});
+  cells.assign(static_cast<size_t>(width) * height, Cell{' ', startAttributes, byteCell(' ')});
   InputRecord record{};
   record.eventType = WINDOW_BUFFER_SIZE_EVENT;
   pushRecord(record);
@@ -151,7 +171,10 @@ void MemoryConsole::resize(int newWidth, int newHeight) {
 
 std::string MemoryConsole::rowText(int row) const {
   std::string text;
-  for (int x = 0; x < width; ++x) text.push_back(static_cast<char>(charAt(row, x)));
+  for (int x = 0; x < width; ++x) {
+    const TextCell& cell = cells[static_cast<size_t>(row) * width + x].text;
+    text.append(cell.bytes, cell.length);
+  }
   return text;
 }
 

@@ -20,6 +20,9 @@ class MemoryConsole : public Console {
   void fillOutputAttribute(uint16_t attribute, uint32_t count, Coord start) override;
   void writeOutputCharacter(const uint8_t* bytes, uint32_t count, Coord start) override;
   void setCursorPosition(Coord position) override;
+  void writeOutputText(const TextCell* cells, uint32_t count, Coord start) override;
+  DisplayMode switchDisplayMode() override;
+  DisplayMode displayMode() override { return shownAs; }
 
   uint32_t getInputMode() override { return inputMode; }
   void setInputMode(uint32_t mode) override { inputMode = mode; }
@@ -28,7 +31,6 @@ class MemoryConsole : public Console {
   bool readInput(InputRecord& record) override;
   int readChar() override;
   PromptInput readPromptInput() override;
-  DisplayMode displayMode() override { return shownAs; }
   uint32_t tickCount() override { return clock; }
   bool inputGone() override { return gone; }
   const char* pastedText(size_t& length) override;
@@ -48,12 +50,18 @@ class MemoryConsole : public Console {
 
   uint8_t charAt(int row, int column) const { return cells[row * width + column].ch; }
   uint16_t attributeAt(int row, int column) const { return cells[row * width + column].attr; }
+  // The row's bytes as written: every cell's character, wide ones once.
   std::string rowText(int row) const;
 
   struct Cell {
-    uint8_t ch;
+    uint8_t ch;  // the first byte of the cell's character
     uint16_t attr;
+    TextCell text;
   };
+  // Where the console has two display modes (a test turns them on), F8 switches between
+  // them; otherwise it keeps its one way.
+  bool hasModes = false;
+  DisplayMode shownAs = DisplayMode::Native;
   int width;
   int height;
   uint16_t startAttributes;
@@ -62,7 +70,6 @@ class MemoryConsole : public Console {
   uint32_t inputMode = 0x01F7;
   uint32_t clock = 1000;
   bool gone = false;
-  DisplayMode shownAs = DisplayMode::Native;  // how the bytes would be shown; never switched
   // Counts of each output call, to check that a redraw does only what it must.
   int textWrites = 0;
   int attributeFills = 0;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/editor.h"
-#include "core/tab_stop.h"
+#include "screen/row_painter.h"
 #include "screen/screen.h"
 #include "screen/status_line.h"
 
@@ -61,42 +61,9 @@ void Editor::redraw() {
   }
 }
 
-void Editor::formatRows(int rows, int columns, char* grid) {
+void Editor::formatRows(int rows, int columns, console::TextCell* grid) {
   const int cursorRow = cursorLine - topLine;
-  const int x0 = cursorColumn - leftColumn;
-  char* row = grid + static_cast<size_t>(cursorRow) * columns;
-  const bool tabs = tabWidth != 0;
-
-  // The cursor row from the cursor to the right edge.
-  size_t next = 0;
-  for (int x = x0; x < columns; ++x) {
-    const CharCell cell = next < charsAfter.count() ? charsAfter.fromTop(next) : kBottomCell;
-    if (cell.span < 0) {
-      row[x] = ' ';
-    } else if (tabs && cell.ch == '\t') {
-      row[x] = ' ';
-      if (nextTabStop(leftColumn + x, tabWidth) == leftColumn + x + 1) ++next;  // its last column
-    } else {
-      row[x] = static_cast<char>(cell.ch);
-      ++next;
-    }
-  }
-  // The cursor row from the cursor to the left edge.
-  next = 0;
-  for (int x = x0 - 1; x >= 0; --x) {
-    if (next >= charsBefore.count()) {
-      row[x] = ' ';
-      continue;
-    }
-    const CharCell cell = charsBefore.fromTop(next);
-    if (tabs && cell.ch == '\t') {
-      row[x] = ' ';
-      if (nextTabStop(leftColumn + x, tabWidth) == leftColumn + x + cell.span) ++next;  // its first
-    } else {
-      row[x] = static_cast<char>(cell.ch);
-      ++next;
-    }
-  }
+  formatCursorLine(columns, grid + static_cast<size_t>(cursorRow) * columns);
   for (int r = cursorRow + 1; r < rows; ++r) {
     size_t i = static_cast<size_t>(r - cursorRow - 1);
     const TextLine& line = i < linesBelow.count() ? linesBelow.fromTop(i) : kBottomLine;
@@ -109,35 +76,31 @@ void Editor::formatRows(int rows, int columns, char* grid) {
   }
 }
 
-void Editor::formatLine(int columns, char* row, const TextLine& line) {
-  const bool tabs = tabWidth != 0;
-  const char* p = line.text;
-  const char* end = line.text + line.length;
-  int32_t col = 0;
-  while (col < leftColumn) {
-    if (p == end) {
-      col = leftColumn;
-      break;
-    }
-    if (tabs && *p == '\t') {
-      if (nextTabStop(col, tabWidth) == col + 1) ++p;
-    } else {
-      ++p;
-    }
-    ++col;
+// The cursor line straight from its two stacks: the characters from the view's left edge
+// (found by stepping back from the cursor, so the bytes further left are never read) to the
+// cursor, then those after it.
+void Editor::formatCursorLine(int columns, console::TextCell* row) {
+  RowPainter painter(row, columns, leftColumn, textUnit, tabWidth);
+  const ByteView before = bytesBefore();
+  size_t start = before.size;
+  int64_t column = cursorColumn;
+  while (start > 0 && column > leftColumn) {
+    const size_t previous = previousCharBoundary(textUnit, before, start);
+    if (previous + 1 == start && before[previous] == '\t' && tabWidth != 0)
+      column -= charsBefore.data()[previous].span;
+    else
+      column -= characterWidth(textUnit, before, previous, start);
+    start = previous;
   }
-  for (int x = 0; x < columns; ++x, ++col) {
-    if (p == end) {
-      std::memset(row + x, ' ', columns - x);
-      return;
-    }
-    if (tabs && *p == '\t') {
-      row[x] = ' ';
-      if (nextTabStop(col, tabWidth) == col + 1) ++p;
-    } else {
-      row[x] = *p++;
-    }
-  }
+  painter.paint(before, start, before.size, column);
+  const ByteView after = bytesAfter();
+  painter.finish(painter.paint(after, 0, after.size, cursorColumn));
+}
+
+void Editor::formatLine(int columns, console::TextCell* row, const TextLine& line) {
+  RowPainter painter(row, columns, leftColumn, textUnit, tabWidth);
+  const size_t length = static_cast<size_t>(line.length);
+  painter.finish(painter.paint(ByteView::of(line.text, length), 0, length, 0));
 }
 
 void Editor::setPendingMessage(const char* text) {

@@ -4,10 +4,18 @@
 #include <memory>
 
 #include "core/editor.h"
+#include "screen/row_painter.h"
 
 using console::Coord;
+using console::TextCell;
 
 namespace {
+
+// One row of cells from a text (tabs as bytes), cut or padded to the width.
+void layOutText(TextCell* row, int columns, const char* text, size_t length, TextUnit unit) {
+  RowPainter painter(row, columns, 0, unit, 0);
+  painter.finish(painter.paint(ByteView::of(text, length), 0, length, 0));
+}
 
 // A terminal can be smaller than the editor needs: never fewer than one text row and one
 // column.
@@ -52,10 +60,9 @@ bool Screen::adoptNewSize() {
 
 void Screen::drawTextArea(Editor& editor, RowFormatter formatter) {
   const size_t cells = static_cast<size_t>(rows) * columns;
-  std::unique_ptr<char[]> grid(new char[cells]);
+  std::unique_ptr<console::TextCell[]> grid(new console::TextCell[cells]);
   (editor.*formatter)(rows, columns, grid.get());
-  outputHandle.writeOutputCharacter(reinterpret_cast<const uint8_t*>(grid.get()),
-                                    static_cast<uint32_t>(cells), Coord{0, 0});
+  outputHandle.writeOutputText(grid.get(), static_cast<uint32_t>(cells), Coord{0, 0});
 }
 
 void Screen::highlightRange(int startRow, int startColumn, int endRow, int endColumn) {
@@ -78,38 +85,30 @@ void Screen::highlightRange(int startRow, int startColumn, int endRow, int endCo
 }
 
 void Screen::writeStatusLine(const char* text, int cursorRow, int cursorColumn) {
-  std::unique_ptr<char[]> line(new char[columns]);
-  size_t length = std::strlen(text);
-  if (length < static_cast<size_t>(columns)) {
-    std::memcpy(line.get(), text, length);
-    std::memset(line.get() + length, ' ', columns - length);
-  } else {
-    std::memcpy(line.get(), text, columns);
-  }
-  outputHandle.writeOutputCharacter(reinterpret_cast<const uint8_t*>(line.get()),
-                                    static_cast<uint32_t>(columns), Coord{0, rows});
+  std::unique_ptr<TextCell[]> line(new TextCell[columns]);
+  layOutText(line.get(), columns, text, std::strlen(text), shownUnit());
+  outputHandle.writeOutputText(line.get(), static_cast<uint32_t>(columns), Coord{0, rows});
   outputHandle.setCursorPosition(
       Coord{static_cast<int16_t>(cursorColumn), static_cast<int16_t>(cursorRow)});
 }
 
 void Screen::showMessage(const char* text) {
-  size_t length = std::strlen(text);
-  int column = length < static_cast<size_t>(columns - 1) ? static_cast<int>(length) : columns - 1;
+  const size_t length = std::strlen(text);
+  const int32_t width = columnOfByte(shownUnit(), 0, ByteView::of(text, length), length);
+  int column = width < columns - 1 ? width : columns - 1;
   writeStatusLine(text, rows, column);
 }
 
 void Screen::drawLines(const std::vector<std::string>& lines, size_t first) {
   const size_t width = static_cast<size_t>(columns);
   const size_t cells = static_cast<size_t>(rows) * width;
-  std::unique_ptr<char[]> grid(new char[cells]);
-  std::memset(grid.get(), ' ', cells);
-  for (size_t r = 0; r < static_cast<size_t>(rows) && first + r < lines.size(); ++r) {
-    const std::string& line = lines[first + r];
-    std::memcpy(grid.get() + r * width, line.data(), line.size() < width ? line.size() : width);
+  std::unique_ptr<TextCell[]> grid(new TextCell[cells]);
+  for (size_t r = 0; r < static_cast<size_t>(rows); ++r) {
+    const std::string line = first + r < lines.size() ? lines[first + r] : "";
+    layOutText(grid.get() + r * width, columns, line.data(), line.size(), shownUnit());
   }
   outputHandle.fillOutputAttribute(TextAttribute, static_cast<uint32_t>(cells), Coord{0, 0});
-  outputHandle.writeOutputCharacter(reinterpret_cast<const uint8_t*>(grid.get()),
-                                    static_cast<uint32_t>(cells), Coord{0, 0});
+  outputHandle.writeOutputText(grid.get(), static_cast<uint32_t>(cells), Coord{0, 0});
 }
 
 void Screen::showKeysRow(const std::string& text) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/char_rule.h"
 #include "platform/console.h"
 
 class Editor;
@@ -12,8 +13,8 @@ constexpr uint16_t TextAttribute = 0x0007;       // light grey on black
 constexpr uint16_t StatusAttribute = 0x0030;     // black on cyan
 constexpr uint16_t SelectionAttribute = 0x00F8;  // dark grey on bright white
 
-// Fills a grid of rows x columns bytes with the text rows.
-using RowFormatter = void (Editor::*)(int rows, int columns, char* grid);
+// Fills a grid of rows x columns cells with the text rows.
+using RowFormatter = void (Editor::*)(int rows, int columns, console::TextCell* grid);
 
 // The console's output side: a text area of `rows` rows above one status line. It keeps no
 // copy of what is shown; every call writes straight to the console.
@@ -40,6 +41,13 @@ class Screen {
   // Takes the console's size again when it has changed (a terminal window was resized) and
   // repaints the two colour zones. True when the size changed: every row must be redrawn.
   bool adoptNewSize();
+
+  // Text on the status line and the help page goes by character where the console shows
+  // UTF-8, one byte a cell otherwise.
+  TextUnit shownUnit() const {
+    return outputHandle.displayMode() == console::DisplayMode::Utf8 ? TextUnit::Character
+                                                                    : TextUnit::Byte;
+  }
 
   int16_t rows;
   int16_t columns;

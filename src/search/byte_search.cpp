@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/tab_stop.h"
+#include "platform/unicode.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -27,13 +28,49 @@ namespace {
   return -1;
 }
 
+// Whether every byte of the text belongs to a well-formed UTF-8 sequence.
+bool wellFormed(const char* bytes, int64_t length) {
+  const ByteView view = ByteView::of(bytes, static_cast<size_t>(length));
+  for (int64_t p = 0; p < length;) {
+    uint8_t unit[4];
+    const int64_t available = length - p < 4 ? length - p : 4;
+    for (int64_t i = 0; i < available; ++i) unit[i] = view[static_cast<size_t>(p + i)];
+    char32_t codePoint;
+    const int n = unicode::decodeUtf8(unit, static_cast<size_t>(available), codePoint);
+    if (n == 0) return false;
+    p += n;
+  }
+  return true;
+}
+
+int32_t findBytesFrom(const char* text, int32_t length, int32_t from, const Needle& needle);
+
 }  // namespace
 
-// The lowest offset q >= from at which the needle lies wholly inside text[0, length), or -1.
+Needle needleFor(TextUnit unit, const char* bytes, int64_t length) {
+  const bool characters = unit == TextUnit::Character && wellFormed(bytes, length);
+  return {bytes, length, characters ? TextUnit::Character : TextUnit::Byte};
+}
+
+int32_t findFrom(const char* text, int32_t length, int32_t from, const Needle& needle) {
+  int32_t q = findBytesFrom(text, length, from, needle);
+  if (needle.unit == TextUnit::Byte) return q;
+  const ByteView line = ByteView::of(text, static_cast<size_t>(length));
+  for (; q >= 0; q = findBytesFrom(text, length, q + 1, needle)) {
+    const size_t end = static_cast<size_t>(q + needle.length);
+    if (characterStart(needle.unit, line, static_cast<size_t>(q)) == static_cast<size_t>(q) &&
+        characterStart(needle.unit, line, end) == end)
+      return q;
+  }
+  return -1;
+}
+
+namespace {
+
 // A one-byte needle is a memchr. A longer one is looked for 16 candidates at a time by
 // comparing its first and last bytes at once, so a common first byte costs nothing extra;
 // only candidates that match both are compared in full.
-int32_t findFrom(const char* text, int32_t length, int32_t from, const Needle& needle) {
+int32_t findBytesFrom(const char* text, int32_t length, int32_t from, const Needle& needle) {
   const int64_t lastStart = length - needle.length;  // the last possible start
   if (lastStart < from) return -1;
   const char first = needle.bytes[0];
@@ -79,8 +116,13 @@ int32_t findFrom(const char* text, int32_t length, int32_t from, const Needle& n
   return -1;
 }
 
+}  // namespace
+
 // The display column at which byte q of a line starts.
-int32_t columnOfByte(const char* text, int32_t q, int32_t tabWidth) {
+int32_t columnOfByte(TextUnit unit, const char* text, int32_t q, int32_t tabWidth) {
+  if (unit == TextUnit::Character)
+    return columnOfByte(unit, tabWidth, ByteView::of(text, static_cast<size_t>(q)),
+                        static_cast<size_t>(q));
   if (tabWidth == 0) return q;
   int64_t column = 0;
   const char* p = text;

@@ -113,7 +113,7 @@ class FindScan {
   }
 
   Found at(int32_t line, const TextLine& text, int32_t offset, bool wrapped) const {
-    return {line, columnOfByte(text.text, offset, e_.tabWidth), wrapped, -1, false};
+    return {line, columnOfByte(e_.textUnit, text.text, offset, e_.tabWidth), wrapped, -1, false};
   }
 
   Editor& e_;

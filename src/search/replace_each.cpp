@@ -72,9 +72,9 @@ int Editor::replaceEach() {
     }
     const TextLine& line = scannedLine(*this, current, end.line);
     const std::string inserted = matcher->replacementFor(line.text, replacement);
-    const int32_t endColumn = columnOfByte(line.text, end.offset + end.length, tabWidth);
+    const int32_t endColumn = columnOfByte(textUnit, line.text, end.offset + end.length, tabWidth);
     const int32_t lineIndex = static_cast<int32_t>(end.documentLine);
-    enterLine(current, lineIndex, columnOfByte(line.text, end.offset, tabWidth));
+    enterLine(current, lineIndex, columnOfByte(textUnit, line.text, end.offset, tabWidth));
     ++found;
     char answer = 'a';
     if (!all) {

@@ -314,7 +314,8 @@ int Editor::replace() {
 
 int Editor::searchAgain() {
   const SearchState& state = *searchState;
-  const Needle needle{state.searchText, static_cast<int64_t>(std::strlen(state.searchText))};
+  const Needle needle =
+      needleFor(textUnit, state.searchText, static_cast<int64_t>(std::strlen(state.searchText)));
   if (needle.length == 0) return 0;
   std::unique_ptr<Matcher> matcher = searchMatcher(*this);
   if (!matcher) return 0;
@@ -347,7 +348,7 @@ int Editor::searchAgain() {
   const int32_t line = static_cast<int32_t>(end.documentLine);
   if (end.inRun) return enterHit(*this, current, RunHit{line, end.offset, false}) ? 1 : 0;
   const TextLine& found = scannedLine(*this, current, end.line);
-  const int32_t column = columnOfByte(found.text, end.offset, tabWidth);
+  const int32_t column = columnOfByte(textUnit, found.text, end.offset, tabWidth);
   enterLine(current, line, column);
   return 1;
 }

@@ -426,6 +426,9 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       if (std::sscanf(rest.c_str(), "%dx%d%c", &result.width, &result.height, &tail) != 2 ||
           result.width < 1 || result.height < 2)
         return fail("screen needs WIDTHxHEIGHT, at least 1x2");
+    } else if (word == "display") {
+      if (rest != "utf8" && rest != "cp437") return fail("display needs utf8 or cp437");
+      result.utf8 = rest == "utf8";
     } else if (word == "at") {
       int l = 0, c = 0;
       if (!parsePosition(rest, l, c)) return fail("at needs LINE:COLUMN");
@@ -438,8 +441,6 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       result.clipboard = bytes;
     } else if (word == "needs" && rest == "regex") {
       result.needsRegex = true;
-    } else if (word == "display" && (rest == "utf8" || rest == "cp437")) {
-      result.utf8 = rest == "utf8";
     } else if (word == "pending") {
       if (rest.empty()) return fail("pending needs a reason");
       result.pending = rest;
@@ -503,7 +504,12 @@ std::vector<std::string> runCase(const Case& c) {
   TestSession session(c.width, c.height);
   console::MemoryConsole& console = session.console;
   Keyboard& keyboard = session.session.keyboard;
+  if (c.utf8) {  // a console with both display modes, showing UTF-8
+    console.hasModes = true;
+    console.shownAs = console::DisplayMode::Utf8;
+  }
   SessionEditor editor{session};
+  editor.followDisplayMode();
   loadExactDocument(editor, c.document);
   if (c.at) {
     if (!editor.goToPosition(c.at->first, c.at->second)) {
@@ -515,7 +521,6 @@ std::vector<std::string> runCase(const Case& c) {
   }
   if (c.clipboard) session.clipboard.text = *c.clipboard;
   session.clipboard.refuse = c.clipboardRefuses;
-  console.shownAs = c.utf8 ? console::DisplayMode::Utf8 : console::DisplayMode::Native;
   editor.redraw();  // the screen as the user sees it before the first key
 
   // Everything is queued at once, as typed-ahead input is; the loop below is the editor's

@@ -37,12 +37,12 @@ struct Case {
   std::string document;
   int width = 80;
   int height = 25;
+  bool utf8 = false;  // the console shows UTF-8 (and has both display modes)
   std::optional<std::pair<int, int>> at;
   std::optional<std::string> clipboard;
   bool clipboardRefuses = false;
   std::string pending;      // why the case cannot pass yet; empty when it must pass
   bool needsRegex = false;  // played only where the build has regular expressions
-  bool utf8 = false;        // the console shows bytes as UTF-8
   std::vector<Step> script;
   std::vector<Check> checks;
 };

@@ -96,17 +96,24 @@ std::string brokenInvariant(const Editor& editor) {
   if (editor.cursorLine != above) return "cursorLine is not the number of lines above";
   if (editor.lineCount != above + 1 + below) return "lineCount does not match the stacks";
   int32_t column = 0;
-  for (size_t i = 0; i < editor.charsBefore.count(); ++i) {
-    const CharCell& cell = editor.charsBefore.data()[i];
-    if (cell.span < 0) return "a terminator or sentinel cell before the cursor";
-    if (editor.tabWidth != 0 && cell.ch == '\t') {
-      int32_t next = (column + editor.tabWidth) / editor.tabWidth * editor.tabWidth;
-      if (cell.span != next - column) return "a tab's span does not match its column";
-      column = next;
-    } else {
-      if (cell.span != 0) return "a non-tab cell with a span";
-      ++column;
+  const ByteView before = editor.bytesBefore();
+  for (size_t i = 0; i < before.size;) {  // character by character, in the editor's unit
+    const size_t next = nextCharBoundary(editor.textUnit, before, i);
+    for (size_t k = i; k < next; ++k) {
+      const CharCell& cell = editor.charsBefore.data()[k];
+      if (cell.span < 0) return "a terminator or sentinel cell before the cursor";
+      if (cell.span != 0 && !(cell.ch == '\t' && editor.tabWidth != 0))
+        return "a non-tab cell with a span";
     }
+    if (editor.tabWidth != 0 && next == i + 1 && before[i] == '\t') {
+      int32_t stop = (column + editor.tabWidth) / editor.tabWidth * editor.tabWidth;
+      if (editor.charsBefore.data()[i].span != stop - column)
+        return "a tab's span does not match its column";
+      column = stop;
+    } else {
+      column += characterWidth(editor.textUnit, before, i, next);
+    }
+    i = next;
   }
   if (column != editor.cursorColumn) return "cursorColumn is not the width before the cursor";
   bool inText = false;

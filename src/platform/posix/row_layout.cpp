@@ -1,9 +1,7 @@
 #include "platform/posix/row_layout.h"
 
-#include <algorithm>
-
 #include "platform/posix/cp437.h"
-#include "platform/posix/unicode_char.h"
+#include "platform/unicode.h"
 
 namespace terminal {
 
@@ -18,87 +16,74 @@ ShownCell textCell(const char* text, int length, int width, uint16_t attr) {
   return cell;
 }
 
-ShownCell glyphCell(const ByteCell& byte) {
-  const std::string_view glyph = cp437Glyph(byte.ch);
-  return textCell(glyph.data(), static_cast<int>(glyph.size()), 1, byte.attr);
+ShownCell glyphCell(uint8_t byte, uint16_t attr) {
+  const std::string_view glyph = cp437Glyph(byte);
+  return textCell(glyph.data(), static_cast<int>(glyph.size()), 1, attr);
 }
 
-ShownCell rightHalf(uint16_t attr) {
+ShownCell furtherColumn(uint16_t attr) {
   ShownCell cell{};
   cell.attr = attr;
   return cell;
 }
 
-// Lays out the row in UTF-8 mode. `joinable` is the column of the character that a
-// combining mark may join: the one placed just before, when it is a character and not a
-// glyph.
-void layoutUtf8(const ByteCell* cells, int width, ShownCell* shown, int16_t* columnOf) {
-  int column = 0;
-  int joinable = -1;
-  int x = 0;
-  while (x < width) {
-    const ByteCell& first = cells[x];
-    if (first.ch >= 0x20 && first.ch < 0x7F) {
-      const char ch = static_cast<char>(first.ch);
-      shown[column] = textCell(&ch, 1, 1, first.attr);
-      if (columnOf) columnOf[x] = static_cast<int16_t>(column);
-      joinable = column++;
-      ++x;
-      continue;
-    }
-    uint8_t bytes[4];
-    const int available = std::min(4, width - x);
-    for (int i = 0; i < available; ++i) bytes[i] = cells[x + i].ch;
+// Whether a character's text may go to the terminal as it is, in the columns given it, and
+// whether terminals disagree on its width.
+bool safeCharacter(const console::TextCell& text, int columns, bool& unsure) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.bytes);
+  unsure = false;
+  int width = 0;
+  for (size_t p = 0; p < text.length;) {
     char32_t codePoint;
-    const int length = first.ch >= 0x80 ? decodeUtf8(bytes, available, codePoint) : 0;
-    if (length > 1) {
-      const CharInfo info = classifyChar(codePoint);
-      const char* text = reinterpret_cast<const char*>(bytes);
-      if (info.kind == CharKind::Combining) {
-        if (joinable >= 0 && shown[joinable].length + length <= ShownCell::Capacity) {
-          ShownCell& base = shown[joinable];
-          std::memcpy(base.text + base.length, text, static_cast<size_t>(length));
-          base.length = static_cast<uint8_t>(base.length + length);
-          base.unsure |= info.widthUnsure ? 1 : 0;
-          if (columnOf) std::fill_n(columnOf + x, length, static_cast<int16_t>(joinable));
-          x += length;
-          continue;
-        }
-      } else if (info.kind != CharKind::Hidden) {
-        const int columns = info.kind == CharKind::Wide ? 2 : 1;
-        if (column + columns <= width) {
-          shown[column] = textCell(text, length, columns, first.attr);
-          shown[column].unsure = info.widthUnsure ? 1 : 0;
-          if (columns == 2) shown[column + 1] = rightHalf(first.attr);
-          if (columnOf) std::fill_n(columnOf + x, length, static_cast<int16_t>(column));
-          joinable = column;
-          column += columns;
-          x += length;
-          continue;
-        }
-      }
-    }
-    shown[column] = glyphCell(first);
-    if (columnOf) columnOf[x] = static_cast<int16_t>(column);
-    joinable = -1;
-    ++column;
-    ++x;
+    const int length = unicode::decodeUtf8(bytes + p, text.length - p, codePoint);
+    if (length == 0) return false;
+    const unicode::CharInfo info = unicode::classifyChar(codePoint);
+    if (info.kind == unicode::CharKind::Hidden) return false;
+    if (info.ignorable && !unicode::isVariationSelector(codePoint)) return false;
+    if (p == 0 && info.kind == unicode::CharKind::Combining) return false;
+    unsure = unsure || info.widthUnsure;
+    width += info.kind == unicode::CharKind::Wide ? 2 : info.kind == unicode::CharKind::Narrow;
+    p += static_cast<size_t>(length);
   }
-  const ShownCell blank = textCell(" ", 1, 1, cells[width - 1].attr);
-  std::fill(shown + column, shown + width, blank);
+  return width == columns;
+}
+
+void layoutUtf8(const GridCell* cells, int width, ShownCell* shown) {
+  for (int x = 0; x < width;) {
+    const GridCell& cell = cells[x];
+    const auto first = static_cast<uint8_t>(cell.text.bytes[0]);
+    if (cell.text.length == 0) {
+      shown[x++] = textCell(" ", 1, 1, cell.attr);
+    } else if (cell.text.length == 1) {
+      shown[x++] = first >= 0x20 && first < 0x7F ? textCell(cell.text.bytes, 1, 1, cell.attr)
+                                                 : glyphCell(first, cell.attr);
+    } else {
+      int columns = 1;
+      while (x + columns < width && cells[x + columns].text.length == 0) ++columns;
+      bool unsure = false;
+      if (!safeCharacter(cell.text, columns, unsure)) {
+        shown[x++] = glyphCell(first, cell.attr);
+        continue;
+      }
+      shown[x] = textCell(cell.text.bytes, cell.text.length, columns, cell.attr);
+      shown[x].unsure = unsure ? 1 : 0;
+      for (int i = 1; i < columns; ++i) shown[x + i] = furtherColumn(cell.attr);
+      x += columns;  // (a cell that is not as wide shows its first byte's glyph instead)
+    }
+  }
 }
 
 }  // namespace
 
-void layoutRow(console::DisplayMode mode, const ByteCell* cells, int width, ShownCell* shown,
-               int16_t* columnOf) {
+void layoutRow(console::DisplayMode mode, const GridCell* cells, int width, ShownCell* shown) {
   if (mode == console::DisplayMode::Utf8) {
-    layoutUtf8(cells, width, shown, columnOf);
+    layoutUtf8(cells, width, shown);
     return;
   }
   for (int x = 0; x < width; ++x) {
-    shown[x] = glyphCell(cells[x]);
-    if (columnOf) columnOf[x] = static_cast<int16_t>(x);
+    shown[x] = cells[x].text.length == 0
+                   ? textCell(" ", 1, 1, cells[x].attr)
+                   : glyphCell(static_cast<uint8_t>(cells[x].text.bytes[0]), cells[x].attr);
   }
 }
 

@@ -7,44 +7,44 @@
 
 namespace terminal {
 
-// One cell of the console grid: a byte and its attribute word. Four bytes with no padding,
-// so that rows compare with memcmp.
-struct ByteCell {
-  uint8_t ch;
-  uint8_t unused;
+// One cell of the console grid: what the editor wrote there (a byte, or a whole character,
+// or the further column of a wide one) and its attribute word. No padding, so that rows
+// compare with memcmp.
+struct GridCell {
+  console::TextCell text;
   uint16_t attr;
-  bool operator==(const ByteCell& other) const { return ch == other.ch && attr == other.attr; }
+  bool operator==(const GridCell& other) const {
+    return std::memcmp(this, &other, sizeof other) == 0;
+  }
 };
-static_assert(sizeof(ByteCell) == 4);
+static_assert(sizeof(GridCell) == 18);
 
 // What one terminal column shows: the UTF-8 text sent for it (a code page 437 glyph, or a
-// character with the combining marks that join it) and its attribute; or, for the right half
-// of a wide character, nothing. Fixed size and zero-filled, so that cells compare with
-// memcmp.
+// character with the marks that join it) and its attribute; or, for a further column of a
+// wide character, nothing. Fixed size and zero-filled, so that cells compare with memcmp.
 struct ShownCell {
-  static constexpr int Capacity = 11;  // bytes of text; more combining marks show as glyphs
+  static constexpr int Capacity = 15;  // bytes of text
   char text[Capacity];
-  uint8_t length;  // bytes of text; 0 for the right half of a wide character
-  uint8_t width;   // columns the text takes: 1 or 2; 0 for the right half of a wide character
+  uint8_t length;  // bytes of text; 0 for a further column of a wide character
+  uint8_t width;   // columns the text takes; 0 for a further column of a wide character
   uint8_t unsure;  // 1 when terminals disagree on how wide the text is
   uint16_t attr;
   bool operator==(const ShownCell& other) const {
     return std::memcmp(this, &other, sizeof other) == 0;
   }
 };
-static_assert(sizeof(ShownCell) == 16);
+static_assert(sizeof(ShownCell) == 20);
 
-// Lays out one row of `width` byte cells as the terminal shows it in the given mode: every
-// column of shown[0..width) is set, and columnOf[x] (when columnOf is not null) is the column
-// that shows byte x.
+// Lays out one row of `width` grid cells as the terminal shows it in the given mode: every
+// column of shown[0..width) is set.
 //
-// Code page 437 (and Native): byte x is the glyph of column x.
-// UTF-8: a well-formed sequence of a printable character that lies wholly in the row is that
-// character, in as many columns as it is wide (1 or 2), its further bytes taking none;
-// combining marks join the character just before them. Every other byte is its glyph, one
-// column each. A character takes the attribute of its first byte; the columns the shortened
-// text leaves free at the end of the row are blanks in the attribute of the row's last byte.
-void layoutRow(console::DisplayMode mode, const ByteCell* cells, int width, ShownCell* shown,
-               int16_t* columnOf);
+// Code page 437 (and Native): the first byte of each cell as its glyph.
+// UTF-8: a cell of one printable ASCII byte is that byte; a cell of one other byte is its
+// glyph; a cell holding a character is that character, as wide as the cell and the empty
+// cells after it, provided every code point of it can be sent safely (well-formed, no
+// control, format or other default-ignorable code point but variation selectors, and a
+// first code point that takes a column); otherwise the glyph of its first byte. An empty
+// cell that follows no character is a blank.
+void layoutRow(console::DisplayMode mode, const GridCell* cells, int width, ShownCell* shown);
 
 }  // namespace terminal

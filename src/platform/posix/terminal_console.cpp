@@ -331,6 +331,10 @@ void TerminalConsole::writeOutputCharacter(const uint8_t* bytes, uint32_t count,
   screen_.writeCharacters(bytes, count, start.x, start.y);
 }
 
+void TerminalConsole::writeOutputText(const console::TextCell* cells, uint32_t count, Coord start) {
+  screen_.writeText(cells, count, start.x, start.y);
+}
+
 void TerminalConsole::setCursorPosition(Coord position) {
   screen_.setCursor(position.x, position.y);
 }

@@ -40,6 +40,8 @@ class TerminalConsole : public console::Console {
   void fillOutputCharacter(uint8_t ch, uint32_t count, console::Coord start) override;
   void fillOutputAttribute(uint16_t attribute, uint32_t count, console::Coord start) override;
   void writeOutputCharacter(const uint8_t* bytes, uint32_t count, console::Coord start) override;
+  void writeOutputText(const console::TextCell* cells, uint32_t count,
+                       console::Coord start) override;
   void setCursorPosition(console::Coord position) override;
 
   uint32_t getInputMode() override { return inputMode_; }

@@ -82,8 +82,7 @@ TerminalScreen::TerminalScreen(int width, int height)
       shown_(cells_.size(), BlankCell),
       columns_(cells_.size()),
       rowKnown_(height_, false),
-      wanted_(width_),
-      columnOf_(width_) {}
+      wanted_(width_) {}
 
 void TerminalScreen::resize(int width, int height) {
   width = std::max(width, 1);
@@ -100,7 +99,6 @@ void TerminalScreen::resize(int width, int height) {
   columns_.assign(cells_.size(), ShownCell{});
   rowKnown_.assign(height_, false);
   wanted_.resize(width_);
-  columnOf_.resize(width_);
   cursorX_ = std::min(cursorX_, width_ - 1);
   cursorY_ = std::min(cursorY_, height_ - 1);
   repaintAll_ = true;
@@ -115,7 +113,7 @@ bool TerminalScreen::startCell(int x, int y, size_t& start) const {
 void TerminalScreen::fillCharacter(uint8_t ch, uint32_t count, int x, int y) {
   size_t i;
   if (!startCell(x, y, i)) return;
-  for (; count > 0 && i < cells_.size(); ++i, --count) cells_[i].ch = ch;
+  for (; count > 0 && i < cells_.size(); ++i, --count) cells_[i].text = console::byteCell(ch);
 }
 
 void TerminalScreen::fillAttribute(uint16_t attribute, uint32_t count, int x, int y) {
@@ -127,7 +125,13 @@ void TerminalScreen::fillAttribute(uint16_t attribute, uint32_t count, int x, in
 void TerminalScreen::writeCharacters(const uint8_t* bytes, uint32_t count, int x, int y) {
   size_t i;
   if (!startCell(x, y, i)) return;
-  for (; count > 0 && i < cells_.size(); ++i, --count) cells_[i].ch = *bytes++;
+  for (; count > 0 && i < cells_.size(); ++i, --count) cells_[i].text = console::byteCell(*bytes++);
+}
+
+void TerminalScreen::writeText(const console::TextCell* text, uint32_t count, int x, int y) {
+  size_t i;
+  if (!startCell(x, y, i)) return;
+  for (; count > 0 && i < cells_.size(); ++i, --count) cells_[i].text = *text++;
 }
 
 void TerminalScreen::setCursor(int x, int y) {
@@ -148,11 +152,15 @@ bool TerminalScreen::rowEqual(const std::vector<Cell>& a, int rowA, const std::v
 
 uint64_t TerminalScreen::hashRow(const std::vector<Cell>& grid, int y) const {
   uint64_t h = 1469598103934665603ull;
-  for (size_t i = index(0, y), end = i + width_; i < end; ++i) {
-    uint32_t value;
-    std::memcpy(&value, &grid[i], sizeof value);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&grid[index(0, y)]);
+  const size_t size = sizeof(Cell) * width_;
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t value;
+    std::memcpy(&value, bytes + i, sizeof value);
     h = (h ^ value) * 1099511628211ull;
   }
+  for (; i < size; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
   return h;
 }
 
@@ -209,7 +217,7 @@ bool TerminalScreen::bridgeTo(std::string& out, const ShownCell* shown, int x, i
 }
 
 void TerminalScreen::renderRow(std::string& out, int y) {
-  layoutRow(mode_, &cells_[index(0, y)], width_, wanted_.data(), nullptr);
+  layoutRow(mode_, &cells_[index(0, y)], width_, wanted_.data());
   ShownCell* shown = &columns_[index(0, y)];
   // After text whose width terminals disagree on, the next column is written again, at a
   // column given absolutely: a terminal that drew the text wider or narrower than the layout
@@ -356,16 +364,8 @@ void TerminalScreen::render(std::string& out) {
     if (relayout_ || !rowKnown_[y] || !rowEqual(cells_, y, shown_, y)) renderRow(out, y);
   }
   relayout_ = false;
-  moveTo(out, shownCursorColumn(), cursorY_);
+  moveTo(out, cursorX_, cursorY_);
   if (full) out += "\x1b[?25h";
-}
-
-// The column that shows the cursor's byte: on a character of several bytes, whichever of
-// them the cursor stands on, the character's first column.
-int TerminalScreen::shownCursorColumn() {
-  if (mode_ != console::DisplayMode::Utf8) return cursorX_;
-  layoutRow(mode_, &cells_[index(0, cursorY_)], width_, wanted_.data(), columnOf_.data());
-  return columnOf_[cursorX_];
 }
 
 }  // namespace terminal

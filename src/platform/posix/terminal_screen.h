@@ -26,8 +26,8 @@ void appendSgr(std::string& out, int from, uint16_t to);
 // change only the grid; render() produces the bytes that bring the terminal from what it
 // shows now to the grid, each row laid out for the display mode (layoutRow): only the
 // columns that differ, with the fewest cursor moves and colour changes, and the cursor
-// placed last, on the column that shows its byte. Nothing in the output comes from a cell
-// byte except printable UTF-8 text.
+// placed last. A cell holds a byte or a whole character (the editor lays its rows out in
+// terminal columns). Nothing in the output comes from a cell except printable UTF-8 text.
 class TerminalScreen {
  public:
   TerminalScreen(int width, int height);
@@ -47,6 +47,7 @@ class TerminalScreen {
   void fillCharacter(uint8_t ch, uint32_t count, int x, int y);
   void fillAttribute(uint16_t attribute, uint32_t count, int x, int y);
   void writeCharacters(const uint8_t* bytes, uint32_t count, int x, int y);
+  void writeText(const console::TextCell* cells, uint32_t count, int x, int y);
   void setCursor(int x, int y);
 
   // How bytes are shown; a change takes effect at the next render, which sends only the
@@ -54,7 +55,10 @@ class TerminalScreen {
   void setDisplayMode(console::DisplayMode mode);
   console::DisplayMode displayMode() const { return mode_; }
 
-  uint8_t charAt(int x, int y) const { return cells_[index(x, y)].ch; }
+  uint8_t charAt(int x, int y) const {
+    return static_cast<uint8_t>(cells_[index(x, y)].text.bytes[0]);
+  }
+  const console::TextCell& textAt(int x, int y) const { return cells_[index(x, y)].text; }
   uint16_t attributeAt(int x, int y) const { return cells_[index(x, y)].attr; }
   int cursorX() const { return cursorX_; }
   int cursorY() const { return cursorY_; }
@@ -69,8 +73,8 @@ class TerminalScreen {
   }
 
  private:
-  using Cell = ByteCell;
-  static constexpr Cell BlankCell{' ', 0, DefaultAttribute};
+  using Cell = GridCell;
+  static constexpr Cell BlankCell{{1, {' '}}, DefaultAttribute};
 
   size_t index(int x, int y) const { return static_cast<size_t>(y) * width_ + x; }
   bool startCell(int x, int y, size_t& start) const;
@@ -82,7 +86,6 @@ class TerminalScreen {
   void moveTo(std::string& out, int x, int y);
   bool bridgeTo(std::string& out, const ShownCell* shown, int x, int y);
   void renderRow(std::string& out, int y);
-  int shownCursorColumn();
 
   int width_;
   int height_;
@@ -91,7 +94,6 @@ class TerminalScreen {
   std::vector<ShownCell> columns_;  // what the terminal shows, where rowKnown_ says so
   std::vector<bool> rowKnown_;      // false: the row's content on the terminal is unknown
   std::vector<ShownCell> wanted_;   // one row laid out, while it is rendered
-  std::vector<int16_t> columnOf_;   // of the cursor's row: the column showing each byte
   console::DisplayMode mode_ = console::DisplayMode::CodePage437;
   bool relayout_ = false;  // the mode changed: every row is laid out again
   int cursorX_ = 0;

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The one rule for what a character of the text is and how many terminal columns it takes.
+// Every command that moves over, removes or measures text asks it, by the editor's unit:
+// - Byte (code page 437 display): every byte is a character of one column.
+// - Character (UTF-8 display): a character is what a reader sees as one (an extended
+//   grapheme cluster) made of well-formed UTF-8; every byte that belongs to no well-formed
+//   sequence is a character of its own. Its width is what the terminal gives it (see
+//   characterShape).
+// Tabs are the callers' business: a tab is a character of its own in both units, and its
+// width depends on the column it starts at (core/tab_stop.h).
+enum class TextUnit : uint8_t { Byte, Character };
+
+// A line's bytes in document order wherever they lie: a byte array, or the cells of the
+// cursor line's two stacks (the after-stack read from its top down), by a stride.
+struct ByteView {
+  const uint8_t* first = nullptr;
+  ptrdiff_t stride = 1;
+  size_t size = 0;
+
+  uint8_t operator[](size_t i) const { return first[static_cast<ptrdiff_t>(i) * stride]; }
+  static ByteView of(const char* text, size_t length) {
+    return {reinterpret_cast<const uint8_t*>(text), 1, length};
+  }
+};
+
+// The end of the character that starts at pos (pos < size).
+size_t nextCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
+// The start of the character that ends at pos (0 < pos <= size).
+size_t previousCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
+// The start of the character that byte pos belongs to (pos < size), or pos == size.
+size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos);
+
+// Whether a character boundary lies between the end of `before` and the start of `after`
+// whatever precedes them (so the character at the start of `after` is whole on its own).
+bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteView& after);
+
+// A character start at or before pos that stays one whatever is written or removed from pos
+// on (in the Byte unit, pos itself).
+size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
+
+// How a character of the Character unit shows: its text in `width` columns (text: the bytes
+// sent, which leave out the default-ignorable code points other than variation selectors),
+// or, where a terminal could not show it safely or at all (a control, a format character, a
+// combining mark with nothing to join, a byte of no well-formed sequence, text too long for
+// one cell), the code page 437 glyph of each byte, one column each.
+constexpr size_t kMostCellText = 15;
+struct CharShape {
+  int32_t width;
+  bool glyphs;
+  uint8_t length;  // bytes of text, when not glyphs
+  char text[kMostCellText];
+};
+CharShape characterShape(const ByteView& bytes, size_t start, size_t end);
+
+// The columns the character [start, end) takes, a tab excepted.
+int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end);
+
+// Whether the character [start, end) belongs to words: ASCII letters and digits in both
+// units; in the Byte unit every byte from 0x80 up, in the Character unit letters, marks and
+// digits of any script and bytes of no well-formed sequence.
+bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end);
+
+// How many bytes of a line lie before the column goal, the cursor landing as a move does:
+// at the first character start whose column is at least the goal (so a tab or a wide
+// character that straddles it is passed), or at the end of the text. The column where they
+// end goes to column.
+size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t goal,
+                         int32_t& column);
+
+// The column at which byte q of a line starts (the end of the character that holds it when
+// q lies inside one).
+int32_t columnOfByte(TextUnit unit, int32_t tabWidth, const ByteView& bytes, size_t q);

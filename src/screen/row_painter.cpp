@@ -1,0 +1,56 @@
+#include "screen/row_painter.h"
+
+#include "core/tab_stop.h"
+
+using console::TextCell;
+
+int64_t RowPainter::paint(const ByteView& bytes, size_t from, size_t to, int64_t column) {
+  const TextCell blank = console::byteCell(' ');
+  size_t p = from;
+  while (p < to && !full(column)) {
+    const uint8_t first = bytes[p];
+    if (first == '\t' && tabWidth_ != 0) {
+      const int64_t stop = nextTabStop(column, tabWidth_);
+      for (; column < stop; ++column) put(column, blank);
+      ++p;
+    } else if (unit_ == TextUnit::Byte ||
+               (first >= 0x20 && first < 0x7F && (p + 1 == bytes.size || bytes[p + 1] < 0x80))) {
+      put(column++, console::byteCell(first));
+      ++p;
+    } else {
+      const size_t next = nextCharBoundary(unit_, bytes, p);
+      column = paintCharacter(bytes, p, next, column);
+      p = next;
+    }
+  }
+  return column;
+}
+
+int64_t RowPainter::paintCharacter(const ByteView& bytes, size_t start, size_t end,
+                                   int64_t column) {
+  if (end - start == 1) {
+    put(column, console::byteCell(bytes[start]));
+    return column + 1;
+  }
+  const CharShape shape = characterShape(bytes, start, end);
+  if (shape.glyphs) {
+    for (size_t p = start; p < end; ++p) put(column++, console::byteCell(bytes[p]));
+    return column;
+  }
+  const int64_t after = column + shape.width;
+  if (column >= left_ && after <= left_ + columns_) {
+    TextCell cell{shape.length, {}};
+    for (size_t i = 0; i < shape.length; ++i) cell.bytes[i] = shape.text[i];
+    put(column, cell);
+    for (int64_t c = column + 1; c < after; ++c) put(c, TextCell{0, {}});
+    return after;
+  }
+  const TextCell marker = console::byteCell(column < left_ ? kCutOnLeft : kCutOnRight);
+  for (int64_t c = column; c < after; ++c) put(c, marker);
+  return after;
+}
+
+void RowPainter::finish(int64_t column) {
+  if (column < left_) column = left_;
+  for (; !full(column); ++column) put(column, console::byteCell(' '));
+}
