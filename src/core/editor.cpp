@@ -15,8 +15,7 @@ Editor::Editor() {
 
 Editor::~Editor() {
   freeBuffer();
-  if (autosaveName && !autosaveAdopted)
-    platform::removeOwnCopy(autosaveName.get(), autosaveStamp);
+  if (autosaveName && !autosaveAdopted) platform::removeOwnCopy(autosaveName.get(), autosaveStamp);
 }
 
 void Editor::afterCommand(bool extendSelection) {

@@ -21,8 +21,7 @@ class LiteralMatcher : public Matcher {
     const int32_t n = static_cast<int32_t>(text_.size());
     if (n == 0) return {from, 0};
     // In UTF-8, well-formed text is found only where it is whole characters.
-    const Needle needle =
-        needleFor(utf8_ ? TextUnit::Character : TextUnit::Byte, text_.data(), n);
+    const Needle needle = needleFor(utf8_ ? TextUnit::Character : TextUnit::Byte, text_.data(), n);
     const int32_t q = fold_ ? findFolded(text, length, from, text_.data(), n)
                             : findFrom(text, length, from, needle);
     return q < 0 ? Match{} : Match{q, n};

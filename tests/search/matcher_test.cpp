@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "input/prompt.h"
-
 #include <string>
 #include <vector>
+
+#include "input/prompt.h"
 
 namespace {
 
