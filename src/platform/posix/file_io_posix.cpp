@@ -364,6 +364,17 @@ bool placeOwnCopy(FileReplacer::State& s, std::string& reason) {
 
 // Puts the complete temporary file in the target's place: by a rename, or written over in
 // place where the directory refuses the rename or a rename would lose what the file is.
+// Forgets any earlier replacement and checks that there is a name to write.
+bool startAfresh(FileReplacer::State& s, const char* target, std::string& reason) {
+  ignoreFileSizeSignal();
+  s = FileReplacer::State{};
+  if (target == nullptr || target[0] == '\0') {
+    reason = errorText(ENOENT);
+    return false;
+  }
+  return true;
+}
+
 bool replaceTarget(FileReplacer::State& s, std::string& reason) {
   if (!s.inPlace) {
     if (fileCalls().renameFile(s.temporary.c_str(), s.target.c_str()) == 0) {
@@ -401,13 +412,8 @@ FileReplacer::~FileReplacer() {
 bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason,
                          uint32_t newFileMode) {
   abort();
-  ignoreFileSizeSignal();
   State& s = *state_;
-  s = State{};
-  if (target == nullptr || target[0] == '\0') {
-    reason = errorText(ENOENT);
-    return false;
-  }
+  if (!startAfresh(s, target, reason)) return false;
   if (!resolveLinks(target, s.target, reason)) return false;
 
   struct stat info;
@@ -444,13 +450,8 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
 bool FileReplacer::beginOwnCopy(const char* target, const FileStamp& own, const char* modeTemplate,
                                 std::string& reason) {
   abort();
-  ignoreFileSizeSignal();
   State& s = *state_;
-  s = State{};
-  if (target == nullptr || target[0] == '\0') {
-    reason = errorText(ENOENT);
-    return false;
-  }
+  if (!startAfresh(s, target, reason)) return false;
   s.target = target;
   s.ownCopy = true;
   struct stat info;
