@@ -11,16 +11,22 @@
 constexpr int pageOverlap = 1;
 
 int Editor::moveLeft() {
-  const size_t n = charBeforeSize();
-  if (n == 0) return 0;
-  shiftLeft(n, true);
+  const CharStep step = charBefore();
+  if (step.size == 0) return 0;
+  stepLeft(step);
+  steppedByCharacter = 1;
   return 1;
 }
 
 int Editor::moveRight() {
-  const size_t n = charAtSize();
-  if (n == 0) return 0;
-  shiftRight(n, true);
+  const CharStep step = charAt();
+  if (step.size == 0) return 0;
+  if (textUnit == TextUnit::Character && endsInPartialSequence(bytesBefore())) {
+    shiftRight(step.size);  // typing left the cursor inside a sequence: count it again
+    return 1;
+  }
+  stepRight(step);
+  steppedByCharacter = 1;
   return 1;
 }
 
