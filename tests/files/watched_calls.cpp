@@ -27,7 +27,7 @@ std::string WatchedCalls::role(int fd) const {
   return found == roles_.end() ? "other" : found->second;
 }
 
-int WatchedCalls::openAt(const char* path, int flags, mode_t mode) {
+int WatchedCalls::openFile(const char* path, int flags, mode_t mode) {
   std::string name = path;
   std::string what = (flags & O_TMPFILE) == O_TMPFILE ? "unnamed temp"
                      : (flags & O_DIRECTORY)          ? "dir"
@@ -40,7 +40,7 @@ int WatchedCalls::openAt(const char* path, int flags, mode_t mode) {
     errno = EOPNOTSUPP;
     return -1;
   }
-  int fd = FileCalls::openAt(path, flags, mode);
+  int fd = FileCalls::openFile(path, flags, mode);
   if (fd >= 0) roles_[fd] = what == "unnamed temp" ? "temp" : what;
   return fd;
 }
@@ -70,9 +70,9 @@ int WatchedCalls::syncFile(int fd) {
   return result;
 }
 
-int WatchedCalls::statOf(int fd, struct stat* info) {
+int WatchedCalls::statusOfOpenFile(int fd, struct stat* info) {
   if (fails("stat " + role(fd))) return -1;
-  return FileCalls::statOf(fd, info);
+  return FileCalls::statusOfOpenFile(fd, info);
 }
 
 int WatchedCalls::changeMode(int fd, mode_t mode) {

@@ -33,11 +33,11 @@ class WatchedCalls : public platform::FileCalls {
   size_t tempBytes = 0;
   size_t killAfterBytes = SIZE_MAX;
 
-  int openAt(const char* path, int flags, mode_t mode) override;
+  int openFile(const char* path, int flags, mode_t mode) override;
   ssize_t readFrom(int fd, void* buffer, size_t n) override;
   ssize_t writeTo(int fd, const void* bytes, size_t n) override;
   int syncFile(int fd) override;
-  int statOf(int fd, struct stat* info) override;
+  int statusOfOpenFile(int fd, struct stat* info) override;
   int changeMode(int fd, mode_t mode) override;
   int changeOwner(int fd, uid_t owner, gid_t group) override;
   int truncateTo(int fd, off_t size) override;

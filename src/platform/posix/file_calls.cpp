@@ -15,7 +15,7 @@ FileCalls* current = &systemCalls;
 
 }  // namespace
 
-int FileCalls::openAt(const char* path, int flags, mode_t mode) {
+int FileCalls::openFile(const char* path, int flags, mode_t mode) {
   return ::open(path, flags, mode);
 }
 ssize_t FileCalls::readFrom(int fd, void* buffer, size_t n) {
@@ -27,7 +27,7 @@ ssize_t FileCalls::writeTo(int fd, const void* bytes, size_t n) {
 int FileCalls::syncFile(int fd) {
   return ::fsync(fd);
 }
-int FileCalls::statOf(int fd, struct stat* info) {
+int FileCalls::statusOfOpenFile(int fd, struct stat* info) {
   return ::fstat(fd, info);
 }
 int FileCalls::changeMode(int fd, mode_t mode) {

@@ -10,11 +10,11 @@ namespace platform {
 class FileCalls {
  public:
   virtual ~FileCalls() = default;
-  virtual int openAt(const char* path, int flags, mode_t mode);
+  virtual int openFile(const char* path, int flags, mode_t mode);
   virtual ssize_t readFrom(int fd, void* buffer, size_t n);
   virtual ssize_t writeTo(int fd, const void* bytes, size_t n);
   virtual int syncFile(int fd);
-  virtual int statOf(int fd, struct stat* info);
+  virtual int statusOfOpenFile(int fd, struct stat* info);
   virtual int changeMode(int fd, mode_t mode);
   virtual int changeOwner(int fd, uid_t owner, gid_t group);
   virtual int truncateTo(int fd, off_t size);

@@ -7,7 +7,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include "platform/posix/file_steps.h"
 #include "platform/posix/in_place_write.h"
 #include "platform/posix/stat_stamp.h"
+#include "platform/scratch_name.h"
 
 namespace platform {
 
@@ -59,15 +59,6 @@ bool resolveLinks(const char* name, std::string& path, std::string& reason) {
       std::string directory = directoryOf(path);
       path = directory.empty() ? link : (directory == "/" ? "/" : directory + "/") + link;
     }
-  }
-}
-
-// A write past the file size limit must fail with EFBIG rather than end the process.
-void ignoreFileSizeSignal() {
-  static bool done = false;
-  if (!done) {
-    signal(SIGXFSZ, SIG_IGN);
-    done = true;
   }
 }
 
@@ -185,8 +176,8 @@ std::string groupName(gid_t group) {
 bool createNamed(FileReplacer::State& s, mode_t mode, std::string& reason) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     s.temporary = s.prefix + randomSuffix() + ".tmp";
-    s.fd = fileCalls().openAt(s.temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
-                              mode);
+    s.fd = fileCalls().openFile(s.temporary.c_str(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
     if (s.fd >= 0) return true;
     if (errno != EEXIST) break;
   }
@@ -199,16 +190,14 @@ bool createNamed(FileReplacer::State& s, mode_t mode, std::string& reason) {
 bool createTemporary(FileReplacer::State& s, std::string& reason) {
   const std::string directory = directoryOf(s.target);
   s.directory = directory.empty() ? "." : directory;
-  std::string base = baseNameOf(s.target);
-  if (base.size() > 180) base.resize(180);  // room for the rest within a name's limit
-  s.prefix = pathPrefix(directory) + "." + base + ".slate-" + hostTag() + "-" +
-             std::to_string(getpid()) + "-";
+  s.prefix = pathPrefix(directory) +
+             scratchPrefix(baseNameOf(s.target), hostTag(), static_cast<uint32_t>(getpid()));
   const mode_t createMode = s.keepMode ? 0600 : 0644;
 #ifdef O_TMPFILE
   // Only where an unnamed file can be given a name later without privileges.
   struct stat proc;
   if (stat("/proc/self/fd", &proc) == 0) {
-    s.fd = fileCalls().openAt(s.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, createMode);
+    s.fd = fileCalls().openFile(s.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, createMode);
     if (s.fd >= 0) {
       s.unnamed = true;
       return true;
@@ -277,7 +266,7 @@ bool syncAndStamp(FileReplacer::State& s, std::string& reason) {
     reason = errorText(errno);
     return false;
   }
-  if (fileCalls().statOf(s.fd, &info) != 0) {
+  if (fileCalls().statusOfOpenFile(s.fd, &info) != 0) {
     reason = errorText(errno);
     return false;
   }
@@ -553,35 +542,6 @@ const std::string& FileReplacer::changes() const {
 
 namespace {
 
-// What a scratch name this program gives on this machine says: the process that made it
-// (0 when the name is none of ours) and the kind (".tmp", ".part", ".new", ".old").
-struct ScratchName {
-  pid_t pid = 0;
-  std::string stem;  // the name without its kind
-  std::string kind;
-};
-
-ScratchName parseScratchName(const std::string& name, const std::string& host) {
-  ScratchName scratch;
-  const std::string mark = ".slate-" + host + "-";
-  const size_t at = name.rfind(mark);
-  if (name.empty() || name[0] != '.' || at == std::string::npos || at == 0) return scratch;
-  size_t p = at + mark.size();
-  pid_t pid = 0;
-  size_t digits = 0;
-  for (; p < name.size() && name[p] >= '0' && name[p] <= '9' && digits < 10; ++p, ++digits)
-    pid = pid * 10 + (name[p] - '0');
-  if (digits == 0 || p + 7 >= name.size() || name[p] != '-') return scratch;
-  for (size_t k = p + 1; k < p + 7; ++k)
-    if (!std::isalnum(static_cast<unsigned char>(name[k]))) return scratch;
-  const std::string kind = name.substr(p + 7);
-  if (kind != ".tmp" && kind != ".part" && kind != ".new" && kind != ".old") return scratch;
-  scratch.pid = pid;
-  scratch.stem = name.substr(0, p + 7);
-  scratch.kind = kind;
-  return scratch;
-}
-
 // True when both files hold the same bytes.
 bool sameContents(const std::string& a, const std::string& b) {
   int fa = ::open(a.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -615,13 +575,14 @@ std::vector<FileReplacer::Interrupted> FileReplacer::removeLeftovers(const char*
   DIR* folder = opendir(directory.empty() ? "." : directory.c_str());
   if (!folder) return interrupted;
   const std::string host = hostTag();
-  const std::string own = "." + baseNameOf(path).substr(0, 180) + ".slate-";
+  const std::string base = baseNameOf(path);
   std::vector<std::string> dead;
   std::vector<ScratchName> copies;  // the new and old texts of saves cut short
   while (const dirent* entry = readdir(folder)) {
     const ScratchName scratch = parseScratchName(entry->d_name, host);
-    if (scratch.pid <= 0 || scratch.pid == getpid()) continue;
-    if (kill(scratch.pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to ask
+    const pid_t pid = static_cast<pid_t>(scratch.pid);
+    if (pid <= 0 || pid == getpid()) continue;
+    if (kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to ask
     const std::string name = pathPrefix(directory) + entry->d_name;
     struct stat info;
     if (lstat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
@@ -629,7 +590,7 @@ std::vector<FileReplacer::Interrupted> FileReplacer::removeLeftovers(const char*
       continue;
     if (scratch.kind == ".tmp" || scratch.kind == ".part") {
       dead.push_back(name);
-    } else if (std::string(entry->d_name).starts_with(own)) {
+    } else if (std::string(entry->d_name).starts_with(scratchPrefix(base, host, scratch.pid))) {
       copies.push_back(
           ScratchName{scratch.pid, pathPrefix(directory) + scratch.stem, scratch.kind});
     }
