@@ -20,6 +20,7 @@ using filetest::prepareModified;
 using filetest::readFile;
 using filetest::TempDir;
 using filetest::WatchedCalls;
+using filetest::writeDocumentTo;
 using filetest::writeFile;
 
 namespace {
@@ -156,7 +157,7 @@ TEST(Leftovers, OnlyThoseOfDeadProcessesOfThisUserGo) {
     WatchedCalls calls;
     calls.refuseUnnamed = true;
     calls.killAfterBytes = 5000;
-    editor.writeDocument(target.c_str());
+    writeDocumentTo(editor, target);
     _exit(0);
   }
   int status = 0;

@@ -21,6 +21,7 @@ using filetest::modeOf;
 using filetest::prepareModified;
 using filetest::readFile;
 using filetest::TempDir;
+using filetest::writeDocumentTo;
 using filetest::writeFile;
 
 namespace {
@@ -262,7 +263,7 @@ TEST(SaveFailure, KilledSaveLeavesTargetWhole) {
         calls.watch = [&](const std::string& call) {
           if (call == point.call) kill(getpid(), SIGKILL);
         };
-        second.writeDocument(target.c_str());
+        writeDocumentTo(second, target);
         _exit(0);
       }
       int status = 0;
