@@ -71,10 +71,15 @@ TEST(Durability, FileSyncedBeforeTheRenameAndTheFolderAfterIt) {
 
 // Every call that can fail, failed in turn: the target is whole, the reason is shown and
 // the document stays modified. Only a failure to make the rename lasting comes after it.
+// The named temporary file is used for a target reached through a link.
 TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
   for (bool unnamed : {true, false}) {
     TempDir temp;
-    const std::string target = temp.path("doc");
+    const std::string target = temp.path(unnamed ? "doc" : "link");
+    const Names names = unnamed ? Names{"doc"} : Names{"doc", "link"};
+    if (!unnamed) {
+      ASSERT_EQ(symlink("doc", target.c_str()), 0);
+    }
     Names clean;
     {
       writeFile(target, "old\n");
@@ -91,10 +96,12 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
       const std::string& call = clean[i];
       const int occurrence = occurrences[call]++;
       // Failures that are no failed save: a folder that cannot be opened cannot be synced
-      // at all, an owner that cannot be kept is said, and without O_TMPFILE a named file
-      // is used.
+      // at all, an owner that cannot be kept is said, without O_TMPFILE (or the means to
+      // name such a file) a named file is used, and the renamed file that cannot be looked
+      // at again keeps the state it had before the rename.
       if (call == "close dir" || call == "open dir" || call == "owner temp" ||
-          call == "open unnamed temp")
+          call == "open unnamed temp" || call == "path stat proc" ||
+          (call == "name stat target" && i > rename))
         continue;
       SCOPED_TRACE(call + " #" + std::to_string(occurrence) + (unnamed ? ", unnamed" : ""));
       writeFile(target, "old\n");
@@ -112,8 +119,11 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
                                      : "Save failed: Input/output error");
       EXPECT_EQ(editor.modified, replaced ? 0 : 1);
       EXPECT_EQ(readFile(target), replaced ? "new\n" : "old\n");
-      EXPECT_EQ(temp.names(), Names{"doc"});
+      EXPECT_EQ(temp.names(), names);
     }
+    for (const std::string call : {"path stat target", "name stat target", "access target"})
+      EXPECT_GT(occurrences[call], 0) << call;
+    EXPECT_EQ(occurrences["readlink"], unnamed ? 0 : 1);
   }
 }
 
@@ -186,6 +196,13 @@ TEST(Leftovers, OnlyThoseOfDeadProcessesOfThisUserGo) {
     ASSERT_EQ(chown(temp.path(otherUser).c_str(), 65534, 65534), 0);
   }
 
+  const Names before = temp.names();
+  {
+    WatchedCalls calls;
+    calls.failing = "open folder";
+    EXPECT_TRUE(platform::FileReplacer::removeLeftovers(target.c_str()).empty());
+    EXPECT_EQ(temp.names(), before);  // a folder that cannot be read is left as it is
+  }
   platform::FileReplacer::removeLeftovers(target.c_str());
   Names expected = {".doc.XYZabc.tmp", alive, "doc", "doc.slate-1-abcdef.tmp"};
   if (root) expected.push_back(otherUser);

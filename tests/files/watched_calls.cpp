@@ -27,6 +27,44 @@ std::string WatchedCalls::role(int fd) const {
   return found == roles_.end() ? "other" : found->second;
 }
 
+namespace {
+
+// What a path names, for the log.
+std::string pathRole(const std::string& path) {
+  if (path == "/proc/self/fd") return "proc";
+  if (path.ends_with(".tmp")) return "temp";
+  if (path.ends_with(".new")) return "new copy";
+  if (path.ends_with(".old")) return "old copy";
+  return "target";
+}
+
+}  // namespace
+
+int WatchedCalls::statusOfPath(const char* path, struct stat* info) {
+  if (fails("path stat " + pathRole(path))) return -1;
+  return FileCalls::statusOfPath(path, info);
+}
+
+int WatchedCalls::statusOfName(const char* path, struct stat* info) {
+  if (fails("name stat " + pathRole(path))) return -1;
+  return FileCalls::statusOfName(path, info);
+}
+
+int WatchedCalls::checkAccess(const char* path, int mode) {
+  if (fails("access " + pathRole(path))) return -1;
+  return FileCalls::checkAccess(path, mode);
+}
+
+ssize_t WatchedCalls::readLink(const char* path, char* buffer, size_t n) {
+  if (fails("readlink")) return -1;
+  return FileCalls::readLink(path, buffer, n);
+}
+
+DIR* WatchedCalls::openFolder(const char* path) {
+  if (fails("open folder")) return nullptr;
+  return FileCalls::openFolder(path);
+}
+
 int WatchedCalls::openFile(const char* path, int flags, mode_t mode) {
   std::string name = path;
   std::string what = (flags & O_TMPFILE) == O_TMPFILE ? "unnamed temp"
@@ -111,6 +149,11 @@ int WatchedCalls::renameFile(const char* from, const char* to) {
   int result = FileCalls::renameFile(from, to);
   after("rename");
   return result;
+}
+
+int WatchedCalls::renameNoReplace(const char* from, const char* to) {
+  if (fails("rename no replace")) return -1;
+  return FileCalls::renameNoReplace(from, to);
 }
 
 int WatchedCalls::linkFile(const char* from, const char* to, int flags) {
