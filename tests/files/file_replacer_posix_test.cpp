@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/watched_calls.h"
 #include "platform/file_io.h"
 #include "support/document.h"

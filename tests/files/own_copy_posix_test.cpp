@@ -9,7 +9,7 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "support/test_session.h"
 
 using filetest::exists;

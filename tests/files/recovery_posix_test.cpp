@@ -12,7 +12,7 @@
 #include "app/command_line.h"
 #include "core/editor.h"
 #include "files/fallback_copy.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/recovery.h"
 #include "platform/file_system.h"
 #include "platform/key_codes.h"

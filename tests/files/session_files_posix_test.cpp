@@ -10,7 +10,7 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "platform/key_codes.h"
 #include "support/document.h"
 #include "support/test_session.h"

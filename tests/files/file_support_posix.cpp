@@ -1,4 +1,4 @@
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 
 #include <dirent.h>
 #include <grp.h>

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/load_save.h"
 #include "files/watched_calls.h"
 #include "platform/file_io.h"

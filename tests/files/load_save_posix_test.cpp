@@ -1,5 +1,3 @@
-#include "files/load_save.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,7 +7,8 @@
 #include <sstream>
 
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
+#include "files/load_save.h"
 #include "support/document.h"
 
 using filetest::readFile;

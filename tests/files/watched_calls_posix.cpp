@@ -1,10 +1,7 @@
-// POSIX only: the calls it watches are the POSIX file replacer's.
-#if !defined(_WIN32)
-
-#include "files/watched_calls.h"
-
 #include <signal.h>
 #include <unistd.h>
+
+#include "files/watched_calls.h"
 
 namespace filetest {
 
@@ -169,5 +166,3 @@ int WatchedCalls::removeName(const char* path) {
 }
 
 }  // namespace filetest
-
-#endif  // !defined(_WIN32)
