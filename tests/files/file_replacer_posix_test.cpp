@@ -14,6 +14,7 @@
 #include "files/watched_calls.h"
 #include "platform/file_io.h"
 #include "support/document.h"
+#include "support/session_input.h"
 
 using filetest::inChild;
 using filetest::prepareModified;
@@ -26,10 +27,6 @@ using filetest::writeFile;
 namespace {
 
 using Names = std::vector<std::string>;
-
-std::string message(const Editor& editor) {
-  return editor.pendingMessage ? editor.pendingMessage.get() : "";
-}
 
 ptrdiff_t firstIndex(const Names& log, const std::string& name) {
   auto found = std::find(log.begin(), log.end(), name);

@@ -14,6 +14,7 @@
 #include "platform/file_io.h"
 #include "platform/file_stamp.h"
 #include "support/document.h"
+#include "support/session_input.h"
 
 using filetest::exists;
 using filetest::inChild;
@@ -27,10 +28,6 @@ using filetest::writeFile;
 namespace {
 
 using Names = std::vector<std::string>;
-
-std::string message(const Editor& editor) {
-  return editor.pendingMessage ? editor.pendingMessage.get() : "(no message)";
-}
 
 // What a failed save must leave: "" when it did, else the first thing that is wrong.
 std::string checkFailedSave(Editor& editor, const std::string& reason) {
