@@ -259,23 +259,18 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
   return begin(target, modeTemplate, reason, newFileMode, true);
 }
 
-bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason,
-                         uint32_t, bool followLinks) {
-  abort();
-  State& s = *state_;
-  s = State{};
-  if (target == nullptr || target[0] == '\0') {
-    reason = errorText(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
-  s.target = followLinks ? resolveLink(target) : std::string(target);
+namespace {
 
+// Whether the existing target may be replaced (a file on disk, not read-only, writable by
+// this user and held by no other program), and the attributes its replacement takes,
+// added to newAttributes.
+bool checkTarget(FileReplacer::State& s, const char* modeTemplate, DWORD& newAttributes,
+                 std::string& reason) {
   // The attributes that say how a file is shown and kept go over to its replacement. A file
   // marked read-only is refused, as a write in place would be.
   const DWORD kept =
       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   DWORD attributes = GetFileAttributesA(s.target.c_str());
-  DWORD newAttributes = FILE_ATTRIBUTE_ARCHIVE;
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       reason = errorText(ERROR_DIRECTORY);
@@ -310,9 +305,12 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
         !(templateAttributes & FILE_ATTRIBUTE_DIRECTORY))
       newAttributes |= templateAttributes & kept;
   }
+  return true;
+}
 
-  // The temporary file lies beside the target, so the move never crosses volumes. Its name
-  // says which process of which machine writes it, for removeLeftovers.
+// The temporary file beside the target, so the move never crosses volumes. Its name says
+// which process of which machine writes it, for removeLeftovers.
+bool createTemporary(FileReplacer::State& s, DWORD newAttributes, std::string& reason) {
   const std::string folder = folderOf(s.target);
   const std::string prefix =
       folder + scratchPrefix(s.target.substr(folder.size()), hostTag(), GetCurrentProcessId());
@@ -333,6 +331,23 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason,
+                         uint32_t, bool followLinks) {
+  abort();
+  State& s = *state_;
+  s = State{};
+  if (target == nullptr || target[0] == '\0') {
+    reason = errorText(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  s.target = followLinks ? resolveLink(target) : std::string(target);
+
+  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+  return checkTarget(s, modeTemplate, attributes, reason) && createTemporary(s, attributes, reason);
 }
 
 bool FileReplacer::write(const char* bytes, size_t n, std::string& reason) {
