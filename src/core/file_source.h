@@ -38,6 +38,8 @@ class FileSource {
   // Bytes counted so far from the start; size() once the count is complete.
   uint64_t countedBytes() const;
   bool countDone() const { return countedBytes() == size_; }
+  // Terminators in the bytes counted so far.
+  uint64_t countedTerminators() const;
   // Set once the counting thread found the file changed or unreadable.
   bool countFailed() const { return failed_.load(std::memory_order_acquire); }
   // Blocks until the count has passed offset (or failed); false when it failed.

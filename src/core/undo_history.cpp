@@ -377,6 +377,52 @@ void UndoHistory::limit(Editor& e) {
   }
 }
 
+// The run's line is known in the document as it is; each step's lines are in the document as
+// it was then, which the lines each edit added or took out before the run tell. An edit never
+// touches the run's own line (it is not text), so whether an edit lies before the run can be
+// told from either side of it.
+int32_t UndoHistory::shiftEdit(Edit& edit, Step& step, int32_t run, bool forward, int32_t delta) {
+  if (edit.kind == Kind::Rebuild) {
+    for (size_t i = 0; i < edit.count; ++i)
+      if (step.rebuiltAt.data()[edit.first + i] > run)
+        step.rebuiltAt.data()[edit.first + i] += delta;
+  }
+  int32_t added = 0;  // lines after the edit's line that it added
+  if (edit.kind == Kind::Break) added = 1;
+  if (edit.kind == Kind::Join) added = -1;
+  if (edit.kind == Kind::RemoveLine) added = -static_cast<int32_t>(edit.count);
+  // After a removal just before the run, the run stands at the removed lines' first.
+  const bool before = forward || edit.kind != Kind::RemoveLine ? edit.line < run : edit.line <= run;
+  if (!before) {
+    edit.line += delta;
+    return run;
+  }
+  return forward ? run + added : run - added;
+}
+
+void UndoHistory::shiftLines(int32_t run, int32_t delta) {
+  auto shift = [delta](int32_t& n, int32_t at) {
+    if (n > at) n += delta;
+  };
+  int32_t at = run;  // the steps that can be undone, newest first, each taken back
+  for (size_t s = done_; s-- > 0;) {
+    Step& step = steps_[s];
+    shift(step.afterLine, at);
+    for (size_t i = step.edits.size(); i-- > 0;)
+      at = shiftEdit(step.edits[i], step, at, false, delta);
+    shift(step.beforeLine, at);
+  }
+  at = run;  // the steps that can be made again, in order
+  for (size_t s = done_; s < steps_.size(); ++s) {
+    Step& step = steps_[s];
+    shift(step.beforeLine, at);
+    for (Edit& edit : step.edits) at = shiftEdit(edit, step, at, true, delta);
+    shift(step.afterLine, at);
+  }
+  shift(run_.line, run);
+  shift(run_.restLine, run);
+}
+
 void UndoHistory::dropOldestStep() {
   Step& step = steps_.front();
   memory_ -= step.memory;

@@ -68,6 +68,9 @@ class UndoHistory {
 
   // Forgets every step, giving back what they hold; the document as it now is counts as saved.
   void clear();
+  // The lines after a large file's uncounted run, now at line `run`, were renumbered by delta
+  // (its lines read or counted).
+  void shiftLines(int32_t run, int32_t delta);
   // Calls f with every line record the history holds.
   void forEachLine(const std::function<void(const TextLine&)>& f) const;
   // Bytes the history holds: its records, and the line texts they keep, except the file's
@@ -119,6 +122,7 @@ class UndoHistory {
   void openStep(const Editor& e);
   void dropRedoSteps();
   void dropOldestStep();
+  int32_t shiftEdit(Edit& edit, Step& step, int32_t run, bool forward, int32_t delta);
   bool continuesRun(const Step& last) const;
   bool extendsInsertion(int32_t line, int32_t offset) const;
   Step& newInsertion(const Editor& e, int32_t line, int32_t offset);
