@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/editor.h"
+#include "platform/memory_size.h"
 
 size_t undoHistoryFloor = size_t{64} << 20;
+size_t undoHistoryCeiling = 0;
 
 namespace {
 
@@ -18,6 +21,20 @@ namespace {
 size_t keptBytes(const Editor& e, const TextLine& line) {
   if (line.text == nullptr || e.inLoadedText(line)) return 0;
   return static_cast<size_t>(line.size());
+}
+
+size_t historyCeiling() {
+  if (undoHistoryCeiling == 0) {
+    const uint64_t quarter = platform::physicalMemory() / 4;
+    undoHistoryCeiling =
+        quarter == 0 || quarter > SIZE_MAX ? SIZE_MAX : static_cast<size_t>(quarter);
+  }
+  return undoHistoryCeiling;
+}
+
+// What the history may hold for a document of this size.
+size_t historyCap(size_t documentBytes) {
+  return std::min(std::max(undoHistoryFloor, documentBytes), historyCeiling());
 }
 
 // The document's size in bytes, terminators included.
@@ -245,7 +262,7 @@ bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
   // still to be rebuilt can then leave their memory to the ones that follow.
   if ((step->lines.count() & 0xffff) == 0) {
     const size_t records = step->lines.count() * (sizeof(TextLine) + sizeof(int32_t));
-    if (records > undoHistoryFloor && records > documentSize(e)) declining_ = true;
+    if (records > historyCap(documentSize(e))) declining_ = true;
   }
   return true;
 }
@@ -309,7 +326,7 @@ void UndoHistory::closeStep(Editor& e, EditRun run) {
   // Bytes added to the last insertion change the step's size only when they took more room.
   if (extendedOnly && step.bytes.capacity() == step.measuredCapacity) return;
   remeasure(step);
-  if (memory_ > undoHistoryFloor || declining_) limit(e);
+  if (memory_ > std::min(undoHistoryFloor, historyCeiling()) || declining_) limit(e);
 }
 
 // A run that has just ended gives back the room it kept for more.
@@ -343,17 +360,17 @@ void UndoHistory::release(Step& step) {
   step.lines.clear();
 }
 
-// Keeps the history within the larger of the floor and the document's size: the oldest
-// steps go first; a step larger than that by itself empties the history.
+// Keeps the history within the larger of the floor and the document's size, and under the
+// ceiling: the oldest steps go first; a step larger than that by itself empties the history.
 void UndoHistory::limit(Editor& e) {
-  if (memory_ <= undoHistoryFloor && !declining_) return;
+  if (memory_ <= std::min(undoHistoryFloor, historyCeiling()) && !declining_) return;
   // Measuring walks every line; between measures the document's size is taken as it was,
   // unless the history has outgrown that.
   if (declining_ || memory_ > documentSize_ || ++closesSinceMeasure_ > 256) {
     documentSize_ = documentSize(e);
     closesSinceMeasure_ = 0;
   }
-  const size_t cap = std::max(undoHistoryFloor, documentSize_);
+  const size_t cap = historyCap(documentSize_);
   if (declining_ || steps_.back().memory > cap) {
     declining_ = false;
     const bool arena =

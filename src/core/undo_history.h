@@ -15,8 +15,10 @@ class Editor;
 // characters, or of Backspaces, on one line with nothing else between is one step.
 enum class EditRun : uint8_t { None, Typing, Backspace };
 
-// The history can hold at least this many bytes, more when the document is larger.
+// The history can hold at least this many bytes, more when the document is larger, but never
+// more than the ceiling: a quarter of the machine's memory unless set (0 until first asked).
 extern size_t undoHistoryFloor;
+extern size_t undoHistoryCeiling;
 
 // The changes made to the document, as steps that can be taken back and made again. A step
 // is what one command changed: the bytes it removed and inserted, the lines it broke and
