@@ -319,7 +319,6 @@ class Editor {
 
   // ---- files (files/) ----
   int loadDocument();
-  int writeDocument(const char* target);
   int save();
   int saveAs();
   // Writes the document to name, first asking where that would replace a file the user has

@@ -145,6 +145,7 @@ int Editor::autosaveNow() {
     return 1;
   }
   if (files::writeOwnCopy(*this, autosaveName.get(), autosaveStamp, reason)) {
+    autosavePending = 0;
     autosaveAdopted = 0;  // the copy is this run's own now
     return 1;
   }
@@ -154,6 +155,7 @@ int Editor::autosaveNow() {
   std::string why;
   const std::string fallback = files::writeFallbackCopy(*this, elsewhere, why);
   if (fallback.empty()) return 0;
+  autosavePending = 0;
   if (!autosaveAdopted) platform::removeOwnCopy(autosaveName.get(), autosaveStamp);
   setAutosaveName(*this, fallback);
   autosaveStamp = elsewhere;

@@ -288,10 +288,7 @@ bool writeAndCommit(Editor& editor, platform::FileReplacer& file, files::WriteRe
     result.stamp = file.stamp();
     result.changes = file.changes();
   }
-  if (!committed) return false;
-  editor.changed = 0;
-  editor.autosavePending = 0;
-  return true;
+  return committed;
 }
 
 }  // namespace
@@ -407,9 +404,4 @@ int Editor::loadDocument() {
   cursorLine = 0;
   unpackLine(linesBelow.pop(), 0);
   return 1;
-}
-
-int Editor::writeDocument(const char* target) {
-  std::string reason;
-  return files::writeDocumentFile(*this, target, nullptr, reason) ? 1 : 0;
 }

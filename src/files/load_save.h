@@ -32,7 +32,7 @@ struct WriteResult {
 // Writes the whole document to target, replacing the file in one step. A new target takes
 // newFileMode when that is not 0, else the permission bits of modeTemplate when that file
 // exists (may be null). On failure the target is untouched (or holds the whole document, see
-// targetReplaced) and reason says why. Clears changed and autosavePending on success.
+// targetReplaced) and reason says why.
 bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
                        WriteResult& result, uint32_t newFileMode = 0);
 bool writeDocumentFile(Editor& editor, const char* target, const char* modeTemplate,
@@ -41,7 +41,7 @@ bool writeDocumentFile(Editor& editor, const char* target, const char* modeTempl
 // Writes the whole document to a copy of the editor's own (the autosave file, an emergency
 // copy): never through a link, never over a file this run did not write. own is the file
 // this run wrote under that name (none: the name must be free); on success it is the new
-// copy. Clears changed and autosavePending on success.
+// copy.
 bool writeOwnCopy(Editor& editor, const char* target, platform::FileStamp& own,
                   std::string& reason);
 

@@ -65,6 +65,7 @@ int Editor::saveUnder(const char* name, bool ownName, bool announce) {
   // A file deleted since it was read comes back as private as it was.
   const uint32_t mode = ownName && fileStamp.exists && !now.exists ? fileStamp.mode : 0;
   if (files::writeDocumentFile(*this, name, nullptr, result, mode)) {
+    autosavePending = 0;  // the file holds the text: no copy of it is due
     documentSaved(name, result, announce);
     return 1;
   }

@@ -29,6 +29,8 @@ std::vector<std::string> fallbackFolders();
 // Puts a fixed list in force for fallbackFolders, so that tests keep copies out of the home
 // of whoever runs them; null: the system's own folders again.
 void useFallbackFolders(const std::vector<std::string>* folders);
+// The system's own folders, each backend's: what fallbackFolders gives when no list is fixed.
+std::vector<std::string> systemFallbackFolders();
 // The name as a full path (the working directory before a relative one).
 std::string absolutePath(const char* name);
 

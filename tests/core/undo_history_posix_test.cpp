@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "input/key_map.h"
 #include "platform/key_codes.h"
 #include "support/document.h"

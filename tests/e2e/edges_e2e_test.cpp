@@ -17,7 +17,7 @@
 
 #include "core/editor.h"
 #include "e2e/tmux_session.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/watched_calls.h"
 
 using e2e::listDirectory;

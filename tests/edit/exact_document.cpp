@@ -1,5 +1,7 @@
 #include "edit/exact_document.h"
 
+#include "support/document.h"
+
 std::vector<SplitLine> splitDocument(const std::string& bytes) {
   std::vector<SplitLine> lines;
   size_t p = 0;

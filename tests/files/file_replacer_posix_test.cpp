@@ -10,25 +10,23 @@
 #include <cstring>
 
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/watched_calls.h"
 #include "platform/file_io.h"
 #include "support/document.h"
+#include "support/session_input.h"
 
 using filetest::inChild;
 using filetest::prepareModified;
 using filetest::readFile;
 using filetest::TempDir;
 using filetest::WatchedCalls;
+using filetest::writeDocumentTo;
 using filetest::writeFile;
 
 namespace {
 
 using Names = std::vector<std::string>;
-
-std::string message(const Editor& editor) {
-  return editor.pendingMessage ? editor.pendingMessage.get() : "";
-}
 
 ptrdiff_t firstIndex(const Names& log, const std::string& name) {
   auto found = std::find(log.begin(), log.end(), name);
@@ -70,10 +68,15 @@ TEST(Durability, FileSyncedBeforeTheRenameAndTheFolderAfterIt) {
 
 // Every call that can fail, failed in turn: the target is whole, the reason is shown and
 // the document stays modified. Only a failure to make the rename lasting comes after it.
+// The named temporary file is used for a target reached through a link.
 TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
   for (bool unnamed : {true, false}) {
     TempDir temp;
-    const std::string target = temp.path("doc");
+    const std::string target = temp.path(unnamed ? "doc" : "link");
+    const Names names = unnamed ? Names{"doc"} : Names{"doc", "link"};
+    if (!unnamed) {
+      ASSERT_EQ(symlink("doc", target.c_str()), 0);
+    }
     Names clean;
     {
       writeFile(target, "old\n");
@@ -90,10 +93,12 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
       const std::string& call = clean[i];
       const int occurrence = occurrences[call]++;
       // Failures that are no failed save: a folder that cannot be opened cannot be synced
-      // at all, an owner that cannot be kept is said, and without O_TMPFILE a named file
-      // is used.
+      // at all, an owner that cannot be kept is said, without O_TMPFILE (or the means to
+      // name such a file) a named file is used, and the renamed file that cannot be looked
+      // at again keeps the state it had before the rename.
       if (call == "close dir" || call == "open dir" || call == "owner temp" ||
-          call == "open unnamed temp")
+          call == "open unnamed temp" || call == "path stat proc" ||
+          (call == "name stat target" && i > rename))
         continue;
       SCOPED_TRACE(call + " #" + std::to_string(occurrence) + (unnamed ? ", unnamed" : ""));
       writeFile(target, "old\n");
@@ -111,8 +116,11 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
                                      : "Save failed: Input/output error");
       EXPECT_EQ(editor.modified, replaced ? 0 : 1);
       EXPECT_EQ(readFile(target), replaced ? "new\n" : "old\n");
-      EXPECT_EQ(temp.names(), Names{"doc"});
+      EXPECT_EQ(temp.names(), names);
     }
+    for (const std::string call : {"path stat target", "name stat target", "access target"})
+      EXPECT_GT(occurrences[call], 0) << call;
+    EXPECT_EQ(occurrences["readlink"], unnamed ? 0 : 1);
   }
 }
 
@@ -156,7 +164,7 @@ TEST(Leftovers, OnlyThoseOfDeadProcessesOfThisUserGo) {
     WatchedCalls calls;
     calls.refuseUnnamed = true;
     calls.killAfterBytes = 5000;
-    editor.writeDocument(target.c_str());
+    writeDocumentTo(editor, target);
     _exit(0);
   }
   int status = 0;
@@ -185,6 +193,13 @@ TEST(Leftovers, OnlyThoseOfDeadProcessesOfThisUserGo) {
     ASSERT_EQ(chown(temp.path(otherUser).c_str(), 65534, 65534), 0);
   }
 
+  const Names before = temp.names();
+  {
+    WatchedCalls calls;
+    calls.failing = "open folder";
+    EXPECT_TRUE(platform::FileReplacer::removeLeftovers(target.c_str()).empty());
+    EXPECT_EQ(temp.names(), before);  // a folder that cannot be read is left as it is
+  }
   platform::FileReplacer::removeLeftovers(target.c_str());
   Names expected = {".doc.XYZabc.tmp", alive, "doc", "doc.slate-1-abcdef.tmp"};
   if (root) expected.push_back(otherUser);

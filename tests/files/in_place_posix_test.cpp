@@ -10,9 +10,10 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/watched_calls.h"
 #include "platform/file_io.h"
+#include "support/session_input.h"
 #include "support/test_session.h"
 
 using filetest::inChild;
@@ -28,10 +29,6 @@ using Names = std::vector<std::string>;
 
 const std::string kOld = "the old text, longer than the new\n";
 const std::string kNew = "the new text\n";
-
-std::string message(const Editor& editor) {
-  return editor.pendingMessage ? editor.pendingMessage.get() : "";
-}
 
 // doc and its second name other, holding the old text.
 void prepareLinked(const TempDir& temp) {

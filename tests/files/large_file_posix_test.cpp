@@ -10,7 +10,7 @@
 
 #include "core/editor.h"
 #include "core/file_source.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/load_save.h"
 #include "search/search_state.h"
 #include "support/document.h"

@@ -9,7 +9,8 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
+#include "support/session_input.h"
 #include "support/test_session.h"
 
 using filetest::exists;
@@ -25,22 +26,6 @@ using Names = std::vector<std::string>;
 bool isLink(const std::string& path) {
   struct stat info;
   return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
-std::string message(const Editor& editor) {
-  return editor.pendingMessage ? editor.pendingMessage.get() : "";
-}
-
-void type(console::MemoryConsole& console, const std::string& text) {
-  for (char c : text)
-    console.pushKey(static_cast<uint16_t>(std::toupper(static_cast<unsigned char>(c))),
-                    static_cast<uint8_t>(c), 0);
-}
-
-void run(TestSession& t, const std::string& name) {
-  std::string program = "slate", copy = name;
-  std::vector<char*> argv = {program.data(), copy.data()};
-  runEditor(t.session, parseCommandLine(2, argv.data()));
 }
 
 // Names planted under the autosave name after the editor started: a link to another file, a
@@ -100,7 +85,7 @@ TEST(OwnCopy, ALinkFoundAtTheStartIsAskedAboutAndNeverFollowed) {
   TestSession t;
   type(t.console, "y");
   type(t.console, "a");
-  run(t, path);  // the input ends while editing: a hang-up
+  runProgram(t, path);  // the input ends while editing: a hang-up
   EXPECT_EQ(readFile(temp.path("victim.txt")), "precious\n");
   EXPECT_TRUE(isLink(path + ".autosave"));
   EXPECT_EQ(readFile(path + ".2.autosave"), "ahello\n");

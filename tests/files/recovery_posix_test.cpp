@@ -12,11 +12,12 @@
 #include "app/command_line.h"
 #include "core/editor.h"
 #include "files/fallback_copy.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/recovery.h"
 #include "platform/file_system.h"
 #include "platform/key_codes.h"
 #include "support/document.h"
+#include "support/session_input.h"
 #include "support/test_session.h"
 
 using filetest::exists;
@@ -29,24 +30,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-void keys(console::MemoryConsole& console, const std::string& text) {
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    console.pushKey(std::isalpha(u) ? static_cast<uint16_t>(std::toupper(u)) : 0, u, 0);
-  }
-}
-
-int run(TestSession& t, const std::string& name, std::string* note = nullptr) {
-  std::string program = "slate", copy = name;
-  std::vector<char*> argv = {program.data(), copy.data()};
-  return runEditor(t.session, parseCommandLine(2, argv.data()), note);
-}
-
-std::string statusRow(TestSession& t) {
-  std::string row = t.console.rowText(t.console.height - 1);
-  return row.substr(0, row.find_last_not_of(' ') + 1);
-}
-
 TEST(OldCopy, ROpensItAsOneStepAndItStaysUntilThisRunReplacesIt) {
   TempDir temp;
   const std::string path = temp.path("notes.txt");
@@ -55,7 +38,7 @@ TEST(OldCopy, ROpensItAsOneStepAndItStaysUntilThisRunReplacesIt) {
     writeFile(path, "file text\r\n");
     writeFile(copy, "crash\r\ntext");
     TestSession t(120);
-    keys(t.console, "r");
+    type(t.console, "r");
     t.console.pushKey(vk::F9, 0, 0);
     SessionEditor editor(t);
     setFileName(editor, path.c_str());
@@ -75,16 +58,16 @@ TEST(OldCopy, ROpensItAsOneStepAndItStaysUntilThisRunReplacesIt) {
   EXPECT_EQ(readFile(copy), "crash\r\ntext");
   {  // r and F2: the file takes the copy's text, and the copy goes
     TestSession t(120);
-    keys(t.console, "r");
+    type(t.console, "r");
     t.console.pushKey(vk::F2, 0, 0);
-    run(t, path);
+    runProgram(t, path);
     EXPECT_EQ(readFile(path), "crash\r\ntext\n");
     EXPECT_EQ(temp.names(), Names{"notes.txt"});
   }
   {  // too narrow to name the copy: no r, y and n as ever
     writeFile(copy, "crash\n");
     TestSession t(60);
-    keys(t.console, "rn");
+    type(t.console, "rn");
     SessionEditor editor(t);
     setFileName(editor, path.c_str());
     EXPECT_EQ(statusRow(t), "Autosave file seems to exist, overwrite? (Y/n)");
@@ -118,8 +101,9 @@ TEST(Fallback, TheWorkGoesToAFolderOfTheUsersOwnOrTheEndSaysItWentNowhere) {
         std::string note;
         {
           TestSession t;
-          keys(t.console, "a");
-          if (run(t, locked + "/doc", &note) != 0) return "exit status with the state folder";
+          type(t.console, "a");
+          if (runProgram(t, locked + "/doc", &note) != 0)
+            return "exit status with the state folder";
         }
         const std::string first =
             files::fallbackCopyName(temp.path("state/slate"), (locked + "/doc").c_str());
@@ -128,8 +112,9 @@ TEST(Fallback, TheWorkGoesToAFolderOfTheUsersOwnOrTheEndSaysItWentNowhere) {
         chmod(temp.path("state/slate").c_str(), 0500);
         {
           TestSession t;
-          keys(t.console, "b");
-          if (run(t, locked + "/doc", &note) != 0) return "exit status with the temporary folder";
+          type(t.console, "b");
+          if (runProgram(t, locked + "/doc", &note) != 0)
+            return "exit status with the temporary folder";
         }
         const std::string own = temp.path("tmp/slate-") + std::to_string(geteuid());
         if (readFile(files::fallbackCopyName(own, (locked + "/doc").c_str())) != "btext\n")
@@ -138,8 +123,9 @@ TEST(Fallback, TheWorkGoesToAFolderOfTheUsersOwnOrTheEndSaysItWentNowhere) {
         chmod(own.c_str(), 0500);
         {
           TestSession t;
-          keys(t.console, "c");
-          if (run(t, locked + "/doc", &note) != kWorkLost) return "the lost work ends with 0";
+          type(t.console, "c");
+          if (runProgram(t, locked + "/doc", &note) != kWorkLost)
+            return "the lost work ends with 0";
         }
         if (note.find("could not be saved anywhere") == std::string::npos) return "note: " + note;
         chmod(own.c_str(), 0700);

@@ -13,8 +13,9 @@
 namespace filetest {
 
 // The file replacer's system calls, logged by what they act on ("write temp", "sync dir",
-// "rename"; "open unnamed temp" is the O_TMPFILE attempt), with one of them made to fail or
-// the process killed at a chosen point.
+// "rename"; "open unnamed temp" is the O_TMPFILE attempt; "stat" is fstat, "path stat" stat
+// and "name stat" lstat), with one of them made to fail or the process killed at a chosen
+// point.
 class WatchedCalls : public platform::FileCalls {
  public:
   WatchedCalls() { previous_ = platform::useFileCalls(this); }
@@ -33,17 +34,23 @@ class WatchedCalls : public platform::FileCalls {
   size_t tempBytes = 0;
   size_t killAfterBytes = SIZE_MAX;
 
-  int openAt(const char* path, int flags, mode_t mode) override;
+  int openFile(const char* path, int flags, mode_t mode) override;
+  int statusOfPath(const char* path, struct stat* info) override;
+  int statusOfName(const char* path, struct stat* info) override;
+  int checkAccess(const char* path, int mode) override;
+  ssize_t readLink(const char* path, char* buffer, size_t n) override;
+  DIR* openFolder(const char* path) override;
   ssize_t readFrom(int fd, void* buffer, size_t n) override;
   ssize_t writeTo(int fd, const void* bytes, size_t n) override;
   int syncFile(int fd) override;
-  int statOf(int fd, struct stat* info) override;
+  int statusOfOpenFile(int fd, struct stat* info) override;
   int changeMode(int fd, mode_t mode) override;
   int changeOwner(int fd, uid_t owner, gid_t group) override;
   int truncateTo(int fd, off_t size) override;
   int reserveSpace(int fd, off_t size) override;
   int closeFile(int fd) override;
   int renameFile(const char* from, const char* to) override;
+  int renameNoReplace(const char* from, const char* to) override;
   int linkFile(const char* from, const char* to, int flags) override;
   int removeName(const char* path) override;
 

@@ -1,10 +1,15 @@
 #include "scenarios/scenario.h"
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "app/app.h"
+#include "app/command_line.h"
 #include "core/editor.h"
 #include "edit/exact_document.h"
 #include "platform/console.h"
@@ -172,6 +177,54 @@ bool keyForPrintable(char c, uint16_t& code, bool& shift) {
   return false;
 }
 
+// The first blank-separated word of text, taken off it.
+std::string takeWord(std::string& text) {
+  size_t p = 0;
+  skipBlanks(text, p);
+  size_t end = p;
+  while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+  std::string word = text.substr(p, end - p);
+  text.erase(0, end);
+  return word;
+}
+
+// file NAME [mode OCTAL] STRINGS, folder NAME, link NAME TARGET, remove NAME.
+bool parseDiskEntry(const std::string& kind, std::string rest, DiskEntry& entry,
+                    std::string& error) {
+  entry = DiskEntry{};
+  entry.name = takeWord(rest);
+  if (entry.name.empty()) {
+    error = kind + " needs a name";
+    return false;
+  }
+  if (kind == "file") {
+    entry.kind = DiskEntry::File;
+    std::string copy = rest;
+    if (takeWord(copy) == "mode") {
+      char tail = 0;
+      if (std::sscanf(takeWord(copy).c_str(), "%o%c", &entry.mode, &tail) != 1) {
+        error = "mode needs octal digits";
+        return false;
+      }
+      rest = copy;
+    }
+    return decodeStrings(rest, entry.bytes, error);
+  }
+  if (kind == "link") {
+    entry.kind = DiskEntry::Link;
+    entry.bytes = takeWord(rest);
+    if (!entry.bytes.empty()) return true;
+    error = "link needs a name and where it points";
+    return false;
+  }
+  entry.kind = kind == "folder" ? DiskEntry::Folder : DiskEntry::Remove;
+  return true;
+}
+
+bool isDiskKind(const std::string& word) {
+  return word == "file" || word == "folder" || word == "link" || word == "remove";
+}
+
 }  // namespace
 
 std::string quote(const std::string& bytes) {
@@ -337,7 +390,7 @@ bool parseScript(const std::string& source, std::vector<Step>& steps, std::strin
     }
     std::vector<Step> one;
     if (quoted) {
-      for (const Key& k : keysForText(token)) one.push_back(Step{Step::Press, k, {}, 0});
+      for (const Key& k : keysForText(token)) one.push_back(Step{Step::Press, k, {}, 0, {}});
     } else if (token == "paste" || token == "wait") {
       const std::string word = token;
       int count = 1;
@@ -350,20 +403,20 @@ bool parseScript(const std::string& source, std::vector<Step>& steps, std::strin
           error = "paste needs a quoted string";
           return false;
         }
-        one.push_back(Step{Step::Paste, {}, token, 0});
+        one.push_back(Step{Step::Paste, {}, token, 0, {}});
       } else {
         int ms = 0;
         if (quoted || !parseNumber(token, ms) || ms < 0) {
           error = "wait needs milliseconds";
           return false;
         }
-        one.push_back(Step{Step::Wait, {}, {}, static_cast<uint32_t>(ms)});
+        one.push_back(Step{Step::Wait, {}, {}, static_cast<uint32_t>(ms), {}});
       }
       repeat = count;
     } else {
       Key key{};
       if (!parseKey(token, key, error)) return false;
-      one.push_back(Step{Step::Press, key, {}, 0});
+      one.push_back(Step{Step::Press, key, {}, 0, {}});
     }
     for (int i = 0; i < repeat; ++i) steps.insert(steps.end(), one.begin(), one.end());
   }
@@ -441,6 +494,26 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       result.clipboard = bytes;
     } else if (word == "needs" && rest == "regex") {
       result.needsRegex = true;
+    } else if (word == "needs" && rest == "posix") {
+      result.needsPosix = true;
+    } else if (isDiskKind(word) && word != "remove") {
+      DiskEntry entry;
+      if (!parseDiskEntry(word, rest, entry, why)) return fail(why);
+      result.needsPosix |= entry.kind == DiskEntry::Link || entry.mode >= 0;
+      result.files.push_back(entry);
+    } else if (word == "then") {
+      Step step{Step::Disk, {}, {}, 0, {}};
+      std::string kind = takeWord(rest);
+      if (!isDiskKind(kind)) return fail("then needs file, folder, link or remove");
+      if (!parseDiskEntry(kind, rest, step.entry, why)) return fail(why);
+      result.needsPosix |= step.entry.kind == DiskEntry::Link || step.entry.mode >= 0;
+      result.script.push_back(step);
+    } else if (word == "open") {
+      if (rest.empty() || rest.find(' ') != std::string::npos) return fail("open needs a name");
+      result.open = rest;
+    } else if (word == "run") {
+      if (rest.find(' ') != std::string::npos) return fail("run takes one name at most");
+      result.run = rest;
     } else if (word == "pending") {
       if (rest.empty()) return fail("pending needs a reason");
       result.pending = rest;
@@ -459,6 +532,23 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
       const std::string& w = check.what;
       if (w == "clipboard" && args == "none") {
         check.none = true;
+      } else if (w == "file" || w == "mode") {
+        check.name = takeWord(args);
+        if (check.name.empty()) return fail("expect " + w + " needs a name");
+        char tail = 0;
+        if (w == "mode" && std::sscanf(args.c_str(), "%o%c", &check.a, &tail) != 1)
+          return fail("expect mode needs octal digits");
+        if (w == "file" && args.find_first_not_of(' ') != std::string::npos &&
+            args.substr(args.find_first_not_of(' ')) == "none")
+          check.none = true;
+        else if (w == "file" && !decodeStrings(args, check.text, why))
+          return fail(why);
+      } else if (w == "files") {
+        for (std::string name = takeWord(args); !name.empty(); name = takeWord(args))
+          check.names.push_back(name);
+        std::sort(check.names.begin(), check.names.end());
+      } else if (w == "name") {
+        if (!decodeStrings(args, check.text, why)) return fail(why);
       } else if (w == "doc" || w == "status" || w == "clipboard") {
         if (!decodeStrings(args, check.text, why)) return fail(why);
       } else if (w == "line" || w == "row") {
@@ -496,131 +586,309 @@ bool parseCase(const std::string& path, Case& result, std::string& error) {
     error = path + ": no expectations";
     return false;
   }
+  if (result.run && (sawDoc || result.open || result.at)) {
+    error = path + ": run starts the document itself: no doc, open or at with it";
+    return false;
+  }
+  if (result.run && std::any_of(result.script.begin(), result.script.end(),
+                                [](const Step& step) { return step.kind == Step::Disk; })) {
+    error = path + ": a run reads all its keys at once: no then with it";
+    return false;
+  }
+  if (sawDoc && result.open) {
+    error = path + ": a doc or a file to open, not both";
+    return false;
+  }
   return true;
 }
 
-std::vector<std::string> runCase(const Case& c) {
-  std::vector<std::string> failures;
-  TestSession session(c.width, c.height);
-  console::MemoryConsole& console = session.console;
-  Keyboard& keyboard = session.session.keyboard;
-  if (c.utf8) {  // a console with both display modes, showing UTF-8
-    console.hasModes = true;
-    console.shownAs = console::DisplayMode::Utf8;
-  }
-  SessionEditor editor{session};
-  editor.followDisplayMode();
-  loadExactDocument(editor, c.document);
-  if (c.at) {
-    if (!editor.goToPosition(c.at->first, c.at->second)) {
-      failures.push_back("at: no such line");
-      return failures;
-    }
-    editor.markLine = editor.cursorLine;
-    editor.markColumn = editor.cursorColumn;
-  }
-  if (c.clipboard) session.clipboard.text = *c.clipboard;
-  session.clipboard.refuse = c.clipboardRefuses;
-  editor.redraw();  // the screen as the user sees it before the first key
+namespace {
 
-  // Everything is queued at once, as typed-ahead input is; the loop below is the editor's
-  // main loop, which redraws only when the queue is empty (at a wait, and at the end). It
-  // runs until the queue is used up: a prompt reads its answer from the queue itself, so
-  // one command may take many events.
-  for (const Step& step : c.script) {
-    switch (step.kind) {
-      case Step::Press:
-        console.pushKey(step.key.virtualKeyCode, step.key.ch, step.key.controlKeyState);
-        break;
-      case Step::Paste:
-        console.pushPaste(step.text);
-        break;
-      case Step::Wait:
-        console.pushPause(step.milliseconds);
-        break;
-    }
+namespace fs = std::filesystem;
+
+// A fresh folder for the case's files, the working directory while the case plays.
+class CaseFolder {
+ public:
+  CaseFolder() {
+    static int count = 0;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir_ = fs::temp_directory_path() /
+           ("slate-case-" + std::to_string(now) + "-" + std::to_string(++count));
+    fs::create_directories(dir_);
+    previous_ = fs::current_path();
+    fs::current_path(dir_);
   }
-  if (!c.script.empty() && c.script.back().kind == Step::Wait) {
-    InputRecord focus{};  // something to wait for, so the time passes inside the editor
+  ~CaseFolder() {
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+    fs::remove_all(dir_, ignored);
+  }
+  CaseFolder(const CaseFolder&) = delete;
+  CaseFolder& operator=(const CaseFolder&) = delete;
+
+  // The names in the folder, sorted, without the lock file of a running editor's autosave.
+  std::vector<std::string> names() const {
+    std::vector<std::string> result;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_)) {
+      const std::string name = entry.path().filename().string();
+      if (!(name.starts_with(".") && name.ends_with(".autosave.lock"))) result.push_back(name);
+    }
+    std::sort(result.begin(), result.end());
+    return result;
+  }
+
+ private:
+  fs::path dir_;
+  fs::path previous_;
+};
+
+bool makeEntry(const DiskEntry& entry, std::string& error) {
+  std::error_code failed;
+  switch (entry.kind) {
+    case DiskEntry::File: {
+      std::ofstream out(entry.name, std::ios::binary | std::ios::trunc);
+      out.write(entry.bytes.data(), static_cast<std::streamsize>(entry.bytes.size()));
+      if (!out) failed = std::make_error_code(std::errc::io_error);
+      out.close();
+      if (entry.mode >= 0) fs::permissions(entry.name, fs::perms(entry.mode), failed);
+      break;
+    }
+    case DiskEntry::Folder:
+      fs::create_directory(entry.name, failed);
+      break;
+    case DiskEntry::Link:
+      fs::create_symlink(entry.bytes, entry.name, failed);
+      break;
+    case DiskEntry::Remove:
+      fs::remove(entry.name, failed);
+      break;
+  }
+  if (failed) error = "cannot make " + entry.name + ": " + failed.message();
+  return !failed;
+}
+
+std::string readWhole(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// Queues one step on the console, as the user's input.
+void queueStep(console::MemoryConsole& console, const Step& step) {
+  switch (step.kind) {
+    case Step::Press:
+      console.pushKey(step.key.virtualKeyCode, step.key.ch, step.key.controlKeyState);
+      break;
+    case Step::Paste:
+      console.pushPaste(step.text);
+      break;
+    case Step::Wait:
+      console.pushPause(step.milliseconds);
+      break;
+    case Step::Disk:
+      break;
+  }
+}
+
+// After a wait that ends the queue, something to wait for, so the time passes in the editor.
+void endWait(console::MemoryConsole& console, const Step* last) {
+  if (last != nullptr && last->kind == Step::Wait) {
+    InputRecord focus{};
     focus.eventType = FOCUS_EVENT;
     console.pushRecord(focus);
   }
-  while (console.inputLeft() && !editor.quitRequested) {
-    if (keyboard.inputQueueEmpty()) editor.redraw();
-    keyboard.waitAndHandleEvent(editor);
-  }
-  if (!editor.quitRequested) editor.redraw();
+}
 
-  auto position = [](int line, int column) {
-    return std::to_string(line) + ":" + std::to_string(column);
-  };
+// The editor's main loop over what is queued: a redraw whenever the queue is empty, then one
+// event. A prompt reads its answer from the queue itself, so one command may take many events.
+void playQueued(TestSession& session, Editor& editor) {
+  console::MemoryConsole& console = session.console;
+  while (console.inputLeft() && !editor.quitRequested) {
+    if (session.session.keyboard.inputQueueEmpty()) editor.redraw();
+    session.session.keyboard.waitAndHandleEvent(editor);
+  }
+}
+
+// Plays the keys on an editor of the case's document; a step on the disk waits until the
+// keys before it are handled.
+std::string playOnEditor(const Case& c, TestSession& session, SessionEditor& editor) {
+  editor.followDisplayMode();
+  if (c.open) {
+    setFileName(editor, c.open->c_str());
+    editor.loadDocument();
+  } else {
+    loadExactDocument(editor, c.document);
+  }
+  if (c.at) {
+    if (!editor.goToPosition(c.at->first, c.at->second)) return "at: no such line";
+    editor.markLine = editor.cursorLine;
+    editor.markColumn = editor.cursorColumn;
+  }
+  editor.redraw();  // the screen as the user sees it before the first key
+  const Step* last = nullptr;
+  for (const Step& step : c.script) {
+    if (step.kind == Step::Disk) {
+      endWait(session.console, last);
+      playQueued(session, editor);
+      std::string error;
+      if (!makeEntry(step.entry, error)) return error;
+    } else {
+      queueStep(session.console, step);
+    }
+    last = &step;
+  }
+  endWait(session.console, last);
+  playQueued(session, editor);
+  if (!editor.quitRequested) editor.redraw();
+  return "";
+}
+
+// Runs the program as the command line starts it: the keys are its whole input, and their
+// end is the terminal going away.
+void playProgram(const Case& c, TestSession& session) {
+  for (const Step& step : c.script) queueStep(session.console, step);
+  endWait(session.console, c.script.empty() ? nullptr : &c.script.back());
+  std::string program = "slate";
+  std::string name = *c.run;
+  std::vector<char*> argv = {program.data()};
+  if (!name.empty()) argv.push_back(name.data());
+  runEditor(session.session, parseCommandLine(static_cast<int>(argv.size()), argv.data()));
+}
+
+std::string flag(bool on) {
+  return on ? "yes" : "no";
+}
+
+std::string position(int line, int column) {
+  return std::to_string(line) + ":" + std::to_string(column);
+}
+
+std::string octal(int mode) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04o", mode);
+  return text;
+}
+
+// What a check looks at, found after the case has played; editor is null after a run.
+std::string actualFor(const Check& check, const Editor* editor, TestSession& session,
+                      const CaseFolder& folder) {
+  const console::MemoryConsole& console = session.console;
+  const std::string& w = check.what;
   const int textRows = session.session.screen.rows;
-  for (const Check& check : c.checks) {
-    const std::string where =
-        "line " + std::to_string(check.sourceLine) + ": expect " + check.what + ": ";
-    auto compare = [&](const std::string& actual, const std::string& wanted) {
-      if (actual != wanted) failures.push_back(where + "got " + actual + ", wanted " + wanted);
-    };
-    const std::string& w = check.what;
-    if (w == "doc") {
-      compare(quote(documentBytes(editor)), quote(check.text));
-    } else if (w == "line") {
-      const std::vector<std::string> lines = documentLines(editor);
-      if (check.a < 0 || static_cast<size_t>(check.a) >= lines.size())
-        failures.push_back(where + "no line " + std::to_string(check.a));
-      else
-        compare(quote(lines[check.a]), quote(check.text));
-    } else if (w == "lines") {
-      compare(std::to_string(editor.lineCount), std::to_string(check.a));
-    } else if (w == "top") {
-      compare(std::to_string(editor.topLine), std::to_string(check.a));
-    } else if (w == "cursor") {
-      compare(position(editor.cursorLine, editor.cursorColumn), position(check.a, check.b));
-    } else if (w == "mark") {
-      compare(position(editor.markLine, editor.markColumn), position(check.a, check.b));
-    } else if (w == "caret") {
-      compare(position(console.cursor.y, console.cursor.x), position(check.a, check.b));
-    } else if (w == "modified") {
-      compare(editor.modified ? "yes" : "no", check.a ? "yes" : "no");
-    } else if (w == "quit") {
-      compare(editor.quitRequested ? "yes" : "no", check.a ? "yes" : "no");
-    } else if (w == "selection") {
-      compare(editor.selectionActive ? "yes" : "no", check.a ? "yes" : "no");
-    } else if (w == "autoindent") {
-      compare(editor.autoIndent ? "yes" : "no", check.a ? "yes" : "no");
-    } else if (w == "status") {
-      compare(quote(trimRight(console.rowText(textRows))), quote(check.text));
-    } else if (w == "row") {
-      if (check.a < 0 || check.a >= console.height)
-        failures.push_back(where + "no screen row " + std::to_string(check.a));
-      else
-        compare(quote(trimRight(console.rowText(check.a))), quote(check.text));
-    } else if (w == "clipboard") {
-      compare(session.clipboard.text ? quote(*session.clipboard.text) : "none",
-              check.none ? "none" : quote(check.text));
-    } else if (w == "highlight") {
-      const long long start =
-          check.none ? 0 : static_cast<long long>(check.a) * console.width + check.b;
-      const long long end =
-          check.none ? 0 : static_cast<long long>(check.c) * console.width + check.d;
-      for (int row = 0; row < textRows; ++row) {
-        for (int col = 0; col < console.width; ++col) {
-          const long long cell = static_cast<long long>(row) * console.width + col;
-          const uint16_t wanted = cell >= start && cell < end ? SelectionAttribute : TextAttribute;
-          if (console.attributeAt(row, col) != wanted) {
-            char text[96];
-            std::snprintf(text, sizeof text, "cell %d:%d has attribute 0x%04x, wanted 0x%04x", row,
-                          col, console.attributeAt(row, col), wanted);
-            failures.push_back(where + text);
-            row = textRows;  // one cell tells enough
-            break;
-          }
-        }
+  if (w == "status") return quote(trimRight(console.rowText(textRows)));
+  if (w == "row") return quote(trimRight(console.rowText(check.a)));
+  if (w == "caret") return position(console.cursor.y, console.cursor.x);
+  if (w == "clipboard") return session.clipboard.text ? quote(*session.clipboard.text) : "none";
+  if (w == "file") return fs::exists(check.name) ? quote(readWhole(check.name)) : "none";
+  if (w == "mode")
+    return octal(static_cast<int>(fs::status(check.name).permissions() & fs::perms::mask));
+  if (w == "files") {
+    std::string all;
+    for (const std::string& name : folder.names()) all += " " + name;
+    return all;
+  }
+  if (editor == nullptr) return "nothing: the editor has ended";
+  if (w == "doc") return quote(documentBytes(*editor));
+  if (w == "line") {
+    const std::vector<std::string> lines = documentLines(*editor);
+    if (check.a < 0 || static_cast<size_t>(check.a) >= lines.size()) return "no such line";
+    return quote(lines[check.a]);
+  }
+  if (w == "name") return quote(editor->fileName.get());
+  if (w == "lines") return std::to_string(editor->lineCount);
+  if (w == "top") return std::to_string(editor->topLine);
+  if (w == "cursor") return position(editor->cursorLine, editor->cursorColumn);
+  if (w == "mark") return position(editor->markLine, editor->markColumn);
+  if (w == "modified") return flag(editor->modified);
+  if (w == "quit") return flag(editor->quitRequested);
+  if (w == "selection") return flag(editor->selectionActive);
+  if (w == "autoindent") return flag(editor->autoIndent);
+  return "";
+}
+
+std::string wantedFor(const Check& check) {
+  const std::string& w = check.what;
+  if (w == "doc" || w == "line" || w == "status" || w == "row" || w == "name")
+    return quote(check.text);
+  if (w == "clipboard" || w == "file") return check.none ? "none" : quote(check.text);
+  if (w == "lines" || w == "top") return std::to_string(check.a);
+  if (w == "cursor" || w == "mark" || w == "caret") return position(check.a, check.b);
+  if (w == "mode") return octal(check.a);
+  if (w == "files") {
+    std::string all;
+    for (const std::string& name : check.names) all += " " + name;
+    return all;
+  }
+  return flag(check.a != 0);  // modified, quit, selection, autoindent
+}
+
+// The first text-area cell whose colour is not the one the check wants, "" when none.
+std::string wrongHighlight(const Check& check, TestSession& session) {
+  const console::MemoryConsole& console = session.console;
+  const long long start =
+      check.none ? 0 : static_cast<long long>(check.a) * console.width + check.b;
+  const long long end = check.none ? 0 : static_cast<long long>(check.c) * console.width + check.d;
+  for (int row = 0; row < session.session.screen.rows; ++row) {
+    for (int col = 0; col < console.width; ++col) {
+      const long long cell = static_cast<long long>(row) * console.width + col;
+      const uint16_t wanted = cell >= start && cell < end ? SelectionAttribute : TextAttribute;
+      if (console.attributeAt(row, col) != wanted) {
+        char text[96];
+        std::snprintf(text, sizeof text, "cell %d:%d has attribute 0x%04x, wanted 0x%04x", row, col,
+                      console.attributeAt(row, col), wanted);
+        return text;
       }
     }
   }
-  const std::string broken = brokenInvariant(editor);
-  if (!broken.empty()) failures.push_back("buffer invariant broken: " + broken);
+  return "";
+}
+
+}  // namespace
+
+std::vector<std::string> runCase(const Case& c) {
+  std::vector<std::string> failures;
+  CaseFolder folder;
+  for (const DiskEntry& entry : c.files) {
+    std::string error;
+    if (!makeEntry(entry, error)) return {error};
+  }
+  TestSession session(c.width, c.height);
+  if (c.utf8) {  // a console with both display modes, showing UTF-8
+    session.console.hasModes = true;
+    session.console.shownAs = console::DisplayMode::Utf8;
+  }
+  if (c.clipboard) session.clipboard.text = *c.clipboard;
+  session.clipboard.refuse = c.clipboardRefuses;
+  std::optional<SessionEditor> editor;
+  if (c.run) {
+    playProgram(c, session);
+  } else {
+    editor.emplace(session);
+    const std::string error = playOnEditor(c, session, *editor);
+    if (!error.empty()) return {error};
+  }
+
+  for (const Check& check : c.checks) {
+    const std::string where =
+        "line " + std::to_string(check.sourceLine) + ": expect " + check.what + ": ";
+    if (check.what == "highlight") {
+      const std::string wrong = wrongHighlight(check, session);
+      if (!wrong.empty()) failures.push_back(where + wrong);
+      continue;
+    }
+    if (check.what == "row" && (check.a < 0 || check.a >= session.console.height)) {
+      failures.push_back(where + "no screen row " + std::to_string(check.a));
+      continue;
+    }
+    const std::string actual = actualFor(check, editor ? &*editor : nullptr, session, folder);
+    const std::string wanted = wantedFor(check);
+    if (actual != wanted) failures.push_back(where + "got " + actual + ", wanted " + wanted);
+  }
+  if (editor) {
+    const std::string broken = brokenInvariant(*editor);
+    if (!broken.empty()) failures.push_back("buffer invariant broken: " + broken);
+  }
   return failures;
 }
 

@@ -17,17 +17,29 @@ struct Key {
   uint32_t controlKeyState;
 };
 
+// A file, folder or link in the case's folder: made before the first key, or (a step of the
+// script) once the keys before it are handled.
+struct DiskEntry {
+  enum Kind { File, Folder, Link, Remove } kind;
+  std::string name;
+  std::string bytes;  // File: its bytes; Link: where it points
+  int mode = -1;      // File: its permission bits, -1 for the default
+};
+
 struct Step {
-  enum Kind { Press, Paste, Wait } kind;
+  enum Kind { Press, Paste, Wait, Disk } kind;
   Key key;
   std::string text;       // Paste
   uint32_t milliseconds;  // Wait
+  DiskEntry entry;        // Disk
 };
 
 struct Check {
   int sourceLine;
   std::string what;  // doc, line, lines, cursor, mark, modified, ...
   std::string text;
+  std::string name;                // file, mode: which file
+  std::vector<std::string> names;  // files: every name
   int a = 0, b = 0, c = 0, d = 0;
   bool none = false;
 };
@@ -41,8 +53,12 @@ struct Case {
   std::optional<std::pair<int, int>> at;
   std::optional<std::string> clipboard;
   bool clipboardRefuses = false;
-  std::string pending;      // why the case cannot pass yet; empty when it must pass
-  bool needsRegex = false;  // played only where the build has regular expressions
+  std::string pending;              // why the case cannot pass yet; empty when it must pass
+  bool needsRegex = false;          // played only where the build has regular expressions
+  bool needsPosix = false;          // played only on POSIX systems (links, permission bits)
+  std::vector<DiskEntry> files;     // what the case's folder holds at the start
+  std::optional<std::string> open;  // the document is this file, loaded as at the start
+  std::optional<std::string> run;   // the whole program runs, with this argument ("": none)
   std::vector<Step> script;
   std::vector<Check> checks;
 };

@@ -15,8 +15,23 @@ FileCalls* current = &systemCalls;
 
 }  // namespace
 
-int FileCalls::openAt(const char* path, int flags, mode_t mode) {
+int FileCalls::openFile(const char* path, int flags, mode_t mode) {
   return ::open(path, flags, mode);
+}
+int FileCalls::statusOfPath(const char* path, struct stat* info) {
+  return ::stat(path, info);
+}
+int FileCalls::statusOfName(const char* path, struct stat* info) {
+  return ::lstat(path, info);
+}
+int FileCalls::checkAccess(const char* path, int mode) {
+  return ::faccessat(AT_FDCWD, path, mode, AT_EACCESS);
+}
+ssize_t FileCalls::readLink(const char* path, char* buffer, size_t n) {
+  return ::readlink(path, buffer, n);
+}
+DIR* FileCalls::openFolder(const char* path) {
+  return ::opendir(path);
 }
 ssize_t FileCalls::readFrom(int fd, void* buffer, size_t n) {
   return ::read(fd, buffer, n);
@@ -27,7 +42,7 @@ ssize_t FileCalls::writeTo(int fd, const void* bytes, size_t n) {
 int FileCalls::syncFile(int fd) {
   return ::fsync(fd);
 }
-int FileCalls::statOf(int fd, struct stat* info) {
+int FileCalls::statusOfOpenFile(int fd, struct stat* info) {
   return ::fstat(fd, info);
 }
 int FileCalls::changeMode(int fd, mode_t mode) {
@@ -54,6 +69,9 @@ int FileCalls::closeFile(int fd) {
 }
 int FileCalls::renameFile(const char* from, const char* to) {
   return ::rename(from, to);
+}
+int FileCalls::renameNoReplace(const char* from, const char* to) {
+  return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
 int FileCalls::linkFile(const char* from, const char* to, int flags) {
   return ::linkat(AT_FDCWD, from, AT_FDCWD, to, flags);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -10,11 +11,19 @@ namespace platform {
 class FileCalls {
  public:
   virtual ~FileCalls() = default;
-  virtual int openAt(const char* path, int flags, mode_t mode);
+  virtual int openFile(const char* path, int flags, mode_t mode);
+  // stat: the file the path leads to, links followed.
+  virtual int statusOfPath(const char* path, struct stat* info);
+  // lstat: the name itself, a link not followed.
+  virtual int statusOfName(const char* path, struct stat* info);
+  // faccessat(AT_FDCWD, path, mode, AT_EACCESS): what the effective user may do.
+  virtual int checkAccess(const char* path, int mode);
+  virtual ssize_t readLink(const char* path, char* buffer, size_t n);
+  virtual DIR* openFolder(const char* path);
   virtual ssize_t readFrom(int fd, void* buffer, size_t n);
   virtual ssize_t writeTo(int fd, const void* bytes, size_t n);
   virtual int syncFile(int fd);
-  virtual int statOf(int fd, struct stat* info);
+  virtual int statusOfOpenFile(int fd, struct stat* info);
   virtual int changeMode(int fd, mode_t mode);
   virtual int changeOwner(int fd, uid_t owner, gid_t group);
   virtual int truncateTo(int fd, off_t size);
@@ -22,6 +31,8 @@ class FileCalls {
   virtual int reserveSpace(int fd, off_t size);
   virtual int closeFile(int fd);
   virtual int renameFile(const char* from, const char* to);
+  // A rename that fails with EEXIST rather than replace a file under the new name.
+  virtual int renameNoReplace(const char* from, const char* to);
   // linkat(AT_FDCWD, from, AT_FDCWD, to, flags)
   virtual int linkFile(const char* from, const char* to, int flags);
   virtual int removeName(const char* path);

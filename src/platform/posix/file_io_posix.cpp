@@ -7,7 +7,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include "platform/posix/file_steps.h"
 #include "platform/posix/in_place_write.h"
 #include "platform/posix/stat_stamp.h"
+#include "platform/scratch_name.h"
 
 namespace platform {
 
@@ -33,10 +33,11 @@ std::string notRegularReason(mode_t mode) {
 
 // Follows symbolic links until the name is not one (or does not exist yet).
 bool resolveLinks(const char* name, std::string& path, std::string& reason) {
+  FileCalls& calls = fileCalls();
   path = name;
   for (int hops = 0;; ++hops) {
     struct stat info;
-    if (lstat(path.c_str(), &info) != 0) {
+    if (calls.statusOfName(path.c_str(), &info) != 0) {
       if (errno == ENOENT) return true;  // a new file, possibly the end of a dangling link
       reason = errorText(errno);
       return false;
@@ -47,7 +48,7 @@ bool resolveLinks(const char* name, std::string& path, std::string& reason) {
       return false;
     }
     std::string link(static_cast<size_t>(info.st_size) + 256, '\0');
-    ssize_t n = readlink(path.c_str(), link.data(), link.size());
+    ssize_t n = calls.readLink(path.c_str(), link.data(), link.size());
     if (n < 0) {
       reason = errorText(errno);
       return false;
@@ -59,15 +60,6 @@ bool resolveLinks(const char* name, std::string& path, std::string& reason) {
       std::string directory = directoryOf(path);
       path = directory.empty() ? link : (directory == "/" ? "/" : directory + "/") + link;
     }
-  }
-}
-
-// A write past the file size limit must fail with EFBIG rather than end the process.
-void ignoreFileSizeSignal() {
-  static bool done = false;
-  if (!done) {
-    signal(SIGXFSZ, SIG_IGN);
-    done = true;
   }
 }
 
@@ -185,8 +177,8 @@ std::string groupName(gid_t group) {
 bool createNamed(FileReplacer::State& s, mode_t mode, std::string& reason) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     s.temporary = s.prefix + randomSuffix() + ".tmp";
-    s.fd = fileCalls().openAt(s.temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
-                              mode);
+    s.fd = fileCalls().openFile(s.temporary.c_str(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
     if (s.fd >= 0) return true;
     if (errno != EEXIST) break;
   }
@@ -199,16 +191,14 @@ bool createNamed(FileReplacer::State& s, mode_t mode, std::string& reason) {
 bool createTemporary(FileReplacer::State& s, std::string& reason) {
   const std::string directory = directoryOf(s.target);
   s.directory = directory.empty() ? "." : directory;
-  std::string base = baseNameOf(s.target);
-  if (base.size() > 180) base.resize(180);  // room for the rest within a name's limit
-  s.prefix = pathPrefix(directory) + "." + base + ".slate-" + hostTag() + "-" +
-             std::to_string(getpid()) + "-";
+  s.prefix = pathPrefix(directory) +
+             scratchPrefix(baseNameOf(s.target), hostTag(), static_cast<uint32_t>(getpid()));
   const mode_t createMode = s.keepMode ? 0600 : 0644;
 #ifdef O_TMPFILE
   // Only where an unnamed file can be given a name later without privileges.
   struct stat proc;
-  if (stat("/proc/self/fd", &proc) == 0) {
-    s.fd = fileCalls().openAt(s.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, createMode);
+  if (fileCalls().statusOfPath("/proc/self/fd", &proc) == 0) {
+    s.fd = fileCalls().openFile(s.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, createMode);
     if (s.fd >= 0) {
       s.unnamed = true;
       return true;
@@ -222,8 +212,8 @@ bool createTemporary(FileReplacer::State& s, std::string& reason) {
 // as it is, never run, always the owner's to read and write again.
 void takeTemplateMode(FileReplacer::State& s, const char* modeTemplate) {
   struct stat info;
-  if (modeTemplate != nullptr && modeTemplate[0] != '\0' && stat(modeTemplate, &info) == 0 &&
-      S_ISREG(info.st_mode)) {
+  if (modeTemplate != nullptr && modeTemplate[0] != '\0' &&
+      fileCalls().statusOfPath(modeTemplate, &info) == 0 && S_ISREG(info.st_mode)) {
     s.keepMode = true;
     s.mode = (info.st_mode & 0666) | 0600;
   }
@@ -277,7 +267,7 @@ bool syncAndStamp(FileReplacer::State& s, std::string& reason) {
     reason = errorText(errno);
     return false;
   }
-  if (fileCalls().statOf(s.fd, &info) != 0) {
+  if (fileCalls().statusOfOpenFile(s.fd, &info) != 0) {
     reason = errorText(errno);
     return false;
   }
@@ -315,7 +305,7 @@ bool closeTemporary(FileReplacer::State& s, std::string& reason) {
 // The state of the renamed file under its new name (a rename changes its change time).
 void restamp(FileReplacer::State& s) {
   struct stat info;
-  if (lstat(s.target.c_str(), &info) == 0 && stampFrom(info).sameFile(s.stamp))
+  if (fileCalls().statusOfName(s.target.c_str(), &info) == 0 && stampFrom(info).sameFile(s.stamp))
     s.stamp = stampFrom(info);
 }
 
@@ -340,15 +330,14 @@ bool placeOwnCopy(FileReplacer::State& s, std::string& reason) {
   if (!s.own.exists) {
     if (calls.linkFile(s.temporary.c_str(), s.target.c_str(), 0) == 0) {
       calls.removeName(s.temporary.c_str());
-    } else if (errno == EEXIST ||
-               renameat2(AT_FDCWD, s.temporary.c_str(), AT_FDCWD, s.target.c_str(),
-                         RENAME_NOREPLACE) != 0) {  // a file system without hard links
+    } else if (errno == EEXIST || calls.renameNoReplace(s.temporary.c_str(), s.target.c_str()) !=
+                                      0) {  // a file system without hard links
       reason = errorText(errno);
       return false;
     }
   } else {
     struct stat info;
-    if (lstat(s.target.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+    if (calls.statusOfName(s.target.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
         !stampFrom(info).sameFile(s.own)) {
       reason = errorText(EEXIST);
       return false;
@@ -370,6 +359,24 @@ bool startAfresh(FileReplacer::State& s, const char* target, std::string& reason
   s = FileReplacer::State{};
   if (target == nullptr || target[0] == '\0') {
     reason = errorText(ENOENT);
+    return false;
+  }
+  return true;
+}
+
+// Another program that changed the target while the new bytes were written would lose its
+// change: the save fails instead, and the next one asks.
+bool unchangedSinceBegin(const FileReplacer::State& s, std::string& reason) {
+  struct stat info;
+  FileStamp now;
+  if (fileCalls().statusOfPath(s.target.c_str(), &info) == 0) {
+    now = stampFrom(info);
+  } else if (errno != ENOENT) {
+    reason = errorText(errno);
+    return false;
+  }
+  if (now != s.before) {
+    reason = "File changed on disk";
     return false;
   }
   return true;
@@ -417,7 +424,7 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
   if (!resolveLinks(target, s.target, reason)) return false;
 
   struct stat info;
-  s.existed = stat(s.target.c_str(), &info) == 0;
+  s.existed = fileCalls().statusOfPath(s.target.c_str(), &info) == 0;
   if (!s.existed && errno != ENOENT) {
     reason = errorText(errno);
     return false;
@@ -428,7 +435,7 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
       return false;
     }
     // The rename would replace a file we may not write; refuse as a write in place would.
-    if (faccessat(AT_FDCWD, s.target.c_str(), W_OK, AT_EACCESS) != 0) {
+    if (fileCalls().checkAccess(s.target.c_str(), W_OK) != 0) {
       reason = errorText(errno);
       return false;
     }
@@ -455,7 +462,7 @@ bool FileReplacer::beginOwnCopy(const char* target, const FileStamp& own, const 
   s.target = target;
   s.ownCopy = true;
   struct stat info;
-  if (lstat(target, &info) == 0) {
+  if (fileCalls().statusOfName(target, &info) == 0) {
     // A link, another's file, or a file this process did not write: never written through,
     // never replaced.
     if (!S_ISREG(info.st_mode) || !stampFrom(info).sameFile(own)) {
@@ -512,10 +519,7 @@ bool FileReplacer::commit(std::string& reason) {
     }
     restamp(s);
   } else {
-    // Another program that changed the target while the new bytes were written would lose
-    // its change: the save fails instead, and the next one asks.
-    if (stampOf(s.target.c_str()) != s.before) {
-      reason = "File changed on disk";
+    if (!unchangedSinceBegin(s, reason)) {
       abort();
       return false;
     }
@@ -553,54 +557,28 @@ const std::string& FileReplacer::changes() const {
 
 namespace {
 
-// What a scratch name this program gives on this machine says: the process that made it
-// (0 when the name is none of ours) and the kind (".tmp", ".part", ".new", ".old").
-struct ScratchName {
-  pid_t pid = 0;
-  std::string stem;  // the name without its kind
-  std::string kind;
-};
-
-ScratchName parseScratchName(const std::string& name, const std::string& host) {
-  ScratchName scratch;
-  const std::string mark = ".slate-" + host + "-";
-  const size_t at = name.rfind(mark);
-  if (name.empty() || name[0] != '.' || at == std::string::npos || at == 0) return scratch;
-  size_t p = at + mark.size();
-  pid_t pid = 0;
-  size_t digits = 0;
-  for (; p < name.size() && name[p] >= '0' && name[p] <= '9' && digits < 10; ++p, ++digits)
-    pid = pid * 10 + (name[p] - '0');
-  if (digits == 0 || p + 7 >= name.size() || name[p] != '-') return scratch;
-  for (size_t k = p + 1; k < p + 7; ++k)
-    if (!std::isalnum(static_cast<unsigned char>(name[k]))) return scratch;
-  const std::string kind = name.substr(p + 7);
-  if (kind != ".tmp" && kind != ".part" && kind != ".new" && kind != ".old") return scratch;
-  scratch.pid = pid;
-  scratch.stem = name.substr(0, p + 7);
-  scratch.kind = kind;
-  return scratch;
-}
-
 // True when both files hold the same bytes.
 bool sameContents(const std::string& a, const std::string& b) {
-  int fa = ::open(a.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  int fb = fa < 0 ? -1 : ::open(b.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  FileCalls& calls = fileCalls();
+  const int flags = O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+  int fa = calls.openFile(a.c_str(), flags, 0);
+  int fb = fa < 0 ? -1 : calls.openFile(b.c_str(), flags, 0);
   struct stat ia, ib;
-  bool same = fb >= 0 && fstat(fa, &ia) == 0 && fstat(fb, &ib) == 0 && S_ISREG(ia.st_mode) &&
-              S_ISREG(ib.st_mode) && ia.st_size == ib.st_size;
+  bool same = fb >= 0 && calls.statusOfOpenFile(fa, &ia) == 0 &&
+              calls.statusOfOpenFile(fb, &ib) == 0 && S_ISREG(ia.st_mode) && S_ISREG(ib.st_mode) &&
+              ia.st_size == ib.st_size;
   std::vector<char> x(1 << 16), y(1 << 16);
   while (same) {
-    ssize_t n = ::read(fa, x.data(), x.size());
+    ssize_t n = calls.readFrom(fa, x.data(), x.size());
     if (n <= 0) {
       same = n == 0;
       break;
     }
-    same = ::read(fb, y.data(), static_cast<size_t>(n)) == n &&
+    same = calls.readFrom(fb, y.data(), static_cast<size_t>(n)) == n &&
            std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) == 0;
   }
-  if (fa >= 0) ::close(fa);
-  if (fb >= 0) ::close(fb);
+  if (fa >= 0) calls.closeFile(fa);
+  if (fb >= 0) calls.closeFile(fb);
   return same;
 }
 
@@ -612,42 +590,46 @@ std::vector<FileReplacer::Interrupted> FileReplacer::removeLeftovers(const char*
   if (target == nullptr || target[0] == '\0' || !resolveLinks(target, path, ignored))
     return interrupted;
   const std::string directory = directoryOf(path);
-  DIR* folder = opendir(directory.empty() ? "." : directory.c_str());
+  FileCalls& calls = fileCalls();
+  DIR* folder = calls.openFolder(directory.empty() ? "." : directory.c_str());
   if (!folder) return interrupted;
   const std::string host = hostTag();
-  const std::string own = "." + baseNameOf(path).substr(0, 180) + ".slate-";
+  const std::string base = baseNameOf(path);
   std::vector<std::string> dead;
   std::vector<ScratchName> copies;  // the new and old texts of saves cut short
   while (const dirent* entry = readdir(folder)) {
     const ScratchName scratch = parseScratchName(entry->d_name, host);
-    if (scratch.pid <= 0 || scratch.pid == getpid()) continue;
-    if (kill(scratch.pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to ask
+    const pid_t pid = static_cast<pid_t>(scratch.pid);
+    if (pid <= 0 || pid == getpid()) continue;
+    if (kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to ask
     const std::string name = pathPrefix(directory) + entry->d_name;
     struct stat info;
-    if (lstat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
-        info.st_nlink != 1)
+    if (calls.statusOfName(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != geteuid() || info.st_nlink != 1)
       continue;
     if (scratch.kind == ".tmp" || scratch.kind == ".part") {
       dead.push_back(name);
-    } else if (std::string(entry->d_name).starts_with(own)) {
+    } else if (std::string(entry->d_name).starts_with(scratchPrefix(base, host, scratch.pid))) {
       copies.push_back(
           ScratchName{scratch.pid, pathPrefix(directory) + scratch.stem, scratch.kind});
     }
   }
   closedir(folder);
-  for (const std::string& name : dead) fileCalls().removeName(name.c_str());
+  for (const std::string& name : dead) calls.removeName(name.c_str());
   // A save whose new text the target holds is done with, and so is an old text the target
   // holds; a new text the target lacks is offered.
   for (const ScratchName& copy : copies) {
     const std::string name = copy.stem + copy.kind;
     const std::string old = copy.stem + ".old";
     struct stat info;
-    if (copy.kind == ".old" ? sameContents(name, path)
-                            : lstat(name.c_str(), &info) == 0 && sameContents(name, path)) {
-      fileCalls().removeName(name.c_str());
-      if (copy.kind == ".new") fileCalls().removeName(old.c_str());
+    if (copy.kind == ".old"
+            ? sameContents(name, path)
+            : calls.statusOfName(name.c_str(), &info) == 0 && sameContents(name, path)) {
+      calls.removeName(name.c_str());
+      if (copy.kind == ".new") calls.removeName(old.c_str());
     } else if (copy.kind == ".new") {
-      const bool oldDiffers = lstat(old.c_str(), &info) == 0 && !sameContents(old, path);
+      const bool oldDiffers =
+          calls.statusOfName(old.c_str(), &info) == 0 && !sameContents(old, path);
       interrupted.push_back({name, oldDiffers ? old : ""});
     }
   }

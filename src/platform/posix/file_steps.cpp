@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/posix/file_calls.h"
+#include "platform/scratch_name.h"
 
 namespace platform {
 
@@ -22,6 +24,14 @@ uint64_t mix(uint64_t x) {
 }
 
 }  // namespace
+
+void ignoreFileSizeSignal() {
+  static bool done = false;
+  if (!done) {
+    signal(SIGXFSZ, SIG_IGN);
+    done = true;
+  }
+}
 
 std::string errorText(int error) {
   return std::strerror(error);
@@ -59,8 +69,8 @@ bool copyBytes(int from, int to, std::string& reason) {
 
 bool syncDirectory(const std::string& directory, std::string& reason) {
   FileCalls& calls = fileCalls();
-  int fd = calls.openAt(directory.empty() ? "." : directory.c_str(),
-                        O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+  int fd = calls.openFile(directory.empty() ? "." : directory.c_str(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return true;
   int result = syncRetrying(fd);
   int error = errno;
@@ -88,14 +98,10 @@ std::string randomSuffix() {
   return suffix;
 }
 
-std::string hostTag() {
+std::string machineName() {
   char name[256] = {};
   gethostname(name, sizeof name - 1);
-  uint32_t hash = 2166136261u;
-  for (const char* c = name; *c; ++c) hash = (hash ^ static_cast<uint8_t>(*c)) * 16777619u;
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", hash);
-  return text;
+  return name;
 }
 
 std::string directoryOf(const std::string& path) {

@@ -6,9 +6,12 @@
 #include <string>
 
 // Small steps the POSIX file code shares: error texts, syncs that survive interruptions,
-// byte copies between open files, and the parts of the names its scratch files get.
+// byte copies between open files, and the parts of paths its scratch files' names take.
 namespace platform {
 
+// A write past the file size limit fails with EFBIG rather than ending the process, and a
+// SIGXFSZ sent from outside loses nothing when ignored.
+void ignoreFileSizeSignal();
 std::string errorText(int error);
 // fsync, retried when a signal interrupts it.
 int syncRetrying(int fd);
@@ -19,9 +22,6 @@ bool copyBytes(int from, int to, std::string& reason);
 bool syncDirectory(const std::string& directory, std::string& reason);
 // Six characters that make a scratch name fresh.
 std::string randomSuffix();
-// Eight hex digits for this machine, so that a directory shared with other machines never
-// has their scratch files taken for ours.
-std::string hostTag();
 // The directory part of a path ("" for a bare name) and the rest.
 std::string directoryOf(const std::string& path);
 std::string baseNameOf(const std::string& path);

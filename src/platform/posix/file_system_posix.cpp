@@ -73,16 +73,7 @@ long readHolder(int fd) {
 
 }  // namespace
 
-namespace {
-const std::vector<std::string>* fixedFallbackFolders = nullptr;
-}  // namespace
-
-void useFallbackFolders(const std::vector<std::string>* folders) {
-  fixedFallbackFolders = folders;
-}
-
-std::vector<std::string> fallbackFolders() {
-  if (fixedFallbackFolders != nullptr) return *fixedFallbackFolders;
+std::vector<std::string> systemFallbackFolders() {
   std::vector<std::string> folders;
   std::string state = fromEnvironment("XDG_STATE_HOME");
   if (state.empty() && !fromEnvironment("HOME").empty())

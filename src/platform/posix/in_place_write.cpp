@@ -19,13 +19,13 @@ constexpr char kUnchanged[] = "; the file is unchanged";
 // Opens the target again, only when the name still denotes the file checked at the start.
 int openTarget(const InPlaceTarget& t, int flags, int& error) {
   FileCalls& calls = fileCalls();
-  int fd = calls.openAt(t.path.c_str(), flags | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0);
+  int fd = calls.openFile(t.path.c_str(), flags | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0);
   if (fd < 0) {
     error = errno;
     return -1;
   }
   struct stat info;
-  if (calls.statOf(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_dev != t.device ||
+  if (calls.statusOfOpenFile(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_dev != t.device ||
       info.st_ino != t.inode) {
     error = ESTALE;  // the name no longer denotes the file checked at the start
     calls.closeFile(fd);
@@ -41,11 +41,11 @@ bool keepOldText(const InPlaceTarget& t, int reader, std::string& reason) {
   bool unnamed = false;
   int fd = -1;
 #ifdef O_TMPFILE
-  fd = calls.openAt(t.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  fd = calls.openFile(t.directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   unnamed = fd >= 0;
 #endif
   if (fd < 0)
-    fd = calls.openAt(part.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+    fd = calls.openFile(part.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
   if (fd < 0) {
     reason = errorText(errno);
     return false;
@@ -84,7 +84,7 @@ bool overwrite(const InPlaceTarget& t, const std::string& from, uint64_t size, F
                std::string& reason) {
   FileCalls& calls = fileCalls();
   int error = 0;
-  int in = calls.openAt(from.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC, 0);
+  int in = calls.openFile(from.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC, 0);
   if (in < 0) error = errno;
   int out = in < 0 ? -1 : openTarget(t, O_WRONLY, error);
   bool done = error == 0 && copyBytes(in, out, reason);
@@ -92,9 +92,10 @@ bool overwrite(const InPlaceTarget& t, const std::string& from, uint64_t size, F
   if (error == 0 && done && syncRetrying(out) != 0 && errno != EINVAL) error = errno;
   struct stat info;
   // The write took the set-ID bits away; its owner may give them back.
-  if (error == 0 && done && calls.statOf(out, &info) == 0 && (info.st_mode & 07777) != t.mode)
+  if (error == 0 && done && calls.statusOfOpenFile(out, &info) == 0 &&
+      (info.st_mode & 07777) != t.mode)
     calls.changeMode(out, t.mode);
-  if (error == 0 && done && stamp != nullptr && calls.statOf(out, &info) == 0)
+  if (error == 0 && done && stamp != nullptr && calls.statusOfOpenFile(out, &info) == 0)
     *stamp = stampFrom(info);
   if (in >= 0) calls.closeFile(in);
   if (out >= 0 && calls.closeFile(out) != 0 && errno != EINTR && error == 0 && done) error = errno;
@@ -109,7 +110,7 @@ bool prepare(const InPlaceTarget& t, uint64_t& oldSize, std::string& reason) {
   int error = 0;
   int reader = openTarget(t, O_RDONLY, error);
   struct stat info;
-  if (reader >= 0 && calls.statOf(reader, &info) != 0) error = errno;
+  if (reader >= 0 && calls.statusOfOpenFile(reader, &info) != 0) error = errno;
   if (error != 0) {
     if (reader >= 0) calls.closeFile(reader);
     reason = errorText(error);

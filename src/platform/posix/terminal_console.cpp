@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/posix/file_steps.h"
 #include "platform/posix/locale_charset.h"
 
 namespace terminal {
@@ -161,9 +162,7 @@ void install(int sig, void (*handler)(int)) {
 }
 
 void installHandlers() {
-  // A file grown past the size limit is a failed write, never the end of the editor, and a
-  // SIGXFSZ sent from outside loses nothing when ignored.
-  signal(SIGXFSZ, SIG_IGN);
+  platform::ignoreFileSizeSignal();
   for (int sig : HangUpSignals) install(sig, onHangUp);
 #ifdef SIGRTMIN
   for (int sig = SIGRTMIN; sig <= SIGRTMAX && sig < NSIG; ++sig) install(sig, onHangUp);

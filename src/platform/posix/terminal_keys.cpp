@@ -185,8 +185,39 @@ Key controlCodeKey(uint32_t code) {
   }
 }
 
-// The kitty protocol's functional keys (Private Use Area codes). Virtual-key code 0: no
-// console key.
+namespace {
+
+// The kitty protocol's functional keys (Private Use Area codes) that are neither keypad
+// digits nor F13 to F24; any other code (media keys, Hyper, ISO level shifts) is no key.
+struct FunctionalKey {
+  uint32_t code;
+  Key key;
+};
+constexpr FunctionalKey kFunctionalKeys[] = {
+    {57358, {vk::Capital, 0, 0}},    {57359, {vk::Scroll, 0, 0}},
+    {57360, {vk::NumLock, 0, 0}},    {57361, {vk::Snapshot, 0, 0}},
+    {57362, {vk::Pause, 0, 0}},      {57363, {vk::Apps, 0, 0}},
+    {57409, {vk::Decimal, '.', 0}},  {57410, {vk::Divide, '/', 0}},
+    {57411, {vk::Multiply, '*', 0}}, {57412, {vk::Subtract, '-', 0}},
+    {57413, {vk::Add, '+', 0}},      {57414, {vk::Return, 0x0D, 0}},
+    {57415, {vk::OemPlus, '=', 0}},  {57416, {vk::Separator, ',', 0}},
+    {57417, {vk::Left, 0, 0}},       {57418, {vk::Right, 0, 0}},
+    {57419, {vk::Up, 0, 0}},         {57420, {vk::Down, 0, 0}},
+    {57421, {vk::Prior, 0, 0}},      {57422, {vk::Next, 0, 0}},
+    {57423, {vk::Home, 0, 0}},       {57424, {vk::End, 0, 0}},
+    {57425, {vk::Insert, 0, 0}},     {57426, {vk::Delete, 0, 0}},
+    {57427, {vk::Clear, 0, 0}},      {57441, {vk::Shift, 0, 0}},
+    {57442, {vk::Control, 0, 0}},    {57443, {vk::Menu, 0, 0}},  // Alt
+    {57444, {vk::LWin, 0, 0}},                                   // Super
+    {57446, {vk::Menu, 0, 0}},                                   // Meta counts as Alt
+    {57447, {vk::Shift, 0, 0}},      {57448, {vk::Control, 0, 0}},
+    {57449, {vk::Menu, 0, 0}},                                   // the right Alt
+    {57450, {vk::RWin, 0, 0}},       {57452, {vk::Menu, 0, 0}},  // the right Meta
+};
+
+}  // namespace
+
+// Virtual-key code 0: no console key.
 Key functionalKey(uint32_t code) {
   if (code >= 57399 && code <= 57408) {  // keypad digits
     uint32_t digit = code - 57399;
@@ -194,75 +225,9 @@ Key functionalKey(uint32_t code) {
   }
   if (code >= 57376 && code <= 57387)  // F13 to F24
     return {static_cast<uint16_t>(vk::F13 + code - 57376), 0, 0};
-  switch (code) {
-    case 57358:
-      return {vk::Capital, 0, 0};
-    case 57359:
-      return {vk::Scroll, 0, 0};
-    case 57360:
-      return {vk::NumLock, 0, 0};
-    case 57361:
-      return {vk::Snapshot, 0, 0};
-    case 57362:
-      return {vk::Pause, 0, 0};
-    case 57363:
-      return {vk::Apps, 0, 0};
-    case 57409:
-      return {vk::Decimal, '.', 0};
-    case 57410:
-      return {vk::Divide, '/', 0};
-    case 57411:
-      return {vk::Multiply, '*', 0};
-    case 57412:
-      return {vk::Subtract, '-', 0};
-    case 57413:
-      return {vk::Add, '+', 0};
-    case 57414:
-      return {vk::Return, 0x0D, 0};
-    case 57415:
-      return {vk::OemPlus, '=', 0};
-    case 57416:
-      return {vk::Separator, ',', 0};
-    case 57417:
-      return {vk::Left, 0, 0};
-    case 57418:
-      return {vk::Right, 0, 0};
-    case 57419:
-      return {vk::Up, 0, 0};
-    case 57420:
-      return {vk::Down, 0, 0};
-    case 57421:
-      return {vk::Prior, 0, 0};
-    case 57422:
-      return {vk::Next, 0, 0};
-    case 57423:
-      return {vk::Home, 0, 0};
-    case 57424:
-      return {vk::End, 0, 0};
-    case 57425:
-      return {vk::Insert, 0, 0};
-    case 57426:
-      return {vk::Delete, 0, 0};
-    case 57427:
-      return {vk::Clear, 0, 0};
-    case 57441:
-    case 57447:
-      return {vk::Shift, 0, 0};
-    case 57442:
-    case 57448:
-      return {vk::Control, 0, 0};
-    case 57443:
-    case 57449:  // Alt
-    case 57446:
-    case 57452:
-      return {vk::Menu, 0, 0};  // Meta counts as Alt
-    case 57444:
-      return {vk::LWin, 0, 0};  // Super
-    case 57450:
-      return {vk::RWin, 0, 0};
-    default:
-      return {0, 0, 0};  // media keys, Hyper, ISO level shifts: nothing
-  }
+  for (const FunctionalKey& entry : kFunctionalKeys)
+    if (entry.code == code) return entry.key;
+  return {0, 0, 0};
 }
 
 bool isModifierKey(uint16_t virtualKeyCode) {

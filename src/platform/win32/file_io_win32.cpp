@@ -92,6 +92,13 @@ std::string randomSuffix() {
 
 }  // namespace
 
+std::string machineName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD length = sizeof name;
+  if (!GetComputerNameA(name, &length)) name[0] = '\0';
+  return name;
+}
+
 // ---- InputFile ----
 
 OpenResult InputFile::open(const char* name, std::string& reason) {
@@ -185,38 +192,10 @@ struct FileReplacer::State {
 
 namespace {
 
-// Eight hex digits for this machine, so that a shared folder never has other machines'
-// temporary files taken for ours.
-std::string hostTag() {
-  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD length = sizeof name;
-  if (!GetComputerNameA(name, &length)) name[0] = '\0';
-  uint32_t hash = 2166136261u;
-  for (const char* c = name; *c; ++c) hash = (hash ^ static_cast<uint8_t>(*c)) * 16777619u;
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(hash));
-  return text;
-}
-
 // The folder part of a path with its separator, "" for a bare name.
 std::string folderOf(const std::string& path) {
   size_t cut = path.find_last_of("/\\:");
   return cut == std::string::npos ? "" : path.substr(0, cut + 1);
-}
-
-// The process id in a temporary name this program gives on this machine, else 0.
-DWORD temporaryOwner(const std::string& name, const std::string& host) {
-  const std::string mark = ".slate-" + host + "-";
-  const size_t at = name.rfind(mark);
-  if (name.empty() || name[0] != '.' || at == std::string::npos || at == 0) return 0;
-  size_t p = at + mark.size();
-  DWORD pid = 0;
-  size_t digits = 0;
-  for (; p < name.size() && name[p] >= '0' && name[p] <= '9' && digits < 10; ++p, ++digits)
-    pid = pid * 10 + static_cast<DWORD>(name[p] - '0');
-  if (digits == 0 || p >= name.size() || name[p] != '-') return 0;
-  if (name.size() != p + 1 + 6 + 4 || name.compare(p + 7, 4, ".tmp") != 0) return 0;
-  return pid;
 }
 
 bool processGone(DWORD pid) {
@@ -280,23 +259,18 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
   return begin(target, modeTemplate, reason, newFileMode, true);
 }
 
-bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason,
-                         uint32_t, bool followLinks) {
-  abort();
-  State& s = *state_;
-  s = State{};
-  if (target == nullptr || target[0] == '\0') {
-    reason = errorText(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
-  s.target = followLinks ? resolveLink(target) : std::string(target);
+namespace {
 
+// Whether the existing target may be replaced (a file on disk, not read-only, writable by
+// this user and held by no other program), and the attributes its replacement takes,
+// added to newAttributes.
+bool checkTarget(FileReplacer::State& s, const char* modeTemplate, DWORD& newAttributes,
+                 std::string& reason) {
   // The attributes that say how a file is shown and kept go over to its replacement. A file
   // marked read-only is refused, as a write in place would be.
   const DWORD kept =
       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   DWORD attributes = GetFileAttributesA(s.target.c_str());
-  DWORD newAttributes = FILE_ATTRIBUTE_ARCHIVE;
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       reason = errorText(ERROR_DIRECTORY);
@@ -331,14 +305,15 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
         !(templateAttributes & FILE_ATTRIBUTE_DIRECTORY))
       newAttributes |= templateAttributes & kept;
   }
+  return true;
+}
 
-  // The temporary file lies beside the target, so the move never crosses volumes. Its name
-  // says which process of which machine writes it, for removeLeftovers.
+// The temporary file beside the target, so the move never crosses volumes. Its name says
+// which process of which machine writes it, for removeLeftovers.
+bool createTemporary(FileReplacer::State& s, DWORD newAttributes, std::string& reason) {
   const std::string folder = folderOf(s.target);
-  std::string base = s.target.substr(folder.size());
-  if (base.size() > 180) base.resize(180);  // room for the rest within a name's limit
-  const std::string prefix = folder + "." + base + ".slate-" + hostTag() + "-" +
-                             std::to_string(GetCurrentProcessId()) + "-";
+  const std::string prefix =
+      folder + scratchPrefix(s.target.substr(folder.size()), hostTag(), GetCurrentProcessId());
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < 100 && s.file == INVALID_HANDLE_VALUE; ++attempt) {
     s.temporary = prefix + randomSuffix() + ".tmp";
@@ -356,6 +331,23 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool FileReplacer::begin(const char* target, const char* modeTemplate, std::string& reason,
+                         uint32_t, bool followLinks) {
+  abort();
+  State& s = *state_;
+  s = State{};
+  if (target == nullptr || target[0] == '\0') {
+    reason = errorText(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  s.target = followLinks ? resolveLink(target) : std::string(target);
+
+  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+  return checkTarget(s, modeTemplate, attributes, reason) && createTemporary(s, attributes, reason);
 }
 
 bool FileReplacer::write(const char* bytes, size_t n, std::string& reason) {
@@ -451,7 +443,8 @@ std::vector<FileReplacer::Interrupted> FileReplacer::removeLeftovers(const char*
   if (search == INVALID_HANDLE_VALUE) return {};
   std::vector<std::string> dead;
   do {
-    const DWORD pid = temporaryOwner(found.cFileName, host);
+    const ScratchName scratch = parseScratchName(found.cFileName, host);
+    const DWORD pid = scratch.kind == ".tmp" ? scratch.pid : 0;
     if (pid == 0 || pid == GetCurrentProcessId() ||
         (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
       continue;

@@ -58,16 +58,7 @@ bool removeOwnCopy(const char* name, const FileStamp& own) {
   return now.sameFile(own) && removeFile(name);
 }
 
-namespace {
-const std::vector<std::string>* fixedFallbackFolders = nullptr;
-}  // namespace
-
-void useFallbackFolders(const std::vector<std::string>* folders) {
-  fixedFallbackFolders = folders;
-}
-
-std::vector<std::string> fallbackFolders() {
-  if (fixedFallbackFolders != nullptr) return *fixedFallbackFolders;
+std::vector<std::string> systemFallbackFolders() {
   std::vector<std::string> folders;
   for (const char* variable : {"LOCALAPPDATA", "TEMP"}) {
     const char* base = std::getenv(variable);

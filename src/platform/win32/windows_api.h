@@ -10,6 +10,7 @@
 #include "platform/console.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
+#include "platform/scratch_name.h"
 #include "platform/system.h"
 
 #ifndef WIN32_LEAN_AND_MEAN

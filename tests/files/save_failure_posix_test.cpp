@@ -8,12 +8,13 @@
 #include <unistd.h>
 
 #include "core/editor.h"
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 #include "files/load_save.h"
 #include "files/watched_calls.h"
 #include "platform/file_io.h"
 #include "platform/file_stamp.h"
 #include "support/document.h"
+#include "support/session_input.h"
 
 using filetest::exists;
 using filetest::inChild;
@@ -21,15 +22,12 @@ using filetest::modeOf;
 using filetest::prepareModified;
 using filetest::readFile;
 using filetest::TempDir;
+using filetest::writeDocumentTo;
 using filetest::writeFile;
 
 namespace {
 
 using Names = std::vector<std::string>;
-
-std::string message(const Editor& editor) {
-  return editor.pendingMessage ? editor.pendingMessage.get() : "(no message)";
-}
 
 // What a failed save must leave: "" when it did, else the first thing that is wrong.
 std::string checkFailedSave(Editor& editor, const std::string& reason) {
@@ -262,7 +260,7 @@ TEST(SaveFailure, KilledSaveLeavesTargetWhole) {
         calls.watch = [&](const std::string& call) {
           if (call == point.call) kill(getpid(), SIGKILL);
         };
-        second.writeDocument(target.c_str());
+        writeDocumentTo(second, target);
         _exit(0);
       }
       int status = 0;

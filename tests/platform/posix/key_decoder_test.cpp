@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/key_decoder_support.h"
+#include "platform/posix/key_decoder_support.h"
 #include "platform/posix/us_keyboard.h"
 
 using namespace console;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/key_decoder_support.h"
+#include "platform/posix/key_decoder_support.h"
 #include "platform/posix/key_decoder.h"
 
 using namespace console;

@@ -1,4 +1,4 @@
-#include "files/file_test_support.h"
+#include "files/file_support_posix.h"
 
 #include <dirent.h>
 #include <grp.h>
@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "core/editor.h"
+#include "files/load_save.h"
 #include "support/document.h"
 
 namespace filetest {
@@ -24,6 +25,11 @@ void prepareModified(Editor& editor, const std::string& path, const std::string&
   setFileName(editor, path.c_str());
   editor.fileStamp = platform::stampOf(path.c_str());
   editor.modified = 1;
+}
+
+bool writeDocumentTo(Editor& editor, const std::string& path) {
+  std::string reason;
+  return files::writeDocumentFile(editor, path.c_str(), nullptr, reason);
 }
 
 WorkIn::WorkIn(const std::string& dir) {

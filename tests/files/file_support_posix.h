@@ -11,6 +11,9 @@ namespace filetest {
 // A modified document named path, holding bytes, read from the file as it is now.
 void prepareModified(Editor& editor, const std::string& path, const std::string& bytes);
 
+// Writes the document to path as a save writes it, without a save's questions and flags.
+bool writeDocumentTo(Editor& editor, const std::string& path);
+
 // Runs in a directory of its own and goes back to the one before at the end.
 class WorkIn {
  public:

@@ -7,7 +7,7 @@
 
 #include "platform/posix/cp437.h"
 #include "platform/posix/row_layout.h"
-#include "platform/vt_model.h"
+#include "platform/posix/vt_model.h"
 
 using terminal::appendSgr;
 using terminal::cp437CodePoint;

@@ -1,10 +1,7 @@
-// POSIX only: the calls it watches are the POSIX file replacer's.
-#if !defined(_WIN32)
-
-#include "files/watched_calls.h"
-
 #include <signal.h>
 #include <unistd.h>
+
+#include "files/watched_calls.h"
 
 namespace filetest {
 
@@ -27,7 +24,45 @@ std::string WatchedCalls::role(int fd) const {
   return found == roles_.end() ? "other" : found->second;
 }
 
-int WatchedCalls::openAt(const char* path, int flags, mode_t mode) {
+namespace {
+
+// What a path names, for the log.
+std::string pathRole(const std::string& path) {
+  if (path == "/proc/self/fd") return "proc";
+  if (path.ends_with(".tmp")) return "temp";
+  if (path.ends_with(".new")) return "new copy";
+  if (path.ends_with(".old")) return "old copy";
+  return "target";
+}
+
+}  // namespace
+
+int WatchedCalls::statusOfPath(const char* path, struct stat* info) {
+  if (fails("path stat " + pathRole(path))) return -1;
+  return FileCalls::statusOfPath(path, info);
+}
+
+int WatchedCalls::statusOfName(const char* path, struct stat* info) {
+  if (fails("name stat " + pathRole(path))) return -1;
+  return FileCalls::statusOfName(path, info);
+}
+
+int WatchedCalls::checkAccess(const char* path, int mode) {
+  if (fails("access " + pathRole(path))) return -1;
+  return FileCalls::checkAccess(path, mode);
+}
+
+ssize_t WatchedCalls::readLink(const char* path, char* buffer, size_t n) {
+  if (fails("readlink")) return -1;
+  return FileCalls::readLink(path, buffer, n);
+}
+
+DIR* WatchedCalls::openFolder(const char* path) {
+  if (fails("open folder")) return nullptr;
+  return FileCalls::openFolder(path);
+}
+
+int WatchedCalls::openFile(const char* path, int flags, mode_t mode) {
   std::string name = path;
   std::string what = (flags & O_TMPFILE) == O_TMPFILE ? "unnamed temp"
                      : (flags & O_DIRECTORY)          ? "dir"
@@ -40,7 +75,7 @@ int WatchedCalls::openAt(const char* path, int flags, mode_t mode) {
     errno = EOPNOTSUPP;
     return -1;
   }
-  int fd = FileCalls::openAt(path, flags, mode);
+  int fd = FileCalls::openFile(path, flags, mode);
   if (fd >= 0) roles_[fd] = what == "unnamed temp" ? "temp" : what;
   return fd;
 }
@@ -70,9 +105,9 @@ int WatchedCalls::syncFile(int fd) {
   return result;
 }
 
-int WatchedCalls::statOf(int fd, struct stat* info) {
+int WatchedCalls::statusOfOpenFile(int fd, struct stat* info) {
   if (fails("stat " + role(fd))) return -1;
-  return FileCalls::statOf(fd, info);
+  return FileCalls::statusOfOpenFile(fd, info);
 }
 
 int WatchedCalls::changeMode(int fd, mode_t mode) {
@@ -113,6 +148,11 @@ int WatchedCalls::renameFile(const char* from, const char* to) {
   return result;
 }
 
+int WatchedCalls::renameNoReplace(const char* from, const char* to) {
+  if (fails("rename no replace")) return -1;
+  return FileCalls::renameNoReplace(from, to);
+}
+
 int WatchedCalls::linkFile(const char* from, const char* to, int flags) {
   if (fails("link")) return -1;
   int result = FileCalls::linkFile(from, to, flags);
@@ -126,5 +166,3 @@ int WatchedCalls::removeName(const char* path) {
 }
 
 }  // namespace filetest
-
-#endif  // !defined(_WIN32)

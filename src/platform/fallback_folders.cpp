@@ -1,0 +1,18 @@
+#include "platform/file_system.h"
+
+namespace platform {
+
+namespace {
+const std::vector<std::string>* fixedFallbackFolders = nullptr;
+}  // namespace
+
+void useFallbackFolders(const std::vector<std::string>* folders) {
+  fixedFallbackFolders = folders;
+}
+
+std::vector<std::string> fallbackFolders() {
+  if (fixedFallbackFolders != nullptr) return *fixedFallbackFolders;
+  return systemFallbackFolders();
+}
+
+}  // namespace platform

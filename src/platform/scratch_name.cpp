@@ -1,0 +1,42 @@
+#include "platform/scratch_name.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace platform {
+
+std::string hostTag() {
+  const std::string name = machineName();
+  uint32_t hash = 2166136261u;
+  for (const char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(hash));
+  return text;
+}
+
+std::string scratchPrefix(const std::string& baseName, const std::string& host, uint32_t pid) {
+  return "." + baseName.substr(0, 180) + ".slate-" + host + "-" + std::to_string(pid) + "-";
+}
+
+ScratchName parseScratchName(const std::string& name, const std::string& host) {
+  ScratchName scratch;
+  const std::string mark = ".slate-" + host + "-";
+  const size_t at = name.rfind(mark);
+  if (name.empty() || name[0] != '.' || at == std::string::npos || at == 0) return scratch;
+  size_t p = at + mark.size();
+  uint64_t pid = 0;
+  size_t digits = 0;
+  for (; p < name.size() && name[p] >= '0' && name[p] <= '9' && digits < 10; ++p, ++digits)
+    pid = pid * 10 + static_cast<uint64_t>(name[p] - '0');
+  if (digits == 0 || pid > UINT32_MAX || p + 7 >= name.size() || name[p] != '-') return scratch;
+  for (size_t k = p + 1; k < p + 7; ++k)
+    if (!std::isalnum(static_cast<unsigned char>(name[k]))) return scratch;
+  const std::string kind = name.substr(p + 7);
+  if (kind != ".tmp" && kind != ".part" && kind != ".new" && kind != ".old") return scratch;
+  scratch.pid = static_cast<uint32_t>(pid);
+  scratch.stem = name.substr(0, p + 7);
+  scratch.kind = kind;
+  return scratch;
+}
+
+}  // namespace platform
