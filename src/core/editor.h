@@ -183,6 +183,10 @@ class Editor {
   bool runAbove(int32_t lines) const;
   // Says that the file no longer holds what was read from it.
   void reportFileChanged();
+  // After a save that wrote the document over the very file its runs are read from (in
+  // place), the runs are read from where the save put their bytes: name is that file, which
+  // is opened again. False when it cannot be (the runs then read as changed).
+  bool reanchorRuns(const char* name);
   // What the commands work through besides the document: the console's two sides, the
   // texts searched for last and the clipboard. Whoever runs the editor owns them and sets
   // them before the first command that needs them.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -387,4 +388,36 @@ bool Editor::reachLine(int32_t index) {
     return countTooLarge ? finishCount() : takeTailCount();  // the count passed the run
   int32_t first = 0;
   return splitTailAt(static_cast<uint64_t>(s), first);
+}
+
+bool Editor::reanchorRuns(const char* name) {
+  auto file = std::make_unique<platform::InputFile>();
+  std::string reason;
+  if (file->open(name, reason) != platform::OpenResult::Opened) return false;
+  // A last line without terminator was saved with an LF, which its run now takes in.
+  const uint64_t oldSize = source->size();
+  const int last = oldSize > 0 ? source->byteAt(oldSize - 1) : '\n';
+  const bool openEnd = last >= 0 && !isBreak(static_cast<char>(last));
+  uint64_t at = 0;  // where the next record's bytes lie in the saved file, in document order
+  std::vector<std::pair<FileRun*, FileRun>> moved;
+  auto place = [&](const TextLine& record) {
+    if (!isRun(record)) {
+      at += static_cast<uint64_t>(record.size());
+      return;
+    }
+    FileRun run = runOf(record);
+    if (openEnd && run.bytes > 0 && run.offset + run.bytes == oldSize) ++run.bytes;
+    run.offset = at;
+    at += run.bytes;
+    moved.emplace_back(&runOf(record), run);
+  };
+  for (size_t i = 0; i < linesAbove.count(); ++i) place(linesAbove.data()[i]);
+  at += charsBefore.count() + charsAfter.count();
+  for (size_t i = linesBelow.count(); i-- > 0;) place(linesBelow.data()[i]);
+  if (file->size() != at) return false;  // not the document as saved
+  for (auto& [run, now] : moved) *run = now;
+  source = std::make_unique<FileSource>(std::move(file), at);
+  fileSizeSeen = -1;
+  fileChangeReported = false;
+  return true;
 }

@@ -29,6 +29,8 @@ class FileSource {
   FileSource& operator=(const FileSource&) = delete;
 
   uint64_t size() const { return size_; }
+  // Which file this is, as opened.
+  const platform::FileStamp& fileStamp() const { return file_->stamp(); }
   // Copies [offset, offset + n) to out; false when the file no longer holds those bytes.
   bool read(uint64_t offset, size_t n, char* out);
   // The byte at offset; -1 when it cannot be read.

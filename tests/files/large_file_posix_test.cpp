@@ -272,6 +272,29 @@ TEST(LargeFile, TheEndIsReachedBeforeTheCountAndNumberedWhenItArrives) {
   EXPECT_EQ(e.cursorLine, 199);
 }
 
+TEST(LargeFile, ASaveInPlaceLeavesTheTextNotYetReadReadable) {
+  OpenLog log;
+  Editor& e = log.editor;
+  TestSession test;
+  test.session.attach(e);
+  const std::string other = log.temp.path("other name");
+  ASSERT_EQ(link(log.path.c_str(), other.c_str()), 0);  // a second name: saved in place
+  load(e, log.path);
+  const platform::FileStamp before = platform::stampOf(log.path.c_str());
+  e.addByte('#');
+  e.afterCommand(false);
+  ASSERT_EQ(e.saveUnder(log.path.c_str(), true, false), 1);
+  ASSERT_TRUE(platform::stampOf(log.path.c_str()).sameFile(before));
+  const std::string saved = "#" + log.bytes;
+  EXPECT_EQ(readFile(other), saved);
+  ASSERT_EQ(e.moveDocumentEnd(), 1);  // every run read from where the save put it
+  ASSERT_TRUE(e.finishCount());
+  EXPECT_EQ(e.lineCount, 401);
+  EXPECT_EQ(documentLines(e)[399], "line 399\n");
+  EXPECT_EQ(log.saveElsewhere(), saved);
+  EXPECT_TRUE(!e.pendingMessage || !std::strstr(e.pendingMessage.get(), "changed on disk"));
+}
+
 TEST(LargeFile, AFileChangedOnDiskIsNeverMixedIntoASave) {
   {  // cut short, the way a log is truncated in place
     OpenLog log;
