@@ -12,6 +12,12 @@
 #include "core/tab_stop.h"
 #include "platform/large_block.h"
 
+TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size) {
+  char* text = static_cast<char*>(checkedMalloc(size));
+  if (size > 0) std::memcpy(text, bytes, size);
+  return TextLine{text, length, static_cast<uint8_t>(size - length), 1};
+}
+
 void releaseText(TextLine& line) {
   if (line.ownsText == 1) std::free(line.text);
   line = kBottomLine;

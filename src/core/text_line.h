@@ -56,6 +56,8 @@ struct LineEnding {
 // The terminators the editor knows, by index: LF, CR LF, CR, LF CR.
 inline constexpr LineEnding LineEndings[4] = {{"\n", 1}, {"\r\n", 2}, {"\r", 1}, {"\n\r", 2}};
 
+// A heap copy of size bytes as an owned line, the first length of them its text.
+TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size);
 // Gives back the line's text if the line owns it; the line then holds nothing.
 void releaseText(TextLine& line);
 

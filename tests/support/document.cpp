@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "core/file_source.h"
-#include "platform/out_of_memory.h"
 
 namespace {
 
@@ -30,12 +29,6 @@ int64_t linesOf(const TextLine& record) {
 }
 
 }  // namespace
-
-TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size) {
-  char* text = static_cast<char*>(checkedMalloc(static_cast<size_t>(size)));
-  if (size > 0) std::memcpy(text, bytes, static_cast<size_t>(size));
-  return TextLine{text, length, static_cast<uint8_t>(size - length), 1};
-}
 
 std::string documentBytes(const Editor& editor) {
   std::string bytes;

@@ -5,10 +5,6 @@
 
 #include "core/editor.h"
 
-// A line owning a heap copy of size bytes, the first length of them its text (the document
-// frees it).
-TextLine makeOwnedLine(const char* bytes, int32_t length, int32_t size);
-
 // The whole document as bytes, read from the four stacks without changing them.
 std::string documentBytes(const Editor& editor);
 
