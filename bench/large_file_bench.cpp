@@ -109,6 +109,29 @@ void BM_EndAndBackAfterPaging(benchmark::State& state) {
   state.counters["resident_MB"] = residentMB();
 }
 
+// Ctrl+PgDn right after opening, the count still running: the last page read backward from
+// the file's end; then back to the start, and F4 to the middle line, which waits for the count
+// to pass it.
+void BM_EndBeforeCount(benchmark::State& state) {
+  TestSession test;
+  SessionEditor e(test);
+  open(e);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    e.moveDocumentEnd();
+    e.ensureWindow(40, 0);
+    state.counters["end_ms"] = elapsed(start) * 1e3;
+    state.counters["count_was_done"] = e.countKnown() ? 1 : 0;
+    e.moveDocumentStart();
+    const auto middle = std::chrono::steady_clock::now();
+    const int32_t line = static_cast<int32_t>(fileBytes() / 85 / 2);
+    e.goToLineNumber(line, 1);
+    state.counters["goto_middle_ms"] = elapsed(middle) * 1e3;
+    state.counters["goto_ok"] = e.cursorLine == line - 1 ? 1 : 0;
+  }
+  state.counters["resident_MB"] = residentMB();
+}
+
 void BM_SearchNotYetRead(benchmark::State& state) {
   const std::string& path = bigFile();
   TestSession test;
@@ -150,6 +173,7 @@ void BM_SaveAfterSmallEdit(benchmark::State& state) {
 BENCHMARK(BM_FirstScreen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CountLines)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EndAndBackAfterPaging)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EndBeforeCount)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SearchNotYetRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveAfterSmallEdit)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -127,8 +127,9 @@ class Editor {
   // near. Null for every other document, which is held whole.
   std::unique_ptr<FileSource> source;
   std::deque<FileRun> runs;  // the runs' descriptions; records point at them
-  // The file's last run while its lines are not counted: it then stands for one line, and
-  // only its first line can be reached; no run lies after it.
+  // The file's last run while its lines are not counted: it then stands for one line in the
+  // numbering, and only lines lie after it (the file's last lines, once the cursor or the
+  // view went there). As its lines are read or counted, the numbers after it shift.
   FileRun* tailRun = nullptr;
   // Called while a command waits for the line count, with what is done of what; answers
   // whether to go on waiting (a key stops the wait). Null: wait to the end.
@@ -138,14 +139,34 @@ class Editor {
   // Splits the run on top of a line stack so that a line of the file lies on top: the
   // lines at the run's start (below the cursor) or end (above it). False, with a message,
   // when the file no longer holds those bytes; true when the top is a line already.
-  bool ensureTopLine(Stack<TextLine>& lines, bool below);
+  // runLine: the run's line number, when the run is not next to the cursor line.
+  bool ensureTopLine(Stack<TextLine>& lines, bool below, int32_t runLine = -1);
   // Makes the `above` records above and `below` records below the cursor line lines.
   void ensureWindow(size_t above, size_t below);
   // Whether every line of the document is counted, so line numbers reach the end.
   bool countKnown() const { return tailRun == nullptr || tailRun->counted; }
+  // Where the uncounted last run lies: above the cursor (else below), the records between it
+  // and the cursor line, and its line number. False when every line is counted.
+  bool locateTail(bool& above, size_t& depth, int32_t& line) const;
+  // Whether the cursor's line number is the line's place in the file: not past an uncounted
+  // last run.
+  bool rowExact() const;
+  // The cursor's line in the file, estimated from the lines counted so far, when not exact;
+  // -1 when nothing is counted yet.
+  int64_t estimatedRow() const;
+  // The lines after `line` moved by delta (and the document with them): the cursor, the view,
+  // the mark and the undo history keep pointing at the same text.
+  void shiftLinesAfter(int32_t line, int32_t delta);
+  // Makes the line `index` (0-based) reachable by number before the count is done: waits,
+  // with progress, until the count has passed it and splits the last run there. False when
+  // stopped or failed.
+  bool reachLine(int32_t index);
   // Takes the line count in once the counting has finished, and says when another program
   // has cut the file short or written more to it.
   void pollCount();
+  // Counts the uncounted last run's lines (the count must have passed it, or waits for it)
+  // and numbers the lines after it anew. False, with a message, when it cannot.
+  bool takeTailCount();
   int64_t fileSizeSeen = -1;  // the large file's size when last looked at
   // Set once the file was found changed; the view's own reads then say it no more.
   bool fileChangeReported = false;
@@ -165,6 +186,10 @@ class Editor {
   bool runAbove(int32_t lines) const;
   // Says that the file no longer holds what was read from it.
   void reportFileChanged();
+  // After a save that wrote the document over the very file its runs are read from (in
+  // place), the runs are read from where the save put their bytes: name is that file, which
+  // is opened again. False when it cannot be (the runs then read as changed).
+  bool reanchorRuns(const char* name);
   // What the commands work through besides the document: the console's two sides, the
   // texts searched for last and the clipboard. Whoever runs the editor owns them and sets
   // them before the first command that needs them.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,7 +103,7 @@ size_t firstSureStart(const char* data, size_t n) {
 
 }  // namespace
 
-bool Editor::ensureTopLine(Stack<TextLine>& lines, bool below) {
+bool Editor::ensureTopLine(Stack<TextLine>& lines, bool below, int32_t runLine) {
   if (lines.empty() || !isRun(lines.top())) return true;
   const TextLine record = lines.top();
   FileRun& run = runOf(record);
@@ -136,9 +137,9 @@ bool Editor::ensureTopLine(Stack<TextLine>& lines, bool below) {
       run.bytes -= taken;
       if (run.counted) {
         run.lines -= k;
-      } else {
-        lineCount += static_cast<int32_t>(k);
-        if (run.bytes == 0) --lineCount;  // the run's own place in the numbering
+      } else {  // the lines read take the run's place, the run (if any is left) follows
+        const int32_t at = runLine >= 0 ? runLine : below ? cursorLine + 1 : cursorLine - 1;
+        shiftLinesAfter(at, static_cast<int32_t>(k) - (run.bytes == 0 ? 1 : 0));
       }
       if (run.bytes > 0)
         lines.push(record);
@@ -162,8 +163,9 @@ void Editor::ensureWindow(size_t above, size_t below) {
   auto fill = [this](Stack<TextLine>& lines, size_t want, bool isBelow) {
     for (size_t i = 0; i < want && i < lines.count(); ++i) {
       if (!isRun(lines.fromTop(i))) continue;
-      Lifted lifted(lines, i);
-      if (!ensureTopLine(lines, isBelow)) return;
+      Lifted lifted(lines, i);  // lines: each run nearer was split into lines before
+      const int32_t at = static_cast<int32_t>(i) + 1;
+      if (!ensureTopLine(lines, isBelow, isBelow ? cursorLine + at : cursorLine - at)) return;
     }
   };
   viewReading = true;
@@ -195,22 +197,33 @@ void lookAtFile(Editor& e) {
 
 }  // namespace
 
+bool Editor::takeTailCount() {
+  const int64_t lines = source->linesBetween(tailRun->offset, tailRun->offset + tailRun->bytes);
+  if (lines < 0) {
+    reportFileChanged();
+    return false;
+  }
+  if (lines + lineCount > INT32_MAX - 2) {
+    setPendingMessage(kTooManyLines);
+    countTooLarge = true;
+    return false;
+  }
+  bool above = false;
+  size_t depth = 0;
+  int32_t at = 0;
+  locateTail(above, depth, at);
+  shiftLinesAfter(at, static_cast<int32_t>(lines - 1));
+  tailRun->lines = lines;
+  tailRun->counted = true;
+  return true;
+}
+
 void Editor::pollCount() {
   if (tailRun != nullptr && !tailRun->counted && !countTooLarge) {
     if (source->countFailed()) {
       if (!fileChangeReported) reportFileChanged();
     } else if (source->countDone()) {
-      const int64_t lines = source->linesBetween(tailRun->offset, tailRun->offset + tailRun->bytes);
-      if (lines < 0) {
-        reportFileChanged();
-      } else if (lines + lineCount > INT32_MAX - 2) {
-        setPendingMessage(kTooManyLines);
-        countTooLarge = true;
-      } else {
-        lineCount += static_cast<int32_t>(lines - 1);
-        tailRun->lines = lines;
-        tailRun->counted = true;
-      }
+      takeTailCount();
     }
   }
   lookAtFile(*this);  // last: its message says more than the count's
@@ -237,18 +250,12 @@ bool Editor::finishCount() {
 
 bool Editor::splitTailAt(uint64_t s, int32_t& firstLine) {
   FileRun* tail = tailRun;
-  // The records below the cursor down to the tail.
+  bool above = false;
   size_t depth = 0;
-  int64_t line = cursorLine + 1;
-  while (depth < linesBelow.count() &&
-         linesBelow.fromTop(depth).text != reinterpret_cast<char*>(tail)) {
-    const TextLine& record = linesBelow.fromTop(depth);
-    line += isRun(record) ? runOf(record).lines : 1;
-    ++depth;
-  }
-  if (depth == linesBelow.count()) return false;
+  int32_t line = 0;
+  if (!locateTail(above, depth, line)) return false;
   if (s == tail->offset) {
-    firstLine = static_cast<int32_t>(line);
+    firstLine = line;
     return true;
   }
   while (!source->countFailed() && source->countedBytes() <= s && !source->countDone()) {
@@ -261,13 +268,17 @@ bool Editor::splitTailAt(uint64_t s, int32_t& firstLine) {
     reportFileChanged();
     return false;
   }
-  Lifted lifted(linesBelow, depth);  // the tail is on top now; its front goes above it
+  // The tail's front, counted, goes before it: on top of it below the cursor, under it above.
+  Stack<TextLine>& stack = above ? linesAbove : linesBelow;
+  Lifted lifted(stack, depth);
+  const TextLine tailRecord = above ? stack.pop() : TextLine{};
   FileRun front{tail->offset, s - tail->offset, lines, true};
   tail->offset = s;
   tail->bytes -= front.bytes;
-  lineCount += static_cast<int32_t>(lines);
-  linesBelow.push(runRecord(front));
-  firstLine = static_cast<int32_t>(line + lines);
+  stack.push(runRecord(front));
+  if (above) stack.push(tailRecord);
+  shiftLinesAfter(line, static_cast<int32_t>(lines));
+  firstLine = line + static_cast<int32_t>(lines);
   return true;
 }
 
@@ -296,4 +307,117 @@ bool Editor::runAbove(int32_t lines) const {
     --lines;
   }
   return false;
+}
+
+bool Editor::locateTail(bool& above, size_t& depth, int32_t& line) const {
+  if (countKnown()) return false;
+  const char* tail = reinterpret_cast<const char*>(tailRun);
+  int64_t n = cursorLine + 1;  // the first line of the record looked at
+  for (depth = 0; depth < linesBelow.count(); ++depth) {
+    const TextLine& record = linesBelow.fromTop(depth);
+    if (record.text == tail && isRun(record)) {
+      above = false;
+      line = static_cast<int32_t>(n);
+      return true;
+    }
+    n += isRun(record) ? runOf(record).lines : 1;
+  }
+  n = cursorLine;  // the line after the record looked at
+  for (depth = 0; depth < linesAbove.count(); ++depth) {
+    const TextLine& record = linesAbove.fromTop(depth);
+    n -= isRun(record) ? runOf(record).lines : 1;
+    if (record.text == tail && isRun(record)) {
+      above = true;
+      line = static_cast<int32_t>(n);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Editor::rowExact() const {
+  bool above = false;
+  size_t depth = 0;
+  int32_t line = 0;
+  return !locateTail(above, depth, line) || !above;
+}
+
+int64_t Editor::estimatedRow() const {
+  const uint64_t bytes = source ? source->countedBytes() : 0;
+  if (bytes == 0 || countKnown()) return -1;
+  const double perByte = static_cast<double>(source->countedTerminators()) / bytes;
+  return cursorLine - 1 + static_cast<int64_t>(perByte * static_cast<double>(tailRun->bytes));
+}
+
+void Editor::shiftLinesAfter(int32_t line, int32_t delta) {
+  if (delta == 0) return;
+  lineCount += delta;
+  if (topLine > line || cursorLine > line) topLine += delta;  // the cursor keeps its row
+  if (cursorLine > line) cursorLine += delta;
+  if (markLine > line) markLine += delta;
+  undoHistory.shiftLines(line, delta);
+}
+
+bool Editor::reachLine(int32_t index) {
+  bool above = false;
+  size_t depth = 0;
+  int32_t tailLine = 0;
+  if (!locateTail(above, depth, tailLine) || index <= tailLine) return true;
+  auto keepWaiting = [this] {
+    if (source->countFailed()) {
+      reportFileChanged();
+      return false;
+    }
+    if (waitProgress && !waitProgress("Counting lines", source->countedBytes(), source->size()))
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return true;
+  };
+  while (source->countedBytes() <= tailRun->offset && !source->countDone())
+    if (!keepWaiting()) return false;
+  const int64_t base = source->terminatorsBefore(tailRun->offset);
+  if (base < 0) {
+    reportFileChanged();
+    return false;
+  }
+  const int64_t k = index - tailLine;  // lines into the run
+  while (!source->countDone() && static_cast<int64_t>(source->countedTerminators()) - base <= k)
+    if (!keepWaiting()) return false;
+  const int64_t s = source->countDone() ? -1 : source->lineStartAfter(tailRun->offset, k);
+  if (s < 0 || static_cast<uint64_t>(s) >= tailRun->offset + tailRun->bytes)
+    return countTooLarge ? finishCount() : takeTailCount();  // the count passed the run
+  int32_t first = 0;
+  return splitTailAt(static_cast<uint64_t>(s), first);
+}
+
+bool Editor::reanchorRuns(const char* name) {
+  auto file = std::make_unique<platform::InputFile>();
+  std::string reason;
+  if (file->open(name, reason) != platform::OpenResult::Opened) return false;
+  // A last line without terminator was saved with an LF, which its run now takes in.
+  const uint64_t oldSize = source->size();
+  const int last = oldSize > 0 ? source->byteAt(oldSize - 1) : '\n';
+  const bool openEnd = last >= 0 && !isBreak(static_cast<char>(last));
+  uint64_t at = 0;  // where the next record's bytes lie in the saved file, in document order
+  std::vector<std::pair<FileRun*, FileRun>> moved;
+  auto place = [&](const TextLine& record) {
+    if (!isRun(record)) {
+      at += static_cast<uint64_t>(record.size());
+      return;
+    }
+    FileRun run = runOf(record);
+    if (openEnd && run.bytes > 0 && run.offset + run.bytes == oldSize) ++run.bytes;
+    run.offset = at;
+    at += run.bytes;
+    moved.emplace_back(&runOf(record), run);
+  };
+  for (size_t i = 0; i < linesAbove.count(); ++i) place(linesAbove.data()[i]);
+  at += charsBefore.count() + charsAfter.count();
+  for (size_t i = linesBelow.count(); i-- > 0;) place(linesBelow.data()[i]);
+  if (file->size() != at) return false;  // not the document as saved
+  for (auto& [run, now] : moved) *run = now;
+  source = std::make_unique<FileSource>(std::move(file), at);
+  fileSizeSeen = -1;
+  fileChangeReported = false;
+  return true;
 }

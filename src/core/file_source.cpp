@@ -150,6 +150,10 @@ uint64_t FileSource::countedBytes() const {
   return bytes < size_ ? bytes : size_;
 }
 
+uint64_t FileSource::countedTerminators() const {
+  return before_[counted_.load(std::memory_order_acquire)];
+}
+
 bool FileSource::waitCounted(uint64_t offset) {
   const size_t block = static_cast<size_t>(offset / block_);
   while (counted_.load(std::memory_order_acquire) <= block && !countDone()) {

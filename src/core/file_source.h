@@ -29,6 +29,8 @@ class FileSource {
   FileSource& operator=(const FileSource&) = delete;
 
   uint64_t size() const { return size_; }
+  // Which file this is, as opened.
+  const platform::FileStamp& fileStamp() const { return file_->stamp(); }
   // Copies [offset, offset + n) to out; false when the file no longer holds those bytes.
   bool read(uint64_t offset, size_t n, char* out);
   // The byte at offset; -1 when it cannot be read.
@@ -38,6 +40,8 @@ class FileSource {
   // Bytes counted so far from the start; size() once the count is complete.
   uint64_t countedBytes() const;
   bool countDone() const { return countedBytes() == size_; }
+  // Terminators in the bytes counted so far.
+  uint64_t countedTerminators() const;
   // Set once the counting thread found the file changed or unreadable.
   bool countFailed() const { return failed_.load(std::memory_order_acquire); }
   // Blocks until the count has passed offset (or failed); false when it failed.

@@ -294,9 +294,7 @@ void Editor::unpackLine(TextLine line, int32_t goal) {
 }
 
 int Editor::goToPosition(int32_t line, int32_t column) {
-  // Past an uncounted last run only its first line has a number.
-  const int32_t reachable = countKnown() ? lineCount : lineCount - 1;
-  if (line < 0 || line >= reachable) return 0;
+  if (line < 0 || line >= lineCount) return 0;
   TextLine current = packCursorLine();
   if (enterLine(current, line, column)) return 1;
   return 0;
@@ -324,11 +322,7 @@ Walk walkLines(Editor& e, Stack<TextLine>& from, Stack<TextLine>& to, int64_t n,
       continue;
     }
     FileRun& run = runOf(top);
-    if (!run.counted) {  // nothing after it can be reached by number
-      walk.failed = true;
-      return walk;
-    }
-    if (run.lines <= n) {
+    if (run.lines <= n) {  // an uncounted run stands for one line
       to.push(from.pop());
       ++walk.moved;
       n -= run.lines;
@@ -391,16 +385,24 @@ bool Editor::enterLine(TextLine current, int32_t line, int32_t column) {
     Stack<TextLine>& from = down ? linesBelow : linesAbove;
     Stack<TextLine>& to = down ? linesAbove : linesBelow;
     to.push(current);
-    const Walk walk =
-        walkLines(*this, from, to, down ? line - cursorLine - 1 : cursorLine - line - 1, down);
-    if (walk.failed || from.empty() || !ensureTopLine(from, down)) {
+    const int32_t between = down ? line - cursorLine - 1 : cursorLine - line - 1;
+    Walk walk = walkLines(*this, from, to, between, down);
+    // Going up to an uncounted run: its first line is the one that has the number.
+    const bool crossTail =
+        !down && !walk.failed && !from.empty() && isRun(from.top()) && !runOf(from.top()).counted;
+    if (crossTail) {
+      to.push(from.pop());
+      ++walk.moved;
+    }
+    Stack<TextLine>& nearest = crossTail ? to : from;
+    if (walk.failed || nearest.empty() || !ensureTopLine(nearest, down || crossTail, line)) {
       walkBack(from, to, walk);
       current = to.pop();
       unpackLine(current, cursorColumn);  // the cursor stays where it was
       if (walk.failed) reportFileChanged();
       return false;
     }
-    current = from.pop();
+    current = nearest.pop();
   }
   cursorLine = line;
   unpackLine(current, column);

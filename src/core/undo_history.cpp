@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/editor.h"
+#include "platform/memory_size.h"
 
 size_t undoHistoryFloor = size_t{64} << 20;
+size_t undoHistoryCeiling = 0;
 
 namespace {
 
@@ -18,6 +21,20 @@ namespace {
 size_t keptBytes(const Editor& e, const TextLine& line) {
   if (line.text == nullptr || e.inLoadedText(line)) return 0;
   return static_cast<size_t>(line.size());
+}
+
+size_t historyCeiling() {
+  if (undoHistoryCeiling == 0) {
+    const uint64_t quarter = platform::physicalMemory() / 4;
+    undoHistoryCeiling =
+        quarter == 0 || quarter > SIZE_MAX ? SIZE_MAX : static_cast<size_t>(quarter);
+  }
+  return undoHistoryCeiling;
+}
+
+// What the history may hold for a document of this size.
+size_t historyCap(size_t documentBytes) {
+  return std::min(std::max(undoHistoryFloor, documentBytes), historyCeiling());
 }
 
 // The document's size in bytes, terminators included.
@@ -245,7 +262,7 @@ bool UndoHistory::rebuiltLine(Editor& e, int32_t line, TextLine old) {
   // still to be rebuilt can then leave their memory to the ones that follow.
   if ((step->lines.count() & 0xffff) == 0) {
     const size_t records = step->lines.count() * (sizeof(TextLine) + sizeof(int32_t));
-    if (records > undoHistoryFloor && records > documentSize(e)) declining_ = true;
+    if (records > historyCap(documentSize(e))) declining_ = true;
   }
   return true;
 }
@@ -309,7 +326,7 @@ void UndoHistory::closeStep(Editor& e, EditRun run) {
   // Bytes added to the last insertion change the step's size only when they took more room.
   if (extendedOnly && step.bytes.capacity() == step.measuredCapacity) return;
   remeasure(step);
-  if (memory_ > undoHistoryFloor || declining_) limit(e);
+  if (memory_ > std::min(undoHistoryFloor, historyCeiling()) || declining_) limit(e);
 }
 
 // A run that has just ended gives back the room it kept for more.
@@ -343,17 +360,17 @@ void UndoHistory::release(Step& step) {
   step.lines.clear();
 }
 
-// Keeps the history within the larger of the floor and the document's size: the oldest
-// steps go first; a step larger than that by itself empties the history.
+// Keeps the history within the larger of the floor and the document's size, and under the
+// ceiling: the oldest steps go first; a step larger than that by itself empties the history.
 void UndoHistory::limit(Editor& e) {
-  if (memory_ <= undoHistoryFloor && !declining_) return;
+  if (memory_ <= std::min(undoHistoryFloor, historyCeiling()) && !declining_) return;
   // Measuring walks every line; between measures the document's size is taken as it was,
   // unless the history has outgrown that.
   if (declining_ || memory_ > documentSize_ || ++closesSinceMeasure_ > 256) {
     documentSize_ = documentSize(e);
     closesSinceMeasure_ = 0;
   }
-  const size_t cap = std::max(undoHistoryFloor, documentSize_);
+  const size_t cap = historyCap(documentSize_);
   if (declining_ || steps_.back().memory > cap) {
     declining_ = false;
     const bool arena =
@@ -375,6 +392,52 @@ void UndoHistory::limit(Editor& e) {
     droppedShown_ = true;
     e.setPendingMessage("Oldest undo steps dropped");
   }
+}
+
+// The run's line is known in the document as it is; each step's lines are in the document as
+// it was then, which the lines each edit added or took out before the run tell. An edit never
+// touches the run's own line (it is not text), so whether an edit lies before the run can be
+// told from either side of it.
+int32_t UndoHistory::shiftEdit(Edit& edit, Step& step, int32_t run, bool forward, int32_t delta) {
+  if (edit.kind == Kind::Rebuild) {
+    for (size_t i = 0; i < edit.count; ++i)
+      if (step.rebuiltAt.data()[edit.first + i] > run)
+        step.rebuiltAt.data()[edit.first + i] += delta;
+  }
+  int32_t added = 0;  // lines after the edit's line that it added
+  if (edit.kind == Kind::Break) added = 1;
+  if (edit.kind == Kind::Join) added = -1;
+  if (edit.kind == Kind::RemoveLine) added = -static_cast<int32_t>(edit.count);
+  // After a removal just before the run, the run stands at the removed lines' first.
+  const bool before = forward || edit.kind != Kind::RemoveLine ? edit.line < run : edit.line <= run;
+  if (!before) {
+    edit.line += delta;
+    return run;
+  }
+  return forward ? run + added : run - added;
+}
+
+void UndoHistory::shiftLines(int32_t run, int32_t delta) {
+  auto shift = [delta](int32_t& n, int32_t at) {
+    if (n > at) n += delta;
+  };
+  int32_t at = run;  // the steps that can be undone, newest first, each taken back
+  for (size_t s = done_; s-- > 0;) {
+    Step& step = steps_[s];
+    shift(step.afterLine, at);
+    for (size_t i = step.edits.size(); i-- > 0;)
+      at = shiftEdit(step.edits[i], step, at, false, delta);
+    shift(step.beforeLine, at);
+  }
+  at = run;  // the steps that can be made again, in order
+  for (size_t s = done_; s < steps_.size(); ++s) {
+    Step& step = steps_[s];
+    shift(step.beforeLine, at);
+    for (Edit& edit : step.edits) at = shiftEdit(edit, step, at, true, delta);
+    shift(step.afterLine, at);
+  }
+  shift(run_.line, run);
+  shift(run_.restLine, run);
 }
 
 void UndoHistory::dropOldestStep() {

@@ -15,8 +15,10 @@ class Editor;
 // characters, or of Backspaces, on one line with nothing else between is one step.
 enum class EditRun : uint8_t { None, Typing, Backspace };
 
-// The history can hold at least this many bytes, more when the document is larger.
+// The history can hold at least this many bytes, more when the document is larger, but never
+// more than the ceiling: a quarter of the machine's memory unless set (0 until first asked).
 extern size_t undoHistoryFloor;
+extern size_t undoHistoryCeiling;
 
 // The changes made to the document, as steps that can be taken back and made again. A step
 // is what one command changed: the bytes it removed and inserted, the lines it broke and
@@ -68,6 +70,9 @@ class UndoHistory {
 
   // Forgets every step, giving back what they hold; the document as it now is counts as saved.
   void clear();
+  // The lines after a large file's uncounted run, now at line `run`, were renumbered by delta
+  // (its lines read or counted).
+  void shiftLines(int32_t run, int32_t delta);
   // Calls f with every line record the history holds.
   void forEachLine(const std::function<void(const TextLine&)>& f) const;
   // Bytes the history holds: its records, and the line texts they keep, except the file's
@@ -119,6 +124,7 @@ class UndoHistory {
   void openStep(const Editor& e);
   void dropRedoSteps();
   void dropOldestStep();
+  int32_t shiftEdit(Edit& edit, Step& step, int32_t run, bool forward, int32_t delta);
   bool continuesRun(const Step& last) const;
   bool extendsInsertion(int32_t line, int32_t offset) const;
   Step& newInsertion(const Editor& e, int32_t line, int32_t offset);

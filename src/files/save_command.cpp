@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/editor.h"
+#include "core/file_source.h"
 #include "files/load_save.h"
 #include "files/recovery.h"
 #include "files/replacing.h"
@@ -91,6 +92,8 @@ void Editor::documentSaved(const char* name, const files::WriteResult& result, b
       autosaveAdopted = 0;
     }
   }
+  // Written over in place, the file the runs were read from holds the document now.
+  if (source && result.stamp.sameFile(source->fileStamp())) reanchorRuns(name);
   fileStamp = result.stamp;
   std::string message;
   if (announce)

@@ -62,7 +62,15 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
       autosaveDeadline = 0;
     }
   }
-  if (autosaveDeadline == 0) inputHandle.waitForInput(INFINITE);
+  if (autosaveDeadline == 0) {
+    // While a large file's lines are being counted, the view is brought up to date now and
+    // then, so that the row turns exact once the count is done.
+    if (!editor.countKnown() && !editor.countTooLarge && !editor.fileChangeReported) {
+      if (inputHandle.waitForInput(250) == WAIT_TIMEOUT) return;
+    } else {
+      inputHandle.waitForInput(INFINITE);
+    }
+  }
 
   InputRecord record;
   if (!inputHandle.readInput(record)) {

@@ -37,7 +37,7 @@ bool parseLinePosition(const char* text, int32_t& line, int32_t& column) {
 
 int Editor::goToLineNumber(int32_t line, int32_t column) {
   // A large file's lines past those counted have numbers once the count has reached them.
-  if (line >= lineCount - 1 && !finishCount()) return 0;
+  if (line >= 1 && !countKnown() && !reachLine(line - 1)) return 0;
   const int32_t index = std::clamp(line, 1, lineCount) - 1;
   goToPosition(index, column - 1);
   const int32_t rows = screen->rows;

@@ -184,6 +184,7 @@ int Editor::moveDocumentStart() {
 }
 
 int Editor::moveDocumentEnd() {
-  if (!finishCount()) return 0;  // a large file's last line has a number once all are counted
+  // In a large file whose lines are still being counted, the last line's number is one
+  // past the uncounted part (which stands for one line) until the count is done.
   return goToPosition(lineCount - 1, INT_MAX);
 }

@@ -55,8 +55,10 @@ void Editor::redraw() {
   if (pendingMessage) {
     screen->writeStatusLine(pendingMessage.get(), cursorLine - topLine, cursorColumn - leftColumn);
   } else {
+    const bool exact = !source || rowExact();
     std::unique_ptr<char[]> text =
-        statusLineText(modified, cursorLine, cursorColumn, fileName.get());
+        statusLineText(modified, cursorLine, cursorColumn, fileName.get(),
+                       exact ? RowKind::Exact : RowKind::Estimated, exact ? -1 : estimatedRow());
     screen->writeStatusLine(text.get(), cursorLine - topLine, cursorColumn - leftColumn);
   }
 }

@@ -39,6 +39,15 @@ bool askedForTexts(Editor& e) {
   return true;
 }
 
+// Shows the match (from the cursor to endColumn of line) selected and asks what to do with it.
+char askAboutMatch(Editor& e, int32_t line, int32_t endColumn) {
+  e.markLine = line;
+  e.markColumn = endColumn;
+  e.textDirty = 1;
+  e.redraw();
+  return askReplaceAnswer(*e.screen, *e.keyboard);
+}
+
 }  // namespace
 
 int Editor::replaceEach() {
@@ -76,14 +85,7 @@ int Editor::replaceEach() {
     const int32_t lineIndex = static_cast<int32_t>(end.documentLine);
     enterLine(current, lineIndex, columnOfByte(textUnit, line.text, end.offset, tabWidth));
     ++found;
-    char answer = 'a';
-    if (!all) {
-      markLine = lineIndex;
-      markColumn = endColumn;
-      textDirty = 1;
-      redraw();
-      answer = askReplaceAnswer(*screen, *keyboard);
-    }
+    const char answer = all ? 'a' : askAboutMatch(*this, lineIndex, endColumn);
     if (answer == 'q') break;
     all = answer == 'a';
     from = end.offset + end.length;

@@ -92,6 +92,21 @@ TEST_F(UndoFile, TheOldestStepsGoFirstAndAStepTooLargeCannotBeUndone) {
   undoHistoryFloor = floor;
 }
 
+// However large the document, the history stays under its ceiling (a quarter of the
+// machine's memory, here made small).
+TEST_F(UndoFile, TheCeilingHoldsWhateverTheFloorAndTheDocumentAllow) {
+  const size_t ceiling = undoHistoryCeiling;
+  undoHistoryCeiling = 4096;
+  for (int i = 0; i < 40; ++i) {
+    press('W', 'w');
+    press(vk::Return, '\r');
+  }
+  EXPECT_LE(editor.undoHistory.memory(), size_t{4096});
+  EXPECT_GT(undoAll(), 1);
+  EXPECT_EQ(editor.modified, 1);  // the oldest steps went
+  undoHistoryCeiling = ceiling;
+}
+
 // Replacements back and forth keep the text of every step alive, apart from the file's own
 // bytes: the oldest steps go, so memory stays bounded however often it is done.
 TEST_F(UndoFile, ReplacementsBackAndForthStayWithinTheLimit) {

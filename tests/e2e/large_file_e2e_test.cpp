@@ -56,10 +56,10 @@ TEST(LargeFileEndToEnd, ThreeGigabytesOpenJumpSearchEditSaveUndoAndChangeOnDisk)
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.log"), slow)) << tmux.status();
   EXPECT_TRUE(tmux.waitForText(0, kFiller)) << tmux.row(0);
 
-  tmux.sendKeys({"C-NPage"});  // the end, once the count has its number
+  tmux.sendKeys({"C-NPage"});  // the end at once; its row turns exact when the count is done
+  EXPECT_TRUE(tmux.waitForText(21, "the very end")) << tmux.dump();
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, static_cast<int>(last + 1), 0, "big.log"), slow))
       << tmux.status();
-  EXPECT_TRUE(tmux.waitForText(21, "the very end")) << tmux.dump();
   tmux.sendKeys({"C-PPage"});
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.log"))) << tmux.status();
 
@@ -96,6 +96,14 @@ TEST(LargeFileEndToEnd, ThreeGigabytesOpenJumpSearchEditSaveUndoAndChangeOnDisk)
   tmux.openWindow("again", {"big.log"});
   tmux.select("again");
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.log"), slow)) << tmux.status();
+  tmux.sendKeys({"F4"});  // to a line by number while the count may still run
+  tmux.sendLiteral(std::to_string(middle + 1));
+  tmux.sendKeys({"Enter"});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, static_cast<int>(middle), 0, "big.log"), slow))
+      << tmux.status();
+  EXPECT_NE(tmux.dump().find("needle in the middle"), std::string::npos) << tmux.dump();
+  tmux.sendKeys({"C-PPage"});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.log"))) << tmux.status();
   tmux.sendLiteral("Y");
   ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 1, "big.log"))) << tmux.status();
   ASSERT_EQ(truncate(path.c_str(), 1000000000), 0);

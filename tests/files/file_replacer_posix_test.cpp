@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,8 +79,10 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
       ASSERT_EQ(symlink("doc", target.c_str()), 0);
     }
     Names clean;
+    writeFile(target, "old\n");
+    // An attribute to copy, where the file system has them.
+    const bool attributes = setxattr(target.c_str(), "user.slate", "kept", 4, 0) == 0;
     {
-      writeFile(target, "old\n");
       Editor editor;
       prepareModified(editor, target, "new\n");
       WatchedCalls calls;
@@ -108,19 +111,28 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
       calls.refuseUnnamed = !unnamed;
       calls.failing = call;
       calls.occurrence = occurrence;
-      // Once the rename is done the file holds the document, which counts as saved.
-      const bool replaced = i > rename;
+      // Once the rename is done the file holds the document, which counts as saved. An
+      // attribute that cannot be copied keeps the file where it is: written over in place.
+      const bool attribute = call.find("attribute") != std::string::npos;
+      const bool replaced = i > rename || attribute;
       EXPECT_EQ(editor.save(), replaced ? 1 : 0);
-      EXPECT_EQ(message(editor), replaced
+      EXPECT_EQ(message(editor), attribute ? ""
+                                 : replaced
                                      ? "Saved, but syncing the folder failed: Input/output error"
                                      : "Save failed: Input/output error");
       EXPECT_EQ(editor.modified, replaced ? 0 : 1);
       EXPECT_EQ(readFile(target), replaced ? "new\n" : "old\n");
       EXPECT_EQ(temp.names(), names);
+      if (attributes) {
+        char kept[8] = {};
+        EXPECT_EQ(getxattr(target.c_str(), "user.slate", kept, sizeof kept), 4) << "attribute lost";
+      }
     }
-    for (const std::string call : {"path stat target", "name stat target", "access target"})
+    for (const std::string call :
+         {"path stat target", "name stat target", "access target", "list attributes target"})
       EXPECT_GT(occurrences[call], 0) << call;
     EXPECT_EQ(occurrences["readlink"], unnamed ? 0 : 1);
+    EXPECT_EQ(occurrences["set attribute temp"], attributes ? 1 : 0);
   }
 }
 

@@ -1,6 +1,5 @@
-// Whole sessions on the in-memory console around the questions a save asks before it
-// replaces a file, where a scenario case cannot say it: a file changed with its old time put
-// back, and F12's name offered whole when it is longer than the status line.
+// A whole session on the in-memory console around a question a save asks before it replaces
+// a file, where a scenario case cannot say it: a file changed with its old time put back.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -18,7 +17,6 @@
 
 using filetest::readFile;
 using filetest::TempDir;
-using filetest::WorkIn;
 using filetest::writeFile;
 
 namespace {
@@ -66,38 +64,6 @@ TEST(ChangedOnDisk, SameSizeWithTheOldTimePutBackIsAskedAbout) {
     EXPECT_EQ(e.editor.modified, yes ? 0 : 1);
     EXPECT_EQ(readFile(temp.path("doc")), yes ? "xold\n" : "new\n");
   }
-}
-
-// ---- F12, save as ----
-
-// The current name is offered whole, however long (it scrolls within the status line); one
-// key clears it, so what is typed then is the whole new name, and Up brings the old one back.
-TEST(SaveAs, TheNameOfferedIsWholeAndCanBeClearedOrRecalled) {
-  TempDir temp;
-  WorkIn work(temp.dir());
-  const std::string name(100, 'n');  // wider than the 80 columns
-  writeFile(name, "text\n");
-  Editing e(name);
-  type(e.t.console, "1");
-  press(e.t.console, vk::F12);
-  press(e.t.console, vk::Return);
-  type(e.t.console, "2");
-  press(e.t.console, vk::F12);
-  press(e.t.console, vk::Delete, console::SHIFT_PRESSED);
-  type(e.t.console, "new.txt");
-  press(e.t.console, vk::Return);
-  type(e.t.console, "3");
-  press(e.t.console, vk::F12);
-  press(e.t.console, vk::Delete, console::SHIFT_PRESSED);
-  press(e.t.console, vk::Up);
-  press(e.t.console, vk::Up);  // the newest is new.txt, shown first after clearing
-  press(e.t.console, vk::Return);
-  type(e.t.console, "y");  // the old name is another file now: asked first
-  e.play();
-  EXPECT_EQ(e.editor.modified, 0);
-  EXPECT_EQ(readFile(name), "123text\n");
-  EXPECT_EQ(readFile("new.txt"), "12text\n");
-  EXPECT_STREQ(e.editor.fileName.get(), name.c_str());
 }
 
 }  // namespace

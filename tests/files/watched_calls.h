@@ -40,6 +40,9 @@ class WatchedCalls : public platform::FileCalls {
   int checkAccess(const char* path, int mode) override;
   ssize_t readLink(const char* path, char* buffer, size_t n) override;
   DIR* openFolder(const char* path) override;
+  ssize_t listAttributes(const char* path, char* names, size_t n) override;
+  ssize_t getAttribute(const char* path, const char* name, void* value, size_t n) override;
+  int setAttribute(int fd, const char* name, const void* value, size_t n) override;
   ssize_t readFrom(int fd, void* buffer, size_t n) override;
   ssize_t writeTo(int fd, const void* bytes, size_t n) override;
   int syncFile(int fd) override;

@@ -62,6 +62,21 @@ DIR* WatchedCalls::openFolder(const char* path) {
   return FileCalls::openFolder(path);
 }
 
+ssize_t WatchedCalls::listAttributes(const char* path, char* names, size_t n) {
+  if (fails("list attributes " + pathRole(path))) return -1;
+  return FileCalls::listAttributes(path, names, n);
+}
+
+ssize_t WatchedCalls::getAttribute(const char* path, const char* name, void* value, size_t n) {
+  if (fails("get attribute " + pathRole(path))) return -1;
+  return FileCalls::getAttribute(path, name, value, n);
+}
+
+int WatchedCalls::setAttribute(int fd, const char* name, const void* value, size_t n) {
+  if (fails("set attribute " + role(fd))) return -1;
+  return FileCalls::setAttribute(fd, name, value, n);
+}
+
 int WatchedCalls::openFile(const char* path, int flags, mode_t mode) {
   std::string name = path;
   std::string what = (flags & O_TMPFILE) == O_TMPFILE ? "unnamed temp"

@@ -31,6 +31,10 @@ TEST(Render, StatusLineText) {
   EXPECT_STREQ(statusLineText(1, 12, 5, "a.txt").get(), "<Sep 07 1996>* R 12  C 5  a.txt");
   EXPECT_STREQ(statusLineText(0, INT_MAX, INT_MAX, "").get(),
                "<Sep 07 1996>  R 2147483647  C 2147483647  ");
+  EXPECT_STREQ(statusLineText(0, 9, 0, "b", RowKind::Estimated, 12345678901).get(),
+               "<Sep 07 1996>  R ~12345678901  C 0  b");
+  EXPECT_STREQ(statusLineText(0, 9, 0, "b", RowKind::Estimated, -1).get(),
+               "<Sep 07 1996>  R ?  C 0  b");
 }
 
 TEST(Render, TabsControlBytesAndTerminators) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +33,15 @@ ssize_t FileCalls::readLink(const char* path, char* buffer, size_t n) {
 }
 DIR* FileCalls::openFolder(const char* path) {
   return ::opendir(path);
+}
+ssize_t FileCalls::listAttributes(const char* path, char* names, size_t n) {
+  return ::listxattr(path, names, n);
+}
+ssize_t FileCalls::getAttribute(const char* path, const char* name, void* value, size_t n) {
+  return ::getxattr(path, name, value, n);
+}
+int FileCalls::setAttribute(int fd, const char* name, const void* value, size_t n) {
+  return ::fsetxattr(fd, name, value, n, 0);
 }
 ssize_t FileCalls::readFrom(int fd, void* buffer, size_t n) {
   return ::read(fd, buffer, n);

@@ -20,6 +20,10 @@ class FileCalls {
   virtual int checkAccess(const char* path, int mode);
   virtual ssize_t readLink(const char* path, char* buffer, size_t n);
   virtual DIR* openFolder(const char* path);
+  // Extended attributes: listxattr, getxattr (of a path) and fsetxattr (of an open file).
+  virtual ssize_t listAttributes(const char* path, char* names, size_t n);
+  virtual ssize_t getAttribute(const char* path, const char* name, void* value, size_t n);
+  virtual int setAttribute(int fd, const char* name, const void* value, size_t n);
   virtual ssize_t readFrom(int fd, void* buffer, size_t n);
   virtual ssize_t writeTo(int fd, const void* bytes, size_t n);
   virtual int syncFile(int fd);

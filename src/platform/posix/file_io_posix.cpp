@@ -3,7 +3,6 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -222,10 +221,16 @@ void takeTemplateMode(FileReplacer::State& s, const char* modeTemplate) {
 // The extended attributes (ACLs among them) go over to the new file; one that cannot be
 // copied keeps the file where it is, written over in place.
 void copyAttributes(FileReplacer::State& s) {
-  ssize_t size = listxattr(s.target.c_str(), nullptr, 0);
-  if (size <= 0) return;  // none, or a file system without them
+  FileCalls& calls = fileCalls();
+  const char* target = s.target.c_str();
+  ssize_t size = calls.listAttributes(target, nullptr, 0);
+  if (size == 0 || (size < 0 && errno == ENOTSUP)) return;  // none, or no file system for them
+  if (size < 0) {  // they may be there: kept by writing in place
+    s.inPlace = true;
+    return;
+  }
   std::string names(static_cast<size_t>(size), '\0');
-  size = listxattr(s.target.c_str(), names.data(), names.size());
+  size = calls.listAttributes(target, names.data(), names.size());
   if (size < 0) {
     s.inPlace = true;
     return;
@@ -233,11 +238,11 @@ void copyAttributes(FileReplacer::State& s) {
   names.resize(static_cast<size_t>(size));
   for (size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
     const char* name = names.c_str() + at;
-    ssize_t length = getxattr(s.target.c_str(), name, nullptr, 0);
+    ssize_t length = calls.getAttribute(target, name, nullptr, 0);
     std::string value(length > 0 ? static_cast<size_t>(length) : 0, '\0');
     if (length < 0 ||
-        (length > 0 && getxattr(s.target.c_str(), name, value.data(), value.size()) != length) ||
-        fsetxattr(s.fd, name, value.data(), value.size(), 0) != 0) {
+        (length > 0 && calls.getAttribute(target, name, value.data(), value.size()) != length) ||
+        calls.setAttribute(s.fd, name, value.data(), value.size()) != 0) {
       s.inPlace = true;
       return;
     }
