@@ -5,6 +5,8 @@
 
 namespace {
 
+using unicode::CharKind;
+
 // A unit of UTF-8 text: a well-formed sequence, or one byte of none (invalid).
 struct Unit {
   char32_t codePoint;
@@ -13,72 +15,141 @@ struct Unit {
 };
 
 Unit unitAt(const ByteView& bytes, size_t pos) {
-  uint8_t buffer[4];
-  const size_t available = bytes.size - pos < 4 ? bytes.size - pos : 4;
-  for (size_t i = 0; i < available; ++i) buffer[i] = bytes[pos + i];
+  const uint8_t lead = bytes[pos];
+  if (lead < 0x80) return {lead, 1, false};
+  const ByteView from{bytes.first + static_cast<ptrdiff_t>(pos) * bytes.stride, bytes.stride,
+                      bytes.size - pos};
   char32_t codePoint = 0;
-  const int length = unicode::decodeUtf8(buffer, available, codePoint);
-  if (length == 0) return {buffer[0], 1, true};
+  const int length = unicode::decodeUtf8(from, from.size, codePoint);
+  if (length == 0) return {lead, 1, true};
   return {codePoint, static_cast<uint8_t>(length), false};
 }
 
-// The start of the unit that ends at end (end > 0). A well-formed sequence cannot begin
-// inside another one, so reading backwards finds the units that reading forwards does.
-size_t unitStartBefore(const ByteView& bytes, size_t end) {
-  if (bytes[end - 1] < 0x80) return end - 1;
-  for (size_t k = 2; k <= 4 && k <= end; ++k) {
-    const uint8_t lead = bytes[end - k];
-    if ((lead & 0xC0) != 0x80) {
-      if (unitAt(bytes, end - k).length == k) return end - k;
-      break;
+// What the character rule needs to know of a unit. An invalid byte shows as a glyph and has
+// a boundary on both sides.
+unicode::CharInfo infoOf(const Unit& unit) {
+  using unicode::BreakRole;
+  if (unit.invalid) return {CharKind::Hidden, false, false, BreakRole::Control};
+  if (unit.codePoint >= 0x20 && unit.codePoint < 0x7F)
+    return {CharKind::Narrow, false, false, BreakRole::Plain};
+  return unicode::classifyChar(unit.codePoint);
+}
+
+// A unit together with what is known of it.
+struct KnownUnit {
+  Unit unit;
+  unicode::CharInfo info;
+};
+
+KnownUnit knownUnitAt(const ByteView& bytes, size_t pos) {
+  const Unit unit = unitAt(bytes, pos);
+  return {unit, infoOf(unit)};
+}
+
+// The unit that holds byte pos, and its start: pos itself where pos starts one or belongs to
+// none. A well-formed sequence cannot begin inside another one, so reading backwards finds
+// the units that reading forwards does.
+size_t unitHolding(const ByteView& bytes, size_t pos, Unit& unit) {
+  for (size_t k = 1; k <= 3 && k <= pos && (bytes[pos] & 0xC0) == 0x80; ++k) {
+    if ((bytes[pos - k] & 0xC0) == 0x80) continue;
+    const Unit lead = unitAt(bytes, pos - k);
+    if (lead.length > k) {
+      unit = lead;
+      return pos - k;
     }
+    break;
   }
+  unit = unitAt(bytes, pos);
+  return pos;
+}
+
+size_t unitHolding(const ByteView& bytes, size_t pos) {
+  Unit unit;
+  return unitHolding(bytes, pos, unit);
+}
+
+// The unit that ends at end (end > 0), and its start; where a unit runs across end, the
+// byte before end on its own.
+size_t unitEndingAt(const ByteView& bytes, size_t end, Unit& unit) {
+  const uint8_t last = bytes[end - 1];
+  if (last < 0x80) {
+    unit = {last, 1, false};
+    return end - 1;
+  }
+  const size_t start = unitHolding(bytes, end - 1, unit);
+  if (start + unit.length == end) return start;
+  unit = {last, 1, true};
   return end - 1;
+}
+
+size_t unitStartBefore(const ByteView& bytes, size_t end) {
+  Unit unit;
+  return unitEndingAt(bytes, end, unit);
+}
+
+// What is known of the unit that ends at end.
+unicode::CharInfo infoBefore(const ByteView& bytes, size_t end) {
+  Unit unit;
+  unitEndingAt(bytes, end, unit);
+  return infoOf(unit);
 }
 
 // Whether a character boundary lies before the unit at pos whatever precedes it.
 bool certainBoundary(const ByteView& bytes, size_t pos) {
   if (pos == 0) return true;
-  const Unit at = unitAt(bytes, pos);
-  if (at.invalid) return true;
-  const Unit before = unitAt(bytes, unitStartBefore(bytes, pos));
-  return before.invalid || unicode::certainBreak(before.codePoint, at.codePoint);
+  return unicode::certainBreak(infoBefore(bytes, pos), knownUnitAt(bytes, pos).info);
 }
 
 bool isPlainAscii(uint8_t b) {
   return b >= 0x20 && b < 0x7F;
 }
 
-size_t nextUtf8Boundary(const ByteView& bytes, size_t pos) {
-  const uint8_t lead = bytes[pos];
-  if (isPlainAscii(lead) && (pos + 1 == bytes.size || bytes[pos + 1] < 0x80)) return pos + 1;
-  Unit previous = unitAt(bytes, pos);
-  size_t end = pos + previous.length;
-  if (previous.invalid) return end;
-  int32_t state = 0;
-  while (end < bytes.size) {
-    const Unit next = unitAt(bytes, end);
-    if (next.invalid || unicode::characterBreak(previous.codePoint, next.codePoint, state)) break;
-    end += next.length;
-    previous = next;
+// How a character made of units adds up its columns: the terminal's width of each unit it
+// sends, or one column for each byte when it shows as glyphs (its first unit shows nothing
+// or only joins, or its text is too long for one cell).
+struct ShapeSum {
+  int32_t width = 0;
+  size_t sent = 0;
+  bool glyphs = false;
+
+  static bool sends(const KnownUnit& known) {
+    return known.info.kind != CharKind::Hidden &&
+           (!known.info.ignorable || unicode::isVariationSelector(known.unit.codePoint));
   }
-  return end;
+  void first(const KnownUnit& known) {
+    glyphs = known.info.kind == CharKind::Hidden || known.info.kind == CharKind::Combining;
+    add(known);
+  }
+  void add(const KnownUnit& known) {
+    if (!sends(known)) return;
+    sent += known.unit.length;
+    if (known.info.kind == CharKind::Narrow) width += 1;
+    if (known.info.kind == CharKind::Wide) width += 2;
+  }
+  int32_t columns(size_t length) const {
+    return glyphs || sent > kMostCellText ? static_cast<int32_t>(length) : width;
+  }
+};
+
+// The columns of [start, end) taken as one character.
+int32_t unitsWidth(const ByteView& bytes, size_t start, size_t end) {
+  KnownUnit known = knownUnitAt(bytes, start);
+  ShapeSum shape;
+  shape.first(known);
+  for (size_t p = start + known.unit.length; p < end; p += known.unit.length) {
+    known = knownUnitAt(bytes, p);
+    shape.add(known);
+  }
+  return shape.columns(end - start);
+}
+
+CharStep utf8CharacterAt(const ByteView& bytes, size_t pos) {
+  return CharacterReader(TextUnit::Character, bytes, pos).next();
 }
 
 // Looking backwards for a place where a boundary is certain stops after this many units; a
 // longer run (thousands of combining marks) is cut into characters there.
 constexpr int kMostUnitsBack = 256;
-
-// The start of the unit that byte pos belongs to.
-size_t unitHolding(const ByteView& bytes, size_t pos) {
-  for (size_t k = 1; k <= 3 && k <= pos && (bytes[pos] & 0xC0) == 0x80; ++k) {
-    const uint8_t lead = bytes[pos - k];
-    if ((lead & 0xC0) == 0x80) continue;
-    if (unitAt(bytes, pos - k).length > k) return pos - k;
-    break;
-  }
-  return pos;
-}
 
 // A unit start at or before that of byte pos where a character boundary is certain.
 size_t certainStart(const ByteView& bytes, size_t pos) {
@@ -88,40 +159,119 @@ size_t certainStart(const ByteView& bytes, size_t pos) {
   return start;
 }
 
-size_t utf8CharacterStart(const ByteView& bytes, size_t pos) {
-  if (pos >= bytes.size) return bytes.size;
-  if (isPlainAscii(bytes[pos]) && (pos == 0 || bytes[pos - 1] < 0x80)) return pos;
-  size_t start = certainStart(bytes, pos);
+// The character that holds byte pos (pos < size): its start, and its length and columns.
+CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) {
+  start = certainStart(bytes, pos);
   for (;;) {
-    const size_t next = nextUtf8Boundary(bytes, start);
-    if (next > pos) return start;
-    start = next;
+    const CharStep step = utf8CharacterAt(bytes, start);
+    if (start + step.size > pos) return step;
+    start += step.size;
   }
+}
+
+// The character that ends at end (end > 0): where nothing can join its last unit to what
+// precedes it, that unit alone, else found by reading forwards from a certain boundary.
+CharStep utf8CharacterBefore(const ByteView& bytes, size_t end) {
+  Unit unit;
+  const size_t last = unitEndingAt(bytes, end, unit);
+  const KnownUnit known{unit, infoOf(unit)};
+  // No ASCII byte joins a plain unit that follows it.
+  if (last == 0 || (bytes[last - 1] < 0x80 && known.info.role == unicode::BreakRole::Plain) ||
+      unicode::certainBreak(infoBefore(bytes, last), known.info)) {
+    ShapeSum shape;
+    shape.first(known);
+    return {end - last, shape.columns(end - last)};
+  }
+  size_t start;
+  const CharStep step = utf8CharacterHolding(bytes, end - 1, start);
+  if (start + step.size == end) return step;
+  return {end - start, unitsWidth(bytes, start, end)};  // end lies inside the character
 }
 
 }  // namespace
 
+CharStep CharacterReader::next() {
+  const size_t pos = pos_;
+  if (unit_ == TextUnit::Byte) {
+    ++pos_;
+    return {1, 1};
+  }
+  KnownUnit previous;
+  if (haveAhead_) {
+    previous = {{ahead_.codePoint, ahead_.length, false}, ahead_.info};  // its info says invalid
+    haveAhead_ = false;
+  } else {
+    const uint8_t lead = bytes_[pos];
+    if (isPlainAscii(lead) && (pos + 1 == bytes_.size || bytes_[pos + 1] < 0x80)) {
+      ++pos_;  // nothing joins a plain ASCII byte to another
+      return {1, 1};
+    }
+    previous = knownUnitAt(bytes_, pos);
+  }
+  size_t end = pos + previous.unit.length;
+  ShapeSum shape;
+  shape.first(previous);
+  int32_t state = 0;
+  while (end < bytes_.size) {
+    const KnownUnit next = knownUnitAt(bytes_, end);
+    if (unicode::certainBreak(previous.info, next.info) ||
+        unicode::characterBreak(previous.unit.codePoint, next.unit.codePoint, state)) {
+      ahead_ = {next.unit.codePoint, next.unit.length, next.info};
+      haveAhead_ = true;
+      break;
+    }
+    shape.add(next);
+    end += next.unit.length;
+    previous = next;
+  }
+  pos_ = end;
+  return {end - pos, shape.columns(end - pos)};
+}
+
+CharStep characterAt(TextUnit unit, const ByteView& bytes, size_t pos) {
+  if (unit == TextUnit::Byte ||
+      (isPlainAscii(bytes[pos]) && (pos + 1 == bytes.size || bytes[pos + 1] < 0x80)))
+    return {1, 1};
+  return utf8CharacterAt(bytes, pos);
+}
+
+CharStep characterBefore(TextUnit unit, const ByteView& bytes, size_t pos) {
+  if (unit == TextUnit::Byte ||
+      (isPlainAscii(bytes[pos - 1]) && (pos == 1 || bytes[pos - 2] < 0x80)))
+    return {1, 1};
+  return utf8CharacterBefore(bytes, pos);
+}
+
 size_t nextCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
-  if (unit == TextUnit::Byte) return pos + 1;
-  return nextUtf8Boundary(bytes, pos);
+  return pos + characterAt(unit, bytes, pos).size;
 }
 
 size_t previousCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
-  if (unit == TextUnit::Byte) return pos - 1;
-  return utf8CharacterStart(bytes, pos - 1);
+  return pos - characterBefore(unit, bytes, pos).size;
 }
 
 size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
   if (unit == TextUnit::Byte || pos >= bytes.size) return pos;
-  return utf8CharacterStart(bytes, pos);
+  if (isPlainAscii(bytes[pos]) && (pos == 0 || bytes[pos - 1] < 0x80)) return pos;
+  size_t start;
+  utf8CharacterHolding(bytes, pos, start);
+  return start;
+}
+
+bool endsInPartialSequence(const ByteView& bytes) {
+  for (size_t k = 1; k <= 3 && k <= bytes.size; ++k) {
+    const uint8_t b = bytes[bytes.size - k];
+    if ((b & 0xC0) == 0x80) continue;
+    const size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
+    return b <= 0xF4 && length > k;
+  }
+  return false;
 }
 
 bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteView& after) {
   if (unit == TextUnit::Byte || before.size == 0 || after.size == 0) return true;
   if ((after[0] & 0xC0) == 0x80) return false;  // a sequence may run across
-  const Unit last = unitAt(before, unitStartBefore(before, before.size));
-  const Unit next = unitAt(after, 0);
-  return last.invalid || next.invalid || unicode::certainBreak(last.codePoint, next.codePoint);
+  return unicode::certainBreak(infoBefore(before, before.size), knownUnitAt(after, 0).info);
 }
 
 size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
@@ -136,35 +286,27 @@ size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
 CharShape characterShape(const ByteView& bytes, size_t start, size_t end) {
   CharShape shape{static_cast<int32_t>(end - start), true, 0, {}};
   if (end - start == 1) return shape;
-  const Unit first = unitAt(bytes, start);
-  const unicode::CharInfo firstInfo = unicode::classifyChar(first.codePoint);
-  if (firstInfo.kind == unicode::CharKind::Hidden || firstInfo.kind == unicode::CharKind::Combining)
-    return shape;
-  int32_t width = 0;
-  size_t length = 0;
+  ShapeSum sum;
   for (size_t p = start; p < end;) {
-    const Unit unit = unitAt(bytes, p);
-    const unicode::CharInfo info = unicode::classifyChar(unit.codePoint);
-    const bool sent = info.kind != unicode::CharKind::Hidden &&
-                      (!info.ignorable || unicode::isVariationSelector(unit.codePoint));
-    if (sent) {
-      if (length + unit.length > kMostCellText) return shape;
-      for (size_t i = 0; i < unit.length; ++i)
-        shape.text[length++] = static_cast<char>(bytes[p + i]);
-      if (info.kind == unicode::CharKind::Narrow) width += 1;
-      if (info.kind == unicode::CharKind::Wide) width += 2;
-    }
-    p += unit.length;
+    const KnownUnit known = knownUnitAt(bytes, p);
+    if (p == start)
+      sum.first(known);
+    else
+      sum.add(known);
+    if (sum.glyphs || sum.sent > kMostCellText) return shape;
+    if (ShapeSum::sends(known))
+      for (size_t i = 0; i < known.unit.length; ++i)
+        shape.text[shape.length++] = static_cast<char>(bytes[p + i]);
+    p += known.unit.length;
   }
-  shape.width = width;
+  shape.width = sum.width;
   shape.glyphs = false;
-  shape.length = static_cast<uint8_t>(length);
   return shape;
 }
 
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end) {
   if (unit == TextUnit::Byte || end - start == 1) return static_cast<int32_t>(end - start);
-  return characterShape(bytes, start, end).width;
+  return unitsWidth(bytes, start, end);
 }
 
 bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end) {
@@ -177,30 +319,32 @@ bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end) 
   return first.invalid || unicode::isWordCodePoint(first.codePoint);
 }
 
+// Adds the columns of the line's characters from byte 0 while keep(p, column) holds; the
+// byte where it stopped.
+template <typename Keep>
+size_t countColumns(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int64_t& column,
+                    Keep keep) {
+  CharacterReader reader(unit, bytes, 0);
+  column = 0;
+  while (!reader.atEnd() && keep(reader.position(), column)) {
+    const bool tab = bytes[reader.position()] == '\t' && tabWidth != 0;
+    const int32_t width = reader.next().width;
+    column = tab ? nextTabStop(column, tabWidth) : column + width;
+  }
+  return reader.position();
+}
+
 size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t goal,
                          int32_t& column) {
-  size_t p = 0;
-  column = 0;
-  while (column < goal && p < bytes.size) {
-    const size_t next = nextCharBoundary(unit, bytes, p);
-    if (tabWidth != 0 && next == p + 1 && bytes[p] == '\t')
-      column = nextTabStop(column, tabWidth);
-    else
-      column += characterWidth(unit, bytes, p, next);
-    p = next;
-  }
+  int64_t reached;
+  const size_t p =
+      countColumns(unit, tabWidth, bytes, reached, [goal](size_t, int64_t c) { return c < goal; });
+  column = static_cast<int32_t>(reached);
   return p;
 }
 
 int32_t columnOfByte(TextUnit unit, int32_t tabWidth, const ByteView& bytes, size_t q) {
-  int64_t column = 0;
-  for (size_t p = 0; p < q && p < bytes.size;) {
-    const size_t next = nextCharBoundary(unit, bytes, p);
-    if (tabWidth != 0 && next == p + 1 && bytes[p] == '\t')
-      column = nextTabStop(column, tabWidth);
-    else
-      column += characterWidth(unit, bytes, p, next);
-    p = next;
-  }
+  int64_t column;
+  countColumns(unit, tabWidth, bytes, column, [q](size_t p, int64_t) { return p < q; });
   return column > INT32_MAX ? INT32_MAX : static_cast<int32_t>(column);
 }

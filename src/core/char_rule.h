@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/unicode.h"
+
 // The one rule for what a character of the text is and how many terminal columns it takes.
 // Every command that moves over, removes or measures text asks it, by the editor's unit:
 // - Byte (code page 437 display): every byte is a character of one column.
@@ -27,12 +29,50 @@ struct ByteView {
   }
 };
 
+// A character's bytes and the columns it takes (a tab: 1, its callers know better).
+struct CharStep {
+  size_t size;
+  int32_t width;
+};
+// The character that starts at pos (pos < size).
+CharStep characterAt(TextUnit unit, const ByteView& bytes, size_t pos);
+// The character that ends at pos (0 < pos <= size).
+CharStep characterBefore(TextUnit unit, const ByteView& bytes, size_t pos);
+
+// Reads a line's characters forwards from a boundary, each unit decoded and classified once
+// (reading a character looks at the first unit of the next one, which is kept).
+class CharacterReader {
+ public:
+  CharacterReader(TextUnit unit, const ByteView& bytes, size_t pos)
+      : unit_(unit), bytes_(bytes), pos_(pos) {}
+  size_t position() const { return pos_; }
+  bool atEnd() const { return pos_ >= bytes_.size; }
+  // The character at position(), which then moves past it (not at the end).
+  CharStep next();
+
+ private:
+  struct Ahead {
+    char32_t codePoint;
+    uint8_t length;
+    unicode::CharInfo info;
+  };
+  TextUnit unit_;
+  ByteView bytes_;
+  size_t pos_;
+  bool haveAhead_ = false;
+  Ahead ahead_{};
+};
+
 // The end of the character that starts at pos (pos < size).
 size_t nextCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 // The start of the character that ends at pos (0 < pos <= size).
 size_t previousCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 // The start of the character that byte pos belongs to (pos < size), or pos == size.
 size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos);
+
+// Whether the bytes end in the first bytes of a UTF-8 sequence that more bytes would make
+// whole (as while the bytes of a typed character arrive one by one).
+bool endsInPartialSequence(const ByteView& bytes);
 
 // Whether a character boundary lies between the end of `before` and the start of `after`
 // whatever precedes them (so the character at the start of `after` is whole on its own).

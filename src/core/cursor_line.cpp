@@ -32,23 +32,34 @@ ByteView Editor::bytesAfter() const {
   return {&charsAfter.fromTop(0).ch, -static_cast<ptrdiff_t>(sizeof(CharCell)), text};
 }
 
-size_t Editor::charBeforeSize() const {
+CharStep Editor::charBefore() const {
   const size_t count = charsBefore.count();
-  if (count == 0) return 0;
-  if (textUnit == TextUnit::Byte) return 1;
-  if (isPlainAscii(charsBefore.top().ch) && (count == 1 || charsBefore.fromTop(1).ch < 0x80))
-    return 1;
-  return count - previousCharBoundary(textUnit, bytesBefore(), count);
+  if (count == 0) return {0, 0};
+  const CharCell& last = charsBefore.top();
+  if (tabWidth != 0 && last.ch == '\t') return {1, last.span};  // a tab is a character alone
+  if (textUnit == TextUnit::Byte ||
+      (isPlainAscii(last.ch) && (count == 1 || charsBefore.fromTop(1).ch < 0x80)))
+    return {1, 1};
+  return characterBefore(textUnit, bytesBefore(), count);
+}
+
+CharStep Editor::charAt() const {
+  const size_t count = charsAfter.count();
+  if (count == 0 || charsAfter.top().span < 0) return {0, 0};
+  const uint8_t first = charsAfter.top().ch;
+  if (textUnit == TextUnit::Byte || first == '\t' ||
+      (isPlainAscii(first) &&
+       (count == 1 || charsAfter.fromTop(1).ch < 0x80 || charsAfter.fromTop(1).span < 0)))
+    return {1, 1};
+  return characterAt(textUnit, bytesAfter(), 0);
+}
+
+size_t Editor::charBeforeSize() const {
+  return charBefore().size;
 }
 
 size_t Editor::charAtSize() const {
-  if (charsAfter.empty() || charsAfter.top().span < 0) return 0;
-  if (textUnit == TextUnit::Byte) return 1;
-  const uint8_t first = charsAfter.top().ch;
-  if (isPlainAscii(first) && (charsAfter.count() == 1 || charsAfter.fromTop(1).ch < 0x80 ||
-                              charsAfter.fromTop(1).span < 0))
-    return 1;
-  return nextCharBoundary(textUnit, bytesAfter(), 0);
+  return charAt().size;
 }
 
 bool Editor::wordBeforeCursor() const {
@@ -69,13 +80,10 @@ void Editor::settledStart(size_t pos, size_t& start, int32_t& column) const {
   start = settledBoundary(textUnit, bytes, pos);
   // The columns from there to the cursor, tabs by the spans they have.
   int32_t width = 0;
-  for (size_t p = start; p < bytes.size;) {
-    const size_t next = nextCharBoundary(textUnit, bytes, p);
-    if (next == p + 1 && bytes[p] == '\t' && tabWidth != 0)
-      width += charsBefore.data()[p].span;
-    else
-      width += characterWidth(textUnit, bytes, p, next);
-    p = next;
+  for (CharacterReader reader(textUnit, bytes, start); !reader.atEnd();) {
+    const size_t p = reader.position();
+    const int32_t characterWidth = reader.next().width;
+    width += (bytes[p] == '\t' && tabWidth != 0) ? charsBefore.data()[p].span : characterWidth;
   }
   column = cursorColumn - width;
 }
@@ -83,36 +91,23 @@ void Editor::settledStart(size_t pos, size_t& start, int32_t& column) const {
 int32_t Editor::layOutFrom(size_t from, int32_t column) {
   const ByteView bytes = bytesBefore();
   CharCell* cells = charsBefore.data();
-  for (size_t p = from; p < bytes.size;) {
-    if (isPlainAscii(bytes[p]) && (p + 1 == bytes.size || bytes[p + 1] < 0x80)) {
-      ++column;  // a character of one column that nothing joins
-      ++p;
-      continue;
-    }
-    const size_t next = nextCharBoundary(textUnit, bytes, p);
-    if (next == p + 1 && bytes[p] == '\t' && tabWidth != 0) {
+  for (CharacterReader reader(textUnit, bytes, from); !reader.atEnd();) {
+    const size_t p = reader.position();
+    const int32_t width = reader.next().width;
+    if (bytes[p] == '\t' && tabWidth != 0) {  // a tab is a character alone
       const int32_t stop = nextTabStop(column, tabWidth);
       cells[p].span = static_cast<int8_t>(stop - column);
       column = stop;
     } else {
-      column += characterWidth(textUnit, bytes, p, next);
+      column += width;
     }
-    p = next;
   }
   return column;
 }
 
-void Editor::shiftRight(size_t n, bool oneCharacter) {
+void Editor::shiftRight(size_t n) {
   if (textUnit == TextUnit::Byte || n == 1) {  // insertByte finds out whether a byte joins
     for (size_t i = 0; i < n; ++i) insertByte(charsAfter.pop().ch);
-    return;
-  }
-  const ByteView after = bytesAfter();
-  if (oneCharacter && certainBoundaryBetween(textUnit, bytesBefore(), after)) {
-    cursorColumn += characterWidth(textUnit, after, 0, n);
-    CharCell* slot = charsBefore.extend(n);
-    for (size_t i = 0; i < n; ++i) slot[i] = CharCell{charsAfter.fromTop(i).ch, 0};
-    charsAfter.drop(n);
     return;
   }
   size_t start;
@@ -122,6 +117,26 @@ void Editor::shiftRight(size_t n, bool oneCharacter) {
   for (size_t i = 0; i < n; ++i) slot[i] = CharCell{charsAfter.fromTop(i).ch, 0};
   charsAfter.drop(n);
   cursorColumn = layOutFrom(start, column);
+}
+
+// With the cursor on a boundary, the character after it takes the same columns whatever
+// precedes it, so stepping over it adds them (a tab: up to the next stop).
+void Editor::stepRight(const CharStep& step) {
+  if (step.size == 1 && charsAfter.top().ch == '\t') {
+    insertByte(charsAfter.pop().ch);
+    return;
+  }
+  cursorColumn += step.width;
+  CharCell* slot = charsBefore.extend(step.size);
+  for (size_t i = 0; i < step.size; ++i) slot[i] = CharCell{charsAfter.fromTop(i).ch, 0};
+  charsAfter.drop(step.size);
+}
+
+void Editor::stepLeft(const CharStep& step) {
+  cursorColumn -= step.width;
+  CharCell* slot = charsAfter.extend(step.size);
+  for (size_t i = 0; i < step.size; ++i) slot[i] = CharCell{charsBefore.fromTop(i).ch, 0};
+  charsBefore.drop(step.size);
 }
 
 // The columns of the last character before the cursor, n bytes long: the cursor's column is
@@ -135,11 +150,11 @@ int32_t Editor::lastCharacterWidth(size_t n) const {
   return characterWidth(textUnit, bytesBefore(), count - n, count);
 }
 
-void Editor::shiftLeft(size_t n, bool oneCharacter) {
+void Editor::shiftLeft(size_t n) {
   const size_t count = charsBefore.count();
   const bool alone = n == 1 && charsBefore.top().ch < 0x80 &&
                      (count == 1 || charsBefore.fromTop(1).ch < 0x80);  // an ASCII byte after one
-  if (textUnit == TextUnit::Character && !alone && !oneCharacter) {
+  if (textUnit == TextUnit::Character && !alone) {
     size_t start;
     int32_t column;
     settledStart(count - n, start, column);
@@ -149,14 +164,7 @@ void Editor::shiftLeft(size_t n, bool oneCharacter) {
     cursorColumn = layOutFrom(start, column);
     return;
   }
-  if (oneCharacter || textUnit == TextUnit::Character) {
-    cursorColumn -= lastCharacterWidth(n);
-    CharCell* slot = charsAfter.extend(n);
-    for (size_t i = 0; i < n; ++i) slot[i] = CharCell{charsBefore.fromTop(i).ch, 0};
-    charsBefore.drop(n);
-    return;
-  }
-  for (size_t i = 0; i < n; ++i) {
+  for (size_t i = 0; i < n; ++i) {  // bytes, or one ASCII byte after another
     const CharCell cell = charsBefore.pop();
     cursorColumn -= (tabWidth != 0 && cell.ch == '\t') ? cell.span : 1;
     charsAfter.push(CharCell{cell.ch, 0});
@@ -186,23 +194,40 @@ void Editor::dropBefore(size_t n, bool oneCharacter) {
   charsBefore.drop(n);
 }
 
-void Editor::keepCursorOnCharacter() {
+void Editor::characterAroundCursor(size_t& back, size_t& ahead) const {
+  back = ahead = 0;
   if (textUnit == TextUnit::Byte || charsBefore.empty()) return;
   const ByteView after = bytesAfter();
   if (after.size == 0) return;
   if (charsBefore.top().ch < 0x80 && isPlainAscii(after[0])) return;
-  if (certainBoundaryBetween(textUnit, bytesBefore(), after)) return;
+  const ByteView before = bytesBefore();
+  if (certainBoundaryBetween(textUnit, before, after)) return;
   // The character holding the cursor lies within a stretch around it; read that stretch as
   // one line.
   constexpr size_t kBack = 1024, kAhead = 64;
-  const size_t back = std::min(charsBefore.count(), kBack);
-  const size_t ahead = std::min(after.size, kAhead);
-  std::vector<uint8_t> stretch(back + ahead);
-  const ByteView before = bytesBefore();
-  for (size_t i = 0; i < back; ++i) stretch[i] = before[before.size - back + i];
-  for (size_t i = 0; i < ahead; ++i) stretch[back + i] = after[i];
-  const size_t start = characterStart(textUnit, ByteView{stretch.data(), 1, stretch.size()}, back);
-  if (start < back) shiftLeft(back - start);
+  const size_t stretchBack = std::min(before.size, kBack);
+  const size_t stretchAhead = std::min(after.size, kAhead);
+  std::vector<uint8_t> stretch(stretchBack + stretchAhead);
+  for (size_t i = 0; i < stretchBack; ++i) stretch[i] = before[before.size - stretchBack + i];
+  for (size_t i = 0; i < stretchAhead; ++i) stretch[stretchBack + i] = after[i];
+  const ByteView bytes{stretch.data(), 1, stretch.size()};
+  const size_t start = characterStart(textUnit, bytes, stretchBack);
+  if (start == stretchBack) return;
+  back = stretchBack - start;
+  ahead = nextCharBoundary(textUnit, bytes, start) - stretchBack;
+}
+
+void Editor::keepCursorOnCharacter() {
+  size_t back, ahead;
+  characterAroundCursor(back, ahead);
+  if (back != 0) shiftLeft(back);
+}
+
+void Editor::keepTypedCursorOnCharacter() {
+  if (textUnit == TextUnit::Byte || endsInPartialSequence(bytesBefore())) return;
+  size_t back, ahead;
+  characterAroundCursor(back, ahead);
+  if (ahead != 0) shiftRight(ahead);
 }
 
 void Editor::setTextUnit(TextUnit unit) {

@@ -19,8 +19,11 @@ Editor::~Editor() {
 }
 
 void Editor::afterCommand(bool extendSelection) {
-  if (!typedText) keepCursorOnCharacter();
-  typedText = 0;
+  if (typedText)
+    keepTypedCursorOnCharacter();
+  else if (!steppedByCharacter || changed)
+    keepCursorOnCharacter();
+  typedText = steppedByCharacter = 0;
   undoHistory.endCommand(*this);
   if (changed) {
     // Back at the text last saved (by undoing or redoing), the document is as its file.

@@ -99,6 +99,9 @@ class Editor {
   // Set by typing and pasting, which put the bytes where the cursor is even when they join
   // the character after it; every other command leaves the cursor on a character's start.
   int32_t typedText = 0;
+  // Set by moves over whole characters (Left, Right, the word moves), which keep the cursor
+  // on a character's start as long as the command changes no text.
+  int32_t steppedByCharacter = 0;
 
   // The array the cursor line was unpacked from. Packing an unchanged cursor line hands it
   // back instead of building a new one, so walking through a file allocates nothing.
@@ -225,6 +228,10 @@ class Editor {
   // The bytes before the cursor and the line's text from the cursor on, in document order.
   ByteView bytesBefore() const;
   ByteView bytesAfter() const;
+  // The character just before the cursor and the one at it (0 bytes at either end); a tab
+  // before the cursor takes its span, one at the cursor 1.
+  CharStep charBefore() const;
+  CharStep charAt() const;
   // The bytes of the character just before the cursor and of the one at it (0 at either end).
   size_t charBeforeSize() const;
   size_t charAtSize() const;
@@ -232,10 +239,12 @@ class Editor {
   bool wordBeforeCursor() const;
   bool wordAtCursor() const;
   // Puts n cells from the top of charsAfter onto charsBefore, or back, keeping cursorColumn
-  // (and the spans of the tabs before the cursor) right. oneCharacter: the n cells are the
-  // one character at (or before) the cursor, which is quicker to count.
-  void shiftRight(size_t n, bool oneCharacter = false);
-  void shiftLeft(size_t n, bool oneCharacter = false);
+  // (and the spans of the tabs before the cursor) right.
+  void shiftRight(size_t n);
+  void shiftLeft(size_t n);
+  // Moves the cursor, standing on a boundary, over the one character after / before it.
+  void stepRight(const CharStep& step);
+  void stepLeft(const CharStep& step);
   // Takes the top n cells of charsBefore away, keeping cursorColumn right.
   void dropBefore(size_t n, bool oneCharacter = false);
   int32_t lastCharacterWidth(size_t n) const;
@@ -245,8 +254,14 @@ class Editor {
   // Where a change of the cells from `pos` up cannot reach: a character start at or before
   // pos, and its column.
   void settledStart(size_t pos, size_t& start, int32_t& column) const;
-  // Moves a cursor that stands inside a character to the character's start.
+  // Moves a cursor that stands inside a character to the character's start; after typing,
+  // to its end (the typed bytes joined what follows), unless a UTF-8 sequence being typed
+  // is not complete yet.
   void keepCursorOnCharacter();
+  void keepTypedCursorOnCharacter();
+  // How many bytes of the character around the cursor lie before it and after it, when the
+  // cursor stands inside one (0 and 0 when it stands on a boundary).
+  void characterAroundCursor(size_t& back, size_t& ahead) const;
   // Takes another unit of text: the cursor keeps its byte (moved to its character's start),
   // its column is counted again.
   void setTextUnit(TextUnit unit);

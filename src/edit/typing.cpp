@@ -24,7 +24,7 @@ int Editor::transposeChars() {
   if (charAtSize() == 0) {
     moveLeft();
     const int exchanged = transposeChars();
-    moveRight();
+    shiftRight(bytesAfter().size);  // back to the end, over what the exchange made of the text
     return exchanged;
   }
   const size_t xSize = charBeforeSize();

@@ -70,7 +70,7 @@ class OpenPrompt {
   OpenPrompt(Screen& screen, const PromptRequest& request, const PromptHistory& history)
       : screen_(screen),
         request_(request),
-        answer_(request.initial),
+        answer_(request.initial, screen.shownUnit()),
         walk_(history.answers(request.kind)) {}
 
   void show() {
@@ -80,8 +80,9 @@ class OpenPrompt {
     const size_t columns = static_cast<size_t>(screen_.columns);
     const size_t room = prompt.size() < columns ? columns - prompt.size() : 0;
     const size_t first = answer_.firstShown(room);
-    const std::string line = prompt + answer_.text().substr(first, room);
-    size_t caret = prompt.size() + answer_.cursor() - first;
+    // The status line shows what fits of the line, cut by its cells.
+    const std::string line = prompt + answer_.text().substr(first);
+    size_t caret = prompt.size() + answer_.columns(first, answer_.cursor());
     if (caret > columns - 1) caret = columns - 1;
     screen_.writeStatusLine(line.c_str(), screen_.rows, static_cast<int>(caret));
   }

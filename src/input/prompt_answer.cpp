@@ -1,6 +1,7 @@
 #include "input/prompt_answer.h"
 
-PromptAnswer::PromptAnswer(std::string initial) : text_(std::move(initial)) {
+PromptAnswer::PromptAnswer(std::string initial, TextUnit unit)
+    : unit_(unit), text_(std::move(initial)) {
   if (text_.size() > Longest) text_.resize(Longest);
   cursor_ = text_.size();
 }
@@ -13,11 +14,14 @@ void PromptAnswer::type(char byte) {
 
 void PromptAnswer::backspace() {
   if (cursor_ == 0) return;  // the prompt itself is never erased
-  text_.erase(--cursor_, 1);
+  const size_t start = previousCharBoundary(unit_, bytes(), cursor_);
+  text_.erase(start, cursor_ - start);
+  cursor_ = start;
 }
 
 void PromptAnswer::deleteAtCursor() {
-  if (cursor_ < text_.size()) text_.erase(cursor_, 1);
+  if (cursor_ >= text_.size()) return;
+  text_.erase(cursor_, nextCharBoundary(unit_, bytes(), cursor_) - cursor_);
 }
 
 void PromptAnswer::deleteToEnd() {
@@ -30,11 +34,11 @@ void PromptAnswer::clear() {
 }
 
 void PromptAnswer::left() {
-  if (cursor_ > 0) --cursor_;
+  if (cursor_ > 0) cursor_ = previousCharBoundary(unit_, bytes(), cursor_);
 }
 
 void PromptAnswer::right() {
-  if (cursor_ < text_.size()) ++cursor_;
+  if (cursor_ < text_.size()) cursor_ = nextCharBoundary(unit_, bytes(), cursor_);
 }
 
 void PromptAnswer::replace(const std::string& text) {
@@ -42,13 +46,24 @@ void PromptAnswer::replace(const std::string& text) {
   cursor_ = text_.size();
 }
 
+size_t PromptAnswer::columns(size_t from, size_t to) const {
+  if (unit_ == TextUnit::Byte) return to - from;
+  return static_cast<size_t>(
+      columnOfByte(unit_, 0, ByteView::of(text_.data() + from, to - from), to - from));
+}
+
 size_t PromptAnswer::firstShown(size_t room) {
-  if (text_.size() <= room || room == 0) {
+  if (columns(0, text_.size()) <= room || room == 0) {
     first_ = 0;  // the caret then stands after the answer, or on the last cell when it is full
     return first_;
   }
   if (first_ > cursor_) first_ = cursor_;
-  if (cursor_ - first_ >= room) first_ = cursor_ - room + 1;
-  if (first_ > text_.size() - room + 1) first_ = text_.size() - room + 1;  // no blank tail
+  while (columns(first_, cursor_) >= room) first_ = nextCharBoundary(unit_, bytes(), first_);
+  // No blank tail: the answer's end and the caret after it fill the room.
+  while (first_ > 0) {
+    const size_t earlier = previousCharBoundary(unit_, bytes(), first_);
+    if (columns(earlier, text_.size()) + 1 > room) break;
+    first_ = earlier;
+  }
   return first_;
 }

@@ -3,14 +3,18 @@
 #include <cstddef>
 #include <string>
 
+#include "core/char_rule.h"
+
 // The answer being typed under a status-line prompt, with a cursor in it. Typed bytes and
-// Backspace act at the cursor, which stays at the end until a key moves it.
+// Backspace act at the cursor, which stays at the end until a key moves it. The cursor moves
+// and deletes by the text unit the screen shows (a byte, or a UTF-8 character); typed bytes
+// go in one by one either way.
 class PromptAnswer {
  public:
   // Longer answers than this take no more bytes.
   static constexpr size_t Longest = 4096;
 
-  explicit PromptAnswer(std::string initial);
+  explicit PromptAnswer(std::string initial, TextUnit unit = TextUnit::Byte);
 
   const std::string& text() const { return text_; }
   size_t cursor() const { return cursor_; }
@@ -30,8 +34,13 @@ class PromptAnswer {
   // The first byte of the answer shown when `room` cells follow the prompt: the cursor is
   // always in view, and an answer that fits is shown whole.
   size_t firstShown(size_t room);
+  // The cells the answer's bytes [from, to) take on the screen.
+  size_t columns(size_t from, size_t to) const;
 
  private:
+  ByteView bytes() const { return ByteView::of(text_.data(), text_.size()); }
+
+  TextUnit unit_;
   std::string text_;
   size_t cursor_;
   size_t first_ = 0;

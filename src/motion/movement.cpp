@@ -11,119 +11,124 @@
 constexpr int pageOverlap = 1;
 
 int Editor::moveLeft() {
-  const size_t n = charBeforeSize();
-  if (n == 0) return 0;
-  shiftLeft(n, true);
+  const CharStep step = charBefore();
+  if (step.size == 0) return 0;
+  stepLeft(step);
+  steppedByCharacter = 1;
   return 1;
 }
 
 int Editor::moveRight() {
-  const size_t n = charAtSize();
-  if (n == 0) return 0;
-  shiftRight(n, true);
+  const CharStep step = charAt();
+  if (step.size == 0) return 0;
+  if (textUnit == TextUnit::Character && endsInPartialSequence(bytesBefore())) {
+    shiftRight(step.size);  // typing left the cursor inside a sequence: count it again
+    return 1;
+  }
+  stepRight(step);
+  steppedByCharacter = 1;
   return 1;
 }
+
+namespace {
 
 // The two moves to a line's ends shift the cells across in bulk, a slice at a time, with the
 // same result as repeating moveLeft or moveRight: the source stack gives back each slice's
 // memory as it goes, so a long line's cells are never held twice.
 constexpr size_t kMoveSlice = size_t{1} << 20;
 
-int Editor::moveLineStart() {
-  size_t n = charsBefore.count();
+// Moves n cells from the top of `from` onto `to`, which reverses their order as the two
+// halves of the cursor line want; cell(ch) makes each moved byte's new cell.
+template <typename MakeCell>
+void moveCells(Stack<CharCell>& from, Stack<CharCell>& to, size_t n, MakeCell cell) {
   const bool large = n >= kMoveSlice;
-  charsAfter.reserve(charsAfter.count() + n);
+  to.reserve(to.count() + n);
   while (n > 0) {
     const size_t slice = n < kMoveSlice ? n : kMoveSlice;
-    CharCell* slot = charsAfter.extend(slice);
-    for (size_t i = 0; i < slice; ++i) slot[i] = CharCell{charsBefore.fromTop(i).ch, 0};
-    charsBefore.drop(slice);
-    if (large) charsBefore.trim();
+    CharCell* slot = to.extend(slice);
+    for (size_t i = 0; i < slice; ++i) slot[i] = cell(from.fromTop(i).ch);
+    from.drop(slice);
+    if (large) from.trim();
     n -= slice;
   }
+}
+
+CharCell plainCell(uint8_t ch) {
+  return CharCell{ch, 0};
+}
+
+// Makes the whole line's text, all in `after` above `ending` terminator cells, the text of
+// `before` (empty), reversing the cells where they lie instead of copying them into fresh
+// memory; the terminator cells get a stack of their own. Whether the text holds a tab.
+bool reverseWholeLine(Stack<CharCell>& before, Stack<CharCell>& after, size_t ending) {
+  CharCell terminators[2];
+  for (size_t k = 0; k < ending; ++k) terminators[k] = after.data()[k];
+  std::swap(before, after);
+  CharCell* cells = before.data();
+  bool tabs = false;
+  size_t i = 0, j = before.count() - 1;
+  for (; i < j; ++i, --j) {
+    const CharCell low = cells[i];
+    cells[i] = cells[j];
+    cells[j] = low;
+    tabs |= (low.ch == '\t') | (cells[i].ch == '\t');
+  }
+  if (i == j) tabs |= cells[i].ch == '\t';  // the middle cell of an odd count
+  before.drop(ending);                      // the terminator cells ended on top
+  for (size_t k = 0; k < ending; ++k) after.push(terminators[k]);
+  return tabs;
+}
+
+// The column after n cells laid out by byte from column 0, the tabs given their spans.
+int32_t layOutBytes(CharCell* cells, size_t n, int32_t tabWidth) {
+  int32_t column = 0;
+  for (size_t k = 0; k < n; ++k) {
+    if (cells[k].ch == '\t' && tabWidth != 0) {
+      const int32_t next = nextTabStop(column, tabWidth);
+      cells[k].span = static_cast<int8_t>(next - column);
+      column = next;
+    } else {
+      ++column;
+    }
+  }
+  return column;
+}
+
+}  // namespace
+
+int Editor::moveLineStart() {
+  moveCells(charsBefore, charsAfter, charsBefore.count(), plainCell);
   cursorColumn = 0;
   return 1;
 }
 
 int Editor::moveLineEnd() {
-  size_t ending = 0;  // the terminator cells lie at the bottom of charsAfter
-  while (ending < charsAfter.count() && charsAfter.data()[ending].span == SPAN_LINE_END) ++ending;
-  size_t n = charsAfter.count() - ending;
-  if (textUnit == TextUnit::Character) {
+  const size_t n = bytesAfter().size;
+  const size_t ending = charsAfter.count() - n;  // terminator cells, at the bottom
+  if (textUnit == TextUnit::Character) {         // the columns counted once, at the end
     size_t start;
     int32_t column;
     settledStart(charsBefore.count(), start, column);
-    charsBefore.reserve(charsBefore.count() + n);
-    while (n > 0) {  // in slices, as below, the columns counted once at the end
-      const size_t slice = n < kMoveSlice ? n : kMoveSlice;
-      CharCell* to = charsBefore.extend(slice);
-      for (size_t i = 0; i < slice; ++i) to[i] = CharCell{charsAfter.fromTop(i).ch, 0};
-      charsAfter.drop(slice);
-      if (slice == kMoveSlice) charsAfter.trim();
-      n -= slice;
-    }
+    moveCells(charsAfter, charsBefore, n, plainCell);
     cursorColumn = layOutFrom(start, column);
-    return 1;
-  }
-  const bool large = n >= kMoveSlice;
-  if (large && charsBefore.empty() && ending <= 2) {
-    // The whole line crosses: reverse the cells where they lie instead of copying them into
-    // fresh memory, and give the terminator cells a stack of their own.
-    CharCell terminators[2];
-    for (size_t k = 0; k < ending; ++k) terminators[k] = charsAfter.data()[k];
-    std::swap(charsBefore, charsAfter);
-    CharCell* cells = charsBefore.data();
-    bool tabs = false;
-    size_t i = 0, j = charsBefore.count() - 1;
-    for (; i < j; ++i, --j) {
-      const CharCell low = cells[i];
-      cells[i] = cells[j];
-      cells[j] = low;
-      tabs |= (low.ch == '\t') | (cells[i].ch == '\t');
-    }
-    if (i == j) tabs |= cells[i].ch == '\t';  // the middle cell of an odd count
-    charsBefore.drop(ending);                 // the terminator cells ended on top
-    for (size_t k = 0; k < ending; ++k) charsAfter.push(terminators[k]);
-    int32_t column = 0;
-    if (tabs && tabWidth != 0) {
-      for (size_t k = 0; k < n; ++k) {
-        if (cells[k].ch == '\t') {
-          const int32_t next = nextTabStop(column, tabWidth);
-          cells[k].span = static_cast<int8_t>(next - column);
-          column = next;
-        } else {
-          ++column;
-        }
-      }
-    } else {
-      column = static_cast<int32_t>(n);
-    }
-    cursorColumn = column;
-    return 1;
-  }
-  charsBefore.reserve(charsBefore.count() + n);
-  while (n > 0) {
-    const size_t slice = n < kMoveSlice ? n : kMoveSlice;
+  } else if (n >= kMoveSlice && charsBefore.empty()) {
+    const bool tabs = reverseWholeLine(charsBefore, charsAfter, ending);
+    cursorColumn = tabs ? layOutBytes(charsBefore.data(), n, tabWidth) : static_cast<int32_t>(n);
+  } else {
     // What insertByte does for each cell, with the column kept in a register.
-    const CharCell* from = charsAfter.data() + charsAfter.count() - 1;
-    CharCell* to = charsBefore.extend(slice);
     int32_t column = cursorColumn;
     const int32_t tab = tabWidth;
-    for (size_t i = 0; i < slice; ++i) {
-      const uint8_t ch = (from - i)->ch;
-      if (ch == '\t' && tab != 0) {
-        const int32_t next = nextTabStop(column, tab);
-        to[i] = CharCell{ch, static_cast<int8_t>(next - column)};
-        column = next;
-      } else {
-        to[i] = CharCell{ch, 0};
+    moveCells(charsAfter, charsBefore, n, [&column, tab](uint8_t ch) {
+      if (ch != '\t' || tab == 0) {
         ++column;
+        return CharCell{ch, 0};
       }
-    }
+      const int32_t next = nextTabStop(column, tab);
+      const CharCell cell{ch, static_cast<int8_t>(next - column)};
+      column = next;
+      return cell;
+    });
     cursorColumn = column;
-    charsAfter.drop(slice);
-    if (large) charsAfter.trim();
-    n -= slice;
   }
   return 1;
 }

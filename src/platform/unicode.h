@@ -12,8 +12,31 @@ namespace unicode {
 // The code point of the well-formed UTF-8 sequence that the bytes start with, and its length
 // in bytes (1 to 4). Well-formed: the shortest encoding of a code point up to U+10FFFF that
 // is not a surrogate, complete within the given bytes. 0 when the bytes start no such
-// sequence (a stray continuation byte, a truncated or overlong sequence, ...).
-int decodeUtf8(const uint8_t* bytes, size_t available, char32_t& codePoint);
+// sequence (a stray continuation byte, a truncated or overlong sequence, ...). Bytes: any
+// view with operator[] (the bytes may lie apart, as in the editor's cells).
+template <typename Bytes>
+inline int decodeUtf8(const Bytes& bytes, size_t available, char32_t& codePoint) {
+  if (available == 0) return 0;
+  const uint8_t lead = bytes[0];
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  }
+  // Lead bytes that only overlong or too large forms have start nothing.
+  if (lead < 0xC2 || lead > 0xF4) return 0;
+  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  if (available < length) return 0;
+  char32_t cp = lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    const uint8_t next = bytes[i];
+    if ((next & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  codePoint = cp;
+  return static_cast<int>(length);
+}
 
 // How a terminal in a UTF-8 locale would show a code point.
 enum class CharKind : uint8_t {
@@ -26,6 +49,16 @@ enum class CharKind : uint8_t {
   Wide,       // two columns
 };
 
+// How a code point takes part in character boundaries, as far as they are certain whatever
+// surrounds it (the rules that need more context are characterBreak's).
+enum class BreakRole : uint8_t {
+  Plain,    // only a prepended mark or a carriage return joins it to what precedes
+  Control,  // a boundary on both sides (controls, line feeds)
+  Return,   // a carriage return: joins a line feed that follows
+  Prepend,  // joins what follows
+  Joining,  // may join what precedes (marks, joiners, Hangul jamo, regional indicators, ...)
+};
+
 struct CharInfo {
   CharKind kind;
   // Terminals are known to disagree on this character's width (emoji, regional indicators,
@@ -33,6 +66,7 @@ struct CharInfo {
   bool widthUnsure;
   // Default-ignorable: shows nothing of its own.
   bool ignorable;
+  BreakRole role;
 };
 
 CharInfo classifyChar(char32_t codePoint);
@@ -45,9 +79,22 @@ bool isVariationSelector(char32_t codePoint);
 // cluster rules; state carries what the rules remember along a run (start it at 0).
 bool characterBreak(char32_t before, char32_t after, int32_t& state);
 
-// Whether a character boundary lies between the two code points whatever precedes them:
-// the place to start reading when looking for boundaries backwards.
-bool certainBreak(char32_t before, char32_t after);
+// Whether a character boundary lies between two code points whatever precedes them: the
+// place to start reading when looking for boundaries backwards, and the answer that saves
+// asking characterBreak.
+inline bool certainBreak(const CharInfo& before, const CharInfo& after) {
+  switch (before.role) {
+    case BreakRole::Control:
+      return true;
+    case BreakRole::Return:
+      return after.role != BreakRole::Control;  // a line feed would join it
+    case BreakRole::Prepend:
+      return false;
+    default:
+      return after.role == BreakRole::Plain || after.role == BreakRole::Control ||
+             after.role == BreakRole::Return;
+  }
+}
 
 // Letters, marks and decimal digits of any script.
 bool isWordCodePoint(char32_t codePoint);

@@ -1,6 +1,8 @@
 // Regular expressions, and literal texts with Unicode case folding, through PCRE2 with its
 // JIT: on bytes, or in UTF mode where invalid UTF-8 in a line never fails a match (it only
-// never matches).
+// never matches). In UTF mode the engine works by code point, the editor by character: a
+// match that would begin or end inside a character (an accent without its letter) does not
+// count, and the search goes on after that character.
 #ifdef SLATE_HAVE_PCRE2
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -8,6 +10,7 @@
 
 #include <cstring>
 
+#include "core/char_rule.h"
 #include "search/matcher.h"
 
 namespace {
@@ -32,6 +35,35 @@ class EngineMatcher : public Matcher {
   }
 
   Match find(const char* text, int32_t length, int32_t from) override {
+    Match match = findFrom(text, length, from);
+    if (!utf8_) return match;
+    const ByteView line = ByteView::of(text, static_cast<size_t>(length));
+    while (match.start >= 0 && !onBoundaries(line, match)) {
+      const size_t start =
+          characterStart(TextUnit::Character, line, static_cast<size_t>(match.start));
+      match = findFrom(text, length,
+                       static_cast<int32_t>(nextCharBoundary(TextUnit::Character, line, start)));
+    }
+    return match;
+  }
+
+  std::string replacementFor(const char* text, const std::string& replacement) override {
+    if (!literal_) return expand(text, replacement);
+    return replacement;
+  }
+
+  bool literal_ = false;
+
+ private:
+  static bool onBoundaries(const ByteView& line, const Match& match) {
+    const size_t start = static_cast<size_t>(match.start);
+    const size_t end = start + static_cast<size_t>(match.length);
+    return characterStart(TextUnit::Character, line, start) == start &&
+           characterStart(TextUnit::Character, line, end) == end;
+  }
+
+  // The engine's leftmost match at or after `from`.
+  Match findFrom(const char* text, int32_t length, int32_t from) {
     if (from > length) return {};
     if (first_ >= 0 && !std::memchr(text + from, first_, static_cast<size_t>(length - from)))
       return {};
@@ -48,14 +80,6 @@ class EngineMatcher : public Matcher {
     return Match{static_cast<int32_t>(start), static_cast<int32_t>(ovector[1] - start)};
   }
 
-  std::string replacementFor(const char* text, const std::string& replacement) override {
-    if (!literal_) return expand(text, replacement);
-    return replacement;
-  }
-
-  bool literal_ = false;
-
- private:
   // The group's text in the line the last match was found in; empty when it took no part.
   std::string group(const char* text, uint32_t n) const {
     if (n >= static_cast<uint32_t>(groups_)) return "";

@@ -1,5 +1,7 @@
 #include <utf8proc.h>
 
+#include <memory>
+
 #include "platform/unicode.h"
 
 namespace unicode {
@@ -10,33 +12,25 @@ const utf8proc_property_t* propertyOf(char32_t codePoint) {
   return utf8proc_get_property(static_cast<utf8proc_int32_t>(codePoint));
 }
 
-}  // namespace
-
-CharInfo classifyChar(char32_t codePoint) {
-  const auto cp = static_cast<utf8proc_int32_t>(codePoint);
-  const utf8proc_property_t* property = utf8proc_get_property(cp);
-  const bool ignorable = property->ignorable;
-  switch (property->category) {
-    case UTF8PROC_CATEGORY_CN:  // unassigned, noncharacters included
-    case UTF8PROC_CATEGORY_CC:
-    case UTF8PROC_CATEGORY_CF:
-    case UTF8PROC_CATEGORY_CS:
-    case UTF8PROC_CATEGORY_CO:
-    case UTF8PROC_CATEGORY_ZL:
-    case UTF8PROC_CATEGORY_ZP:
-      return {CharKind::Hidden, false, ignorable};
+BreakRole breakRole(int boundclass) {
+  switch (boundclass) {
+    case UTF8PROC_BOUNDCLASS_OTHER:
+      return BreakRole::Plain;
+    case UTF8PROC_BOUNDCLASS_CONTROL:
+    case UTF8PROC_BOUNDCLASS_LF:
+      return BreakRole::Control;
+    case UTF8PROC_BOUNDCLASS_CR:
+      return BreakRole::Return;
+    case UTF8PROC_BOUNDCLASS_PREPEND:
+      return BreakRole::Prepend;
     default:
-      break;
+      return BreakRole::Joining;
   }
-  // Default-ignorable code points show nothing (Hangul fillers, ...); the nonspacing marks
-  // among them (variation selectors, the grapheme joiner) only modify the character before.
-  if (ignorable && property->category != UTF8PROC_CATEGORY_MN)
-    return {CharKind::Hidden, false, true};
+}
 
-  const int width = utf8proc_charwidth(cp);
-  if (width == 0) return {CharKind::Combining, ignorable, ignorable};
-  bool unsure = false;
-  switch (property->boundclass) {
+// Terminals are known to disagree on the width of these (or of the character they join).
+bool widthUnsure(int boundclass) {
+  switch (boundclass) {
     case UTF8PROC_BOUNDCLASS_REGIONAL_INDICATOR:
     case UTF8PROC_BOUNDCLASS_E_BASE:
     case UTF8PROC_BOUNDCLASS_E_MODIFIER:
@@ -45,36 +39,58 @@ CharInfo classifyChar(char32_t codePoint) {
     case UTF8PROC_BOUNDCLASS_EXTENDED_PICTOGRAPHIC:
     case UTF8PROC_BOUNDCLASS_E_ZWG:
     case UTF8PROC_BOUNDCLASS_EXTEND:  // a character of its own that may join the one before
-      unsure = true;
-      break;
+      return true;
+    default:
+      return false;
+  }
+}
+
+CharInfo lookUp(char32_t codePoint) {
+  const utf8proc_property_t* property = propertyOf(codePoint);
+  const bool ignorable = property->ignorable;
+  const BreakRole role = breakRole(property->boundclass);
+  switch (property->category) {
+    case UTF8PROC_CATEGORY_CN:  // unassigned, noncharacters included
+    case UTF8PROC_CATEGORY_CC:
+    case UTF8PROC_CATEGORY_CF:
+    case UTF8PROC_CATEGORY_CS:
+    case UTF8PROC_CATEGORY_CO:
+    case UTF8PROC_CATEGORY_ZL:
+    case UTF8PROC_CATEGORY_ZP:
+      return {CharKind::Hidden, false, ignorable, role};
     default:
       break;
   }
-  return {width >= 2 ? CharKind::Wide : CharKind::Narrow, unsure, ignorable};
+  // Default-ignorable code points show nothing (Hangul fillers, ...); the nonspacing marks
+  // among them (variation selectors, the grapheme joiner) only modify the character before.
+  if (ignorable && property->category != UTF8PROC_CATEGORY_MN)
+    return {CharKind::Hidden, false, true, role};
+  const int width = property->charwidth;
+  if (width == 0) return {CharKind::Combining, ignorable, ignorable, role};
+  return {width >= 2 ? CharKind::Wide : CharKind::Narrow, widthUnsure(property->boundclass),
+          ignorable, role};
+}
+
+}  // namespace
+
+// Asked for every character a key steps over or a row shows, so the answers are kept by
+// blocks of 256 code points, each filled when first asked.
+CharInfo classifyChar(char32_t codePoint) {
+  constexpr char32_t kBlock = 256;
+  static std::unique_ptr<CharInfo[]> blocks[0x110000 / kBlock];
+  if (codePoint > 0x10FFFF) return lookUp(codePoint);
+  std::unique_ptr<CharInfo[]>& block = blocks[codePoint / kBlock];
+  if (!block) {
+    block.reset(new CharInfo[kBlock]);
+    const char32_t first = codePoint - codePoint % kBlock;
+    for (char32_t i = 0; i < kBlock; ++i) block[i] = lookUp(first + i);
+  }
+  return block[codePoint % kBlock];
 }
 
 bool characterBreak(char32_t before, char32_t after, int32_t& state) {
   return utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(before),
                                           static_cast<utf8proc_int32_t>(after), &state);
-}
-
-bool certainBreak(char32_t before, char32_t after) {
-  const int previous = propertyOf(before)->boundclass;
-  const int next = propertyOf(after)->boundclass;
-  switch (previous) {
-    case UTF8PROC_BOUNDCLASS_CONTROL:
-    case UTF8PROC_BOUNDCLASS_LF:
-      return true;
-    case UTF8PROC_BOUNDCLASS_CR:
-      return next != UTF8PROC_BOUNDCLASS_LF;
-    case UTF8PROC_BOUNDCLASS_PREPEND:
-      return false;
-    default:
-      break;
-  }
-  // Nothing but a prepended mark joins a plain character or a control to what comes before.
-  return next == UTF8PROC_BOUNDCLASS_OTHER || next == UTF8PROC_BOUNDCLASS_CONTROL ||
-         next == UTF8PROC_BOUNDCLASS_CR;
 }
 
 bool isWordCodePoint(char32_t codePoint) {

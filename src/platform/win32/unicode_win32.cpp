@@ -7,19 +7,13 @@ namespace unicode {
 
 CharInfo classifyChar(char32_t codePoint) {
   (void)codePoint;
-  return {CharKind::Narrow, false, false};
+  return {CharKind::Narrow, false, false, BreakRole::Plain};
 }
 
 bool characterBreak(char32_t before, char32_t after, int32_t& state) {
   (void)before;
   (void)after;
   (void)state;
-  return true;
-}
-
-bool certainBreak(char32_t before, char32_t after) {
-  (void)before;
-  (void)after;
   return true;
 }
 

@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include "input/prompt_answer.h"
+
+// In UTF-8 the answer's columns are terminal columns: the caret stands after wide characters
+// by two cells each, and a long answer scrolls by whole characters with the caret in view.
+TEST(PromptAnswer, Utf8AnswerCountsTerminalColumns) {
+  const std::string wide = "\xe6\x97\xa5";  // two columns
+  PromptAnswer answer("a" + wide + "\xc3\xa9" + wide, TextUnit::Character);
+  EXPECT_EQ(answer.columns(0, answer.cursor()), 6u);
+  answer.left();
+  EXPECT_EQ(answer.cursor(), 6u);
+  EXPECT_EQ(answer.columns(0, answer.cursor()), 4u);
+
+  EXPECT_EQ(answer.firstShown(10), 0u);  // fits whole
+  answer.end();
+  const size_t first = answer.firstShown(4);  // the caret's cell included
+  EXPECT_EQ(first, 4u);                       // "é日" and the caret
+  EXPECT_LT(answer.columns(first, answer.cursor()), 4u);
+  answer.home();
+  EXPECT_EQ(answer.firstShown(4), 0u);
+}
+
+TEST(PromptAnswer, ByteAnswerStaysByByte) {
+  PromptAnswer answer("\xc3\xa9", TextUnit::Byte);
+  answer.backspace();
+  EXPECT_EQ(answer.text(), "\xc3");
+  EXPECT_EQ(answer.columns(0, 1), 1u);
+}
