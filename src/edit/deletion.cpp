@@ -3,17 +3,6 @@
 
 #include "core/editor.h"
 
-namespace {
-
-// Terminator cells at the bottom of the cursor line's after-stack: 0, 1 or 2.
-size_t endingCells(const Stack<CharCell>& after) {
-  size_t n = 0;
-  while (n < after.count() && after.data()[n].span == SPAN_LINE_END) ++n;
-  return n;
-}
-
-}  // namespace
-
 int Editor::deleteCharAt() {
   const size_t n = charAtSize();
   if (n == 0) return 0;
@@ -55,7 +44,7 @@ int Editor::deleteToLineStart() {
 }
 
 int Editor::deleteToLineEnd() {
-  const size_t text = charsAfter.count() - endingCells(charsAfter);
+  const size_t text = bytesAfter().size;  // the terminator stays
   if (text == 0) return 0;
   eraseAfter(text);
   return 1;
