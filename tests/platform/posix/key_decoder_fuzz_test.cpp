@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/key_decoder_support.h"
 #include "platform/posix/key_decoder.h"
+#include "platform/posix/key_decoder_support.h"
 
 using namespace console;
 

@@ -1,10 +1,10 @@
+#include "platform/posix/locale_charset.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdlib>
 #include <string>
-
-#include "platform/posix/locale_charset.h"
 
 TEST(LocaleCharset, Utf8WhereTheLocalesCharacterSetIsUtf8) {
   const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};

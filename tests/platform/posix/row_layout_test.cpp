@@ -1,10 +1,11 @@
+#include "platform/posix/row_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/posix/cp437.h"
-#include "platform/posix/row_layout.h"
 
 using console::DisplayMode;
 using terminal::GridCell;
