@@ -174,6 +174,9 @@ class Editor {
   bool countTooLarge = false;  // more lines than the numbering holds
   // Waits for the line count (see waitProgress); false when stopped or failed.
   bool finishCount();
+  // One pause while the count runs: its progress shown (false when a key stopped it), then a
+  // short sleep.
+  bool pauseForCount();
   // Splits the uncounted last run at s, a line start in it, so that the part before s is
   // counted; firstLine is then the document line that starts at s. False when stopped.
   bool splitTailAt(uint64_t s, int32_t& firstLine);

@@ -241,10 +241,15 @@ bool Editor::finishCount() {
       reportFileChanged();
       return false;
     }
-    if (waitProgress && !waitProgress("Counting lines", source->countedBytes(), source->size()))
-      return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!pauseForCount()) return false;
   }
+  return true;
+}
+
+bool Editor::pauseForCount() {
+  if (waitProgress && !waitProgress("Counting lines", source->countedBytes(), source->size()))
+    return false;
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
   return true;
 }
 
@@ -258,11 +263,8 @@ bool Editor::splitTailAt(uint64_t s, int32_t& firstLine) {
     firstLine = line;
     return true;
   }
-  while (!source->countFailed() && source->countedBytes() <= s && !source->countDone()) {
-    if (waitProgress && !waitProgress("Counting lines", source->countedBytes(), source->size()))
-      return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  while (!source->countFailed() && source->countedBytes() <= s && !source->countDone())
+    if (!pauseForCount()) return false;
   const int64_t lines = source->linesBetween(tail->offset, s);
   if (lines < 0 || lines + lineCount > INT32_MAX - 2) {
     reportFileChanged();
@@ -364,14 +366,9 @@ bool Editor::reachLine(int32_t index) {
   int32_t tailLine = 0;
   if (!locateTail(above, depth, tailLine) || index <= tailLine) return true;
   auto keepWaiting = [this] {
-    if (source->countFailed()) {
-      reportFileChanged();
-      return false;
-    }
-    if (waitProgress && !waitProgress("Counting lines", source->countedBytes(), source->size()))
-      return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return true;
+    if (!source->countFailed()) return pauseForCount();
+    reportFileChanged();
+    return false;
   };
   while (source->countedBytes() <= tailRun->offset && !source->countDone())
     if (!keepWaiting()) return false;
