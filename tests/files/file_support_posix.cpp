@@ -99,18 +99,6 @@ std::string fastTempBase() {
   return exists("/dev/shm") ? "/dev/shm" : "/tmp";
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 bool exists(const std::string& path) {
   struct stat info;
   return lstat(path.c_str(), &info) == 0;

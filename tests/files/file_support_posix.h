@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.h"
+
 class Editor;
 
 namespace filetest {
@@ -48,8 +50,8 @@ std::string fastTempBase();
 // The names in a directory, sorted, without the lock files of running editors.
 std::vector<std::string> listDir(const std::string& dir);
 
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
+using testsupport::readFile;
+using testsupport::writeFile;
 bool exists(const std::string& path);
 // The permission bits of a file (links followed).
 unsigned modeOf(const std::string& path);

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.h"
+
 namespace testing_win32 {
 
 // A fresh folder under the user's temporary folder, removed with every file in it (read-only
@@ -23,7 +25,7 @@ class TempFolder {
   std::string dir_;
 };
 
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
+using testsupport::readFile;
+using testsupport::writeFile;
 
 }  // namespace testing_win32
