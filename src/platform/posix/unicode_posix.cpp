@@ -23,6 +23,22 @@ BreakRole breakRole(int boundclass) {
       return BreakRole::Return;
     case UTF8PROC_BOUNDCLASS_PREPEND:
       return BreakRole::Prepend;
+    case UTF8PROC_BOUNDCLASS_EXTEND:
+    case UTF8PROC_BOUNDCLASS_ZWJ:
+    case UTF8PROC_BOUNDCLASS_SPACINGMARK:
+      return BreakRole::Extending;
+    case UTF8PROC_BOUNDCLASS_L:
+    case UTF8PROC_BOUNDCLASS_V:
+    case UTF8PROC_BOUNDCLASS_T:
+    case UTF8PROC_BOUNDCLASS_LV:
+    case UTF8PROC_BOUNDCLASS_LVT:
+    case UTF8PROC_BOUNDCLASS_REGIONAL_INDICATOR:
+    case UTF8PROC_BOUNDCLASS_E_BASE:
+    case UTF8PROC_BOUNDCLASS_E_MODIFIER:
+    case UTF8PROC_BOUNDCLASS_GLUE_AFTER_ZWJ:
+    case UTF8PROC_BOUNDCLASS_E_BASE_GAZ:
+    case UTF8PROC_BOUNDCLASS_EXTENDED_PICTOGRAPHIC:
+      return BreakRole::Pairing;
     default:
       return BreakRole::Joining;
   }
@@ -71,20 +87,24 @@ CharInfo lookUp(char32_t codePoint) {
           ignorable, role};
 }
 
-}  // namespace
-
 // Asked for every character a key steps over or a row shows, so the answers are kept by
 // blocks of 256 code points, each filled when first asked.
+constexpr char32_t kBlock = 256;
+std::unique_ptr<CharInfo[]> blocks[0x110000 / kBlock];
+
+[[gnu::noinline]] const CharInfo* fillBlock(char32_t index) {
+  std::unique_ptr<CharInfo[]>& block = blocks[index];
+  block.reset(new CharInfo[kBlock]);
+  for (char32_t i = 0; i < kBlock; ++i) block[i] = lookUp(index * kBlock + i);
+  return block.get();
+}
+
+}  // namespace
+
 CharInfo classifyChar(char32_t codePoint) {
-  constexpr char32_t kBlock = 256;
-  static std::unique_ptr<CharInfo[]> blocks[0x110000 / kBlock];
   if (codePoint > 0x10FFFF) return lookUp(codePoint);
-  std::unique_ptr<CharInfo[]>& block = blocks[codePoint / kBlock];
-  if (!block) {
-    block.reset(new CharInfo[kBlock]);
-    const char32_t first = codePoint - codePoint % kBlock;
-    for (char32_t i = 0; i < kBlock; ++i) block[i] = lookUp(first + i);
-  }
+  const CharInfo* block = blocks[codePoint / kBlock].get();
+  if (!block) block = fillBlock(codePoint / kBlock);
   return block[codePoint % kBlock];
 }
 
