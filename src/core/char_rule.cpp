@@ -155,25 +155,6 @@ CharStep utf8CharacterAt(const ByteView& bytes, size_t pos) {
   return CharacterReader(TextUnit::Character, bytes, pos).next();
 }
 
-// Adds a column for each printable ASCII byte from pos that an ASCII byte or the end follows
-// (nothing joins it to either); where that run ends.
-size_t addPlainAsciiRun(const ByteView& bytes, size_t pos, int64_t& column) {
-  const size_t start = pos;
-  uint8_t b = bytes[pos];
-  while (isPlainAscii(b)) {
-    if (pos + 1 == bytes.size) {
-      ++pos;
-      break;
-    }
-    const uint8_t next = bytes[pos + 1];
-    if (next >= 0x80) break;
-    ++pos;
-    b = next;
-  }
-  column += static_cast<int64_t>(pos - start);
-  return pos;
-}
-
 // The columns of a simple unit, one that shows as itself in one or two columns and joins
 // nothing before it (what ShapeSum gives it as a character alone); 0 for any other unit.
 int32_t simpleColumns(const unicode::CharInfo& info) {
@@ -182,22 +163,29 @@ int32_t simpleColumns(const unicode::CharInfo& info) {
 }
 
 // Adds the columns of the characters from pos, a character start, while each is a simple unit
-// that the unit after it cannot join, up to an ASCII unit after a non-ASCII one (the run
-// above counts those faster); where it stopped.
+// that the unit after it cannot join; where it stopped (the end, or a character that is not
+// such a unit).
 size_t addSimpleUnits(const ByteView& bytes, size_t pos, int64_t& column) {
-  KnownUnit known = knownUnitAt(bytes, pos);
-  for (int32_t width; (width = simpleColumns(known.info)) != 0;) {
-    const size_t end = pos + known.unit.length;
+  Unit unit = unitAt(bytes, pos);
+  unicode::CharInfo info = infoOf(unit);
+  for (int32_t width = simpleColumns(info); width != 0; width = simpleColumns(info)) {
+    size_t end = pos + unit.length;
+    if (unit.length == 1) {  // printable ASCII: no byte of its run joins the one before
+      while (end < bytes.size && isPlainAscii(bytes[end])) ++end;
+      column += static_cast<int64_t>(end - 1 - pos);
+      pos = end - 1;  // the run's last byte, which the unit after it may join
+    }
     if (end == bytes.size) {
       column += width;
       return end;
     }
-    const KnownUnit next = knownUnitAt(bytes, end);
-    if (!unicode::certainBreak(known.info, next.info)) break;
+    const Unit next = unitAt(bytes, end);
+    const unicode::CharInfo nextInfo = infoOf(next);
+    if (!unicode::certainBreak(info, nextInfo)) break;
     column += width;
     pos = end;
-    if (next.unit.codePoint < 0x80) break;
-    known = next;
+    unit = next;
+    info = nextInfo;
   }
   return pos;
 }
@@ -213,7 +201,9 @@ size_t addCharacterColumns(const ByteView& bytes, size_t pos, int64_t& column) {
   while (end < bytes.size) {
     const KnownUnit next = knownUnitAt(bytes, end);
     if (unicode::certainBreak(last, next.info)) break;
-    if (!unicode::certainJoin(last, next.info)) {
+    const bool second = end == pos + first.unit.length;
+    if (!(second ? unicode::certainJoinAtStart(last, next.info)
+                 : unicode::certainJoin(last, next.info))) {
       const CharStep step = utf8CharacterAt(bytes, pos);
       column += step.width;
       return pos + step.size;
@@ -404,11 +394,9 @@ size_t addColumnsUpToTab(TextUnit unit, const ByteView& bytes, size_t pos, bool 
     return pos;
   }
   while (pos < bytes.size) {
-    pos = addPlainAsciiRun(bytes, pos, column);
-    if (pos == bytes.size || (stopAtTab && bytes[pos] == '\t')) break;
-    const size_t from = pos;
     pos = addSimpleUnits(bytes, pos, column);
-    if (pos == from) pos = addCharacterColumns(bytes, pos, column);
+    if (pos == bytes.size || (stopAtTab && bytes[pos] == '\t')) break;
+    pos = addCharacterColumns(bytes, pos, column);
   }
   return pos;
 }

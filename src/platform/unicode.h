@@ -69,8 +69,9 @@ enum class BreakRole : uint8_t {
   Return,     // a carriage return: joins a line feed that follows
   Prepend,    // joins what follows
   Extending,  // joins whatever precedes but a control (marks, joiners, spacing marks)
-  Pairing,    // may join only its own kind or a sequence before it (Hangul jamo, regional
-              // indicators, emoji), never a plain code point
+  Pairing,    // may join only its own kind or a sequence before it (Hangul jamo, emoji),
+              // never a plain code point
+  Regional,   // a regional indicator: joins one other after a character's start (a flag)
   Joining,    // may join what precedes, by rules that need more context
 };
 
@@ -84,7 +85,24 @@ struct CharInfo {
   BreakRole role;
 };
 
-CharInfo classifyChar(char32_t codePoint);
+// The class of one code point as the platform's data give it, each time asked.
+CharInfo lookUpChar(char32_t codePoint);
+
+namespace detail {
+constexpr char32_t kClassBlock = 256;
+// The classes of the code points by blocks of 256, each block filled when first asked.
+extern const CharInfo* classBlocks[0x110000 / kClassBlock];
+const CharInfo* fillClassBlock(char32_t index);
+}  // namespace detail
+
+// Asked for every character a key steps over or a row shows: an inline look-up in the table
+// of blocks.
+inline CharInfo classifyChar(char32_t codePoint) {
+  if (codePoint > 0x10FFFF) return lookUpChar(codePoint);
+  const CharInfo* block = detail::classBlocks[codePoint / detail::kClassBlock];
+  if (!block) block = detail::fillClassBlock(codePoint / detail::kClassBlock);
+  return block[codePoint % detail::kClassBlock];
+}
 
 // Variation selectors choose the form of the character before them (text or emoji, a
 // Mongolian or CJK variant).
@@ -117,6 +135,13 @@ inline bool certainBreak(const CharInfo& before, const CharInfo& after) {
 inline bool certainJoin(const CharInfo& before, const CharInfo& after) {
   return after.role == BreakRole::Extending && before.role != BreakRole::Control &&
          before.role != BreakRole::Return;
+}
+
+// The same for the first two code points of a character, where two regional indicators
+// also join.
+inline bool certainJoinAtStart(const CharInfo& first, const CharInfo& second) {
+  return certainJoin(first, second) ||
+         (first.role == BreakRole::Regional && second.role == BreakRole::Regional);
 }
 
 // Letters, marks and decimal digits of any script.

@@ -1,7 +1,5 @@
 #include <utf8proc.h>
 
-#include <memory>
-
 #include "platform/unicode.h"
 
 namespace unicode {
@@ -32,13 +30,14 @@ BreakRole breakRole(int boundclass) {
     case UTF8PROC_BOUNDCLASS_T:
     case UTF8PROC_BOUNDCLASS_LV:
     case UTF8PROC_BOUNDCLASS_LVT:
-    case UTF8PROC_BOUNDCLASS_REGIONAL_INDICATOR:
     case UTF8PROC_BOUNDCLASS_E_BASE:
     case UTF8PROC_BOUNDCLASS_E_MODIFIER:
     case UTF8PROC_BOUNDCLASS_GLUE_AFTER_ZWJ:
     case UTF8PROC_BOUNDCLASS_E_BASE_GAZ:
     case UTF8PROC_BOUNDCLASS_EXTENDED_PICTOGRAPHIC:
       return BreakRole::Pairing;
+    case UTF8PROC_BOUNDCLASS_REGIONAL_INDICATOR:
+      return BreakRole::Regional;
     default:
       return BreakRole::Joining;
   }
@@ -47,7 +46,6 @@ BreakRole breakRole(int boundclass) {
 // Terminals are known to disagree on the width of these (or of the character they join).
 bool widthUnsure(int boundclass) {
   switch (boundclass) {
-    case UTF8PROC_BOUNDCLASS_REGIONAL_INDICATOR:
     case UTF8PROC_BOUNDCLASS_E_BASE:
     case UTF8PROC_BOUNDCLASS_E_MODIFIER:
     case UTF8PROC_BOUNDCLASS_E_BASE_GAZ:
@@ -61,7 +59,9 @@ bool widthUnsure(int boundclass) {
   }
 }
 
-CharInfo lookUp(char32_t codePoint) {
+}  // namespace
+
+CharInfo lookUpChar(char32_t codePoint) {
   const utf8proc_property_t* property = propertyOf(codePoint);
   const bool ignorable = property->ignorable;
   const BreakRole role = breakRole(property->boundclass);
@@ -85,27 +85,6 @@ CharInfo lookUp(char32_t codePoint) {
   if (width == 0) return {CharKind::Combining, ignorable, ignorable, role};
   return {width >= 2 ? CharKind::Wide : CharKind::Narrow, widthUnsure(property->boundclass),
           ignorable, role};
-}
-
-// Asked for every character a key steps over or a row shows, so the answers are kept by
-// blocks of 256 code points, each filled when first asked.
-constexpr char32_t kBlock = 256;
-std::unique_ptr<CharInfo[]> blocks[0x110000 / kBlock];
-
-[[gnu::noinline]] const CharInfo* fillBlock(char32_t index) {
-  std::unique_ptr<CharInfo[]>& block = blocks[index];
-  block.reset(new CharInfo[kBlock]);
-  for (char32_t i = 0; i < kBlock; ++i) block[i] = lookUp(index * kBlock + i);
-  return block.get();
-}
-
-}  // namespace
-
-CharInfo classifyChar(char32_t codePoint) {
-  if (codePoint > 0x10FFFF) return lookUp(codePoint);
-  const CharInfo* block = blocks[codePoint / kBlock].get();
-  if (!block) block = fillBlock(codePoint / kBlock);
-  return block[codePoint % kBlock];
 }
 
 bool characterBreak(char32_t before, char32_t after, int32_t& state) {
