@@ -13,4 +13,7 @@ void Session::attach(Editor& editor) {
   editor.waitProgress = [this](const char* what, uint64_t done, uint64_t total) {
     return keyboard.keepWaiting(screen, what, done, total);
   };
+  editor.workProgress = [this](const char* what, uint64_t done, uint64_t total) {
+    keyboard.showProgress(screen, what, done, total);
+  };
 }

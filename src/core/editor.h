@@ -134,6 +134,9 @@ class Editor {
   // Called while a command waits for the line count, with what is done of what; answers
   // whether to go on waiting (a key stops the wait). Null: wait to the end.
   std::function<bool(const char* what, uint64_t done, uint64_t total)> waitProgress;
+  // Called now and then during long work that keys do not stop (a save), with what is done
+  // of what, from done == 0 at its start. Null: nothing is shown.
+  std::function<void(const char* what, uint64_t done, uint64_t total)> workProgress;
 
   TextLine runRecord(const FileRun& run);
   // Splits the run on top of a line stack so that a line of the file lies on top: the

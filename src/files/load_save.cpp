@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -157,11 +158,16 @@ bool readLines(platform::InputFile& file, LoadedText& out, std::string& reason) 
   return true;
 }
 
-// Gathers the document's bytes into large writes.
+// Gathers the document's bytes into large writes; progress, when set, hears how many bytes
+// went out after each write.
 class BufferedOutput {
  public:
-  BufferedOutput(platform::FileReplacer& file, size_t capacity)
-      : file_(file), capacity_(std::max<size_t>(capacity, 1)), buffer_(new char[capacity_]) {}
+  BufferedOutput(platform::FileReplacer& file, size_t capacity,
+                 std::function<void(uint64_t)> progress = nullptr)
+      : file_(file),
+        capacity_(std::max<size_t>(capacity, 1)),
+        buffer_(new char[capacity_]),
+        progress_(std::move(progress)) {}
 
   void put(const char* bytes, size_t n) {
     total_ += n;
@@ -169,6 +175,7 @@ class BufferedOutput {
       flush();
       if (n >= capacity_) {
         if (!failed_) failed_ = !file_.write(bytes, n, reason_);
+        if (progress_) progress_(total_);
         return;
       }
     }
@@ -184,6 +191,7 @@ class BufferedOutput {
   bool flush() {
     if (!failed_ && used_ > 0) failed_ = !file_.write(buffer_.get(), used_, reason_);
     used_ = 0;
+    if (progress_) progress_(total_);
     return !failed_;
   }
   const std::string& reason() const { return reason_; }
@@ -198,6 +206,7 @@ class BufferedOutput {
   uint64_t total_ = 0;
   bool failed_ = false;
   std::string reason_;
+  std::function<void(uint64_t)> progress_;
 };
 
 }  // namespace
@@ -249,6 +258,28 @@ int64_t linesOf(const TextLine& record) {
   return isRun(record) ? runOf(record).lines : 1;
 }
 
+uint64_t bytesOf(const TextLine& record) {
+  return isRun(record) ? runOf(record).bytes : static_cast<uint64_t>(record.size());
+}
+
+// About how many bytes the document takes in its file, for the progress of a save.
+uint64_t documentBytes(const Editor& editor) {
+  uint64_t bytes = editor.charsBefore.count() + editor.charsAfter.count();
+  for (size_t i = 0; i < editor.linesAbove.count(); ++i)
+    bytes += bytesOf(editor.linesAbove.data()[i]);
+  for (size_t i = 0; i < editor.linesBelow.count(); ++i)
+    bytes += bytesOf(editor.linesBelow.data()[i]);
+  return bytes;
+}
+
+// The progress of a save, shown by the editor's workProgress when it has one.
+std::function<void(uint64_t)> saveProgress(Editor& editor) {
+  if (!editor.workProgress) return nullptr;
+  const uint64_t total = documentBytes(editor);
+  editor.workProgress("Saving", 0, total);
+  return [&editor, total](uint64_t done) { editor.workProgress("Saving", done, total); };
+}
+
 }  // namespace
 
 namespace {
@@ -257,7 +288,7 @@ namespace {
 bool writeAndCommit(Editor& editor, platform::FileReplacer& file, files::WriteResult& result) {
   {
     // The lines are read where they lie, so the cursor and the view stay as they are.
-    BufferedOutput out(file, files::writeBufferSize);
+    BufferedOutput out(file, files::writeBufferSize, saveProgress(editor));
     bool whole = true;
     int64_t line = 0;
     for (size_t i = 0; whole && i < editor.linesAbove.count(); ++i) {

@@ -41,8 +41,21 @@ bool Keyboard::keepWaiting(Screen& screen, const char* what, uint64_t done, uint
     char text[96];
     std::snprintf(text, sizeof text, "%s: %u%% (any key stops)", what, percent);
     screen.showMessage(text);
+    inputHandle.showNow();
   }
   return true;
+}
+
+void Keyboard::showProgress(Screen& screen, const char* what, uint64_t done, uint64_t total) {
+  const uint32_t now = inputHandle.tickCount();
+  if (done == 0) workBegun = now;
+  if (now - workBegun < 1000 || now - progressShown < 200) return;
+  progressShown = now;
+  const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(done * 100 / total);
+  char text[96];
+  std::snprintf(text, sizeof text, "%s: %u%%", what, percent > 100 ? 100 : percent);
+  screen.showMessage(text);
+  inputHandle.showNow();
 }
 
 bool Keyboard::inputQueueEmpty() {

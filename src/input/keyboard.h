@@ -31,6 +31,9 @@ class Keyboard {
   // For a long wait or scan: shows "WHAT: N% (any key stops)" now and then, and answers
   // false once a key is pressed (the key is taken) or the input has gone.
   bool keepWaiting(Screen& screen, const char* what, uint64_t done, uint64_t total);
+  // For long work that keys do not stop: shows "WHAT: N%" now and then once the work (begun
+  // by a call with done == 0) has taken a second; keys wait for it to end.
+  void showProgress(Screen& screen, const char* what, uint64_t done, uint64_t total);
 
   uint32_t autosaveDeadline = 0;  // 0: the timer is not armed
   int32_t autosaveDisabled = 0;
@@ -40,6 +43,7 @@ class Keyboard {
   int32_t appsKeyDown = 0;
   uint8_t altCode = 0;
   uint32_t progressShown = 0;  // when keepWaiting last showed its progress
+  uint32_t workBegun = 0;      // when the work showProgress follows began
   // Earlier answers to the status-line prompts, for this run.
   PromptHistory promptHistory;
 };

@@ -119,6 +119,9 @@ class Console {
   virtual PromptInput readPromptInput() { return PromptInput{readChar(), 0, 0}; }
   // Milliseconds, wrapping at 2^32.
   virtual uint32_t tickCount() = 0;
+  // Shows what was drawn at once, while the editor is busy (a terminal's output is otherwise
+  // gathered until the editor waits for a key).
+  virtual void showNow() {}
 
   // True once the input side has ended for good (end of file, read error, hang-up signal).
   virtual bool inputGone() { return false; }

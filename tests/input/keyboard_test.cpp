@@ -429,3 +429,16 @@ TEST_F(AutosaveFileTest, FailedAutosaveLeavesNoFileAndSwitchesOff) {
   EXPECT_EQ(keyboard.autosaveDeadline, 0u);
   EXPECT_EQ(documentBytes(editor), "ab");
 }
+
+TEST_F(KeyboardTest, WorkProgressShowsOnlyAfterASecondAndLeavesKeysQueued) {
+  type('a');
+  const std::string before = statusLine();
+  keyboard.showProgress(test.session.screen, "Saving", 0, 200);
+  console.clock += 999;
+  keyboard.showProgress(test.session.screen, "Saving", 50, 200);
+  EXPECT_EQ(statusLine(), before);
+  console.clock += 1;
+  keyboard.showProgress(test.session.screen, "Saving", 100, 200);
+  EXPECT_EQ(statusLine().substr(0, 12), "Saving: 50% ");
+  EXPECT_FALSE(keyboard.inputQueueEmpty());  // the key waits for the work to end
+}

@@ -61,6 +61,7 @@ class TerminalConsole : public console::Console {
 
   // Sends the terminal what changed since the last flush, in one write.
   void flush();
+  void showNow() override { flush(); }
   const TerminalScreen& screen() const { return screen_; }
 
   // How long a lone ESC waits for the rest of a sequence before it counts as the Escape key.
