@@ -46,6 +46,7 @@ BreakRole breakRole(int boundclass) {
 // Terminals are known to disagree on the width of these (or of the character they join).
 bool widthUnsure(int boundclass) {
   switch (boundclass) {
+    case UTF8PROC_BOUNDCLASS_REGIONAL_INDICATOR:
     case UTF8PROC_BOUNDCLASS_E_BASE:
     case UTF8PROC_BOUNDCLASS_E_MODIFIER:
     case UTF8PROC_BOUNDCLASS_E_BASE_GAZ:
