@@ -102,7 +102,9 @@ size_t keptRecords(const Editor& e, bool below) {
 }  // namespace
 
 void Editor::foldFarLines() {
-  if (linesReadSinceFold < foldAfterLines) return;
+  // Once the file is known to have changed, the lines in memory are the only copy of what
+  // they show: they stay.
+  if (linesReadSinceFold < foldAfterLines || fileChangeReported) return;
   linesReadSinceFold = 0;
   const size_t keepAbove = keptRecords(*this, false);
   const size_t keepBelow = keptRecords(*this, true);

@@ -372,6 +372,11 @@ TEST(LargeFile, LinesFoldedBackAreReadAgainOnlyAsTheyWere) {
   for (const std::string& line : documentLines(e)) EXPECT_NE(line, "Line 3\n");
   EXPECT_NE(log.saveElsewhere().find("big.log changed on disk at line"), std::string::npos);
   EXPECT_EQ(brokenInvariant(e), "");
+  const size_t held = e.linesAbove.count() + e.linesBelow.count();
+  foldKeepRecords = 0;
+  e.linesReadSinceFold = foldAfterLines;  // the file changed: what is in memory stays
+  e.foldFarLines();
+  EXPECT_EQ(e.linesAbove.count() + e.linesBelow.count(), held);
 }
 
 TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {
