@@ -109,6 +109,32 @@ void BM_EndAndBackAfterPaging(benchmark::State& state) {
   state.counters["resident_MB"] = residentMB();
 }
 
+// PgDn through a long stretch of the file (state.range(0) lines, 40 a page), as the editor
+// does it: each page read for the view, then the command's end (where lines far behind are
+// folded back into runs, unless state.range(1) is 0); resident memory at the end, and the
+// paging speed.
+void BM_PagingFar(benchmark::State& state) {
+  const size_t foldAfter = foldAfterLines;
+  if (state.range(1) == 0) foldAfterLines = SIZE_MAX;
+  Editor e;
+  open(e);
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int64_t line = 0; line < state.range(0); line += 40) {
+      for (int k = 0; k < 40; ++k) e.moveDown();
+      e.ensureWindow(0, 40);
+      e.afterCommand(false);
+    }
+    state.counters["MB_per_s"] = static_cast<double>(state.range(0)) * 85 / 1e6 / elapsed(start);
+    e.moveDocumentEnd();
+    e.ensureWindow(40, 0);
+    e.moveDocumentStart();
+    e.ensureWindow(0, 40);
+  }
+  state.counters["resident_MB"] = residentMB();
+  foldAfterLines = foldAfter;
+}
+
 // Ctrl+PgDn right after opening, the count still running: the last page read backward from
 // the file's end; then back to the start, and F4 to the middle line, which waits for the count
 // to pass it.
@@ -174,6 +200,14 @@ void BM_SaveAfterSmallEdit(benchmark::State& state) {
 BENCHMARK(BM_FirstScreen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CountLines)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EndAndBackAfterPaging)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PagingFar)
+    ->Args({10000, 1})
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
+    ->Args({10000000, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_EndBeforeCount)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SearchNotYetRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Saved at once, while the line count still reads the file beside it (0), or once it is done.

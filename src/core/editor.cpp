@@ -39,4 +39,5 @@ void Editor::afterCommand(bool extendSelection) {
     selectionDirty = 1;
   }
   selectionActive = (markLine != cursorLine || markColumn != cursorColumn) ? 1 : 0;
+  if (source) foldFarLines();
 }

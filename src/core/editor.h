@@ -177,6 +177,14 @@ class Editor {
   bool countTooLarge = false;  // more lines than the numbering holds
   // Waits for the line count (see waitProgress); false when stopped or failed.
   bool finishCount();
+  // Lines read from a large file since the far ones were last turned back into runs.
+  size_t linesReadSinceFold = 0;
+  // Once enough lines were read, turns the unedited lines far from the cursor back into runs
+  // of the file and gives back their memory (see run_folding.cpp).
+  void foldFarLines();
+  // Where a line lies in the large file, with its bytes there; false when it is not the
+  // file's bytes as read (edited, or from a file read whole).
+  bool fileBytesOf(const TextLine& line, uint64_t& offset, uint64_t& bytes) const;
   // One pause while the count runs: its progress shown (false when a key stopped it), then a
   // short sleep.
   bool pauseForCount();
@@ -216,6 +224,8 @@ class Editor {
   // Whether a line's text lies in the file's bytes as loaded (which the document held from
   // the start, so keeping them costs nothing new).
   bool inLoadedText(const TextLine& line) const;
+  // The arena block a line's text lies in; null for a line that owns its text.
+  const ArenaBlock* blockHolding(const TextLine& line) const;
   mutable size_t lastLineBlock = 0;  // where the last line asked about lay
   // Gives back the arena blocks that no line points into any more.
   void releaseUnusedArena();
@@ -414,6 +424,12 @@ void moveLines(Stack<TextLine>& from, Stack<TextLine>& to, size_t n);
 // Bytes of a large file read at a time where the cursor or the view goes (tests make it
 // small); a piece grows to hold a longer line.
 extern size_t runPieceSize;
+// Records kept as they are on each side of the cursor when far lines are folded back into
+// runs, the lines read that start a fold, and the fewest lines next to each other that are
+// folded (a run costs more than a short line). Tests make them small.
+extern size_t foldKeepRecords;
+extern size_t foldAfterLines;
+extern size_t foldLeastLines;
 
 // Splits bytes [0, used) of a buffer into line records pointing into it, as the loader does:
 // a CR or LF as the last byte is left for the next piece unless atEnd, where a last line

@@ -86,6 +86,7 @@ char* readPiece(Editor& e, uint64_t offset, size_t n) {
   size_t capacity = n + 2;
   char* data = newArenaBlock(e.textArena, capacity);
   e.textArena.back().loaded = true;
+  e.textArena.back().fileOffset = offset;
   if (!e.source->read(offset, n, data)) {
     e.textArena.pop_back();
     return nullptr;
@@ -130,6 +131,7 @@ bool Editor::ensureTopLine(Stack<TextLine>& lines, bool below, int32_t runLine) 
       return false;
     }
     if (!found.empty()) {
+      linesReadSinceFold += found.size();
       const uint64_t taken = below ? used : n - from;
       const int64_t k = static_cast<int64_t>(found.size());
       lines.pop();
@@ -413,6 +415,7 @@ bool Editor::reanchorRuns(const char* name) {
   for (size_t i = linesBelow.count(); i-- > 0;) place(linesBelow.data()[i]);
   if (file->size() != at) return false;  // not the document as saved
   for (auto& [run, now] : moved) *run = now;
+  for (ArenaBlock& block : textArena) block.fileOffset = ArenaBlock::kNoOffset;  // the old file's
   source = std::make_unique<FileSource>(std::move(file), at);
   fileSizeSeen = -1;
   fileChangeReported = false;

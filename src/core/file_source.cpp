@@ -59,7 +59,7 @@ uint64_t countTerminators(const char* p, const char* end, char& openAtEnd) {
   }
 }
 
-FileSource::FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size)
+FileSource::FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size, bool countLater)
     : file_(std::move(file)),
       size_(size),
       blocks_(static_cast<size_t>((size + block_ - 1) / block_)),
@@ -68,7 +68,11 @@ FileSource::FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size)
       skip_(blocks_ + 1, 0),
       cache_(new char[block_]) {
   for (size_t i = 0; i <= blocks_; ++i) sums_[i].store(0, std::memory_order_relaxed);
-  counter_ = std::thread([this] { countAll(); });
+  if (!countLater) startCount();
+}
+
+void FileSource::startCount() {
+  if (!counter_.joinable()) counter_ = std::thread([this] { countAll(); });
 }
 
 FileSource::~FileSource() {

@@ -22,8 +22,10 @@ class FileSource {
   // The block size of sources made from now on (tests make it small).
   static inline size_t blockBytes = kBlock;
 
-  // Takes the open file; size is its size when opened, the document's part of it.
-  FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size);
+  // Takes the open file; size is its size when opened, the document's part of it. The count
+  // begins at once, or, with countLater, at startCount (so that the first screen's read does
+  // not wait behind the count's on a cold disk).
+  FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size, bool countLater = false);
   ~FileSource();
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
@@ -37,6 +39,7 @@ class FileSource {
   int byteAt(uint64_t offset);
 
   // ---- the count ----
+  void startCount();
   // Bytes counted so far from the start; size() once the count is complete.
   uint64_t countedBytes() const;
   bool countDone() const { return countedBytes() == size_; }

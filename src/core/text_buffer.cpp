@@ -164,18 +164,23 @@ char* Editor::arenaAllocate(size_t n) {
   return bytes;
 }
 
-bool Editor::inLoadedText(const TextLine& line) const {
-  if (line.ownsText || line.text == nullptr) return false;
+const ArenaBlock* Editor::blockHolding(const TextLine& line) const {
+  if (line.ownsText || line.text == nullptr) return nullptr;
   const size_t blocks = textArena.size();
   for (size_t k = 0; k < blocks; ++k) {
     const size_t i = (lastLineBlock + k) % blocks;  // neighbouring lines share a block
     const ArenaBlock& block = textArena[i];
     if (line.text >= block.data && line.text < block.data + block.capacity) {
       lastLineBlock = i;
-      return block.loaded;
+      return &block;
     }
   }
-  return false;
+  return nullptr;
+}
+
+bool Editor::inLoadedText(const TextLine& line) const {
+  const ArenaBlock* block = blockHolding(line);
+  return block != nullptr && block->loaded;
 }
 
 void Editor::releaseUnusedArena() {

@@ -69,6 +69,10 @@ struct ArenaBlock {
   char* data = nullptr;
   size_t capacity = 0;
   bool loaded = false;  // holds the file's bytes as read, not text made by editing
+  // Where a loaded block's bytes lie in the large file the document reads its runs from;
+  // kNoOffset when not known.
+  uint64_t fileOffset = kNoOffset;
+  static constexpr uint64_t kNoOffset = UINT64_MAX;
 
   explicit ArenaBlock(char* block) : bytes(block) {}
   ArenaBlock(char* block, char* start, size_t room) : bytes(block), data(start), capacity(room) {}

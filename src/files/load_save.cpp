@@ -373,12 +373,14 @@ int openLarge(Editor& e, std::unique_ptr<platform::InputFile> file) {
   e.fileStamp = file->stamp();
   e.freeBuffer();
   e.initBuffer();
-  e.source = std::make_unique<FileSource>(std::move(file), size);
+  e.source = std::make_unique<FileSource>(std::move(file), size, true);
   e.linesBelow.push(TextLine{nothing, 0, 0, 0});
   e.linesBelow.push(e.runRecord(FileRun{0, size, 1, false}));
   e.tailRun = &e.runs.back();
   e.lineCount = 2;
-  if (!e.ensureTopLine(e.linesBelow, true)) {
+  const bool read = e.ensureTopLine(e.linesBelow, true);
+  e.source->startCount();  // once the first screen's bytes are in
+  if (!read) {
     e.fileUnread = 1;
     e.freeBuffer();
     e.initBuffer();

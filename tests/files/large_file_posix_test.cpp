@@ -22,21 +22,30 @@ using filetest::writeFile;
 
 namespace {
 
-// Opens every file as a large one, with small blocks and pieces, for one test.
+// Opens every file as a large one, with small blocks and pieces, for one test; lines far
+// from the cursor are folded back into runs after `fold` lines read, keeping `keep` records
+// on each side.
 struct SmallPieces {
-  SmallPieces(size_t block, size_t piece) {
+  SmallPieces(size_t block, size_t piece, size_t fold = SIZE_MAX, size_t keep = 0) {
     files::largeFileSize = 1;
     FileSource::blockBytes = block;
     runPieceSize = piece;
+    foldAfterLines = fold;
+    foldKeepRecords = keep;
+    foldLeastLines = 2;
   }
   ~SmallPieces() {
     files::largeFileSize = savedThreshold;
     FileSource::blockBytes = savedBlock;
     runPieceSize = savedPiece;
+    foldAfterLines = savedFold[0];
+    foldKeepRecords = savedFold[1];
+    foldLeastLines = savedFold[2];
   }
   uint64_t savedThreshold = files::largeFileSize;
   size_t savedBlock = FileSource::blockBytes;
   size_t savedPiece = runPieceSize;
+  size_t savedFold[3] = {foldAfterLines, foldKeepRecords, foldLeastLines};
 };
 
 void load(Editor& editor, const std::string& path) {
@@ -127,7 +136,9 @@ TEST(LargeFile, MovesEditsUndoAndSavesMatchTheFileReadWhole) {
     writeFile(temp.path("f"), bytes);
     Editor whole, large;
     load(whole, temp.path("f"));
-    SmallPieces pieces(static_cast<size_t>(1 + pick(24)), static_cast<size_t>(1 + pick(40)));
+    SmallPieces pieces(static_cast<size_t>(1 + pick(24)), static_cast<size_t>(1 + pick(40)),
+                       pick(3) == 0 ? SIZE_MAX : static_cast<size_t>(pick(20)),
+                       static_cast<size_t>(pick(6)));
     load(large, temp.path("f"));
     ASSERT_TRUE(large.source) << "seed " << seed;
     for (int step = 0; step < 150; ++step) {
@@ -325,6 +336,47 @@ TEST(LargeFile, AFileChangedOnDiskIsNeverMixedIntoASave) {
               std::string::npos);
     EXPECT_EQ(log.saveElsewhere(), log.bytes);
   }
+}
+
+// Paged through to the end, the lines far behind are folded back into runs; read again,
+// they must be what they were, or nothing.
+TEST(LargeFile, LinesFoldedBackAreReadAgainOnlyAsTheyWere) {
+  OpenLog log;
+  Editor& e = log.editor;
+  foldAfterLines = 50;
+  foldKeepRecords = 20;
+  auto pageToTheEnd = [&e] {
+    while (e.moveDown() == 1) {
+      e.ensureWindow(0, 5);
+      e.afterCommand(false);
+    }
+  };
+  pageToTheEnd();
+  EXPECT_LT(e.linesAbove.count(), 100u);
+  EXPECT_LT(e.textArena.size(), 20u);  // their pieces given back
+  ASSERT_EQ(brokenInvariant(e), "");
+  ASSERT_EQ(e.moveDocumentStart(), 1);
+  e.ensureWindow(0, 5);
+  EXPECT_EQ(documentLines(e)[3], "line 3\n");
+  EXPECT_EQ(log.saveElsewhere(), log.bytes);
+  unlink(log.temp.path("copy").c_str());
+
+  pageToTheEnd();
+  std::string changed = log.bytes;
+  changed[changed.find("line 3\n")] = 'L';  // rewritten in place, same size
+  writeFile(log.path, changed);
+  e.moveDocumentStart();
+  e.ensureWindow(0, 5);
+  ASSERT_TRUE(e.pendingMessage);
+  EXPECT_NE(std::string(e.pendingMessage.get()).find("big.log changed on disk"), std::string::npos);
+  for (const std::string& line : documentLines(e)) EXPECT_NE(line, "Line 3\n");
+  EXPECT_NE(log.saveElsewhere().find("big.log changed on disk at line"), std::string::npos);
+  EXPECT_EQ(brokenInvariant(e), "");
+  const size_t held = e.linesAbove.count() + e.linesBelow.count();
+  foldKeepRecords = 0;
+  e.linesReadSinceFold = foldAfterLines;  // the file changed: what is in memory stays
+  e.foldFarLines();
+  EXPECT_EQ(e.linesAbove.count() + e.linesBelow.count(), held);
 }
 
 TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {

@@ -160,6 +160,7 @@ struct FileReplacer::State {
   std::string changes;
   uint64_t written = 0;      // bytes written to the temporary file
   uint64_t writingFrom = 0;  // where the bytes not yet handed to the disk begin
+  uint64_t droppedTo = 0;    // the bytes before are on disk and out of the page cache
 };
 
 namespace {
@@ -488,14 +489,26 @@ bool FileReplacer::beginOwnCopy(const char* target, const FileStamp& own, const 
 namespace {
 
 // Hands each few megabytes written to the disk at once, so that the disk writes while the
-// rest is gathered and the sync at the end has little left to wait for. Only a hint: the
-// sync still makes everything lasting.
+// rest is gathered and the sync at the end has little left to wait for; what was handed over
+// a stretch earlier is waited for and leaves the page cache, so a long save reuses the same
+// memory rather than filling the cache with the copy (the editor never reads it back).
+// Only hints: the sync at the end still makes everything lasting.
 void startWriteBack(FileReplacer::State& s) {
   constexpr uint64_t kStretch = uint64_t{8} << 20;
   if (s.written - s.writingFrom < kStretch) return;
 #ifdef SYNC_FILE_RANGE_WRITE
   ::sync_file_range(s.fd, static_cast<off_t>(s.writingFrom),
                     static_cast<off_t>(s.written - s.writingFrom), SYNC_FILE_RANGE_WRITE);
+  const uint64_t onDisk = s.writingFrom > kStretch ? s.writingFrom - kStretch : 0;
+  if (onDisk > s.droppedTo) {
+    const off_t from = static_cast<off_t>(s.droppedTo);
+    const off_t n = static_cast<off_t>(onDisk - s.droppedTo);
+    ::sync_file_range(
+        s.fd, from, n,
+        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    ::posix_fadvise(s.fd, from, n, POSIX_FADV_DONTNEED);
+    s.droppedTo = onDisk;
+  }
 #endif
   s.writingFrom = s.written;
 }
