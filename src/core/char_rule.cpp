@@ -14,7 +14,8 @@ struct Unit {
   bool invalid;
 };
 
-Unit unitAt(const ByteView& bytes, size_t pos) {
+// Inlined everywhere: every step over text decodes its units here.
+[[gnu::always_inline]] inline Unit unitAt(const ByteView& bytes, size_t pos) {
   const uint8_t lead = bytes[pos];
   if (lead < 0x80) return {lead, 1, false};
   const ByteView from{bytes.first + static_cast<ptrdiff_t>(pos) * bytes.stride, bytes.stride,
@@ -27,7 +28,7 @@ Unit unitAt(const ByteView& bytes, size_t pos) {
 
 // What the character rule needs to know of a unit. An invalid byte shows as a glyph and has
 // a boundary on both sides.
-unicode::CharInfo infoOf(const Unit& unit) {
+[[gnu::always_inline]] inline unicode::CharInfo infoOf(const Unit& unit) {
   using unicode::BreakRole;
   if (unit.invalid) return {CharKind::Hidden, false, false, BreakRole::Control};
   if (unit.codePoint >= 0x20 && unit.codePoint < 0x7F)
@@ -41,7 +42,7 @@ struct KnownUnit {
   unicode::CharInfo info;
 };
 
-KnownUnit knownUnitAt(const ByteView& bytes, size_t pos) {
+[[gnu::always_inline]] inline KnownUnit knownUnitAt(const ByteView& bytes, size_t pos) {
   const Unit unit = unitAt(bytes, pos);
   return {unit, infoOf(unit)};
 }
@@ -143,8 +144,76 @@ int32_t unitsWidth(const ByteView& bytes, size_t start, size_t end) {
   return shape.columns(end - start);
 }
 
+// The columns of a unit that is a character on its own.
+int32_t aloneWidth(const KnownUnit& known) {
+  ShapeSum shape;
+  shape.first(known);
+  return shape.columns(known.unit.length);
+}
+
 CharStep utf8CharacterAt(const ByteView& bytes, size_t pos) {
   return CharacterReader(TextUnit::Character, bytes, pos).next();
+}
+
+// The columns of a simple unit, one that shows as itself in one or two columns and joins
+// nothing before it (what ShapeSum gives it as a character alone); 0 for any other unit.
+int32_t simpleColumns(const unicode::CharInfo& info) {
+  if (info.role != unicode::BreakRole::Plain || info.ignorable) return 0;
+  return info.kind == CharKind::Wide ? 2 : info.kind == CharKind::Narrow ? 1 : 0;
+}
+
+// Adds the columns of the characters from pos, a character start, while each is a simple unit
+// that the unit after it cannot join; where it stopped (the end, or a character that is not
+// such a unit).
+size_t addSimpleUnits(const ByteView& bytes, size_t pos, int64_t& column) {
+  Unit unit = unitAt(bytes, pos);
+  unicode::CharInfo info = infoOf(unit);
+  for (int32_t width = simpleColumns(info); width != 0; width = simpleColumns(info)) {
+    size_t end = pos + unit.length;
+    if (unit.length == 1) {  // printable ASCII: no byte of its run joins the one before
+      while (end < bytes.size && isPlainAscii(bytes[end])) ++end;
+      column += static_cast<int64_t>(end - 1 - pos);
+      pos = end - 1;  // the run's last byte, which the unit after it may join
+    }
+    if (end == bytes.size) {
+      column += width;
+      return end;
+    }
+    const Unit next = unitAt(bytes, end);
+    const unicode::CharInfo nextInfo = infoOf(next);
+    if (!unicode::certainBreak(info, nextInfo)) break;
+    column += width;
+    pos = end;
+    unit = next;
+    info = nextInfo;
+  }
+  return pos;
+}
+
+// Adds the columns of the character at pos, read by the classes of its units where every
+// boundary and join is certain, else by a CharacterReader; where it ends.
+size_t addCharacterColumns(const ByteView& bytes, size_t pos, int64_t& column) {
+  const KnownUnit first = knownUnitAt(bytes, pos);
+  ShapeSum shape;
+  shape.first(first);
+  size_t end = pos + first.unit.length;
+  unicode::CharInfo last = first.info;
+  while (end < bytes.size) {
+    const KnownUnit next = knownUnitAt(bytes, end);
+    if (unicode::certainBreak(last, next.info)) break;
+    const bool second = end == pos + first.unit.length;
+    if (!(second ? unicode::certainJoinAtStart(last, next.info)
+                 : unicode::certainJoin(last, next.info))) {
+      const CharStep step = utf8CharacterAt(bytes, pos);
+      column += step.width;
+      return pos + step.size;
+    }
+    shape.add(next);
+    end += next.unit.length;
+    last = next.info;
+  }
+  column += shape.columns(end - pos);
+  return end;
 }
 
 // Looking backwards for a place where a boundary is certain stops after this many units; a
@@ -177,11 +246,8 @@ CharStep utf8CharacterBefore(const ByteView& bytes, size_t end) {
   const KnownUnit known{unit, infoOf(unit)};
   // No ASCII byte joins a plain unit that follows it.
   if (last == 0 || (bytes[last - 1] < 0x80 && known.info.role == unicode::BreakRole::Plain) ||
-      unicode::certainBreak(infoBefore(bytes, last), known.info)) {
-    ShapeSum shape;
-    shape.first(known);
-    return {end - last, shape.columns(end - last)};
-  }
+      unicode::certainBreak(infoBefore(bytes, last), known.info))
+    return {end - last, aloneWidth(known)};
   size_t start;
   const CharStep step = utf8CharacterHolding(bytes, end - 1, start);
   if (start + step.size == end) return step;
@@ -317,6 +383,22 @@ bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end) 
   if (unit == TextUnit::Byte || end - start == 1) return true;
   const Unit first = unitAt(bytes, start);
   return first.invalid || unicode::isWordCodePoint(first.codePoint);
+}
+
+size_t addColumnsUpToTab(TextUnit unit, const ByteView& bytes, size_t pos, bool stopAtTab,
+                         int64_t& column) {
+  const size_t start = pos;
+  if (unit == TextUnit::Byte) {
+    while (pos < bytes.size && !(stopAtTab && bytes[pos] == '\t')) ++pos;
+    column += static_cast<int64_t>(pos - start);
+    return pos;
+  }
+  while (pos < bytes.size) {
+    pos = addSimpleUnits(bytes, pos, column);
+    if (pos == bytes.size || (stopAtTab && bytes[pos] == '\t')) break;
+    pos = addCharacterColumns(bytes, pos, column);
+  }
+  return pos;
 }
 
 // Adds the columns of the line's characters from byte 0 while keep(p, column) holds; the

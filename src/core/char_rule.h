@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/tab_stop.h"
 #include "platform/unicode.h"
 
 // The one rule for what a character of the text is and how many terminal columns it takes.
@@ -110,6 +111,28 @@ bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end);
 // end goes to column.
 size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t goal,
                          int32_t& column);
+
+// Adds the columns of the characters from pos, a character start, up to the first tab (when
+// stopAtTab) or the end; where it stopped. Plain characters on their own (printable ASCII,
+// and units whose class and the next unit's make the boundaries certain) are counted straight
+// from their class; only the characters of several units are read by a CharacterReader.
+size_t addColumnsUpToTab(TextUnit unit, const ByteView& bytes, size_t pos, bool stopAtTab,
+                         int64_t& column);
+
+// The column where the characters from pos, a character start at column, to the end of the
+// bytes end, each tab reaching the next stop; atTab(p, span) hears of the tab at byte p.
+template <typename AtTab>
+int64_t layOutColumns(TextUnit unit, int32_t tabWidth, const ByteView& bytes, size_t pos,
+                      int64_t column, AtTab atTab) {
+  for (;;) {
+    pos = addColumnsUpToTab(unit, bytes, pos, tabWidth != 0, column);
+    if (pos >= bytes.size) return column;
+    const int64_t stop = nextTabStop(column, tabWidth);
+    atTab(pos, static_cast<int32_t>(stop - column));
+    column = stop;
+    ++pos;
+  }
+}
 
 // The column at which byte q of a line starts (the end of the character that holds it when
 // q lies inside one).

@@ -89,20 +89,11 @@ void Editor::settledStart(size_t pos, size_t& start, int32_t& column) const {
 }
 
 int32_t Editor::layOutFrom(size_t from, int32_t column) {
-  const ByteView bytes = bytesBefore();
   CharCell* cells = charsBefore.data();
-  for (CharacterReader reader(textUnit, bytes, from); !reader.atEnd();) {
-    const size_t p = reader.position();
-    const int32_t width = reader.next().width;
-    if (bytes[p] == '\t' && tabWidth != 0) {  // a tab is a character alone
-      const int32_t stop = nextTabStop(column, tabWidth);
-      cells[p].span = static_cast<int8_t>(stop - column);
-      column = stop;
-    } else {
-      column += width;
-    }
-  }
-  return column;
+  const int64_t end =
+      layOutColumns(textUnit, tabWidth, bytesBefore(), from, column,
+                    [cells](size_t p, int32_t span) { cells[p].span = static_cast<int8_t>(span); });
+  return end > INT32_MAX ? INT32_MAX : static_cast<int32_t>(end);
 }
 
 void Editor::shiftRight(size_t n) {

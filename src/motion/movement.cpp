@@ -2,6 +2,7 @@
 // shift cells between the two halves of the cursor line; vertical moves pack the cursor line
 // and unpack a neighbour.
 #include <climits>
+#include <cstring>
 #include <utility>
 
 #include "core/editor.h"
@@ -37,6 +38,33 @@ namespace {
 // memory as it goes, so a long line's cells are never held twice.
 constexpr size_t kMoveSlice = size_t{1} << 20;
 
+// Copies n cells in reverse order, each made anew by cell(ch).
+template <typename MakeCell>
+void copyReversed(CharCell* slot, const CharCell* source, size_t n, MakeCell cell) {
+  for (size_t i = 0; i < n; ++i) slot[i] = cell(source[n - 1 - i].ch);
+}
+
+// A moved byte's cell with no span.
+struct PlainCell {
+  CharCell operator()(uint8_t ch) const { return CharCell{ch, 0}; }
+};
+constexpr PlainCell plainCell;
+
+// The same for plain cells, each cell copied whole with its span masked off, which the
+// compiler turns into vector instructions.
+void copyReversed(CharCell* slot, const CharCell* source, size_t n, PlainCell) {
+  static_assert(sizeof(CharCell) == sizeof(uint16_t));
+  uint16_t byteOnly;
+  const CharCell mask{0xFF, 0};
+  std::memcpy(&byteOnly, &mask, sizeof mask);
+  for (size_t i = 0; i < n; ++i) {
+    uint16_t cell;
+    std::memcpy(&cell, &source[n - 1 - i], sizeof cell);
+    cell &= byteOnly;
+    std::memcpy(&slot[i], &cell, sizeof cell);
+  }
+}
+
 // Moves n cells from the top of `from` onto `to`, which reverses their order as the two
 // halves of the cursor line want; cell(ch) makes each moved byte's new cell.
 template <typename MakeCell>
@@ -45,16 +73,11 @@ void moveCells(Stack<CharCell>& from, Stack<CharCell>& to, size_t n, MakeCell ce
   to.reserve(to.count() + n);
   while (n > 0) {
     const size_t slice = n < kMoveSlice ? n : kMoveSlice;
-    CharCell* slot = to.extend(slice);
-    for (size_t i = 0; i < slice; ++i) slot[i] = cell(from.fromTop(i).ch);
+    copyReversed(to.extend(slice), &from.fromTop(slice - 1), slice, cell);
     from.drop(slice);
     if (large) from.trim();
     n -= slice;
   }
-}
-
-CharCell plainCell(uint8_t ch) {
-  return CharCell{ch, 0};
 }
 
 // Makes the whole line's text, all in `after` above `ending` terminator cells, the text of

@@ -23,19 +23,31 @@ inline int decodeUtf8(const Bytes& bytes, size_t available, char32_t& codePoint)
     return 1;
   }
   // Lead bytes that only overlong or too large forms have start nothing.
-  if (lead < 0xC2 || lead > 0xF4) return 0;
-  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-  if (available < length) return 0;
-  char32_t cp = lead & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i) {
-    const uint8_t next = bytes[i];
-    if ((next & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (next & 0x3F);
+  if (lead < 0xC2 || lead > 0xF4 || available < 2) return 0;
+  const uint8_t second = bytes[1];
+  if ((second & 0xC0) != 0x80) return 0;
+  if (lead < 0xE0) {
+    codePoint = static_cast<char32_t>((lead & 0x1F) << 6 | (second & 0x3F));
+    return 2;
   }
-  static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  if (available < 3) return 0;
+  const uint8_t third = bytes[2];
+  if ((third & 0xC0) != 0x80) return 0;
+  if (lead < 0xF0) {
+    const char32_t cp =
+        static_cast<char32_t>((lead & 0x0F) << 12 | (second & 0x3F) << 6 | (third & 0x3F));
+    if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    codePoint = cp;
+    return 3;
+  }
+  if (available < 4) return 0;
+  const uint8_t fourth = bytes[3];
+  if ((fourth & 0xC0) != 0x80) return 0;
+  const char32_t cp = static_cast<char32_t>((lead & 0x07) << 18 | (second & 0x3F) << 12 |
+                                            (third & 0x3F) << 6 | (fourth & 0x3F));
+  if (cp < 0x10000 || cp > 0x10FFFF) return 0;
   codePoint = cp;
-  return static_cast<int>(length);
+  return 4;
 }
 
 // How a terminal in a UTF-8 locale would show a code point.
@@ -52,11 +64,15 @@ enum class CharKind : uint8_t {
 // How a code point takes part in character boundaries, as far as they are certain whatever
 // surrounds it (the rules that need more context are characterBreak's).
 enum class BreakRole : uint8_t {
-  Plain,    // only a prepended mark or a carriage return joins it to what precedes
-  Control,  // a boundary on both sides (controls, line feeds)
-  Return,   // a carriage return: joins a line feed that follows
-  Prepend,  // joins what follows
-  Joining,  // may join what precedes (marks, joiners, Hangul jamo, regional indicators, ...)
+  Plain,      // only a prepended mark or a carriage return joins it to what precedes
+  Control,    // a boundary on both sides (controls, line feeds)
+  Return,     // a carriage return: joins a line feed that follows
+  Prepend,    // joins what follows
+  Extending,  // joins whatever precedes but a control (marks, joiners, spacing marks)
+  Pairing,    // may join only its own kind or a sequence before it (Hangul jamo, emoji),
+              // never a plain code point
+  Regional,   // a regional indicator: joins one other after a character's start (a flag)
+  Joining,    // may join what precedes, by rules that need more context
 };
 
 struct CharInfo {
@@ -69,7 +85,24 @@ struct CharInfo {
   BreakRole role;
 };
 
-CharInfo classifyChar(char32_t codePoint);
+// The class of one code point as the platform's data give it, each time asked.
+CharInfo lookUpChar(char32_t codePoint);
+
+namespace detail {
+constexpr char32_t kClassBlock = 256;
+// The classes of the code points by blocks of 256, each block filled when first asked.
+extern const CharInfo* classBlocks[0x110000 / kClassBlock];
+const CharInfo* fillClassBlock(char32_t index);
+}  // namespace detail
+
+// Asked for every character a key steps over or a row shows: an inline look-up in the table
+// of blocks.
+inline CharInfo classifyChar(char32_t codePoint) {
+  if (codePoint > 0x10FFFF) return lookUpChar(codePoint);
+  const CharInfo* block = detail::classBlocks[codePoint / detail::kClassBlock];
+  if (!block) block = detail::fillClassBlock(codePoint / detail::kClassBlock);
+  return block[codePoint % detail::kClassBlock];
+}
 
 // Variation selectors choose the form of the character before them (text or emoji, a
 // Mongolian or CJK variant).
@@ -90,10 +123,25 @@ inline bool certainBreak(const CharInfo& before, const CharInfo& after) {
       return after.role != BreakRole::Control;  // a line feed would join it
     case BreakRole::Prepend:
       return false;
+    case BreakRole::Plain:
+      return after.role != BreakRole::Extending && after.role != BreakRole::Joining;
     default:
       return after.role == BreakRole::Plain || after.role == BreakRole::Control ||
              after.role == BreakRole::Return;
   }
+}
+
+// Whether two code points belong to one character whatever precedes them.
+inline bool certainJoin(const CharInfo& before, const CharInfo& after) {
+  return after.role == BreakRole::Extending && before.role != BreakRole::Control &&
+         before.role != BreakRole::Return;
+}
+
+// The same for the first two code points of a character, where two regional indicators
+// also join.
+inline bool certainJoinAtStart(const CharInfo& first, const CharInfo& second) {
+  return certainJoin(first, second) ||
+         (first.role == BreakRole::Regional && second.role == BreakRole::Regional);
 }
 
 // Letters, marks and decimal digits of any script.

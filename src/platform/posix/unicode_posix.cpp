@@ -1,7 +1,5 @@
 #include <utf8proc.h>
 
-#include <memory>
-
 #include "platform/unicode.h"
 
 namespace unicode {
@@ -23,6 +21,23 @@ BreakRole breakRole(int boundclass) {
       return BreakRole::Return;
     case UTF8PROC_BOUNDCLASS_PREPEND:
       return BreakRole::Prepend;
+    case UTF8PROC_BOUNDCLASS_EXTEND:
+    case UTF8PROC_BOUNDCLASS_ZWJ:
+    case UTF8PROC_BOUNDCLASS_SPACINGMARK:
+      return BreakRole::Extending;
+    case UTF8PROC_BOUNDCLASS_L:
+    case UTF8PROC_BOUNDCLASS_V:
+    case UTF8PROC_BOUNDCLASS_T:
+    case UTF8PROC_BOUNDCLASS_LV:
+    case UTF8PROC_BOUNDCLASS_LVT:
+    case UTF8PROC_BOUNDCLASS_E_BASE:
+    case UTF8PROC_BOUNDCLASS_E_MODIFIER:
+    case UTF8PROC_BOUNDCLASS_GLUE_AFTER_ZWJ:
+    case UTF8PROC_BOUNDCLASS_E_BASE_GAZ:
+    case UTF8PROC_BOUNDCLASS_EXTENDED_PICTOGRAPHIC:
+      return BreakRole::Pairing;
+    case UTF8PROC_BOUNDCLASS_REGIONAL_INDICATOR:
+      return BreakRole::Regional;
     default:
       return BreakRole::Joining;
   }
@@ -45,7 +60,9 @@ bool widthUnsure(int boundclass) {
   }
 }
 
-CharInfo lookUp(char32_t codePoint) {
+}  // namespace
+
+CharInfo lookUpChar(char32_t codePoint) {
   const utf8proc_property_t* property = propertyOf(codePoint);
   const bool ignorable = property->ignorable;
   const BreakRole role = breakRole(property->boundclass);
@@ -69,23 +86,6 @@ CharInfo lookUp(char32_t codePoint) {
   if (width == 0) return {CharKind::Combining, ignorable, ignorable, role};
   return {width >= 2 ? CharKind::Wide : CharKind::Narrow, widthUnsure(property->boundclass),
           ignorable, role};
-}
-
-}  // namespace
-
-// Asked for every character a key steps over or a row shows, so the answers are kept by
-// blocks of 256 code points, each filled when first asked.
-CharInfo classifyChar(char32_t codePoint) {
-  constexpr char32_t kBlock = 256;
-  static std::unique_ptr<CharInfo[]> blocks[0x110000 / kBlock];
-  if (codePoint > 0x10FFFF) return lookUp(codePoint);
-  std::unique_ptr<CharInfo[]>& block = blocks[codePoint / kBlock];
-  if (!block) {
-    block.reset(new CharInfo[kBlock]);
-    const char32_t first = codePoint - codePoint % kBlock;
-    for (char32_t i = 0; i < kBlock; ++i) block[i] = lookUp(first + i);
-  }
-  return block[codePoint % kBlock];
 }
 
 bool characterBreak(char32_t before, char32_t after, int32_t& state) {

@@ -5,7 +5,7 @@
 
 namespace unicode {
 
-CharInfo classifyChar(char32_t codePoint) {
+CharInfo lookUpChar(char32_t codePoint) {
   (void)codePoint;
   return {CharKind::Narrow, false, false, BreakRole::Plain};
 }
