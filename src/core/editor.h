@@ -363,6 +363,12 @@ class Editor {
   // The one place a save ends well: the document is unmodified and belongs to that file.
   void documentSaved(const char* name, const files::WriteResult& result, bool announce);
   int autosaveNow();
+  // Follow mode, for a log still being written: while on, an unmodified document is read
+  // again and shows its end whenever its file has grown (file_follow.cpp).
+  int toggleFollow();
+  // Called now and then while following: true when the document was read again.
+  bool followFile();
+  bool following = false;
 
   // ---- search (search/) ----
   int search();

@@ -416,3 +416,32 @@ TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {
 }
 
 }  // namespace
+
+TEST(LargeFile, FollowingShowsTheEndOfAGrowingFileWhileUnmodified) {
+  for (const bool large : {false, true}) {
+    OpenLog log;
+    Editor& e = log.editor;
+    if (!large) files::largeFileSize = uint64_t{1} << 40;
+    load(e, log.path);
+    ASSERT_EQ(bool(e.source), large);
+    ASSERT_EQ(e.toggleFollow(), 1);
+    EXPECT_FALSE(e.followFile());  // not grown
+    std::ofstream(log.path, std::ios::binary | std::ios::app) << "line 400\n";
+    if (large) {
+      ASSERT_TRUE(e.finishCount());  // a large file is read again once counted
+    }
+    ASSERT_TRUE(e.followFile());
+    e.ensureWindow(5, 0);
+    const std::vector<std::string> lines = documentLines(e);
+    EXPECT_EQ(lines[lines.size() - 2], "line 400\n");
+    e.addByte('#');  // modified: never read over
+    e.afterCommand(false);
+    std::ofstream(log.path, std::ios::binary | std::ios::app) << "line 401\n";
+    if (large) {
+      ASSERT_TRUE(e.finishCount());
+    }
+    EXPECT_FALSE(e.followFile());
+    ASSERT_EQ(e.toggleFollow(), 1);
+    EXPECT_FALSE(e.following);
+  }
+}
