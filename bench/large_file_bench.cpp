@@ -114,8 +114,8 @@ void BM_EndAndBackAfterPaging(benchmark::State& state) {
 // folded back into runs, unless state.range(1) is 0); resident memory at the end, and the
 // paging speed.
 void BM_PagingFar(benchmark::State& state) {
-  const size_t foldAfter = foldAfterLines;
-  if (state.range(1) == 0) foldAfterLines = SIZE_MAX;
+  const size_t foldAfter = foldAfterBytes;
+  if (state.range(1) == 0) foldAfterBytes = SIZE_MAX;
   Editor e;
   open(e);
   for (auto _ : state) {
@@ -132,7 +132,7 @@ void BM_PagingFar(benchmark::State& state) {
     e.ensureWindow(0, 40);
   }
   state.counters["resident_MB"] = residentMB();
-  foldAfterLines = foldAfter;
+  foldAfterBytes = foldAfter;
 }
 
 // Ctrl+PgDn right after opening, the count still running: the last page read backward from

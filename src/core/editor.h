@@ -177,9 +177,9 @@ class Editor {
   bool countTooLarge = false;  // more lines than the numbering holds
   // Waits for the line count (see waitProgress); false when stopped or failed.
   bool finishCount();
-  // Lines read from a large file since the far ones were last turned back into runs.
-  size_t linesReadSinceFold = 0;
-  // Once enough lines were read, turns the unedited lines far from the cursor back into runs
+  // Bytes of lines read from a large file since the far ones were last turned back into runs.
+  size_t bytesReadSinceFold = 0;
+  // Once enough text was read, turns the unedited lines far from the cursor back into runs
   // of the file and gives back their memory (see run_folding.cpp).
   void foldFarLines();
   // Where a line lies in the large file, with its bytes there; false when it is not the
@@ -363,6 +363,12 @@ class Editor {
   // The one place a save ends well: the document is unmodified and belongs to that file.
   void documentSaved(const char* name, const files::WriteResult& result, bool announce);
   int autosaveNow();
+  // Follow mode, for a log still being written: while on, an unmodified document is read
+  // again and shows its end whenever its file has grown (file_follow.cpp).
+  int toggleFollow();
+  // Called now and then while following: true when the document was read again.
+  bool followFile();
+  bool following = false;
 
   // ---- search (search/) ----
   int search();
@@ -428,7 +434,7 @@ extern size_t runPieceSize;
 // runs, the lines read that start a fold, and the fewest lines next to each other that are
 // folded (a run costs more than a short line). Tests make them small.
 extern size_t foldKeepRecords;
-extern size_t foldAfterLines;
+extern size_t foldAfterBytes;
 extern size_t foldLeastLines;
 
 // Splits bytes [0, used) of a buffer into line records pointing into it, as the loader does:

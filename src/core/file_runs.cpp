@@ -131,8 +131,8 @@ bool Editor::ensureTopLine(Stack<TextLine>& lines, bool below, int32_t runLine) 
       return false;
     }
     if (!found.empty()) {
-      linesReadSinceFold += found.size();
       const uint64_t taken = below ? used : n - from;
+      bytesReadSinceFold += static_cast<size_t>(taken);
       const int64_t k = static_cast<int64_t>(found.size());
       lines.pop();
       if (below) run.offset += taken;

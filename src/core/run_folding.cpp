@@ -12,7 +12,7 @@
 #include "core/file_source.h"
 
 size_t foldKeepRecords = 4096;
-size_t foldAfterLines = size_t{1} << 16;
+size_t foldAfterBytes = size_t{64} << 20;
 size_t foldLeastLines = 64;
 
 namespace {
@@ -104,8 +104,8 @@ size_t keptRecords(const Editor& e, bool below) {
 void Editor::foldFarLines() {
   // Once the file is known to have changed, the lines in memory are the only copy of what
   // they show: they stay.
-  if (linesReadSinceFold < foldAfterLines || fileChangeReported) return;
-  linesReadSinceFold = 0;
+  if (bytesReadSinceFold < foldAfterBytes || fileChangeReported) return;
+  bytesReadSinceFold = 0;
   const size_t keepAbove = keptRecords(*this, false);
   const size_t keepBelow = keptRecords(*this, true);
   if (linesAbove.count() > keepAbove + foldLeastLines)

@@ -13,6 +13,8 @@ const ExtraKey ExtraKeys[] = {
     {vk::F9, &Editor::undo, "undo", HelpGroup::Editing},
     {KeyShift | vk::F9, &Editor::redo, "redo", HelpGroup::Editing},
     {vk::F12, &Editor::saveAs, "save as", HelpGroup::Files},
+    {vk::F10, &Editor::toggleFollow, "follow the file as it grows (a log): on / off",
+     HelpGroup::Files},
     {0, nullptr, nullptr, HelpGroup::Other},
 };
 

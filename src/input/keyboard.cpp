@@ -78,8 +78,13 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
   if (autosaveDeadline == 0) {
     // While a large file's lines are being counted, the view is brought up to date now and
     // then, so that the row turns exact once the count is done.
-    if (!editor.countKnown() && !editor.countTooLarge && !editor.fileChangeReported) {
-      if (inputHandle.waitForInput(250) == WAIT_TIMEOUT) return;
+    // While following a file, it is looked at as often.
+    if ((!editor.countKnown() && !editor.countTooLarge && !editor.fileChangeReported) ||
+        editor.following) {
+      if (inputHandle.waitForInput(250) == WAIT_TIMEOUT) {
+        editor.followFile();
+        return;
+      }
     } else {
       inputHandle.waitForInput(INFINITE);
     }

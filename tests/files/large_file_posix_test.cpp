@@ -23,14 +23,14 @@ using filetest::writeFile;
 namespace {
 
 // Opens every file as a large one, with small blocks and pieces, for one test; lines far
-// from the cursor are folded back into runs after `fold` lines read, keeping `keep` records
+// from the cursor are folded back into runs after `fold` bytes read, keeping `keep` records
 // on each side.
 struct SmallPieces {
   SmallPieces(size_t block, size_t piece, size_t fold = SIZE_MAX, size_t keep = 0) {
     files::largeFileSize = 1;
     FileSource::blockBytes = block;
     runPieceSize = piece;
-    foldAfterLines = fold;
+    foldAfterBytes = fold;
     foldKeepRecords = keep;
     foldLeastLines = 2;
   }
@@ -38,14 +38,14 @@ struct SmallPieces {
     files::largeFileSize = savedThreshold;
     FileSource::blockBytes = savedBlock;
     runPieceSize = savedPiece;
-    foldAfterLines = savedFold[0];
+    foldAfterBytes = savedFold[0];
     foldKeepRecords = savedFold[1];
     foldLeastLines = savedFold[2];
   }
   uint64_t savedThreshold = files::largeFileSize;
   size_t savedBlock = FileSource::blockBytes;
   size_t savedPiece = runPieceSize;
-  size_t savedFold[3] = {foldAfterLines, foldKeepRecords, foldLeastLines};
+  size_t savedFold[3] = {foldAfterBytes, foldKeepRecords, foldLeastLines};
 };
 
 void load(Editor& editor, const std::string& path) {
@@ -343,7 +343,7 @@ TEST(LargeFile, AFileChangedOnDiskIsNeverMixedIntoASave) {
 TEST(LargeFile, LinesFoldedBackAreReadAgainOnlyAsTheyWere) {
   OpenLog log;
   Editor& e = log.editor;
-  foldAfterLines = 50;
+  foldAfterBytes = 400;  // about 50 lines
   foldKeepRecords = 20;
   auto pageToTheEnd = [&e] {
     while (e.moveDown() == 1) {
@@ -374,7 +374,7 @@ TEST(LargeFile, LinesFoldedBackAreReadAgainOnlyAsTheyWere) {
   EXPECT_EQ(brokenInvariant(e), "");
   const size_t held = e.linesAbove.count() + e.linesBelow.count();
   foldKeepRecords = 0;
-  e.linesReadSinceFold = foldAfterLines;  // the file changed: what is in memory stays
+  e.bytesReadSinceFold = foldAfterBytes;  // the file changed: what is in memory stays
   e.foldFarLines();
   EXPECT_EQ(e.linesAbove.count() + e.linesBelow.count(), held);
 }
@@ -416,3 +416,32 @@ TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {
 }
 
 }  // namespace
+
+TEST(LargeFile, FollowingShowsTheEndOfAGrowingFileWhileUnmodified) {
+  for (const bool large : {false, true}) {
+    OpenLog log;
+    Editor& e = log.editor;
+    if (!large) files::largeFileSize = uint64_t{1} << 40;
+    load(e, log.path);
+    ASSERT_EQ(bool(e.source), large);
+    ASSERT_EQ(e.toggleFollow(), 1);
+    EXPECT_FALSE(e.followFile());  // not grown
+    std::ofstream(log.path, std::ios::binary | std::ios::app) << "line 400\n";
+    if (large) {
+      ASSERT_TRUE(e.finishCount());  // a large file is read again once counted
+    }
+    ASSERT_TRUE(e.followFile());
+    e.ensureWindow(5, 0);
+    const std::vector<std::string> lines = documentLines(e);
+    EXPECT_EQ(lines[lines.size() - 2], "line 400\n");
+    e.addByte('#');  // modified: never read over
+    e.afterCommand(false);
+    std::ofstream(log.path, std::ios::binary | std::ios::app) << "line 401\n";
+    if (large) {
+      ASSERT_TRUE(e.finishCount());
+    }
+    EXPECT_FALSE(e.followFile());
+    ASSERT_EQ(e.toggleFollow(), 1);
+    EXPECT_FALSE(e.following);
+  }
+}
