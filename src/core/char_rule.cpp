@@ -162,6 +162,19 @@ int32_t simpleColumns(const unicode::CharInfo& info) {
   return info.kind == CharKind::Wide ? 2 : info.kind == CharKind::Narrow ? 1 : 0;
 }
 
+// The character at pos, a character start, when it is a simple unit that the unit after it
+// cannot join (as addSimpleUnits decides for each of a run).
+bool simpleCharacterAt(const ByteView& bytes, size_t pos, CharStep& step) {
+  const KnownUnit known = knownUnitAt(bytes, pos);
+  const int32_t width = simpleColumns(known.info);
+  const size_t end = pos + known.unit.length;
+  if (width == 0 || (end < bytes.size && bytes[end] >= 0x80 &&
+                     !unicode::certainBreak(known.info, knownUnitAt(bytes, end).info)))
+    return false;
+  step = {known.unit.length, width};
+  return true;
+}
+
 // Adds the columns of the characters from pos, a character start, while each is a simple unit
 // that the unit after it cannot join; where it stopped (the end, or a character that is not
 // such a unit).
@@ -245,9 +258,20 @@ CharStep utf8CharacterBefore(const ByteView& bytes, size_t end) {
   const size_t last = unitEndingAt(bytes, end, unit);
   const KnownUnit known{unit, infoOf(unit)};
   // No ASCII byte joins a plain unit that follows it.
-  if (last == 0 || (bytes[last - 1] < 0x80 && known.info.role == unicode::BreakRole::Plain) ||
-      unicode::certainBreak(infoBefore(bytes, last), known.info))
+  if (last == 0 || (bytes[last - 1] < 0x80 && known.info.role == unicode::BreakRole::Plain))
     return {end - last, aloneWidth(known)};
+  Unit previousUnit;
+  const size_t previous = unitEndingAt(bytes, last, previousUnit);
+  const KnownUnit before{previousUnit, infoOf(previousUnit)};
+  if (unicode::certainBreak(before.info, known.info)) return {end - last, aloneWidth(known)};
+  // A mark that certainly joins a unit before which a boundary is certain: the two together.
+  if (unicode::certainJoin(before.info, known.info) &&
+      (previous == 0 || unicode::certainBreak(infoBefore(bytes, previous), before.info))) {
+    ShapeSum shape;
+    shape.first(before);
+    shape.add(known);
+    return {end - previous, shape.columns(end - previous)};
+  }
   size_t start;
   const CharStep step = utf8CharacterHolding(bytes, end - 1, start);
   if (start + step.size == end) return step;
@@ -298,6 +322,8 @@ CharStep characterAt(TextUnit unit, const ByteView& bytes, size_t pos) {
   if (unit == TextUnit::Byte ||
       (isPlainAscii(bytes[pos]) && (pos + 1 == bytes.size || bytes[pos + 1] < 0x80)))
     return {1, 1};
+  CharStep step;
+  if (simpleCharacterAt(bytes, pos, step)) return step;
   return utf8CharacterAt(bytes, pos);
 }
 
@@ -385,8 +411,9 @@ bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end) 
   return first.invalid || unicode::isWordCodePoint(first.codePoint);
 }
 
-size_t addColumnsUpToTab(TextUnit unit, const ByteView& bytes, size_t pos, bool stopAtTab,
+size_t addColumnsUpToTab(TextUnit unit, const ByteView& view, size_t pos, bool stopAtTab,
                          int64_t& column) {
+  const ByteView bytes = view;  // a copy that no store to column can change
   const size_t start = pos;
   if (unit == TextUnit::Byte) {
     while (pos < bytes.size && !(stopAtTab && bytes[pos] == '\t')) ++pos;

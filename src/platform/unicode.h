@@ -121,8 +121,8 @@ inline bool certainBreak(const CharInfo& before, const CharInfo& after) {
       return true;
     case BreakRole::Return:
       return after.role != BreakRole::Control;  // a line feed would join it
-    case BreakRole::Prepend:
-      return false;
+    case BreakRole::Prepend:  // joins what follows, a control or a byte of no sequence excepted
+      return after.role == BreakRole::Control || after.role == BreakRole::Return;
     case BreakRole::Plain:
       return after.role != BreakRole::Extending && after.role != BreakRole::Joining;
     default:

@@ -89,6 +89,8 @@ const char* const kPieces[] = {
     "\xa9",
     "\xed\xa0\x80",
     "\xe1\x84\x80\xe1\x85\xa1",
+    "\xd8\x80",      // a prepended mark
+    "\xe0\xa4\x83",  // a spacing mark
 };
 
 enum Key { Left, Right, Home, End, Backspace, Delete, Transpose, SelectLeftAndDelete, Count };
