@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/char_rule.h"
+#include "support/test_seed.h"
 
 namespace {
 
@@ -58,9 +59,7 @@ const char* const kPieces[] = {
 }  // namespace
 
 TEST(ColumnCount, FastCountEqualsTheCountByCharacter) {
-  const char* seedText = std::getenv("SLATE_SEED");
-  const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
-                                 : std::random_device{}();
+  const unsigned seed = testSeed();
   std::mt19937 random(seed);
   for (int round = 0; round < 3000; ++round) {
     std::string text;

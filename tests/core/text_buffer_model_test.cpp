@@ -7,6 +7,7 @@
 
 #include "core/editor.h"
 #include "support/document.h"
+#include "support/test_seed.h"
 
 namespace {
 
@@ -54,9 +55,7 @@ struct Model {
 };
 
 TEST(TextBufferModel, RandomOperationsMatchPlainLines) {
-  const char* seedText = std::getenv("SLATE_SEED");
-  const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
-                                 : std::random_device{}();
+  const unsigned seed = testSeed();
   const char* stepsText = std::getenv("SLATE_MODEL_STEPS");
   const int steps = stepsText ? std::atoi(stepsText) : 20000;
   std::mt19937 random(seed);

@@ -14,6 +14,7 @@
 #include "platform/key_codes.h"
 #include "scenarios/scenario.h"
 #include "support/document.h"
+#include "support/test_seed.h"
 #include "support/test_session.h"
 
 namespace {
@@ -47,9 +48,7 @@ char* copyOf(const std::string& text) {
 }
 
 TEST(UndoModel, UndoToTheStartAndRedoToTheEndPassTheSameStates) {
-  const char* seedText = std::getenv("SLATE_SEED");
-  const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
-                                 : std::random_device{}();
+  const unsigned seed = testSeed();
   std::mt19937 random(seed);
   std::vector<scenario::Key> keys;
   for (const char* name : kKeys) {

@@ -17,6 +17,7 @@
 #include "platform/key_codes.h"
 #include "scenarios/scenario.h"
 #include "support/document.h"
+#include "support/test_seed.h"
 #include "support/test_session.h"
 
 namespace {
@@ -98,9 +99,7 @@ enum Key { Left, Right, Home, End, Backspace, Delete, Transpose, SelectLeftAndDe
 }  // namespace
 
 TEST(CharacterModel, RandomKeysInUtf8KeepCharactersWhole) {
-  const char* seedText = std::getenv("SLATE_SEED");
-  const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
-                                 : std::random_device{}();
+  const unsigned seed = testSeed();
   std::mt19937 random(seed);
   for (int round = 0; round < 300; ++round) {
     TestSession t;

@@ -11,6 +11,7 @@
 #include "edit/exact_document.h"
 #include "scenarios/scenario.h"
 #include "support/document.h"
+#include "support/test_seed.h"
 #include "support/test_session.h"
 
 namespace {
@@ -368,9 +369,7 @@ std::string randomDocument(std::mt19937& random) {
 }
 
 TEST(CommandModel, RandomKeysMatchPlainModel) {
-  const char* seedText = std::getenv("SLATE_SEED");
-  const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
-                                 : std::random_device{}();
+  const unsigned seed = testSeed();
   const char* stepsText = std::getenv("SLATE_MODEL_STEPS");
   const int totalKeys = stepsText ? std::atoi(stepsText) : 20000;
   constexpr int kKeysPerRound = 400;

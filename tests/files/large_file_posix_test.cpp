@@ -14,6 +14,7 @@
 #include "files/load_save.h"
 #include "search/search_state.h"
 #include "support/document.h"
+#include "support/test_seed.h"
 #include "support/test_session.h"
 
 using filetest::readFile;
@@ -125,9 +126,7 @@ std::string randomFile(std::mt19937& random) {
 }
 
 TEST(LargeFile, MovesEditsUndoAndSavesMatchTheFileReadWhole) {
-  const char* seedText = std::getenv("SLATE_SEED");
-  const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10))
-                                 : std::random_device{}();
+  const unsigned seed = testSeed();
   std::mt19937 random(seed);
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
   TempDir temp;
