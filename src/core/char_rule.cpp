@@ -260,7 +260,8 @@ size_t plainAsciiRunEnd(const StridedBytes<Stride>& bytes, size_t pos) {
 template <typename Bytes>
 size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
   int64_t reached = column;
-  size_t lastStart = pos;  // the last character read, up to pos
+  size_t lastStart = pos;   // the last character read, up to pos
+  int32_t simpleWidth = 0;  // its columns when it is one simple unit, else 0 and:
   ShapeSum last;
   unicode::CharInfo lastInfo = kControl;  // its last unit's; at first, a certain boundary
   bool alone = true;                      // whether it has one unit
@@ -271,9 +272,7 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
       const size_t end = plainAsciiRunEnd(bytes, pos + 1);
       reached += static_cast<int64_t>(end - pos);
       lastStart = end - 1;
-      last = {1, 1, false};
-      lastInfo = kPlainAscii;
-      alone = true;
+      simpleWidth = 1;
       pos = end;
       continue;
     }
@@ -288,11 +287,15 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
     if (width != 0) {
       reached += width;
       lastStart = pos;
-      last = {width, static_cast<size_t>(length), false};
-      lastInfo = kPlainAscii;  // what matters of it: a plain unit
-      alone = true;
+      simpleWidth = width;
       pos += static_cast<size_t>(length);
       continue;
+    }
+    if (simpleWidth != 0) {  // the last character in full, as the rest goes on from it
+      last = {simpleWidth, pos - lastStart, false};
+      lastInfo = kPlainAscii;  // what matters of it: a plain unit
+      alone = true;
+      simpleWidth = 0;
     }
     const KnownUnit known{{codePoint, static_cast<uint8_t>(length), false},
                           unicode::classifyChar(codePoint)};
@@ -321,7 +324,7 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
     pos = end;
   }
   if (openEnded && pos < bytes.size) {
-    reached -= last.columns(pos - lastStart);
+    reached -= simpleWidth != 0 ? simpleWidth : last.columns(pos - lastStart);
     pos = lastStart;
   }
   column = reached;
