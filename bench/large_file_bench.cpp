@@ -169,7 +169,10 @@ void BM_SearchNotYetRead(benchmark::State& state) {
   e.searchState->setSearchStrings(text, text);
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    e.searchAgain();
+    if (state.range(0) == 0)
+      e.searchAgain();
+    else
+      e.findPrevious();  // from the top, so from the file's end back to it
     state.counters["GB_per_s"] = static_cast<double>(fileBytes()) / 1e9 / elapsed(start);
   }
   state.counters["grep_c_GB_per_s"] =
@@ -235,7 +238,13 @@ BENCHMARK(BM_PagingFar)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_EndBeforeCount)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SearchNotYetRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Forward (0: F5, F3) and backward (1: Shift+F3).
+BENCHMARK(BM_SearchNotYetRead)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 // Saved at once, while the line count still reads the file beside it (0), or once it is done.
 BENCHMARK(BM_SaveAfterSmallEdit)
     ->Arg(0)
