@@ -110,9 +110,10 @@ void BM_EndAndBackAfterPaging(benchmark::State& state) {
 }
 
 // PgDn through a long stretch of the file (state.range(0) lines, 40 a page), as the editor
-// does it: each page read for the view, then the command's end (where lines far behind are
-// folded back into runs, unless state.range(1) is 0); resident memory at the end, and the
-// paging speed.
+// does it: the command's end after each page (where lines far behind are folded back into
+// runs, unless state.range(1) is 0), and one page in state.range(2) read for the view and
+// shown (the others passed while keys were waiting, as when PgDn is held); resident memory
+// at the end, and the paging speed. Lines once shown stay in memory.
 void BM_PagingFar(benchmark::State& state) {
   const size_t foldAfter = foldAfterBytes;
   if (state.range(1) == 0) foldAfterBytes = SIZE_MAX;
@@ -122,7 +123,7 @@ void BM_PagingFar(benchmark::State& state) {
     const auto start = std::chrono::steady_clock::now();
     for (int64_t line = 0; line < state.range(0); line += 40) {
       for (int k = 0; k < 40; ++k) e.moveDown();
-      e.ensureWindow(0, 40);
+      if (line / 40 % state.range(2) == 0) e.ensureWindow(0, 40);
       e.afterCommand(false);
     }
     state.counters["MB_per_s"] = static_cast<double>(state.range(0)) * 85 / 1e6 / elapsed(start);
@@ -168,7 +169,10 @@ void BM_SearchNotYetRead(benchmark::State& state) {
   e.searchState->setSearchStrings(text, text);
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    e.searchAgain();
+    if (state.range(0) == 0)
+      e.searchAgain();
+    else
+      e.findPrevious();  // from the top, so from the file's end back to it
     state.counters["GB_per_s"] = static_cast<double>(fileBytes()) / 1e9 / elapsed(start);
   }
   state.counters["grep_c_GB_per_s"] =
@@ -225,15 +229,22 @@ BENCHMARK(BM_FirstScreen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(BM_CountLines)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EndAndBackAfterPaging)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PagingFar)
-    ->Args({10000, 1})
-    ->Args({1000000, 0})
-    ->Args({1000000, 1})
-    ->Args({10000000, 1})
+    ->Args({10000, 1, 1})
+    ->Args({1000000, 0, 1})
+    ->Args({1000000, 1, 1})
+    ->Args({1000000, 1, 10})
+    ->Args({10000000, 1, 10})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_EndBeforeCount)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SearchNotYetRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Forward (0: F5, F3) and backward (1: Shift+F3).
+BENCHMARK(BM_SearchNotYetRead)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 // Saved at once, while the line count still reads the file beside it (0), or once it is done.
 BENCHMARK(BM_SaveAfterSmallEdit)
     ->Arg(0)

@@ -170,10 +170,17 @@ void Editor::ensureWindow(size_t above, size_t below) {
       if (!ensureTopLine(lines, isBelow, isBelow ? cursorLine + at : cursorLine - at)) return;
     }
   };
+  auto markShown = [](Stack<TextLine>& lines, size_t want) {
+    for (size_t i = 0; i < want && i < lines.count(); ++i)
+      if (!isRun(lines.fromTop(i))) lines.fromTop(i).shown = 1;
+  };
   viewReading = true;
   fill(linesAbove, above, false);
   fill(linesBelow, below, true);
   viewReading = false;
+  markShown(linesAbove, above);
+  markShown(linesBelow, below);
+  cursorOrigin.shown = 1;
 }
 
 namespace {

@@ -1,11 +1,13 @@
 // Lines of a large file that the cursor has left far behind become runs of the file again,
-// so that paging through the whole file keeps only the text near the cursor in memory.
-// Only lines that are the file's bytes as read are folded (their text lies in an arena block
-// read from the file, never changed in place), and only where they follow each other in the
-// file; a run over them is the same text. Reading it again later goes through the checksums
-// taken when the blocks were first read, so a file changed since then is refused, never
-// shown or saved as if it were the same.
+// so that reading through the file (a search, a jump, the lines passed between two screens)
+// keeps in memory only the text near the cursor and the text that was shown. Only lines that
+// are the file's bytes as read and were never on the screen are folded (their text lies in an
+// arena block read from the file, never changed in place), and only where they follow each
+// other in the file; a run over them is the same text. Reading it again later goes through
+// the checksums taken when the blocks were first read, so a file changed since then is
+// refused, never shown or saved as if it were the same.
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "core/editor.h"
@@ -42,6 +44,17 @@ bool Editor::fileBytesOf(const TextLine& line, uint64_t& offset, uint64_t& bytes
 
 namespace {
 
+// A line that was on the screen stays in memory, however far the cursor goes, so that it is
+// still there if the file changes under it. Its bytes move out of the piece read from the
+// file, so that the piece itself can go: screens shown here and there keep only their lines.
+TextLine keptInMemory(Editor& e, const TextLine& line) {
+  if (!e.inLoadedText(line)) return line;
+  TextLine kept = line;
+  kept.text = e.arenaAllocate(static_cast<size_t>(line.size()));
+  std::memcpy(kept.text, line.text, static_cast<size_t>(line.size()));
+  return kept;
+}
+
 // Folds the records [0, end) of a line stack, the far ones, in place; below: the stack
 // holds the document's lines from its end (the far records are in reverse document order).
 void foldStack(Editor& e, Stack<TextLine>& lines, size_t end, bool below) {
@@ -57,11 +70,14 @@ void foldStack(Editor& e, Stack<TextLine>& lines, size_t end, bool below) {
     s = Stretch{};
   };
   for (size_t k = 0; k < end; ++k) {
-    const TextLine& record = lines.data()[below ? end - 1 - k : k];
+    TextLine record = lines.data()[below ? end - 1 - k : k];
     uint64_t offset = 0, bytes = 0;
     int64_t count = 1;
     bool fileText;
-    if (isRun(record)) {
+    if (record.shown) {
+      record = keptInMemory(e, record);
+      fileText = false;
+    } else if (isRun(record)) {
       const FileRun& run = runOf(record);
       fileText = run.counted && &run != e.tailRun && run.bytes > 0;
       offset = run.offset;

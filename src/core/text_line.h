@@ -12,6 +12,7 @@ struct TextLine {
   int32_t length;      // bytes of text, terminator excluded
   uint8_t endingSize;  // terminator bytes after the text: 0, 1 or 2
   uint8_t ownsText;
+  uint8_t shown = 0;  // has been on the screen: stays in memory, never folded into a run
 
   int32_t size() const { return length + endingSize; }
 };
