@@ -1,5 +1,8 @@
 #include "core/char_rule.h"
 
+#include <bit>
+#include <cstring>
+
 #include "core/tab_stop.h"
 #include "platform/unicode.h"
 
@@ -14,25 +17,54 @@ struct Unit {
   bool invalid;
 };
 
+// A line's bytes by a stride known when compiling (1: a byte array, 2: the cursor line's
+// cells), read without a multiplication for each byte: the column count's view of them.
+template <ptrdiff_t Stride>
+struct StridedBytes {
+  const uint8_t* first;
+  size_t size;
+  uint8_t operator[](size_t i) const { return first[static_cast<ptrdiff_t>(i) * Stride]; }
+};
+
+// The bytes from pos on (any view with operator[]).
+template <typename Bytes>
+struct BytesFrom {
+  const Bytes& bytes;
+  size_t pos;
+  uint8_t operator[](size_t i) const { return bytes[pos + i]; }
+};
+
+// unicode::decodeUtf8 on the bytes from pos; where four or more bytes are left, without
+// asking at each byte whether there is one more.
+template <typename Bytes>
+[[gnu::always_inline]] inline int decodeAt(const Bytes& bytes, size_t pos, char32_t& codePoint) {
+  const BytesFrom<Bytes> from{bytes, pos};
+  const size_t available = bytes.size - pos;
+  return available >= 4 ? unicode::decodeUtf8(from, 4, codePoint)
+                        : unicode::decodeUtf8(from, available, codePoint);
+}
+
 // Inlined everywhere: every step over text decodes its units here.
-[[gnu::always_inline]] inline Unit unitAt(const ByteView& bytes, size_t pos) {
+template <typename Bytes>
+[[gnu::always_inline]] inline Unit unitAt(const Bytes& bytes, size_t pos) {
   const uint8_t lead = bytes[pos];
   if (lead < 0x80) return {lead, 1, false};
-  const ByteView from{bytes.first + static_cast<ptrdiff_t>(pos) * bytes.stride, bytes.stride,
-                      bytes.size - pos};
   char32_t codePoint = 0;
-  const int length = unicode::decodeUtf8(from, from.size, codePoint);
+  const int length = decodeAt(bytes, pos, codePoint);
   if (length == 0) return {lead, 1, true};
   return {codePoint, static_cast<uint8_t>(length), false};
 }
+
+// What is known of every printable ASCII character; of a control or a byte of no sequence.
+constexpr unicode::CharInfo kPlainAscii{CharKind::Narrow, false, false, unicode::BreakRole::Plain};
+constexpr unicode::CharInfo kControl{CharKind::Hidden, false, false, unicode::BreakRole::Control};
 
 // What the character rule needs to know of a unit. An invalid byte shows as a glyph and has
 // a boundary on both sides.
 [[gnu::always_inline]] inline unicode::CharInfo infoOf(const Unit& unit) {
   using unicode::BreakRole;
-  if (unit.invalid) return {CharKind::Hidden, false, false, BreakRole::Control};
-  if (unit.codePoint >= 0x20 && unit.codePoint < 0x7F)
-    return {CharKind::Narrow, false, false, BreakRole::Plain};
+  if (unit.invalid) return kControl;
+  if (unit.codePoint >= 0x20 && unit.codePoint < 0x7F) return kPlainAscii;
   return unicode::classifyChar(unit.codePoint);
 }
 
@@ -42,7 +74,8 @@ struct KnownUnit {
   unicode::CharInfo info;
 };
 
-[[gnu::always_inline]] inline KnownUnit knownUnitAt(const ByteView& bytes, size_t pos) {
+template <typename Bytes>
+[[gnu::always_inline]] inline KnownUnit knownUnitAt(const Bytes& bytes, size_t pos) {
   const Unit unit = unitAt(bytes, pos);
   return {unit, infoOf(unit)};
 }
@@ -162,8 +195,19 @@ int32_t simpleColumns(const unicode::CharInfo& info) {
   return info.kind == CharKind::Wide ? 2 : info.kind == CharKind::Narrow ? 1 : 0;
 }
 
+// simpleColumns of each code point below U+10000, found when first asked: 0 while not yet
+// known, else its columns + 1. The column count asks it for most units it reads.
+uint8_t bmpSimpleColumns[0x10000];
+
+[[gnu::always_inline]] inline int32_t simpleColumnsOf(char32_t codePoint) {
+  if (codePoint >= 0x10000) return simpleColumns(unicode::classifyChar(codePoint));
+  uint8_t& known = bmpSimpleColumns[codePoint];
+  if (known == 0) known = static_cast<uint8_t>(simpleColumns(unicode::classifyChar(codePoint)) + 1);
+  return known - 1;
+}
+
 // The character at pos, a character start, when it is a simple unit that the unit after it
-// cannot join (as addSimpleUnits decides for each of a run).
+// cannot join.
 bool simpleCharacterAt(const ByteView& bytes, size_t pos, CharStep& step) {
   const KnownUnit known = knownUnitAt(bytes, pos);
   const int32_t width = simpleColumns(known.info);
@@ -175,37 +219,122 @@ bool simpleCharacterAt(const ByteView& bytes, size_t pos, CharStep& step) {
   return true;
 }
 
-// Adds the columns of the characters from pos, a character start, while each is a simple unit
-// that the unit after it cannot join; where it stopped (the end, or a character that is not
-// such a unit).
-size_t addSimpleUnits(const ByteView& bytes, size_t pos, int64_t& column) {
-  Unit unit = unitAt(bytes, pos);
-  unicode::CharInfo info = infoOf(unit);
-  for (int32_t width = simpleColumns(info); width != 0; width = simpleColumns(info)) {
-    size_t end = pos + unit.length;
-    if (unit.length == 1) {  // printable ASCII: no byte of its run joins the one before
-      while (end < bytes.size && isPlainAscii(bytes[end])) ++end;
-      column += static_cast<int64_t>(end - 1 - pos);
-      pos = end - 1;  // the run's last byte, which the unit after it may join
-    }
-    if (end == bytes.size) {
-      column += width;
-      return end;
-    }
-    const Unit next = unitAt(bytes, end);
-    const unicode::CharInfo nextInfo = infoOf(next);
-    if (!unicode::certainBreak(info, nextInfo)) break;
-    column += width;
-    pos = end;
-    unit = next;
-    info = nextInfo;
-  }
+// The first byte from pos on that is not printable ASCII, or the end.
+size_t plainAsciiRunEnd(const ByteView& bytes, size_t pos) {
+  while (pos < bytes.size && isPlainAscii(bytes[pos])) ++pos;
   return pos;
 }
 
-// Adds the columns of the character at pos, read by the classes of its units where every
-// boundary and join is certain, else by a CharacterReader; where it ends.
-size_t addCharacterColumns(const ByteView& bytes, size_t pos, int64_t& column) {
+// The same, eight bytes at a time where the stride is 1 or 2: each byte's lane of a word
+// (8 or 16 bits; in the cells, the byte is the lane's low half) says whether it lies in
+// 0x20-0x7E by bit 7 of its low half.
+template <ptrdiff_t Stride>
+size_t plainAsciiRunEnd(const StridedBytes<Stride>& bytes, size_t pos) {
+  // Runs in the text of other scripts are mostly a space or two: the first byte alone first.
+  if (pos == bytes.size || !isPlainAscii(bytes[pos])) return pos;
+  constexpr uint64_t ones = Stride == 1 ? 0x0101010101010101 : 0x0001000100010001;
+  constexpr size_t lanes = 8 / Stride;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; pos + lanes <= bytes.size; pos += lanes) {
+      uint64_t word;
+      std::memcpy(&word, bytes.first + pos * Stride, sizeof word);
+      const uint64_t low = word & ones * 0x7F;
+      // bit 7: from 0x20 up, not 0x7F, not from 0x80 up
+      const uint64_t plain = (low + ones * 0x60) & ~(low + ones) & ~word;
+      const uint64_t other = ~plain & ones * 0x80;
+      if (other != 0) return pos + static_cast<size_t>(std::countr_zero(other)) / (8 * Stride);
+    }
+  }
+  while (pos < bytes.size && isPlainAscii(bytes[pos])) ++pos;
+  return pos;
+}
+
+// Adds the columns of the characters from pos, a character start, while every boundary and
+// join between their units is certain from the units' classes: runs of printable ASCII at
+// once, simple units (see simpleColumns) from the table of their columns, other units by
+// their classes. Where it stopped, a character start: at a control, a tab, a byte of no
+// sequence or a prepended mark; back at the start of the last character read (its columns
+// taken off again) when the unit after it may or may not join it, or within the last four
+// bytes, where a unit could run past the end (units are read here as if four bytes were
+// left). As no unit read here joins what follows it, a plain unit always starts a character.
+template <typename Bytes>
+size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
+  int64_t reached = column;
+  size_t lastStart = pos;   // the last character read, up to pos
+  int32_t simpleWidth = 0;  // its columns when it is one simple unit, else 0 and:
+  ShapeSum last;
+  unicode::CharInfo lastInfo = kControl;  // its last unit's; at first, a certain boundary
+  bool alone = true;                      // whether it has one unit
+  bool openEnded = true;                  // whether the unit at pos may join it
+  while (pos + 4 <= bytes.size) {
+    const uint8_t lead = bytes[pos];
+    if (isPlainAscii(lead)) {
+      const size_t end = plainAsciiRunEnd(bytes, pos + 1);
+      reached += static_cast<int64_t>(end - pos);
+      lastStart = end - 1;
+      simpleWidth = 1;
+      pos = end;
+      continue;
+    }
+    char32_t codePoint = 0;
+    const int length =
+        lead < 0x80 ? 0 : unicode::decodeUtf8(BytesFrom<Bytes>{bytes, pos}, 4, codePoint);
+    if (length == 0) {  // a control, a tab or a byte of no sequence
+      openEnded = !unicode::certainBreak(lastInfo, kControl);
+      break;
+    }
+    const int32_t width = simpleColumnsOf(codePoint);
+    if (width != 0) {
+      reached += width;
+      lastStart = pos;
+      simpleWidth = width;
+      pos += static_cast<size_t>(length);
+      continue;
+    }
+    if (simpleWidth != 0) {  // the last character in full, as the rest goes on from it
+      last = {simpleWidth, pos - lastStart, false};
+      lastInfo = kPlainAscii;  // what matters of it: a plain unit
+      alone = true;
+      simpleWidth = 0;
+    }
+    const KnownUnit known{{codePoint, static_cast<uint8_t>(length), false},
+                          unicode::classifyChar(codePoint)};
+    const size_t end = pos + known.unit.length;
+    if (known.info.role == unicode::BreakRole::Prepend) {
+      openEnded = !unicode::certainBreak(lastInfo, known.info);
+      break;
+    }
+    if (unicode::certainBreak(lastInfo, known.info)) {
+      lastStart = pos;
+      last = {};
+      last.first(known);
+      reached += last.columns(known.unit.length);
+      alone = true;
+    } else if (alone ? unicode::certainJoinAtStart(lastInfo, known.info)
+                     : unicode::certainJoin(lastInfo, known.info)) {
+      ShapeSum joined = last;
+      joined.add(known);
+      reached += joined.columns(end - lastStart) - last.columns(pos - lastStart);
+      last = joined;
+      alone = false;
+    } else {
+      break;
+    }
+    lastInfo = known.info;
+    pos = end;
+  }
+  if (openEnded && pos < bytes.size) {
+    reached -= simpleWidth != 0 ? simpleWidth : last.columns(pos - lastStart);
+    pos = lastStart;
+  }
+  column = reached;
+  return pos;
+}
+
+// Adds the columns of the character at pos (pos < size) read from the classes of its units
+// when every boundary and join in it is certain, else by a CharacterReader; where it ends.
+template <typename Bytes>
+size_t addOneCharacter(const Bytes& bytes, const ByteView& view, size_t pos, int64_t& column) {
   const KnownUnit first = knownUnitAt(bytes, pos);
   ShapeSum shape;
   shape.first(first);
@@ -217,7 +346,7 @@ size_t addCharacterColumns(const ByteView& bytes, size_t pos, int64_t& column) {
     const bool second = end == pos + first.unit.length;
     if (!(second ? unicode::certainJoinAtStart(last, next.info)
                  : unicode::certainJoin(last, next.info))) {
-      const CharStep step = utf8CharacterAt(bytes, pos);
+      const CharStep step = utf8CharacterAt(view, pos);
       column += step.width;
       return pos + step.size;
     }
@@ -227,6 +356,18 @@ size_t addCharacterColumns(const ByteView& bytes, size_t pos, int64_t& column) {
   }
   column += shape.columns(end - pos);
   return end;
+}
+
+// addColumnsUpToTab in the Character unit; view: the same bytes as `bytes`, for a
+// CharacterReader.
+template <typename Bytes>
+size_t addCharacterColumns(const Bytes& bytes, const ByteView& view, size_t pos, bool stopAtTab,
+                           int64_t& column) {
+  for (;;) {
+    pos = addCertainCharacters(bytes, pos, column);
+    if (pos == bytes.size || (stopAtTab && bytes[pos] == '\t')) return pos;
+    pos = addOneCharacter(bytes, view, pos, column);
+  }
 }
 
 // Looking backwards for a place where a boundary is certain stops after this many units; a
@@ -420,12 +561,13 @@ size_t addColumnsUpToTab(TextUnit unit, const ByteView& view, size_t pos, bool s
     column += static_cast<int64_t>(pos - start);
     return pos;
   }
-  while (pos < bytes.size) {
-    pos = addSimpleUnits(bytes, pos, column);
-    if (pos == bytes.size || (stopAtTab && bytes[pos] == '\t')) break;
-    pos = addCharacterColumns(bytes, pos, column);
-  }
-  return pos;
+  if (bytes.stride == 1)
+    return addCharacterColumns(StridedBytes<1>{bytes.first, bytes.size}, bytes, pos, stopAtTab,
+                               column);
+  if (bytes.stride == 2)
+    return addCharacterColumns(StridedBytes<2>{bytes.first, bytes.size}, bytes, pos, stopAtTab,
+                               column);
+  return addCharacterColumns(bytes, bytes, pos, stopAtTab, column);
 }
 
 // Adds the columns of the line's characters from byte 0 while keep(p, column) holds; the

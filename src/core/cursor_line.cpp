@@ -89,9 +89,15 @@ void Editor::settledStart(size_t pos, size_t& start, int32_t& column) const {
 }
 
 int32_t Editor::layOutFrom(size_t from, int32_t column) {
+  return layOutUpTo(from, charsBefore.count(), column);
+}
+
+int32_t Editor::layOutUpTo(size_t from, size_t to, int32_t column) {
   CharCell* cells = charsBefore.data();
+  ByteView bytes = bytesBefore();
+  bytes.size = to;
   const int64_t end =
-      layOutColumns(textUnit, tabWidth, bytesBefore(), from, column,
+      layOutColumns(textUnit, tabWidth, bytes, from, column,
                     [cells](size_t p, int32_t span) { cells[p].span = static_cast<int8_t>(span); });
   return end > INT32_MAX ? INT32_MAX : static_cast<int32_t>(end);
 }

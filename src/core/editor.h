@@ -267,6 +267,9 @@ class Editor {
   // The column and tab spans of charsBefore worked out again from cell `from` (a settled
   // character start) at `column`; returns the cursor's column.
   int32_t layOutFrom(size_t from, int32_t column);
+  // The same for the cells below `to` (a settled character start), those from `to` up taken
+  // as not there yet; returns the column at `to`.
+  int32_t layOutUpTo(size_t from, size_t to, int32_t column);
   // Where a change of the cells from `pos` up cannot reach: a character start at or before
   // pos, and its column.
   void settledStart(size_t pos, size_t& start, int32_t& column) const;

@@ -65,19 +65,35 @@ void copyReversed(CharCell* slot, const CharCell* source, size_t n, PlainCell) {
   }
 }
 
+// The cells are copied a piece at a time, small enough for the cache: work on the moved
+// cells done after each piece (counting their columns) finds them there.
+constexpr size_t kCachePiece = size_t{1} << 16;
+
 // Moves n cells from the top of `from` onto `to`, which reverses their order as the two
-// halves of the cursor line want; cell(ch) makes each moved byte's new cell.
-template <typename MakeCell>
-void moveCells(Stack<CharCell>& from, Stack<CharCell>& to, size_t n, MakeCell cell) {
+// halves of the cursor line want; cell(ch) makes each moved byte's new cell, and moved()
+// hears of each piece once it is on `to`.
+template <typename MakeCell, typename Moved>
+void moveCells(Stack<CharCell>& from, Stack<CharCell>& to, size_t n, MakeCell cell, Moved moved) {
   const bool large = n >= kMoveSlice;
   to.reserve(to.count() + n);
+  size_t untrimmed = 0;
   while (n > 0) {
-    const size_t slice = n < kMoveSlice ? n : kMoveSlice;
-    copyReversed(to.extend(slice), &from.fromTop(slice - 1), slice, cell);
-    from.drop(slice);
-    if (large) from.trim();
-    n -= slice;
+    const size_t piece = n < kCachePiece ? n : kCachePiece;
+    copyReversed(to.extend(piece), &from.fromTop(piece - 1), piece, cell);
+    from.drop(piece);
+    n -= piece;
+    untrimmed += piece;
+    if (large && (untrimmed >= kMoveSlice || n == 0)) {
+      from.trim();
+      untrimmed = 0;
+    }
+    moved();
   }
+}
+
+template <typename MakeCell>
+void moveCells(Stack<CharCell>& from, Stack<CharCell>& to, size_t n, MakeCell cell) {
+  moveCells(from, to, n, cell, [] {});
 }
 
 // Makes the whole line's text, all in `after` above `ending` terminator cells, the text of
@@ -128,11 +144,16 @@ int Editor::moveLineStart() {
 int Editor::moveLineEnd() {
   const size_t n = bytesAfter().size;
   const size_t ending = charsAfter.count() - n;  // terminator cells, at the bottom
-  if (textUnit == TextUnit::Character) {         // the columns counted once, at the end
+  if (textUnit == TextUnit::Character) {         // the columns counted as the cells arrive
     size_t start;
     int32_t column;
     settledStart(charsBefore.count(), start, column);
-    moveCells(charsAfter, charsBefore, n, plainCell);
+    moveCells(charsAfter, charsBefore, n, plainCell, [&] {
+      const size_t settled = settledBoundary(textUnit, bytesBefore(), charsBefore.count());
+      if (settled <= start) return;
+      column = layOutUpTo(start, settled, column);
+      start = settled;
+    });
     cursorColumn = layOutFrom(start, column);
   } else if (n >= kMoveSlice && charsBefore.empty()) {
     const bool tabs = reverseWholeLine(charsBefore, charsAfter, ending);

@@ -15,9 +15,11 @@
 namespace {
 
 const char* const kPieces[] = {
-    // ASCII, controls and characters of one code point, narrow and wide
+    // ASCII, a run of it, controls and characters of one code point, narrow and wide
     "a",
     "b",
+    "plain words, ",
+    "\x7f",
     " ",
     ".",
     "\t",
@@ -69,7 +71,10 @@ TEST(ColumnCount, FastCountEqualsTheCountByCharacter) {
     const int32_t tabWidth = static_cast<int32_t>(random() % 3) * 4;
     const size_t end = random() % (text.size() + 1);
     std::vector<uint8_t> cells(2 * end + 1);  // every other byte, as in a line's cells
-    for (size_t i = 0; i < end; ++i) cells[2 * i] = static_cast<uint8_t>(text[i]);
+    for (size_t i = 0; i < end; ++i) {
+      cells[2 * i] = static_cast<uint8_t>(text[i]);
+      cells[2 * i + 1] = static_cast<uint8_t>(random());  // a span, which is no byte of the text
+    }
     const ByteView bytes =
         random() % 2 ? ByteView::of(text.data(), end) : ByteView{cells.data(), 2, end};
     std::vector<size_t> starts{0};

@@ -179,3 +179,24 @@ TEST(CharacterModel, RandomKeysInUtf8KeepCharactersWhole) {
     }
   }
 }
+
+// End moves a long line's cells a piece at a time and counts each piece as it arrives: the
+// column and the tabs' spans come out as counted in one go, wherever the pieces end.
+TEST(CharacterModel, EndInALongLineCountsItInPieces) {
+  const unsigned seed = testSeed();
+  std::mt19937 random(seed);
+  for (int round = 0; round < 3; ++round) {
+    TestSession t;
+    SessionEditor editor{t};
+    editor.setTextUnit(TextUnit::Character);
+    std::string text;
+    while (text.size() < 300000) text += kPieces[random() % std::size(kPieces)];
+    loadExactDocument(editor, text);
+    editor.goToPosition(0, static_cast<int32_t>(random() % 100000));
+    dispatchKey(editor, vk::End, 0, false);
+    const std::string context =
+        "SLATE_SEED=" + std::to_string(seed) + " round " + std::to_string(round);
+    ASSERT_EQ(editor.charsBefore.count(), text.size()) << context;
+    ASSERT_EQ(brokenInvariant(editor), "") << context;
+  }
+}
