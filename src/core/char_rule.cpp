@@ -195,13 +195,13 @@ int32_t simpleColumns(const unicode::CharInfo& info) {
   return info.kind == CharKind::Wide ? 2 : info.kind == CharKind::Narrow ? 1 : 0;
 }
 
-// simpleColumns of each code point below U+10000, found when first asked: 0 while not yet
-// known, else its columns + 1. The column count asks it for most units it reads.
-uint8_t bmpSimpleColumns[0x10000];
+// simpleColumns of each code point, found when first asked: 0 while not yet known, else its
+// columns + 1. The column count asks it for most units it reads; the pages of the blocks
+// never asked are never touched.
+uint8_t knownSimpleColumns[0x110000];
 
 [[gnu::always_inline]] inline int32_t simpleColumnsOf(char32_t codePoint) {
-  if (codePoint >= 0x10000) return simpleColumns(unicode::classifyChar(codePoint));
-  uint8_t& known = bmpSimpleColumns[codePoint];
+  uint8_t& known = knownSimpleColumns[codePoint];
   if (known == 0) known = static_cast<uint8_t>(simpleColumns(unicode::classifyChar(codePoint)) + 1);
   return known - 1;
 }
@@ -261,7 +261,7 @@ template <typename Bytes>
 size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
   int64_t reached = column;
   size_t lastStart = pos;   // the last character read, up to pos
-  int32_t simpleWidth = 0;  // its columns when it is one simple unit, else 0 and:
+  int64_t simpleWidth = 0;  // its columns when it is one simple unit, else 0 and:
   ShapeSum last;
   unicode::CharInfo lastInfo = kControl;  // its last unit's; at first, a certain boundary
   bool alone = true;                      // whether it has one unit
@@ -292,7 +292,7 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
       continue;
     }
     if (simpleWidth != 0) {  // the last character in full, as the rest goes on from it
-      last = {simpleWidth, pos - lastStart, false};
+      last = {static_cast<int32_t>(simpleWidth), pos - lastStart, false};
       lastInfo = kPlainAscii;  // what matters of it: a plain unit
       alone = true;
       simpleWidth = 0;
