@@ -23,7 +23,11 @@ int Editor::moveRight() {
   const CharStep step = charAt();
   if (step.size == 0) return 0;
   if (textUnit == TextUnit::Character && endsInPartialSequence(bytesBefore())) {
-    shiftRight(step.size);  // typing left the cursor inside a sequence: count it again
+    // Typing left the cursor inside a sequence, maybe inside a character that goes on past
+    // it: to that character's end, its columns counted again.
+    size_t back, ahead;
+    characterAroundCursor(back, ahead);
+    shiftRight(ahead != 0 ? ahead : step.size);
     return 1;
   }
   stepRight(step);
