@@ -14,6 +14,16 @@ constexpr int pageOverlap = 1;
 int Editor::moveLeft() {
   const CharStep step = charBefore();
   if (step.size == 0) return 0;
+  if (textUnit == TextUnit::Character && endsInPartialSequence(bytesBefore())) {
+    // Typing left the cursor inside a sequence, maybe inside a character that goes on past
+    // it: to that character's start.
+    size_t back, ahead;
+    characterAroundCursor(back, ahead);
+    if (back != 0) {
+      shiftLeft(back);
+      return 1;
+    }
+  }
   stepLeft(step);
   steppedByCharacter = 1;
   return 1;
