@@ -14,6 +14,16 @@ constexpr int pageOverlap = 1;
 int Editor::moveLeft() {
   const CharStep step = charBefore();
   if (step.size == 0) return 0;
+  if (textUnit == TextUnit::Character && endsInPartialSequence(bytesBefore())) {
+    // Typing left the cursor inside a sequence, maybe inside a character that goes on past
+    // it: to that character's start.
+    size_t back, ahead;
+    characterAroundCursor(back, ahead);
+    if (back != 0) {
+      shiftLeft(back);
+      return 1;
+    }
+  }
   stepLeft(step);
   steppedByCharacter = 1;
   return 1;
@@ -23,7 +33,11 @@ int Editor::moveRight() {
   const CharStep step = charAt();
   if (step.size == 0) return 0;
   if (textUnit == TextUnit::Character && endsInPartialSequence(bytesBefore())) {
-    shiftRight(step.size);  // typing left the cursor inside a sequence: count it again
+    // Typing left the cursor inside a sequence, maybe inside a character that goes on past
+    // it: to that character's end, its columns counted again.
+    size_t back, ahead;
+    characterAroundCursor(back, ahead);
+    shiftRight(ahead != 0 ? ahead : step.size);
     return 1;
   }
   stepRight(step);
