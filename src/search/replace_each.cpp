@@ -83,7 +83,13 @@ int Editor::replaceEach() {
     const std::string inserted = matcher->replacementFor(line.text, replacement);
     const int32_t endColumn = columnOfByte(textUnit, line.text, end.offset + end.length, tabWidth);
     const int32_t lineIndex = static_cast<int32_t>(end.documentLine);
-    enterLine(current, lineIndex, columnOfByte(textUnit, line.text, end.offset, tabWidth));
+    if (!enterLine(current, lineIndex, columnOfByte(textUnit, line.text, end.offset, tabWidth)))
+      break;
+    // A match of ill-formed text may start inside a character, where the column cannot lead:
+    // the cursor goes to the match's own byte, so that exactly the match is replaced.
+    const size_t at = static_cast<size_t>(end.offset);
+    if (charsBefore.count() > at) shiftLeft(charsBefore.count() - at);
+    if (charsBefore.count() < at) shiftRight(at - charsBefore.count());
     ++found;
     const char answer = all ? 'a' : askAboutMatch(*this, lineIndex, endColumn);
     if (answer == 'q') break;
@@ -97,6 +103,7 @@ int Editor::replaceEach() {
     }
     stepFirst = end.length == 0;
   }
+  keepCursorOnCharacter();
   markLine = cursorLine;
   markColumn = cursorColumn;
   selectionDirty = 1;
