@@ -191,6 +191,13 @@ void Editor::dropBefore(size_t n, bool oneCharacter) {
   charsBefore.drop(n);
 }
 
+// The bytes before the cursor end in a sequence cut short; as text, its last byte is then a
+// character of its own, which the test of the byte before the cursor finds cheaply first.
+bool Editor::insidePartialSequence() const {
+  return textUnit == TextUnit::Character && !charsBefore.empty() && charsBefore.top().ch >= 0x80 &&
+         endsInPartialSequence(bytesBefore());
+}
+
 void Editor::characterAroundCursor(size_t& back, size_t& ahead) const {
   back = ahead = 0;
   if (textUnit == TextUnit::Byte || charsBefore.empty()) return;

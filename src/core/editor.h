@@ -281,6 +281,8 @@ class Editor {
   // How many bytes of the character around the cursor lie before it and after it, when the
   // cursor stands inside one (0 and 0 when it stands on a boundary).
   void characterAroundCursor(size_t& back, size_t& ahead) const;
+  // Whether typing a character's bytes one by one left the cursor inside it (UTF-8 text).
+  bool insidePartialSequence() const;
   // Takes another unit of text: the cursor keeps its byte (moved to its character's start),
   // its column is counted again.
   void setTextUnit(TextUnit unit);

@@ -567,6 +567,16 @@ void UndoHistory::putLinesBack(Editor& e, Step& step, const Edit& edit) {
 // The rebuilt lines and their other versions change places: the same for both directions.
 void UndoHistory::swapRebuilt(Editor& e, Step& step, const Edit& edit) {
   const int32_t first = step.rebuiltAt.data()[edit.first];
+  if (e.source) {  // runs of a large file, many lines to a record, may lie between them
+    for (size_t i = edit.first; i < edit.first + edit.count; ++i) {
+      e.goToPosition(step.rebuiltAt.data()[i], 0);
+      TextLine line = e.packCursorLine();
+      std::swap(line, step.lines.data()[i]);
+      e.unpackLine(line, 0);
+    }
+    e.goToPosition(first, 0);
+    return;
+  }
   e.goToPosition(first, 0);
   TextLine current = e.packCursorLine();
   for (size_t i = edit.first; i < edit.first + edit.count; ++i) {

@@ -14,7 +14,7 @@ constexpr int pageOverlap = 1;
 int Editor::moveLeft() {
   const CharStep step = charBefore();
   if (step.size == 0) return 0;
-  if (textUnit == TextUnit::Character && endsInPartialSequence(bytesBefore())) {
+  if (step.size == 1 && insidePartialSequence()) {
     // Typing left the cursor inside a sequence, maybe inside a character that goes on past
     // it: to that character's start.
     size_t back, ahead;
@@ -32,7 +32,7 @@ int Editor::moveLeft() {
 int Editor::moveRight() {
   const CharStep step = charAt();
   if (step.size == 0) return 0;
-  if (textUnit == TextUnit::Character && endsInPartialSequence(bytesBefore())) {
+  if (insidePartialSequence()) {
     // Typing left the cursor inside a sequence, maybe inside a character that goes on past
     // it: to that character's end, its columns counted again.
     size_t back, ahead;

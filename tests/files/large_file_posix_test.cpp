@@ -447,3 +447,38 @@ TEST(LargeFile, FollowingShowsTheEndOfAGrowingFileWhileUnmodified) {
     EXPECT_FALSE(e.following);
   }
 }
+
+TEST(LargeFile, UndoingAReplacementWithUnreadRunsBetweenItsLinesRestoresEachLine) {
+  TempDir temp;
+  const std::string path = temp.path("big.log");
+  std::string bytes;
+  for (int i = 0; i < 400; ++i)
+    bytes += (i == 1 || i == 377 ? "mark " : "line ") + std::to_string(i) + "\n";
+  writeFile(path, bytes);
+  SmallPieces pieces{64, 100};
+  Editor e;
+  load(e, path);
+  e.ensureWindow(0, 5);
+  TestSession test;
+  test.session.attach(e);
+  SearchState& state = *e.searchState;
+  char* what = new char[5];
+  std::strcpy(what, "mark");
+  state.setSearchStrings(what, what);
+  ASSERT_EQ(e.goToPosition(2, 0), 1);
+  ASSERT_EQ(e.searchAgain(), 1);  // reads the lines around 377; a run stays above them
+  ASSERT_EQ(e.cursorLine, 377);
+  ASSERT_EQ(e.goToPosition(0, 0), 1);
+  what = new char[5];
+  std::strcpy(what, "mark");
+  char* with = new char[5];
+  std::strcpy(with, "MARK");
+  state.setSearchStrings(what, with);
+  ASSERT_EQ(e.searchAgain(), 1);
+  const std::vector<std::string> replaced = documentLines(e);
+  EXPECT_EQ(replaced[1], "MARK 1\n");
+  EXPECT_EQ(replaced[377], "MARK 377\n");
+  ASSERT_EQ(e.undo(), 1);
+  EXPECT_EQ(documentBytes(e), bytes);
+  EXPECT_EQ(brokenInvariant(e), "");
+}
