@@ -228,7 +228,7 @@ void Editor::keepCursorOnCharacter() {
 }
 
 void Editor::keepTypedCursorOnCharacter() {
-  if (textUnit == TextUnit::Byte || endsInPartialSequence(bytesBefore())) return;
+  if (textUnit == TextUnit::Byte || insidePartialSequence()) return;
   size_t back, ahead;
   characterAroundCursor(back, ahead);
   if (ahead != 0) shiftRight(ahead);
