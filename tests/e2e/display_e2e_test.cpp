@@ -26,13 +26,15 @@ TEST(DisplayEndToEnd, Utf8TextReadsAsTextAndF8ShowsItsBytes) {
       "Caf\xc3\xa9 cr\xc3\xa8me \xe2\x80\x94 \xe6\xbc\xa2\xe5\xad\x97 \xe2\x9c\x93";
   const std::string line1 = "bad \xff byte";       // an invalid byte
   const std::string line2 = "\xcc\x81 lone mark";  // a combining mark with nothing before it
-  const std::string file = line0 + "\n" + line1 + "\n" + line2 + "\n";
+  const std::string edge = std::string(79, 'a') + "e\xcc\x81";  // a mark in the last column
+  const std::string file = line0 + "\n" + line1 + "\n" + line2 + "\n" + edge + " cut\n";
   TmuxSession tmux({.args = {"utf8.txt"}, .files = {{"utf8.txt", file}}});
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "utf8.txt"))) << tmux.status();
 
   EXPECT_TRUE(tmux.waitForText(0, line0)) << tmux.dump();
   EXPECT_TRUE(tmux.waitForText(1, "bad \xc2\xa0 byte")) << tmux.row(1);
   EXPECT_TRUE(tmux.waitForText(2, glyphs("\xcc\x81") + " lone mark")) << tmux.row(2);
+  EXPECT_TRUE(tmux.waitForText(3, edge)) << "the mark stays on its letter: " << tmux.row(3);
 
   // Across the e-acute character by character: the status column counts terminal columns.
   for (int column = 1; column <= 6; ++column) {

@@ -37,6 +37,14 @@ void appendCsi(std::string& out, int n, char final) {
   out.push_back(final);
 }
 
+// Whether the text is more than its first code point: a character with marks, joiners or a
+// variation selector after it.
+bool hasTrailingCodePoints(const ShownCell& cell) {
+  const auto lead = static_cast<unsigned char>(cell.text[0]);
+  const int first = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  return cell.length > first;
+}
+
 void appendCup(std::string& out, int x, int y) {
   out += "\x1b[";
   if (x == 0 && y == 0) {
@@ -247,7 +255,13 @@ void TerminalScreen::renderRow(std::string& out, int y) {
       out.append(cell.width, ' ');
       appendCsi(out, x + 1, 'G');
     }
+    // With autowrap off, tmux puts what follows a character written into the last column
+    // (its marks, its variation selector) on the column before it; with autowrap on for
+    // that one write the cursor waits for the wrap and the marks stay with their character.
+    const bool marksAtEdge = x + cell.width == width_ && hasTrailingCodePoints(cell);
+    if (marksAtEdge) out += "\x1b[?7h";
     out.append(cell.text, cell.length);
+    if (marksAtEdge) out += "\x1b[?7l";
     std::copy_n(&wanted_[x], cell.width, shown + x);  // a wide character with its right half
     // Past the last column the cursor's place depends on the terminal's wrap handling.
     termX_ = x + cell.width < width_ && !cell.unsure ? x + cell.width : -1;

@@ -233,8 +233,9 @@ class Terminal {
     // Colours, cursor visibility and erasing the screen leave a pending wrap as it is.
     if (final != 'm' && final != 'J' && prefix.empty()) wrapPending = false;
     if (prefix == "?") {
-      if (p(0, 0) != 25 || (final != 'h' && final != 'l')) return fail("private mode");
-      cursorVisible = final == 'h';
+      if ((p(0, 0) != 25 && p(0, 0) != 7) || (final != 'h' && final != 'l'))
+        return fail("private mode");
+      if (p(0, 0) == 25) cursorVisible = final == 'h';  // autowrap (7) is taken as always on
       return true;
     }
     if (!prefix.empty()) return fail("unexpected CSI prefix");
