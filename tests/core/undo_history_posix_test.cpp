@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstring>
 #include <string>
 
 #include "core/editor.h"
@@ -117,7 +116,6 @@ TEST_F(UndoFile, ReplacementsBackAndForthStayWithinTheLimit) {
   filetest::writeFile(dir.path("doc"), text);
   setFileName(editor, dir.path("doc").c_str());
   ASSERT_EQ(editor.loadDocument(), 1);
-  auto copyOf = [](const char* s) { return std::strcpy(new char[std::strlen(s) + 1], s); };
   for (int i = 0; i < 10; ++i) {
     press(KeyCtrl | vk::Prior);
     session.session.searchState.setSearchStrings(copyOf(i % 2 ? "b" : "a"),

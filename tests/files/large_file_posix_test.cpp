@@ -387,8 +387,7 @@ TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {
   TestSession test;
   test.session.attach(e);
   SearchState& state = *e.searchState;
-  char* text = new char[9];
-  std::strcpy(text, "line 377");
+  char* text = copyOf("line 377");
   state.setSearchStrings(text, text);
   ASSERT_EQ(e.searchAgain(), 1);
   EXPECT_EQ(e.cursorLine, 377);
@@ -397,20 +396,15 @@ TEST(LargeFile, SearchesFindTextNotYetReadAndReplacingThereIsRefused) {
   ASSERT_EQ(e.findPrevious(), 1);  // backward, passing the top: from the file's end
   EXPECT_EQ(e.cursorLine, 377);
   state.options.ignoreCase = true;  // with an option on, the runs are matched line by line
-  text = new char[9];
-  std::strcpy(text, "LINE 2");
+  text = copyOf("LINE 2");
   state.setSearchStrings(text, text);
   ASSERT_EQ(e.findPrevious(), 1);
   EXPECT_EQ(e.cursorLine, 299);
   ASSERT_EQ(e.findNext(), 1);
   EXPECT_EQ(e.cursorLine, 2);  // wrapped
   state.options.ignoreCase = false;
-  char* with = new char[2];
-  std::strcpy(with, "L");
-  char* what = new char[5];
-  std::strcpy(what, "line");
   ASSERT_EQ(e.goToPosition(0, 0), 1);
-  state.setSearchStrings(what, with);
+  state.setSearchStrings(copyOf("line"), copyOf("L"));
   EXPECT_EQ(e.searchAgain(), 0);
   EXPECT_EQ(std::string(e.pendingMessage.get()).rfind("Too large to replace in memory: 3", 0), 0u);
   EXPECT_NE(std::string(e.pendingMessage.get()).find(" occurrences in 0.0 GB"), std::string::npos);
@@ -462,18 +456,13 @@ TEST(LargeFile, UndoingAReplacementWithUnreadRunsBetweenItsLinesRestoresEachLine
   TestSession test;
   test.session.attach(e);
   SearchState& state = *e.searchState;
-  char* what = new char[5];
-  std::strcpy(what, "mark");
+  char* what = copyOf("mark");
   state.setSearchStrings(what, what);
   ASSERT_EQ(e.goToPosition(2, 0), 1);
   ASSERT_EQ(e.searchAgain(), 1);  // reads the lines around 377; a run stays above them
   ASSERT_EQ(e.cursorLine, 377);
   ASSERT_EQ(e.goToPosition(0, 0), 1);
-  what = new char[5];
-  std::strcpy(what, "mark");
-  char* with = new char[5];
-  std::strcpy(with, "MARK");
-  state.setSearchStrings(what, with);
+  state.setSearchStrings(copyOf("mark"), copyOf("MARK"));
   ASSERT_EQ(e.searchAgain(), 1);
   const std::vector<std::string> replaced = documentLines(e);
   EXPECT_EQ(replaced[1], "MARK 1\n");

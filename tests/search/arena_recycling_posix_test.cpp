@@ -24,13 +24,6 @@ struct BlockSize {
   size_t saved = files::loadBlockSize;
 };
 
-char* copyOf(const std::string& text) {
-  char* copy = new char[text.size() + 1];
-  text.copy(copy, text.size());
-  copy[text.size()] = '\0';
-  return copy;
-}
-
 void loadFile(Editor& editor, const filetest::TempDir& dir, const std::string& bytes) {
   filetest::writeFile(dir.path("doc"), bytes);
   setFileName(editor, dir.path("doc").c_str());

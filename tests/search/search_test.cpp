@@ -18,12 +18,6 @@ constexpr uint16_t kRight = 0x27;
 constexpr uint16_t kEnter = 0x0D;
 constexpr uint16_t kBack = 0x08;
 
-char* copyOf(const std::string& text) {
-  char* s = new char[text.size() + 1];
-  std::memcpy(s, text.c_str(), text.size() + 1);
-  return s;
-}
-
 // The bytes of the cursor line before the cursor.
 size_t cursorOffset(const Editor& editor) {
   return editor.charsBefore.count();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstring>
+#include <string>
+
 #include "app/session.h"
 #include "core/editor.h"
 #include "platform/clipboard_store.h"
@@ -17,3 +20,10 @@ struct TestSession {
 struct SessionEditor : Editor {
   explicit SessionEditor(TestSession& test) { test.session.attach(*this); }
 };
+
+// A copy of text on the heap, for what takes ownership of a C string (the search texts).
+inline char* copyOf(const std::string& text) {
+  char* copy = new char[text.size() + 1];
+  std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
