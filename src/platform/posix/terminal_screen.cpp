@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/unicode.h"
+
 namespace terminal {
 
 namespace {
@@ -40,9 +42,10 @@ void appendCsi(std::string& out, int n, char final) {
 // Whether the text is more than its first code point: a character with marks, joiners or a
 // variation selector after it.
 bool hasTrailingCodePoints(const ShownCell& cell) {
-  const auto lead = static_cast<unsigned char>(cell.text[0]);
-  const int first = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  return cell.length > first;
+  char32_t codePoint;
+  const int first =
+      unicode::decodeUtf8(reinterpret_cast<const uint8_t*>(cell.text), cell.length, codePoint);
+  return cell.length > std::max(first, 1);
 }
 
 void appendCup(std::string& out, int x, int y) {
