@@ -570,13 +570,13 @@ size_t addColumnsUpToTab(TextUnit unit, const ByteView& view, size_t pos, bool s
   return addCharacterColumns(bytes, bytes, pos, stopAtTab, column);
 }
 
-// Adds the columns of the line's characters from byte 0 while keep(p, column) holds; the
-// byte where it stopped.
+// Adds the columns of the characters from byte 0, at column `from`, while keep(p, column)
+// holds; the byte where it stopped.
 template <typename Keep>
-size_t countColumns(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int64_t& column,
-                    Keep keep) {
+size_t countColumns(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int64_t from,
+                    int64_t& column, Keep keep) {
   CharacterReader reader(unit, bytes, 0);
-  column = 0;
+  column = from;
   while (!reader.atEnd() && keep(reader.position(), column)) {
     const bool tab = bytes[reader.position()] == '\t' && tabWidth != 0;
     const int32_t width = reader.next().width;
@@ -588,14 +588,22 @@ size_t countColumns(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int6
 size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t goal,
                          int32_t& column) {
   int64_t reached;
-  const size_t p =
-      countColumns(unit, tabWidth, bytes, reached, [goal](size_t, int64_t c) { return c < goal; });
+  const size_t p = countColumns(unit, tabWidth, bytes, 0, reached,
+                                [goal](size_t, int64_t c) { return c < goal; });
   column = static_cast<int32_t>(reached);
   return p;
 }
 
+int32_t boundaryColumnFrom(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t from,
+                           int32_t goal) {
+  int64_t reached;
+  countColumns(unit, tabWidth, bytes, from, reached,
+               [goal](size_t, int64_t c) { return c < goal; });
+  return reached > INT32_MAX ? INT32_MAX : static_cast<int32_t>(reached);
+}
+
 int32_t columnOfByte(TextUnit unit, int32_t tabWidth, const ByteView& bytes, size_t q) {
   int64_t column;
-  countColumns(unit, tabWidth, bytes, column, [q](size_t p, int64_t) { return p < q; });
+  countColumns(unit, tabWidth, bytes, 0, column, [q](size_t p, int64_t) { return p < q; });
   return column > INT32_MAX ? INT32_MAX : static_cast<int32_t>(column);
 }

@@ -111,6 +111,10 @@ bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end);
 // end goes to column.
 size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t goal,
                          int32_t& column);
+// The column where the same cursor lands, in bytes that start at column `from` (a line's
+// text after the cursor).
+int32_t boundaryColumnFrom(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t from,
+                           int32_t goal);
 
 // Adds the columns of the characters from pos, a character start, up to the first tab (when
 // stopAtTab) or the end; where it stopped. Plain characters on their own (printable ASCII,

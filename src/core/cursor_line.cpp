@@ -75,6 +75,17 @@ bool Editor::wordAtCursor() const {
   return isWordChar(textUnit, bytesAfter(), 0, n);
 }
 
+int32_t Editor::stepBackOverCharacter(size_t& start, int64_t& column) const {
+  const ByteView before = bytesBefore();
+  const size_t previous = previousCharBoundary(textUnit, before, start);
+  const int32_t width = previous + 1 == start && before[previous] == '\t' && tabWidth != 0
+                            ? charsBefore.data()[previous].span
+                            : characterWidth(textUnit, before, previous, start);
+  start = previous;
+  column -= width;
+  return width;
+}
+
 void Editor::settledStart(size_t pos, size_t& start, int32_t& column) const {
   const ByteView bytes = bytesBefore();
   start = settledBoundary(textUnit, bytes, pos);

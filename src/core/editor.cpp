@@ -18,6 +18,37 @@ Editor::~Editor() {
   if (autosaveName && !autosaveAdopted) platform::removeOwnCopy(autosaveName.get(), autosaveStamp);
 }
 
+const TextLine* Editor::heldLine(int32_t line) const {
+  constexpr int32_t kFarthest = 4096;  // records looked through for a run
+  const int32_t distance = line > cursorLine ? line - cursorLine : cursorLine - line;
+  const Stack<TextLine>& lines = line > cursorLine ? linesBelow : linesAbove;
+  if (distance == 0 || static_cast<size_t>(distance) > lines.count()) return nullptr;
+  if (source && distance > kFarthest) return nullptr;
+  for (int32_t i = 0; source && i < distance; ++i)
+    if (isRun(lines.fromTop(static_cast<size_t>(i)))) return nullptr;
+  return &lines.fromTop(static_cast<size_t>(distance - 1));
+}
+
+// An edit made with Shift held leaves the mark at its column, which the edit may have put
+// inside a character: the mark goes where a selection's edge there lies, as a move to that
+// column would land (after a character that straddles it). On the cursor line the count
+// starts at the cursor, so that it covers only the text between the two.
+void Editor::keepMarkOnCharacter() {
+  if (textUnit == TextUnit::Byte) return;
+  if (markLine == cursorLine && markColumn <= cursorColumn) {
+    size_t start = charsBefore.count();
+    int64_t column = cursorColumn;
+    int32_t width = 0;
+    while (start > 0 && column > markColumn) width = stepBackOverCharacter(start, column);
+    markColumn = static_cast<int32_t>(column < markColumn ? column + width : column);
+  } else if (markLine == cursorLine) {
+    markColumn = boundaryColumnFrom(textUnit, tabWidth, bytesAfter(), cursorColumn, markColumn);
+  } else if (const TextLine* line = heldLine(markLine)) {
+    const ByteView text = ByteView::of(line->text, static_cast<size_t>(line->length));
+    bytesBeforeColumn(textUnit, tabWidth, text, markColumn, markColumn);
+  }
+}
+
 void Editor::afterCommand(bool extendSelection) {
   if (typedText)
     keepTypedCursorOnCharacter();
@@ -25,6 +56,7 @@ void Editor::afterCommand(bool extendSelection) {
     keepCursorOnCharacter();
   typedText = steppedByCharacter = 0;
   undoHistory.endCommand(*this);
+  if (extendSelection && changed) keepMarkOnCharacter();
   if (changed) {
     // Back at the text last saved (by undoing or redoing), the document is as its file.
     modified = undoHistory.atSavedState() ? 0 : 1;

@@ -216,6 +216,12 @@ class Editor {
   std::unique_ptr<char[]> pendingMessage;
 
   void afterCommand(bool extendSelection);
+  // Moves a mark that an edit with Shift held left inside a character (UTF-8 text) to where
+  // the selection's edge lies.
+  void keepMarkOnCharacter();
+  // The line `line` when its text is held among the records next to the cursor line; null
+  // for the cursor line, a line inside a large file's unread run, or one too far to look.
+  const TextLine* heldLine(int32_t line) const;
 
   void initBuffer();
   void freeBuffer();
@@ -254,6 +260,9 @@ class Editor {
   // Whether the character before / at the cursor belongs to words (false at either end).
   bool wordBeforeCursor() const;
   bool wordAtCursor() const;
+  // From a character start `start` of charsBefore at `column`, back over the character that
+  // ends there: start and column become its start's; returns its columns (a tab: its span).
+  int32_t stepBackOverCharacter(size_t& start, int64_t& column) const;
   // Puts n cells from the top of charsAfter onto charsBefore, or back, keeping cursorColumn
   // (and the spans of the tabs before the cursor) right.
   void shiftRight(size_t n);

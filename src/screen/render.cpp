@@ -86,14 +86,7 @@ void Editor::formatCursorLine(int columns, console::TextCell* row) {
   const ByteView before = bytesBefore();
   size_t start = before.size;
   int64_t column = cursorColumn;
-  while (start > 0 && column > leftColumn) {
-    const size_t previous = previousCharBoundary(textUnit, before, start);
-    if (previous + 1 == start && before[previous] == '\t' && tabWidth != 0)
-      column -= charsBefore.data()[previous].span;
-    else
-      column -= characterWidth(textUnit, before, previous, start);
-    start = previous;
-  }
+  while (start > 0 && column > leftColumn) stepBackOverCharacter(start, column);
   painter.paint(before, start, before.size, column);
   const ByteView after = bytesAfter();
   painter.finish(painter.paint(after, 0, after.size, cursorColumn));
