@@ -74,6 +74,9 @@ class OpenPrompt {
         walk_(history.answers(request.kind)) {}
 
   void show() {
+    // A terminal resized while the prompt is open: the prompt goes to the new last rows (the
+    // text rows are drawn again once it closes).
+    screen_.adoptNewSize();
     screen_.showKeysRow(note_.empty() ? promptKeysText(request_, screen_.columns) : note_);
     note_.clear();
     const std::string prompt = promptText(request_.prompt, request_.options);
@@ -160,7 +163,9 @@ std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
   for (;;) {
     prompt.show();
     const console::PromptInput in = input.readPromptInput();
-    if (in.key != 0) {
+    if (in.resized) {
+      continue;
+    } else if (in.key != 0) {
       prompt.key(in.key, in.controlKeyState);
     } else if (in.ch < 0) {
       return copyOf("");  // the input has gone

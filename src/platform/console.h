@@ -75,10 +75,13 @@ inline TextCell byteCell(uint8_t byte) {
 
 // What a status-line prompt reads: a character exactly as readChar gives it, or a key press
 // that carries no character (key set, ch -1). Both -1 and 0 when nothing can be read any more.
+// A console whose size changed says so (resized set, nothing typed), so that the prompt is
+// shown again at the new size at once.
 struct PromptInput {
   int ch = -1;
   uint16_t key = 0;  // virtual-key code
   uint32_t controlKeyState = 0;
+  bool resized = false;
 };
 
 // How a console shows the bytes of its cells.

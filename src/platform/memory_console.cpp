@@ -111,6 +111,7 @@ PromptInput MemoryConsole::nextInput(bool keys) {
   for (;;) {
     InputRecord record;
     if (!readInput(record)) return PromptInput{-1, 0, 0};
+    if (keys && record.eventType == WINDOW_BUFFER_SIZE_EVENT) return PromptInput{-1, 0, 0, true};
     const KeyEventRecord& key = record.key;
     if (record.eventType != KEY_EVENT || !key.keyDown || key.repeatCount == 0) continue;
     if (key.asciiChar == 0 && !keys) continue;

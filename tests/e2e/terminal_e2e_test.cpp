@@ -205,6 +205,14 @@ TEST(TerminalEndToEnd, ResizeRepaintsAtTheNewSize) {
   tmux.resize(30, 5);
   ASSERT_TRUE(tmux.waitForRow(4, "<Sep 07 1996>* R 0  C 3  ")) << tmux.row(4);
   EXPECT_EQ(tmux.row(4).size(), 30u);
+
+  // An open prompt moves to the new last row at once, without waiting for a key.
+  tmux.sendKeys({"F5"});
+  tmux.sendLiteral("b");
+  ASSERT_TRUE(tmux.waitForStatus("search for: b")) << tmux.dump();
+  tmux.resize(40, 8);
+  EXPECT_TRUE(tmux.waitForStatus("search for: b")) << tmux.dump();
+  EXPECT_TRUE(tmux.waitForCursor(13, 7)) << tmux.cursorX() << "," << tmux.cursorY();
 }
 
 TEST(TerminalEndToEnd, RefusesATerminalOfOneRow) {

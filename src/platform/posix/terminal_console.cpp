@@ -512,6 +512,10 @@ console::PromptInput TerminalConsole::nextInput(bool keys) {
       pasteCharsNext_ = 0;
       continue;
     }
+    if (keys && front.record.eventType == console::WINDOW_BUFFER_SIZE_EVENT) {
+      events_.pop_front();
+      return {-1, 0, 0, true};
+    }
     const console::KeyEventRecord key = front.record.key;
     const bool isKey = front.record.eventType == console::KEY_EVENT;
     const bool taken = isKey && key.keyDown && (key.asciiChar != 0 || keys);
