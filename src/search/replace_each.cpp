@@ -15,14 +15,20 @@
 
 namespace {
 
-// y, n, a or q in either case; Escape and a lost terminal count as q.
-char askReplaceAnswer(Screen& screen, Keyboard& keyboard) {
-  screen.showMessage("Replace? (y/n/a/q)");
+// y, n, a or q in either case; Escape and a lost terminal count as q. The match and the
+// question are drawn again when the terminal is resized while the answer is awaited.
+char askReplaceAnswer(Editor& e) {
   for (;;) {
-    const int c = keyboard.inputHandle.readChar();
-    if (c < 0 || c == 27) return 'q';
-    const char lower = static_cast<char>(c | 0x20);
-    if (lower == 'y' || lower == 'n' || lower == 'a' || lower == 'q') return lower;
+    e.redraw();
+    e.screen->showMessage("Replace? (y/n/a/q)");
+    for (;;) {
+      const console::PromptInput in = e.keyboard->inputHandle.readPromptInput();
+      if (in.resized) break;
+      if (in.key != 0) continue;  // a key without a character is no answer
+      if (in.ch < 0 || in.ch == 27) return 'q';
+      const char lower = static_cast<char>(in.ch | 0x20);
+      if (lower == 'y' || lower == 'n' || lower == 'a' || lower == 'q') return lower;
+    }
   }
 }
 
@@ -44,8 +50,7 @@ char askAboutMatch(Editor& e, int32_t line, int32_t endColumn) {
   e.markLine = line;
   e.markColumn = endColumn;
   e.textDirty = 1;
-  e.redraw();
-  return askReplaceAnswer(*e.screen, *e.keyboard);
+  return askReplaceAnswer(e);
 }
 
 }  // namespace

@@ -213,6 +213,17 @@ TEST(TerminalEndToEnd, ResizeRepaintsAtTheNewSize) {
   tmux.resize(40, 8);
   EXPECT_TRUE(tmux.waitForStatus("search for: b")) << tmux.dump();
   EXPECT_TRUE(tmux.waitForCursor(13, 7)) << tmux.cursorX() << "," << tmux.cursorY();
+
+  // So does the question about a match to replace.
+  tmux.sendKeys({"Enter", "Home", "F7"});
+  tmux.sendLiteral("c");
+  tmux.sendKeys({"Enter"});
+  tmux.sendLiteral("x");
+  tmux.sendKeys({"Enter"});
+  ASSERT_TRUE(tmux.waitForStatus("Replace? (y/n/a/q)")) << tmux.dump();
+  tmux.resize(44, 10);
+  EXPECT_TRUE(tmux.waitForStatus("Replace? (y/n/a/q)")) << tmux.dump();
+  EXPECT_TRUE(tmux.waitForRow(0, "abc ")) << tmux.dump();
 }
 
 TEST(TerminalEndToEnd, RefusesATerminalOfOneRow) {
