@@ -10,6 +10,12 @@ void PromptAnswer::type(char byte) {
   if (text_.size() >= Longest) return;
   text_.insert(text_.begin() + static_cast<std::ptrdiff_t>(cursor_), byte);
   ++cursor_;
+  // A character typed before a combining mark takes the mark: the caret goes after both, as
+  // it never stands inside a character.
+  if (cursor_ < text_.size()) {
+    const size_t start = characterStart(unit_, bytes(), cursor_);
+    if (start != cursor_) cursor_ = nextCharBoundary(unit_, bytes(), start);
+  }
 }
 
 void PromptAnswer::backspace() {

@@ -21,6 +21,17 @@ TEST(PromptAnswer, Utf8AnswerCountsTerminalColumns) {
   EXPECT_EQ(answer.firstShown(4), 0u);
 }
 
+// A character typed before a combining mark takes it: the caret goes after both, and the
+// scrolled view never starts past the caret.
+TEST(PromptAnswer, TypingBeforeAMarkLeavesTheCaretAfterIt) {
+  PromptAnswer answer("\xcc\x81", TextUnit::Character);
+  answer.home();
+  for (char c : std::string("\xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd")) answer.type(c);
+  EXPECT_EQ(answer.text(), "\xf0\x9f\x91\x8d\xcc\x81\xf0\x9f\x8f\xbd");
+  EXPECT_EQ(answer.cursor(), answer.text().size());
+  EXPECT_LE(answer.firstShown(3), answer.cursor());
+}
+
 TEST(PromptAnswer, ByteAnswerStaysByByte) {
   PromptAnswer answer("\xc3\xa9", TextUnit::Byte);
   answer.backspace();
