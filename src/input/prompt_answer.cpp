@@ -64,7 +64,11 @@ size_t PromptAnswer::firstShown(size_t room) {
     return first_;
   }
   if (first_ > cursor_) first_ = cursor_;
-  while (columns(first_, cursor_) >= room) first_ = nextCharBoundary(unit_, bytes(), first_);
+  // The answer may have changed under the first shown byte: a typed byte that completes a
+  // character makes it part of one.
+  first_ = characterStart(unit_, bytes(), first_);
+  while (first_ < cursor_ && columns(first_, cursor_) >= room)
+    first_ = nextCharBoundary(unit_, bytes(), first_);
   // No blank tail: the answer's end and the caret after it fill the room.
   while (first_ > 0) {
     const size_t earlier = previousCharBoundary(unit_, bytes(), first_);
