@@ -83,7 +83,7 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
       if (!cut.oldCopy.empty()) editor.copiesToRemove.push_back(cut.oldCopy);
       kept = "Opened " + cut.newCopy + "; F9 shows the file";
     } else {
-      kept = "Cannot read " + cut.newCopy + ": " + reason;
+      kept = "Cannot open " + cut.newCopy + ": " + reason + "; it is kept";
     }
   }
   editor.setPendingMessage(kept.c_str());
