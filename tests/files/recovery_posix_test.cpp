@@ -166,4 +166,21 @@ TEST(Fallback, TheTimedAutosaveFallsBackAndSaysWhere) {
       << report;
 }
 
+// A name too long to take ".autosave" still has its copy, in the fallback folder under a name
+// cut to fit.
+TEST(Fallback, ANameTooLongForACopyBesideItStillHasOne) {
+  TempDir temp;
+  const std::string path = temp.path(std::string(250, 'n'));
+  writeFile(path, "text\n");
+  const std::vector<std::string> folders = {temp.path("state")};
+  mkdir(folders[0].c_str(), 0700);
+  platform::useFallbackFolders(&folders);
+  Editor editor;
+  filetest::prepareModified(editor, path, "new\n");
+  EXPECT_EQ(editor.autosaveNow(), 1);
+  static const std::vector<std::string> none;
+  platform::useFallbackFolders(&none);
+  EXPECT_EQ(readFile(files::fallbackCopyName(folders[0], path.c_str())), "new\n");
+}
+
 }  // namespace
