@@ -74,6 +74,14 @@ TEST(OldCopy, ROpensItAsOneStepAndItStaysUntilThisRunReplacesIt) {
     EXPECT_EQ(editor.autosaveName, nullptr);
     EXPECT_EQ(readFile(copy), "crash\n");
   }
+  {  // kept with n, then the input ends: the work goes beside it, and the end says where
+    TestSession t(120);
+    type(t.console, "nw");
+    std::string note;
+    EXPECT_EQ(runProgram(t, path, &note), 0);
+    EXPECT_EQ(readFile(copy), "crash\n");
+    EXPECT_EQ(note, "slate: the unsaved work is in " + copy + ".1");
+  }
 }
 
 // A document in a folder it cannot write to (run as a user without privileges): the work
