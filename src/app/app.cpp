@@ -80,10 +80,9 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
   std::string question = "A save was interrupted: open its copy " + cut.newCopy + "? (y/n)";
   if (question.size() > static_cast<size_t>(editor.screen->columns))
     question = "A save was interrupted: open its copy? (y/n)";
-  editor.screen->showMessage(question.c_str());
   std::string kept = "Kept " + cut.newCopy + (cut.oldCopy.empty() ? "" : " and " + cut.oldCopy);
   std::string reason;
-  if (askYesNo(*editor.keyboard) == Answer::Yes) {
+  if (askQuestion(*editor.screen, *editor.keyboard, question.c_str()) == Answer::Yes) {
     if (files::openCopyInstead(editor, cut.newCopy.c_str(), reason)) {
       editor.copiesToRemove = {cut.newCopy};
       if (!cut.oldCopy.empty()) editor.copiesToRemove.push_back(cut.oldCopy);

@@ -45,7 +45,7 @@ void Editor::keepMarkOnCharacter() {
     markColumn = boundaryColumnFrom(textUnit, tabWidth, bytesAfter(), cursorColumn, markColumn);
   } else if (const TextLine* line = heldLine(markLine)) {
     const ByteView text = ByteView::of(line->text, static_cast<size_t>(line->length));
-    bytesBeforeColumn(textUnit, tabWidth, text, markColumn, markColumn);
+    markColumn = boundaryColumnFrom(textUnit, tabWidth, text, 0, markColumn);
   }
 }
 

@@ -96,9 +96,9 @@ void askAboutOldCopy(Editor& editor, const std::string& name, int n) {
   const std::string offer = question + " or r to open " + copy;
   const bool canOpen = platform::isOwnPlainFile(copy.c_str()) &&
                        offer.size() <= static_cast<size_t>(editor.screen->columns);
-  editor.screen->showMessage((canOpen ? offer : question).c_str());
   // No answer (the input has gone) keeps the copy.
-  const Answer answer = askYesNo(*editor.keyboard, canOpen);
+  const Answer answer =
+      askQuestion(*editor.screen, *editor.keyboard, (canOpen ? offer : question).c_str(), canOpen);
   if (answer == Answer::Yes) setAutosaveName(editor, replaceableCopyName(editor, name, n));
   if (answer == Answer::Open) {
     setAutosaveName(editor, copy);

@@ -7,24 +7,22 @@
 #include "platform/key_codes.h"
 #include "screen/screen.h"
 
-Answer askYesNo(Keyboard& keyboard) {
-  return askYesNo(keyboard, false);
-}
-
-Answer askYesNo(Keyboard& keyboard, bool orOpen) {
+Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question, bool orOpen) {
+  screen.showMessage(question);
   for (;;) {
-    int c = keyboard.inputHandle.readChar();
-    if (c < 0) return Answer::Gone;
-    c |= 0x20;
+    const console::PromptInput in = keyboard.inputHandle.readPromptInput();
+    if (in.resized) {
+      screen.adoptNewSize();
+      screen.showMessage(question);
+      continue;
+    }
+    if (in.key != 0) continue;  // a key without a character is no answer
+    if (in.ch < 0) return Answer::Gone;
+    const int c = in.ch | 0x20;
     if (c == 'y') return Answer::Yes;
     if (c == 'n') return Answer::No;
     if (c == 'r' && orOpen) return Answer::Open;
   }
-}
-
-Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question) {
-  screen.showMessage(question);
-  return askYesNo(keyboard);
 }
 
 bool regexAvailable() {

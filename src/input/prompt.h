@@ -10,13 +10,10 @@ class Screen;
 
 enum class Answer { No, Yes, Gone, Open };
 
-// Waits for y or n in either case; every other key is ignored. Gone when the input ends.
-Answer askYesNo(Keyboard& keyboard);
-// The same, and r in either case answers Open when orOpen is set.
-Answer askYesNo(Keyboard& keyboard, bool orOpen);
-
-// Shows a question on the status line and waits for its y or n.
-Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question);
+// Shows a question on the status line and waits for y or n in either case, and r (Open)
+// when orOpen is set; every other key is ignored. Gone when the input ends. A resized
+// terminal shows the question again at once on its new last row.
+Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question, bool orOpen = false);
 
 // How searches match; set from the search prompts (F6, F7) and kept for the run.
 struct SearchOptions {

@@ -55,6 +55,7 @@ bool Screen::adoptNewSize() {
   rows = newRows;
   columns = newColumns;
   paintZones();
+  textRowsCovered_ = true;  // for a redraw after a prompt or question took the new size
   return true;
 }
 

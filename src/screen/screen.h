@@ -32,7 +32,7 @@ class Screen {
   // Writes text on the last text row in the status line's colours (the keys of an open
   // prompt). The row is the document's again after the next redraw.
   void showKeysRow(const std::string& text);
-  // True once after showKeysRow: the text rows must be drawn again.
+  // True once after showKeysRow or a change of size: the text rows must be drawn again.
   bool takeTextRowsCovered();
   // Fills the text area with lines[first], lines[first + 1], ... in the text colour, each cut
   // or padded to the width, blank rows after the last line.

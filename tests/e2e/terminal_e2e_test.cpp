@@ -224,6 +224,15 @@ TEST(TerminalEndToEnd, ResizeRepaintsAtTheNewSize) {
   tmux.resize(44, 10);
   EXPECT_TRUE(tmux.waitForStatus("Replace? (y/n/a/q)")) << tmux.dump();
   EXPECT_TRUE(tmux.waitForRow(0, "abc ")) << tmux.dump();
+
+  // And a yes/no question.
+  tmux.sendLiteral("q");
+  tmux.sendKeys({"M-x"});
+  ASSERT_TRUE(tmux.waitForStatus("Save changes? (Y/n)")) << tmux.dump();
+  tmux.resize(50, 13);
+  EXPECT_TRUE(tmux.waitForStatus("Save changes? (Y/n)")) << tmux.dump();
+  tmux.sendLiteral("n");
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
 }
 
 TEST(TerminalEndToEnd, RefusesATerminalOfOneRow) {

@@ -15,17 +15,22 @@ void typeBytes(console::MemoryConsole& console, const std::string& bytes) {
 
 TEST(Prompt, YesNoWaitsForAnAnswerAndEndsWhenTheInputDoes) {
   TestSession t;
-  typeBytes(t.console, "\r x\x1bY");
-  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Yes);
-  typeBytes(t.console, "yn");
-  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Yes);
-  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::No);
+  Screen& screen = t.session.screen;
+  Keyboard& keyboard = t.session.keyboard;
+  typeBytes(t.console, "\r xr\x1bY");
+  EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n)"), Answer::Yes);
+  typeBytes(t.console, "ynr");
+  EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n)"), Answer::Yes);
+  EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n)"), Answer::No);
+  EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n/r)", true), Answer::Open);
   t.console.pushKey(vk::F1, 0, 0);  // keys without a character are passed over
+  t.console.resize(30, 6);          // the question moves to the new last row at once
   typeBytes(t.console, "N");
-  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::No);
+  EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n)"), Answer::No);
+  EXPECT_EQ(t.console.rowText(5).substr(0, 11), "Save? (y/n)");
   typeBytes(t.console, "q");
-  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Gone);  // never taken as y or n, and no spinning
-  EXPECT_EQ(askYesNo(t.session.keyboard), Answer::Gone);
+  EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n)"), Answer::Gone);  // no spinning
+  EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n)"), Answer::Gone);
 }
 
 // An answer longer than the status line keeps every byte and scrolls, the cursor always in

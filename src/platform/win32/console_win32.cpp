@@ -109,9 +109,9 @@ class WindowsConsole final : public console::Console {
     }
   }
 
-  // Keys without a character are taken from the queue as records; a record that gives a
-  // character is left to ReadConsoleA, so that characters arrive exactly as readChar gives
-  // them.
+  // Keys without a character and size changes are taken from the queue as records; a record
+  // that gives a character is left to ReadConsoleA, so that characters arrive exactly as
+  // readChar gives them.
   console::PromptInput readPromptInput() override {
     for (;;) {
       INPUT_RECORD event;
@@ -137,6 +137,8 @@ class WindowsConsole final : public console::Console {
       }
       if (isKey && key.bKeyDown && count == 1)
         return console::PromptInput{-1, key.wVirtualKeyCode, key.dwControlKeyState};
+      if (event.EventType == WINDOW_BUFFER_SIZE_EVENT && count == 1)
+        return console::PromptInput{-1, 0, 0, true};
     }
   }
 
