@@ -25,16 +25,17 @@ void mainLoop(Editor& editor, Keyboard& keyboard) {
 
 // A copy of the document under a name that overwrites nothing: beside the document (or in
 // the working directory when it has no name), numbered when the plain name is taken.
-bool writeFreshCopy(Editor& editor, std::string& reason) {
+// Returns the name, "" with the reason when there is none.
+std::string writeFreshCopy(Editor& editor, std::string& reason) {
   const std::string base =
       std::string(editor.fileName[0] != '\0' ? editor.fileName.get() : "untitled") + ".autosave";
   for (int i = 0; i < 100; ++i) {
     const std::string name = i == 0 ? base : base + "." + std::to_string(i);
     if (platform::fileExists(name.c_str())) continue;
     platform::FileStamp none;
-    if (files::writeOwnCopy(editor, name.c_str(), none, reason)) return true;
+    if (files::writeOwnCopy(editor, name.c_str(), none, reason)) return name;
   }
-  return false;
+  return "";
 }
 
 // The terminal has gone: nobody can answer a question, so a modified document goes to its
@@ -53,10 +54,15 @@ bool endAfterHangUp(Editor& editor, std::string& note) {
       note = std::string("slate: the unsaved work is in ") + autosaveName.get();
     return true;
   }
-  std::string beside;
-  if (writeFreshCopy(editor, beside)) return true;
-  if (reason.empty()) reason = beside;
   std::string why;
+  const std::string beside = writeFreshCopy(editor, why);
+  if (!beside.empty()) {
+    // Only the plain autosave name is looked for at the next start.
+    if (beside != std::string(editor.fileName.get()) + ".autosave")
+      note = "slate: the unsaved work is in " + beside;
+    return true;
+  }
+  if (reason.empty()) reason = why;
   platform::FileStamp none;
   const std::string elsewhere = files::writeFallbackCopy(editor, none, why);
   if (!elsewhere.empty()) {
@@ -82,7 +88,7 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
       if (!cut.oldCopy.empty()) editor.copiesToRemove.push_back(cut.oldCopy);
       kept = "Opened " + cut.newCopy + "; F9 shows the file";
     } else {
-      kept = "Cannot read " + cut.newCopy + ": " + reason;
+      kept = "Cannot open " + cut.newCopy + ": " + reason + "; it is kept";
     }
   }
   editor.setPendingMessage(kept.c_str());

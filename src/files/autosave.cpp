@@ -7,6 +7,7 @@
 #include "core/editor.h"
 #include "files/fallback_copy.h"
 #include "files/load_save.h"
+#include "files/recovery.h"
 #include "input/prompt.h"
 #include "platform/file_system.h"
 #include "screen/screen.h"
@@ -59,19 +60,25 @@ int claimCopyName(Editor& editor, const std::string& name, long& holder) {
   return chosen;
 }
 
-// After y at the question: the old copy goes when it is this user's plain file; a link or
-// another's file is never removed, and the copy goes under the next free name instead.
-std::string replaceableCopyName(Editor& editor, const std::string& name, int n) {
-  std::string copy = copyName(name, n);
-  if (platform::isOwnPlainFile(copy.c_str()) && platform::removeFile(copy.c_str())) return copy;
+// The first name after copy n that no file has and no other Slate holds, claimed; "" when
+// there is none.
+std::string nextFreeCopyName(Editor& editor, const std::string& name, int n) {
   for (int next = n + 1; next <= kMostCopies; ++next) {
-    copy = copyName(name, next);
+    const std::string copy = copyName(name, next);
     long ignored = 0;
     if (platform::fileExists(copy.c_str())) continue;
     if (editor.autosaveLock.take(lockName(copy), ignored) != platform::NameLock::Result::Busy)
       return copy;
   }
   return "";
+}
+
+// After y at the question: the old copy goes when it is this user's plain file; a link or
+// another's file is never removed, and the copy goes under the next free name instead.
+std::string replaceableCopyName(Editor& editor, const std::string& name, int n) {
+  const std::string copy = copyName(name, n);
+  if (platform::isOwnPlainFile(copy.c_str()) && platform::removeFile(copy.c_str())) return copy;
+  return nextFreeCopyName(editor, name, n);
 }
 
 void setAutosaveName(Editor& editor, const std::string& copy) {
@@ -132,6 +139,19 @@ void setFileName(Editor& editor, const char* name) {
   const size_t length = std::strlen(name);
   editor.fileName.reset(new char[length + 1]);
   std::memcpy(editor.fileName.get(), name, length + 1);
+}
+
+void files::keepOldCopy(Editor& editor) {
+  if (!editor.autosaveAdopted || !editor.autosaveName) return;
+  const std::string name = editor.fileName.get();
+  const std::string old = editor.autosaveName.get();
+  int n = 1;
+  while (n < kMostCopies && copyName(name, n) != old) ++n;
+  editor.autosaveName.reset();
+  editor.autosaveStamp = platform::FileStamp{};
+  editor.autosaveAdopted = 0;
+  setAutosaveName(editor, nextFreeCopyName(editor, name, n));
+  if (!editor.autosaveName) editor.autosaveLock.release();
 }
 
 int Editor::autosaveNow() {

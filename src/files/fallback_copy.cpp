@@ -1,10 +1,31 @@
 #include "files/fallback_copy.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "core/editor.h"
 #include "files/load_save.h"
 #include "platform/file_system.h"
+
+namespace {
+
+// The longest name the systems here take, less ".autosave" and a numbered copy's ".NN".
+constexpr size_t kMostNameBytes = 255 - 9 - 3;
+
+// A name too long for one file name keeps its end, which names the file, after a digest of
+// the whole, so that two documents still never share one; no escape is cut in two.
+std::string cutToFit(const std::string& name) {
+  if (name.size() <= kMostNameBytes) return name;
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+  char digest[18];
+  std::snprintf(digest, sizeof digest, "%016llx-", static_cast<unsigned long long>(hash));
+  size_t start = name.size() - (kMostNameBytes - 17);
+  while (name[start - 1] == '%' || name[start - 2] == '%') ++start;
+  return digest + name.substr(start);
+}
+
+}  // namespace
 
 namespace files {
 
@@ -22,9 +43,9 @@ std::string fallbackCopyName(const std::string& folder, const char* fileName) {
     }
   }
 #ifdef _WIN32
-  return folder + "\\" + name + ".autosave";
+  return folder + "\\" + cutToFit(name) + ".autosave";
 #else
-  return folder + "/" + name + ".autosave";
+  return folder + "/" + cutToFit(name) + ".autosave";
 #endif
 }
 

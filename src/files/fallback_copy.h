@@ -9,7 +9,8 @@ class Editor;
 namespace files {
 
 // The name of the document's copy in a fallback folder: its file's full path with every byte
-// but letters, digits, '.', '_' and '-' written as %XX, so that two documents never share one.
+// but letters, digits, '.', '_' and '-' written as %XX, so that two documents never share one
+// (a path too long for one name keeps its end, after a digest of the whole).
 std::string fallbackCopyName(const std::string& folder, const char* fileName);
 
 // Writes the document to a fallback folder (see platform::fallbackFolders) when it cannot go

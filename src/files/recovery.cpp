@@ -54,6 +54,14 @@ bool openCopyInstead(Editor& editor, const char* copy, std::string& reason) {
   editor.markLine = 0;
   editor.markColumn = 0;
   editor.deleteSelection();
+  if (editor.cursorLine != 0 || editor.cursorColumn != 0) {
+    // Text not yet read from a large file cannot be taken out, and the copy never goes
+    // beside it.
+    editor.goToPosition(0, 0);
+    editor.afterCommand(false);
+    reason = "the file is too large to replace";
+    return false;
+  }
   insertAsLoaded(editor, bytes);
   editor.goToPosition(0, 0);
   editor.afterCommand(false);  // one step of the undo history
@@ -65,10 +73,12 @@ void openAskedCopy(Editor& editor) {
   const std::string copy = std::move(editor.copyToOpen);
   editor.copyToOpen.clear();
   std::string reason;
-  const std::string said = openCopyInstead(editor, copy.c_str(), reason)
-                               ? "Opened " + copy + "; F9 shows the file"
-                               : "Cannot read " + copy + ": " + reason;
-  editor.setPendingMessage(said.c_str());
+  if (openCopyInstead(editor, copy.c_str(), reason)) {
+    editor.setPendingMessage(("Opened " + copy + "; F9 shows the file").c_str());
+    return;
+  }
+  keepOldCopy(editor);
+  editor.setPendingMessage(("Cannot open " + copy + ": " + reason + "; it is kept").c_str());
 }
 
 }  // namespace files

@@ -12,8 +12,10 @@
 #include "core/file_source.h"
 #include "files/file_support_posix.h"
 #include "files/load_save.h"
+#include "files/recovery.h"
 #include "search/search_state.h"
 #include "support/document.h"
+#include "support/session_input.h"
 #include "support/test_seed.h"
 #include "support/test_session.h"
 
@@ -335,6 +337,31 @@ TEST(LargeFile, AFileChangedOnDiskIsNeverMixedIntoASave) {
               std::string::npos);
     EXPECT_EQ(log.saveElsewhere(), log.bytes);
   }
+}
+
+// An old copy opened with r cannot take the place of text not yet read: the document stays
+// the file, and the copy stays as it is, out of reach of this run's own autosave.
+TEST(LargeFile, AnOldCopyIsNeverPutBesideTextNotYetRead) {
+  TempDir temp;
+  SmallPieces pieces{64, 100};
+  const std::string path = temp.path("big.log");
+  const std::string copy = path + ".autosave";
+  std::string bytes;
+  for (int i = 0; i < 400; ++i) bytes += "line " + std::to_string(i) + "\n";
+  writeFile(path, bytes);
+  writeFile(copy, "the work\n");
+  TestSession t(200);
+  type(t.console, "r");
+  SessionEditor e(t);
+  load(e, path);
+  files::openAskedCopy(e);
+  EXPECT_STREQ(e.pendingMessage.get(),
+               ("Cannot open " + copy + ": the file is too large to replace; it is kept").c_str());
+  e.addByte('#');
+  e.afterCommand(false);
+  ASSERT_EQ(e.autosaveNow(), 1);
+  EXPECT_EQ(readFile(copy), "the work\n");
+  EXPECT_EQ(readFile(path + ".2.autosave"), "#" + bytes);
 }
 
 // Paged through to the end, the lines far behind that were never shown are folded back into

@@ -74,6 +74,14 @@ TEST(OldCopy, ROpensItAsOneStepAndItStaysUntilThisRunReplacesIt) {
     EXPECT_EQ(editor.autosaveName, nullptr);
     EXPECT_EQ(readFile(copy), "crash\n");
   }
+  {  // kept with n, then the input ends: the work goes beside it, and the end says where
+    TestSession t(120);
+    type(t.console, "nw");
+    std::string note;
+    EXPECT_EQ(runProgram(t, path, &note), 0);
+    EXPECT_EQ(readFile(copy), "crash\n");
+    EXPECT_EQ(note, "slate: the unsaved work is in " + copy + ".1");
+  }
 }
 
 // A document in a folder it cannot write to (run as a user without privileges): the work
@@ -164,6 +172,23 @@ TEST(Fallback, TheTimedAutosaveFallsBackAndSaysWhere) {
       report.rfind("Autosave: Permission denied; the copy is in " + temp.path("state/slate/"), 0),
       0u)
       << report;
+}
+
+// A name too long to take ".autosave" still has its copy, in the fallback folder under a name
+// cut to fit.
+TEST(Fallback, ANameTooLongForACopyBesideItStillHasOne) {
+  TempDir temp;
+  const std::string path = temp.path(std::string(250, 'n'));
+  writeFile(path, "text\n");
+  const std::vector<std::string> folders = {temp.path("state")};
+  mkdir(folders[0].c_str(), 0700);
+  platform::useFallbackFolders(&folders);
+  Editor editor;
+  filetest::prepareModified(editor, path, "new\n");
+  EXPECT_EQ(editor.autosaveNow(), 1);
+  static const std::vector<std::string> none;
+  platform::useFallbackFolders(&none);
+  EXPECT_EQ(readFile(files::fallbackCopyName(folders[0], path.c_str())), "new\n");
 }
 
 }  // namespace
