@@ -80,7 +80,8 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
   std::string question = "A save was interrupted: open its copy " + cut.newCopy + "? (y/n)";
   if (question.size() > static_cast<size_t>(editor.screen->columns))
     question = "A save was interrupted: open its copy? (y/n)";
-  std::string kept = "Kept " + cut.newCopy + (cut.oldCopy.empty() ? "" : " and " + cut.oldCopy);
+  const std::string copies = cut.newCopy + (cut.oldCopy.empty() ? "" : " and " + cut.oldCopy);
+  std::string kept = "Kept " + copies;
   std::string reason;
   if (askQuestion(*editor.screen, *editor.keyboard, question.c_str()) == Answer::Yes) {
     if (files::openCopyInstead(editor, cut.newCopy.c_str(), reason)) {
@@ -88,7 +89,7 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
       if (!cut.oldCopy.empty()) editor.copiesToRemove.push_back(cut.oldCopy);
       kept = "Opened " + cut.newCopy + "; F9 shows the file";
     } else {
-      kept = "Cannot open " + cut.newCopy + ": " + reason + "; it is kept";
+      kept = "Cannot open " + cut.newCopy + ": " + reason + "; kept " + copies;
     }
   }
   editor.setPendingMessage(kept.c_str());

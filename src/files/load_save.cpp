@@ -249,8 +249,9 @@ bool putRecord(Editor& editor, const TextLine& record, int64_t line, BufferedOut
   const int64_t changed = editor.source->terminatorsBeforeBlockOf(failedAt);
   if (runStart >= 0 && changed > runStart && changed - runStart < run.lines)
     line += changed - runStart;
+  // Every save reads the same file, under whatever name it writes: none is offered.
   reason = std::string(editor.fileName.get()) + " changed on disk at line " +
-           std::to_string(line + 1) + "; nothing was written; save under another name with F12";
+           std::to_string(line + 1) + "; nothing was written";
   return false;
 }
 

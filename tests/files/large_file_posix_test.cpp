@@ -325,8 +325,7 @@ TEST(LargeFile, AFileChangedOnDiskIsNeverMixedIntoASave) {
     std::string changed = log.bytes;
     changed[2000] = '#';
     writeFile(log.path, changed);
-    EXPECT_NE(log.saveElsewhere().find("nothing was written; save under another name with F12"),
-              std::string::npos);
+    EXPECT_TRUE(log.saveElsewhere().ends_with("; nothing was written"));
   }
   {  // appended to: the document stays the file as opened
     OpenLog log;
