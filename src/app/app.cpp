@@ -116,6 +116,12 @@ int runEditor(Session& session, const CommandLine& commandLine, std::string* end
   } else if (commandLine.tooManyFiles) {
     editor->setPendingMessage("Only one file at a time: nothing was opened");
   }
+  // From here on, a prompt or question open while the terminal is resized has the document
+  // drawn again behind it.
+  session.screen.drawDocument = [&document = *editor] {
+    document.textDirty = 1;
+    document.redraw();
+  };
   for (;;) {
     mainLoop(*editor, session.keyboard);
     if (editor->hangUp) {
@@ -134,6 +140,7 @@ int runEditor(Session& session, const CommandLine& commandLine, std::string* end
     // The save failed: keep editing rather than lose the work. save() left its reason.
     editor->quitRequested = 0;
   }
+  session.screen.drawDocument = nullptr;
   editor.reset();
   if (endNote != nullptr) *endNote = note;
   return workKept ? 0 : kWorkLost;

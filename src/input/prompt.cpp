@@ -12,7 +12,7 @@ Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question, boo
   for (;;) {
     const console::PromptInput in = keyboard.inputHandle.readPromptInput();
     if (in.resized) {
-      screen.adoptNewSize();
+      screen.followResize();
       screen.showMessage(question);
       continue;
     }
@@ -72,9 +72,8 @@ class OpenPrompt {
         walk_(history.answers(request.kind)) {}
 
   void show() {
-    // A terminal resized while the prompt is open: the prompt goes to the new last rows (the
-    // text rows are drawn again once it closes).
-    screen_.adoptNewSize();
+    // A terminal resized while the prompt is open: the prompt goes to the new last rows.
+    screen_.followResize();
     screen_.showKeysRow(note_.empty() ? promptKeysText(request_, screen_.columns) : note_);
     note_.clear();
     const std::string prompt = promptText(request_.prompt, request_.options);

@@ -59,6 +59,10 @@ bool Screen::adoptNewSize() {
   return true;
 }
 
+void Screen::followResize() {
+  if (adoptNewSize() && drawDocument) drawDocument();
+}
+
 void Screen::drawTextArea(Editor& editor, RowFormatter formatter) {
   const size_t cells = static_cast<size_t>(rows) * columns;
   std::unique_ptr<console::TextCell[]> grid(new console::TextCell[cells]);

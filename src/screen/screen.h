@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ class Screen {
   // Takes the console's size again when it has changed (a terminal window was resized) and
   // repaints the two colour zones. True when the size changed: every row must be redrawn.
   bool adoptNewSize();
+  // The same while a prompt or question is open: after a change of size the document is drawn
+  // again at the new size (by drawDocument, where set), for the prompt to be shown over it.
+  void followResize();
+  std::function<void()> drawDocument;
 
   // Text on the status line and the help page goes by character where the console shows
   // UTF-8, one byte a cell otherwise.

@@ -213,6 +213,7 @@ TEST(TerminalEndToEnd, ResizeRepaintsAtTheNewSize) {
   tmux.resize(40, 8);
   EXPECT_TRUE(tmux.waitForStatus("search for: b")) << tmux.dump();
   EXPECT_TRUE(tmux.waitForCursor(13, 7)) << tmux.cursorX() << "," << tmux.cursorY();
+  EXPECT_TRUE(tmux.waitForRow(0, "abc ")) << tmux.dump();  // the document behind it
 
   // So does the question about a match to replace.
   tmux.sendKeys({"Enter", "Home", "F7"});
@@ -231,6 +232,7 @@ TEST(TerminalEndToEnd, ResizeRepaintsAtTheNewSize) {
   ASSERT_TRUE(tmux.waitForStatus("Save changes? (Y/n)")) << tmux.dump();
   tmux.resize(50, 13);
   EXPECT_TRUE(tmux.waitForStatus("Save changes? (Y/n)")) << tmux.dump();
+  EXPECT_TRUE(tmux.waitForRow(0, "abc ")) << tmux.dump();
   tmux.sendLiteral("n");
   EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
 }
