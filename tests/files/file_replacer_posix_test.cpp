@@ -266,6 +266,26 @@ TEST(ModesAndOwners, AutosaveOfAReadOnlyDocumentCanBeWrittenAgain) {
   EXPECT_EQ(report, "mode " + std::to_string(0640));
 }
 
+// A copy that cannot have its document's group is no more open than the document: the
+// group's bits go.
+TEST(ModesAndOwners, AutosaveThatCannotTakeTheGroupShowsItsBitsToNoGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file a group its owner is not in";
+  TempDir temp;
+  handOver(temp.dir());
+  writeFile(temp.path("doc"), "old\n");
+  ASSERT_EQ(chown(temp.path("doc").c_str(), filetest::kUnprivilegedId, 0), 0);
+  ASSERT_EQ(chmod(temp.path("doc").c_str(), 0640), 0);
+  std::string report = inChild(
+      [&]() -> std::string {
+        Editor editor;
+        prepareModified(editor, temp.path("doc"), "new\n");
+        if (editor.autosaveNow() != 1) return "autosave failed";
+        return "mode " + std::to_string(filetest::modeOf(temp.path("doc.autosave")));
+      },
+      true);
+  EXPECT_EQ(report, "mode " + std::to_string(0600));
+}
+
 TEST(ModesAndOwners, AnotherOwnersFileIsSavedAndTheChangeSaid) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to make a file of another user";
   TempDir temp;

@@ -150,6 +150,8 @@ struct FileReplacer::State {
   FileStamp before;  // the target as begin found it
   bool keepMode = false;
   mode_t mode = 0644;
+  bool templateGroup = false;  // a new file whose group bits are meant for this group only
+  gid_t group = 0;
   // A rename would lose what the file is (its owner or group, its other names, attributes
   // that cannot be copied): it is written over in place instead.
   bool inPlace = false;
@@ -218,6 +220,8 @@ void takeTemplateMode(FileReplacer::State& s, const char* modeTemplate) {
       fileCalls().statusOfPath(modeTemplate, &info) == 0 && S_ISREG(info.st_mode)) {
     s.keepMode = true;
     s.mode = (info.st_mode & 0666) | 0600;
+    s.templateGroup = true;
+    s.group = info.st_gid;
   }
 }
 
@@ -262,6 +266,11 @@ bool settleOwnerAndMode(FileReplacer::State& s, std::string& reason) {
     s.inPlace = true;
     return true;
   }
+  // A copy that cannot have its template's group gives its own group only what the template
+  // gives everyone else.
+  if (!s.existed && s.templateGroup &&
+      calls.changeOwner(s.fd, static_cast<uid_t>(-1), s.group) != 0)
+    s.mode = (s.mode & ~static_cast<mode_t>(070)) | ((s.mode & 07) << 3);
   if (calls.changeMode(s.fd, s.mode) != 0) {
     reason = errorText(errno);
     return false;
