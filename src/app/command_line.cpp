@@ -54,6 +54,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         return failed(std::string("unknown option ") + arg +
                       " (use -- before a file name that starts with -)");
     }
+    // An empty name names no file: the autosave copy and its lock would be hidden files
+    // named only by their suffix, in the working folder.
+    if (arg[0] == '\0') return failed("empty file name");
     if (++files == 1) result.fileName = arg;
   }
   if (files > 1) {

@@ -78,6 +78,8 @@ TEST(CommandLine, MalformedPositionsAndUnknownOptionsAreErrors) {
   EXPECT_EQ(named.action, CommandLine::Action::Edit);
   EXPECT_EQ(fileOf(named), "--verison");
   EXPECT_EQ(fileOf(parse({"--", "+abc"})), "+abc");
+  for (const auto& args : std::vector<std::vector<std::string>>{{""}, {"--", ""}, {"a", ""}})
+    EXPECT_EQ(parse(args).error, "empty file name") << args.size();
 }
 
 TEST(CommandLine, TwoOrMoreNamesOpenNothing) {
