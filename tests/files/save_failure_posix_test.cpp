@@ -57,7 +57,7 @@ TEST(SaveFailure, ReadOnlyDirectoryLeavesTargetAlone) {
       [&] {
         Editor editor;
         prepareModified(editor, dir + "/doc", "new text\n");
-        return checkFailedSave(editor, "Permission denied");
+        return checkFailedSave(editor, "Permission denied for a new file in " + dir);
       },
       true);
   EXPECT_EQ(report, "");

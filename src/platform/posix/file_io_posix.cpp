@@ -186,8 +186,10 @@ bool createNamed(FileReplacer::State& s, mode_t mode, std::string& reason) {
     if (s.fd >= 0) return true;
     if (errno != EEXIST) break;
   }
-  reason = errorText(errno);
+  const int error = errno;
+  reason = errorText(error);
   s.temporary.clear();
+  errno = error;  // the caller tells a folder that refuses new files by it
   return false;
 }
 
@@ -466,7 +468,12 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
   } else {
     takeTemplateMode(s, modeTemplate);
   }
-  if (!createTemporary(s, reason)) return false;
+  if (!createTemporary(s, reason)) {
+    // The file itself may be writable: say that the folder is what refused.
+    if (errno == EACCES || errno == EPERM)
+      reason += " for a new file in " + (s.directory == "." ? "the working folder" : s.directory);
+    return false;
+  }
   if (s.existed && !s.inPlace) copyAttributes(s);
   return true;
 }
