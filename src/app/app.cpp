@@ -80,8 +80,13 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
   std::string question = "A save was interrupted: open its copy " + cut.newCopy + "? (y/n)";
   if (question.size() > static_cast<size_t>(editor.screen->columns))
     question = "A save was interrupted: open its copy? (y/n)";
-  const std::string copies = cut.newCopy + (cut.oldCopy.empty() ? "" : " and " + cut.oldCopy);
-  std::string kept = "Kept " + copies;
+  // The old text's copy differs from the new one's name only in its end: said once, the
+  // message fits the status line.
+  const bool sameStem =
+      cut.newCopy.ends_with(".new") && cut.oldCopy.ends_with(".old") &&
+      cut.newCopy.compare(0, cut.newCopy.size() - 4, cut.oldCopy, 0, cut.oldCopy.size() - 4) == 0;
+  const std::string old = cut.oldCopy.empty() ? "" : sameStem ? " and .old" : " and " + cut.oldCopy;
+  std::string kept = "Kept " + cut.newCopy + old;
   std::string reason;
   if (askQuestion(*editor.screen, *editor.keyboard, question.c_str()) == Answer::Yes) {
     if (files::openCopyInstead(editor, cut.newCopy.c_str(), reason)) {
@@ -89,7 +94,8 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
       if (!cut.oldCopy.empty()) editor.copiesToRemove.push_back(cut.oldCopy);
       kept = "Opened " + cut.newCopy + "; F9 shows the file";
     } else {
-      kept = "Cannot open " + cut.newCopy + ": " + reason + "; kept " + copies;
+      kept = "Cannot open " + cut.newCopy + ": " + reason +
+             (old.empty() ? "; it is kept" : "; it" + old + " are kept");
     }
   }
   editor.setPendingMessage(kept.c_str());
