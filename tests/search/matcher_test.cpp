@@ -70,6 +70,10 @@ TEST(Matcher, FoldsUnicodeInUtf8Mode) {
                 "b a\xC3\xA9"
                 "b"),
             (Found{{4, 4}}));
+  // A text with a stray byte in it is still found, its ASCII letters folded.
+  auto stray = make("C\xFF", true, false, true);
+  ASSERT_NE(stray, nullptr);
+  EXPECT_EQ(all(*stray, "abc\xFF ABC\xFF"), (Found{{2, 2}, {7, 2}}));
 }
 
 TEST(Matcher, LiteralTextsKeepRegexCharactersAsTheyAre) {
