@@ -118,6 +118,23 @@ TEST(Matcher, AnchorsSeeTheWholeLineOnly) {
   EXPECT_EQ(word->find("ab", 2, 3).start, -1);   // from past the end: nothing
 }
 
+// A group repeated once per character takes memory per character: a long line is matched
+// all the same, in both modes.
+TEST(Matcher, RepeatedGroupsMatchOnLongLines) {
+  NEEDS_ENGINE();
+  std::string line;
+  for (int i = 0; i < 50000; ++i) line += "ab";
+  line += "c";
+  for (const bool utf8 : {false, true}) {
+    for (const char* pattern : {"(a|b)*c", "^(.)*$"}) {
+      auto m = make(pattern, false, true, utf8);
+      const Match at = m->find(line.data(), static_cast<int32_t>(line.size()), 0);
+      EXPECT_EQ(at.start, 0) << pattern;
+      EXPECT_EQ(at.length, static_cast<int32_t>(line.size())) << pattern;
+    }
+  }
+}
+
 TEST(Matcher, EmptyMatchesAdvance) {
   NEEDS_ENGINE();
   auto star = make("x*", false, true, false);
