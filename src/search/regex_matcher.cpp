@@ -36,12 +36,14 @@ class EngineMatcher : public Matcher {
       if (stack_ != nullptr) pcre2_jit_stack_assign(context_, nullptr, stack_);
     }
     uint32_t type = 0;
-    // A line without the pattern's fixed first byte cannot match: one memchr tells.
+    // A line without the pattern's fixed first byte cannot match: one memchr tells. A
+    // letter there may stand for both its cases, as after (?i) in the pattern: two then.
     if (!ignoreCase && pcre2_pattern_info(code_, PCRE2_INFO_FIRSTCODETYPE, &type) == 0 &&
         type == 1) {
       uint32_t unit = 0;
       pcre2_pattern_info(code_, PCRE2_INFO_FIRSTCODEUNIT, &unit);
       first_ = static_cast<int>(unit);
+      if ((unit | 0x20) >= 'a' && (unit | 0x20) <= 'z') firstOther_ = static_cast<int>(unit ^ 0x20);
     }
   }
   ~EngineMatcher() override {
@@ -82,8 +84,12 @@ class EngineMatcher : public Matcher {
   // The engine's leftmost match at or after `from`.
   Match findFrom(const char* text, int32_t length, int32_t from) {
     if (from > length) return {};
-    if (first_ >= 0 && !std::memchr(text + from, first_, static_cast<size_t>(length - from)))
-      return {};
+    if (first_ >= 0) {
+      const size_t rest = static_cast<size_t>(length - from);
+      if (!std::memchr(text + from, first_, rest) &&
+          (firstOther_ < 0 || !std::memchr(text + from, firstOther_, rest)))
+        return {};
+    }
     const auto subject = reinterpret_cast<PCRE2_SPTR>(text != nullptr ? text : "");
     const auto size = static_cast<PCRE2_SIZE>(length);
     const auto offset = static_cast<PCRE2_SIZE>(from);
@@ -147,6 +153,7 @@ class EngineMatcher : public Matcher {
   pcre2_jit_stack* stack_ = nullptr;
   bool jit_ = false;
   int first_ = -1;
+  int firstOther_ = -1;  // the first byte's other case, for a letter
   int groups_ = 0;
 };
 

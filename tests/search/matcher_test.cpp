@@ -96,6 +96,14 @@ TEST(Matcher, RegexGroupsFillTheReplacement) {
   EXPECT_EQ(literal->replacementFor(line.data(), "$1"), "$1");
 }
 
+TEST(Matcher, CaseOptionsInThePatternApply) {
+  NEEDS_ENGINE();
+  for (const bool utf8 : {false, true}) {  // a line without the first letter as written
+    auto m = make("(?i)abc", false, true, utf8);
+    EXPECT_EQ(all(*m, "xABC"), (Found{{1, 3}}));
+  }
+}
+
 TEST(Matcher, InvalidPatternsSayWhy) {
   NEEDS_ENGINE();
   std::string error;
