@@ -10,8 +10,11 @@ void PromptAnswer::type(char byte) {
   if (text_.size() >= Longest) return;
   text_.insert(text_.begin() + static_cast<std::ptrdiff_t>(cursor_), byte);
   ++cursor_;
-  // A character typed before a combining mark takes the mark: the caret goes after both, as
-  // it never stands inside a character.
+  // A character typed before a combining mark takes the mark.
+  settle();
+}
+
+void PromptAnswer::settle() {
   if (cursor_ < text_.size()) {
     const size_t start = characterStart(unit_, bytes(), cursor_);
     if (start != cursor_) cursor_ = nextCharBoundary(unit_, bytes(), start);
@@ -23,11 +26,13 @@ void PromptAnswer::backspace() {
   const size_t start = previousCharBoundary(unit_, bytes(), cursor_);
   text_.erase(start, cursor_ - start);
   cursor_ = start;
+  settle();  // stray bytes on either side may now make one character
 }
 
 void PromptAnswer::deleteAtCursor() {
   if (cursor_ >= text_.size()) return;
   text_.erase(cursor_, nextCharBoundary(unit_, bytes(), cursor_) - cursor_);
+  settle();
 }
 
 void PromptAnswer::deleteToEnd() {

@@ -39,6 +39,9 @@ class PromptAnswer {
 
  private:
   ByteView bytes() const { return ByteView::of(text_.data(), text_.size()); }
+  // Where an edit made the bytes around the caret one character, the caret goes after it:
+  // it never stands inside a character.
+  void settle();
 
   TextUnit unit_;
   std::string text_;

@@ -38,7 +38,12 @@ std::unique_ptr<Matcher> Matcher::make(const std::string& pattern, const MatchOp
                                        std::string& error) {
   error.clear();
 #ifdef SLATE_HAVE_PCRE2
-  if (options.regex || (options.ignoreCase && options.utf8))
+  // In UTF mode the engine takes no text with a byte outside every character (and would
+  // never match one in a line): such a text is found with ASCII letters folded.
+  const bool wellFormed =
+      needleFor(TextUnit::Character, pattern.data(), static_cast<int64_t>(pattern.size())).unit ==
+      TextUnit::Character;
+  if (options.regex || (options.ignoreCase && options.utf8 && wellFormed))
     return makeEngineMatcher(pattern, options, !options.regex, error);
 #endif
   if (options.regex) {

@@ -15,21 +15,40 @@
 
 namespace {
 
+// The JIT's stack grows to this: a group repeated once per character of a line of a
+// million characters or so. A longer line is matched by the interpreter, with its memory on
+// the heap, up to kHeapLimitKiB.
+constexpr PCRE2_SIZE kJitStackStart = 32 << 10;
+constexpr PCRE2_SIZE kJitStackMax = 64 << 20;
+constexpr uint32_t kHeapLimitKiB = 256 << 10;
+
 class EngineMatcher : public Matcher {
  public:
   EngineMatcher(pcre2_code* code, bool utf8, bool ignoreCase) : Matcher(utf8), code_(code) {
     jit_ = pcre2_jit_compile(code_, PCRE2_JIT_COMPLETE) == 0;
     data_ = pcre2_match_data_create_from_pattern(code_, nullptr);
+    // The JIT's default stack (32 KiB) is spent by a group repeated per character on a line
+    // of a thousand characters: the match failed there as if there were none.
+    context_ = pcre2_match_context_create(nullptr);
+    if (context_ != nullptr) {
+      pcre2_set_heap_limit(context_, kHeapLimitKiB);
+      if (jit_) stack_ = pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr);
+      if (stack_ != nullptr) pcre2_jit_stack_assign(context_, nullptr, stack_);
+    }
     uint32_t type = 0;
-    // A line without the pattern's fixed first byte cannot match: one memchr tells.
+    // A line without the pattern's fixed first byte cannot match: one memchr tells. A
+    // letter there may stand for both its cases, as after (?i) in the pattern: two then.
     if (!ignoreCase && pcre2_pattern_info(code_, PCRE2_INFO_FIRSTCODETYPE, &type) == 0 &&
         type == 1) {
       uint32_t unit = 0;
       pcre2_pattern_info(code_, PCRE2_INFO_FIRSTCODEUNIT, &unit);
       first_ = static_cast<int>(unit);
+      if ((unit | 0x20) >= 'a' && (unit | 0x20) <= 'z') firstOther_ = static_cast<int>(unit ^ 0x20);
     }
   }
   ~EngineMatcher() override {
+    pcre2_jit_stack_free(stack_);
+    pcre2_match_context_free(context_);
     pcre2_match_data_free(data_);
     pcre2_code_free(code_);
   }
@@ -65,13 +84,19 @@ class EngineMatcher : public Matcher {
   // The engine's leftmost match at or after `from`.
   Match findFrom(const char* text, int32_t length, int32_t from) {
     if (from > length) return {};
-    if (first_ >= 0 && !std::memchr(text + from, first_, static_cast<size_t>(length - from)))
-      return {};
+    if (first_ >= 0) {
+      const size_t rest = static_cast<size_t>(length - from);
+      if (!std::memchr(text + from, first_, rest) &&
+          (firstOther_ < 0 || !std::memchr(text + from, firstOther_, rest)))
+        return {};
+    }
     const auto subject = reinterpret_cast<PCRE2_SPTR>(text != nullptr ? text : "");
-    const int rc = jit_ ? pcre2_jit_match(code_, subject, static_cast<PCRE2_SIZE>(length),
-                                          static_cast<PCRE2_SIZE>(from), 0, data_, nullptr)
-                        : pcre2_match(code_, subject, static_cast<PCRE2_SIZE>(length),
-                                      static_cast<PCRE2_SIZE>(from), 0, data_, nullptr);
+    const auto size = static_cast<PCRE2_SIZE>(length);
+    const auto offset = static_cast<PCRE2_SIZE>(from);
+    int rc = jit_ ? pcre2_jit_match(code_, subject, size, offset, 0, data_, context_)
+                  : PCRE2_ERROR_JIT_STACKLIMIT;
+    if (rc == PCRE2_ERROR_JIT_STACKLIMIT)  // a line too long for the JIT's stack
+      rc = pcre2_match(code_, subject, size, offset, PCRE2_NO_JIT, data_, context_);
     if (rc < 0) return {};
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
     groups_ = rc;
@@ -124,8 +149,11 @@ class EngineMatcher : public Matcher {
 
   pcre2_code* code_;
   pcre2_match_data* data_ = nullptr;
+  pcre2_match_context* context_ = nullptr;
+  pcre2_jit_stack* stack_ = nullptr;
   bool jit_ = false;
   int first_ = -1;
+  int firstOther_ = -1;  // the first byte's other case, for a letter
   int groups_ = 0;
 };
 

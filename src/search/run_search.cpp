@@ -144,7 +144,8 @@ int64_t countInRun(Editor& e, const TextLine& record, Matcher& matcher) {
 
 bool enterHit(Editor& e, TextLine current, const RunHit& hit) {
   if (!e.enterLine(current, hit.line, 0)) return false;
-  for (int32_t i = 0; i < hit.byteColumn && e.moveRight(); ++i) {
+  // The hit's column counts bytes; a step right passes a whole character in UTF-8 mode.
+  while (e.charsBefore.count() < static_cast<size_t>(hit.byteColumn) && e.moveRight()) {
   }
   return true;
 }

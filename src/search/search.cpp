@@ -33,6 +33,9 @@ constexpr int64_t kLongestLine = INT32_MAX - 2;
 struct LineReplacement {
   int32_t lastInserted = -1;  // offset of the last inserted text, -1 when nothing was replaced
   bool cut = false;           // stopped early: the line would have grown too long
+  // The line got new text. Its pointer alone cannot tell: an empty line takes no arena
+  // bytes, and the next text made may start where it points.
+  bool rebuilt = false;
 };
 
 // Puts the replacement in place of every occurrence of the needle at or after `from`, left
@@ -55,6 +58,7 @@ LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, cons
       std::memcpy(copy, line.text, static_cast<size_t>(line.size()));
       line.text = copy;
       line.ownsText = 0;
+      result.rebuilt = true;
     }
     while (q >= 0) {
       if (!sameBytes) std::memcpy(line.text + q, replacement.bytes, n);
@@ -98,6 +102,7 @@ LineReplacement replaceInLine(Editor& editor, TextLine& line, int32_t from, cons
   }
   std::memcpy(dst, src + copiedTo, static_cast<size_t>(line.size() - copiedTo));
   line = TextLine{text, static_cast<int32_t>(newLength), line.endingSize, 0};
+  result.rebuilt = true;
   return result;
 }
 
@@ -137,6 +142,7 @@ LineReplacement replaceMatchesInLine(Editor& editor, TextLine& line, int32_t fro
   char* text = editor.arenaAllocate(out.size());
   std::memcpy(text, out.data(), out.size());
   line = TextLine{text, static_cast<int32_t>(out.size()) - line.endingSize, line.endingSize, 0};
+  result.rebuilt = true;
   return result;
 }
 
@@ -251,8 +257,7 @@ ScanEnd replaceForward(Editor& e, TextLine& current, int32_t startOffset, const 
                       e, line, from, *matcher,
                       std::string(replacement.bytes, static_cast<size_t>(replacement.length)))
                 : replaceInLine(e, line, from, needle, replacement);
-    if (line.text != before.text &&
-        !e.undoHistory.rebuiltLine(e, static_cast<int32_t>(first), before)) {
+    if (done.rebuilt && !e.undoHistory.rebuiltLine(e, static_cast<int32_t>(first), before)) {
       recycler.left(before);
       releaseText(before);
     }

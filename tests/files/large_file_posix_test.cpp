@@ -497,3 +497,31 @@ TEST(LargeFile, UndoingAReplacementWithUnreadRunsBetweenItsLinesRestoresEachLine
   EXPECT_EQ(documentBytes(e), bytes);
   EXPECT_EQ(brokenInvariant(e), "");
 }
+
+TEST(LargeFile, AHitInTextNotYetReadPutsTheCursorOnItsByteInUtf8Mode) {
+  TempDir temp;
+  const std::string path = temp.path("big.log");
+  std::string bytes;
+  for (int i = 0; i < 400; ++i)
+    bytes += (i == 377 ? "\xE6\x97\xA5\xE6\x9C\xAC mark " : "line ") + std::to_string(i) + "\n";
+  writeFile(path, bytes);
+  SmallPieces pieces{64, 100};
+  for (const bool fold : {false, true}) {  // the file's bytes as they are, or line by line
+    TestSession test;
+    test.console.hasModes = true;
+    test.console.shownAs = console::DisplayMode::Utf8;
+    SessionEditor e(test);
+    e.setTextUnit(TextUnit::Character);
+    load(e, path);
+    e.ensureWindow(0, 5);
+    SearchState& state = *e.searchState;
+    state.options.ignoreCase = fold;
+    char* what = copyOf("mark");
+    state.setSearchStrings(what, what);
+    ASSERT_EQ(e.findNext(), 1);
+    EXPECT_EQ(e.cursorLine, 377);
+    EXPECT_EQ(e.cursorColumn, 5);  // two wide characters and a blank before it
+    EXPECT_EQ(e.charsBefore.count(), 7u);
+    EXPECT_EQ(brokenInvariant(e), "");
+  }
+}

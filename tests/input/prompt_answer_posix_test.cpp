@@ -37,6 +37,25 @@ TEST(PromptAnswer, TypingBeforeAMarkLeavesTheCaretAfterIt) {
   EXPECT_EQ(answer.firstShown(3), answer.cursor());
 }
 
+// Erasing a byte can join the stray bytes on either side of the caret into one character:
+// the caret goes after it, never inside, and the view never starts past the caret.
+TEST(PromptAnswer, AnEraseThatJoinsBytesLeavesTheCaretAfterTheCharacter) {
+  for (const bool del : {false, true}) {
+    PromptAnswer answer("\xe6X\xa5\x81", TextUnit::Character);  // a pasted answer
+    answer.home();
+    answer.right();
+    if (del) {
+      answer.deleteAtCursor();
+    } else {
+      answer.right();
+      answer.backspace();
+    }
+    EXPECT_EQ(answer.text(), "\xe6\xa5\x81");
+    EXPECT_EQ(answer.cursor(), 3u);
+    EXPECT_LE(answer.firstShown(1), answer.cursor());
+  }
+}
+
 TEST(PromptAnswer, ByteAnswerStaysByByte) {
   PromptAnswer answer("\xc3\xa9", TextUnit::Byte);
   answer.backspace();

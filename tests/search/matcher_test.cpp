@@ -70,6 +70,10 @@ TEST(Matcher, FoldsUnicodeInUtf8Mode) {
                 "b a\xC3\xA9"
                 "b"),
             (Found{{4, 4}}));
+  // A text with a stray byte in it is still found, its ASCII letters folded.
+  auto stray = make("C\xFF", true, false, true);
+  ASSERT_NE(stray, nullptr);
+  EXPECT_EQ(all(*stray, "abc\xFF ABC\xFF"), (Found{{2, 2}, {7, 2}}));
 }
 
 TEST(Matcher, LiteralTextsKeepRegexCharactersAsTheyAre) {
@@ -92,6 +96,14 @@ TEST(Matcher, RegexGroupsFillTheReplacement) {
   EXPECT_EQ(literal->replacementFor(line.data(), "$1"), "$1");
 }
 
+TEST(Matcher, CaseOptionsInThePatternApply) {
+  NEEDS_ENGINE();
+  for (const bool utf8 : {false, true}) {  // a line without the first letter as written
+    auto m = make("(?i)abc", false, true, utf8);
+    EXPECT_EQ(all(*m, "xABC"), (Found{{1, 3}}));
+  }
+}
+
 TEST(Matcher, InvalidPatternsSayWhy) {
   NEEDS_ENGINE();
   std::string error;
@@ -112,6 +124,23 @@ TEST(Matcher, AnchorsSeeTheWholeLineOnly) {
   auto word = make("\\bx", false, true, false);
   EXPECT_EQ(word->find("ax x", 4, 1).start, 3);  // look-behind sees bytes before `from`
   EXPECT_EQ(word->find("ab", 2, 3).start, -1);   // from past the end: nothing
+}
+
+// A group repeated once per character takes memory per character: a long line is matched
+// all the same, in both modes.
+TEST(Matcher, RepeatedGroupsMatchOnLongLines) {
+  NEEDS_ENGINE();
+  std::string line;
+  for (int i = 0; i < 50000; ++i) line += "ab";
+  line += "c";
+  for (const bool utf8 : {false, true}) {
+    for (const char* pattern : {"(a|b)*c", "^(.)*$"}) {
+      auto m = make(pattern, false, true, utf8);
+      const Match at = m->find(line.data(), static_cast<int32_t>(line.size()), 0);
+      EXPECT_EQ(at.start, 0) << pattern;
+      EXPECT_EQ(at.length, static_cast<int32_t>(line.size())) << pattern;
+    }
+  }
 }
 
 TEST(Matcher, EmptyMatchesAdvance) {
