@@ -1,12 +1,15 @@
 #include "search/run_search.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/char_rule.h"
 #include "core/editor.h"
 #include "core/file_source.h"
+#include "search/byte_search.h"
 #include "search/matcher.h"
 #include "search/search_state.h"
 
@@ -29,14 +32,45 @@ bool keepLooking(Editor& e, uint64_t looked, uint64_t total) {
   return false;
 }
 
-// Scans the run's bytes for the text, calling found with each occurrence; the scan's result
-// (see FileSource::scan).
+// Whether the occurrence of n bytes at offset is whole characters, as a search of the lines
+// finds well-formed text in UTF-8 mode (never the e of an e with an accent): the bytes around
+// it are read for the rule, which looks back a few hundred units at most for a certain
+// boundary. Bytes that cannot be read count it as whole: entering its line then says why.
+bool wholeCharacters(Editor& e, const FileRun& run, const std::string& text, uint64_t offset) {
+  const size_t n = text.size();
+  // ASCII on both sides of both ends: boundaries whatever the rest is (the text holds no line
+  // break, and nothing joins ASCII to ASCII).
+  const uint64_t runEnd = run.offset + run.bytes;
+  const int before = offset > run.offset ? e.source->byteAt(offset - 1) : 0;
+  const int after = offset + n < runEnd ? e.source->byteAt(offset + n) : 0;
+  if (static_cast<uint8_t>(text.front()) < 0x80 && static_cast<uint8_t>(text.back()) < 0x80 &&
+      before >= 0 && before < 0x80 && after >= 0 && after < 0x80)
+    return true;
+  constexpr uint64_t kAround = 1200;
+  const uint64_t from = std::max(run.offset, offset > kAround ? offset - kAround : 0);
+  const uint64_t to = std::min(run.offset + run.bytes, offset + n + kAround);
+  std::vector<char> bytes(static_cast<size_t>(to - from));
+  if (!e.source->read(from, bytes.size(), bytes.data())) return true;
+  const ByteView around = ByteView::of(bytes.data(), bytes.size());
+  const size_t start = static_cast<size_t>(offset - from);
+  return characterStart(TextUnit::Character, around, start) == start &&
+         characterStart(TextUnit::Character, around, start + n) == start + n;
+}
+
+// Scans the run's bytes for the text, calling found with each occurrence (each on character
+// boundaries, where the text asks for them); the scan's result (see FileSource::scan).
 int scanBytes(Editor& e, const FileRun& run, const std::string& text, bool forward,
               const std::function<bool(uint64_t)>& found) {
   const uint64_t total = run.bytes;
-  const int result =
-      e.source->scan(run.offset, run.offset + run.bytes, text.data(), text.size(), forward, found,
-                     [&e, total](uint64_t looked) { return keepLooking(e, looked, total); });
+  const bool characters =
+      needleFor(e.textUnit, text.data(), static_cast<int64_t>(text.size())).unit ==
+      TextUnit::Character;
+  const int result = e.source->scan(
+      run.offset, run.offset + run.bytes, text.data(), text.size(), forward,
+      [&](uint64_t offset) {
+        return characters && !wholeCharacters(e, run, text, offset) ? true : found(offset);
+      },
+      [&e, total](uint64_t looked) { return keepLooking(e, looked, total); });
   if (result == -2) e.reportFileChanged();
   return result;
 }

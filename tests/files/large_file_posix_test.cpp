@@ -525,3 +525,29 @@ TEST(LargeFile, AHitInTextNotYetReadPutsTheCursorOnItsByteInUtf8Mode) {
     EXPECT_EQ(brokenInvariant(e), "");
   }
 }
+
+// The file's bytes scanned as they are find a text only where it is whole characters, as
+// the search of a line does: never the e of an e with a combining accent.
+TEST(LargeFile, AScanOfTextNotYetReadFindsOnlyWholeCharacters) {
+  TempDir temp;
+  const std::string path = temp.path("big.log");
+  std::string bytes;
+  for (int i = 0; i < 400; ++i) bytes += i == 300 ? "caf\x65\xCC\x81 and e\n" : "row x\n";
+  writeFile(path, bytes);
+  SmallPieces pieces{64, 100};
+  TestSession test;
+  test.console.hasModes = true;
+  test.console.shownAs = console::DisplayMode::Utf8;
+  SessionEditor e(test);
+  e.setTextUnit(TextUnit::Character);
+  load(e, path);
+  e.ensureWindow(0, 5);
+  char* what = copyOf("e");
+  e.searchState->setSearchStrings(what, what);
+  for (const bool forward : {true, false}) {
+    ASSERT_EQ(forward ? e.findNext() : e.findPrevious(), 1);
+    EXPECT_EQ(e.cursorLine, 300);
+    EXPECT_EQ(e.charsBefore.count(), 11u);  // the lone e, not the accented one
+    e.goToPosition(forward ? 399 : 0, 0);
+  }
+}
