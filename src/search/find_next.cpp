@@ -132,15 +132,17 @@ int find(Editor& e, bool forward) {
   const Found found = forward ? scan.forward(current, offset) : scan.backward(current, offset);
   if (found.line < 0) {
     e.unpackLine(current, startColumn);
-    if (!found.stopped) e.setPendingMessage(("Not found: " + text).c_str());
+    if (!found.stopped)
+      e.setPendingMessage(matcher->gaveUp() ? kLinesPassedOver : ("Not found: " + text).c_str());
     return 0;
   }
+  if (matcher->gaveUp()) e.setPendingMessage(kLinesPassedOver);
   if (found.byteColumn >= 0) {
     if (!enterHit(e, current, RunHit{found.line, found.byteColumn, false})) return 0;
   } else {
     e.enterLine(current, found.line, found.column);
   }
-  if (found.wrapped) e.setPendingMessage("Search wrapped");
+  if (found.wrapped && !matcher->gaveUp()) e.setPendingMessage("Search wrapped");
   return 1;
 }
 

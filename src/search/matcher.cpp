@@ -53,6 +53,9 @@ std::unique_ptr<Matcher> Matcher::make(const std::string& pattern, const MatchOp
   return std::make_unique<LiteralMatcher>(pattern, options.ignoreCase, options.utf8);
 }
 
+const char* const kLinesPassedOver =
+    "Some lines were too long or complex for the pattern and were passed over";
+
 std::string Matcher::replacementFor(const char*, const std::string& replacement) {
   return replacement;
 }

@@ -37,10 +37,18 @@ class Matcher {
   // The rightmost match starting before `before`.
   Match findBefore(const char* text, int32_t length, int32_t before);
 
+  // Whether the engine gave up on some line (a pattern that backtracks without end, or a
+  // line too long for its limits): that line counted as holding no match.
+  bool gaveUp() const { return gaveUp_; }
+
  protected:
   explicit Matcher(bool utf8) : utf8_(utf8) {}
   bool utf8_;
+  bool gaveUp_ = false;
 };
+
+// What the status line says when a matcher gave up on some lines: they were passed over.
+extern const char* const kLinesPassedOver;
 
 // The first occurrence at or after `from` of a text in ASCII letters folded: needle holds
 // lower-case bytes. -1 when there is none.

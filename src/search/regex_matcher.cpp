@@ -97,7 +97,10 @@ class EngineMatcher : public Matcher {
                   : PCRE2_ERROR_JIT_STACKLIMIT;
     if (rc == PCRE2_ERROR_JIT_STACKLIMIT)  // a line too long for the JIT's stack
       rc = pcre2_match(code_, subject, size, offset, PCRE2_NO_JIT, data_, context_);
-    if (rc < 0) return {};
+    if (rc < 0) {
+      if (rc != PCRE2_ERROR_NOMATCH) gaveUp_ = true;
+      return {};
+    }
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
     groups_ = rc;
     // \K can put the start after the end; such a match counts as empty at its end.

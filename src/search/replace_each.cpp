@@ -112,7 +112,8 @@ int Editor::replaceEach() {
   markLine = cursorLine;
   markColumn = cursorColumn;
   selectionDirty = 1;
-  setPendingMessage(
-      ("Replaced " + std::to_string(replaced) + " of " + std::to_string(found)).c_str());
+  std::string message = "Replaced " + std::to_string(replaced) + " of " + std::to_string(found);
+  if (matcher->gaveUp()) message += "; some lines were too complex for the pattern";
+  setPendingMessage(message.c_str());
   return replaced > 0;
 }
