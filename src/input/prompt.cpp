@@ -16,7 +16,9 @@ Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question, boo
       screen.showMessage(question);
       continue;
     }
-    if (in.key != 0) continue;  // a key without a character is no answer
+    // A key without a character is no answer, and neither is pasted text: "no" pasted by
+    // mistake must not discard the work.
+    if (in.key != 0 || in.pasted) continue;
     if (in.ch < 0) return Answer::Gone;
     const int c = in.ch | 0x20;
     if (c == 'y') return Answer::Yes;

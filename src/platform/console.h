@@ -82,6 +82,7 @@ struct PromptInput {
   uint16_t key = 0;  // virtual-key code
   uint32_t controlKeyState = 0;
   bool resized = false;
+  bool pasted = false;  // ch came from a paste, not from a key
 };
 
 // How a console shows the bytes of its cells.

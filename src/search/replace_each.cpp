@@ -15,8 +15,9 @@
 
 namespace {
 
-// y, n, a or q in either case; Escape and a lost terminal count as q. The match and the
-// question are drawn again when the terminal is resized while the answer is awaited.
+// y, n, a or q typed in either case (pasted text answers nothing); Escape and a lost
+// terminal count as q. The match and the question are drawn again when the terminal is
+// resized while the answer is awaited.
 char askReplaceAnswer(Editor& e) {
   for (;;) {
     e.redraw();
@@ -24,7 +25,7 @@ char askReplaceAnswer(Editor& e) {
     for (;;) {
       const console::PromptInput in = e.keyboard->inputHandle.readPromptInput();
       if (in.resized) break;
-      if (in.key != 0) continue;  // a key without a character is no answer
+      if (in.key != 0 || in.pasted) continue;  // only a typed key answers
       if (in.ch < 0 || in.ch == 27) return 'q';
       const char lower = static_cast<char>(in.ch | 0x20);
       if (lower == 'y' || lower == 'n' || lower == 'a' || lower == 'q') return lower;

@@ -60,6 +60,22 @@ TEST(ClipboardEndToEnd, PastedTmuxBufferGetsTheFilesTerminator) {
   EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
 }
 
+// Text pasted while a question waits answers nothing: "no" pasted by mistake at "Save
+// changes?" would otherwise end the editor without saving.
+TEST(ClipboardEndToEnd, APasteNeverAnswersAQuestion) {
+  TmuxSession tmux({.args = {"a.txt"}, .files = {{"a.txt", "x\n"}}});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "a.txt"))) << tmux.status();
+  tmux.sendLiteral("y");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 1, "a.txt"))) << tmux.status();
+  tmux.setBuffer("no");
+  tmux.sendKeys({"M-x"});
+  ASSERT_TRUE(tmux.waitForRow(23, "Save changes? (Y/n)")) << tmux.dump();
+  tmux.pasteBuffer(true);
+  tmux.sendLiteral("y");
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 0, tty same");
+  EXPECT_EQ(readFile(tmux.directory() + "/a.txt"), "yx\n");
+}
+
 TEST(ClipboardEndToEnd, CutInOneEditorPastesInAnother) {
   TmuxSession tmux({.args = {"one.txt"},
                     .files = {{"one.txt", "first line\nsecond line\n"}, {"two.txt", "end\n"}}});

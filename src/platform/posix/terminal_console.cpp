@@ -499,7 +499,7 @@ console::PromptInput TerminalConsole::nextInput(bool keys) {
   for (;;) {
     while (pasteCharsNext_ < pasteChars_.size()) {
       uint8_t b = static_cast<uint8_t>(pasteChars_[pasteCharsNext_++]);
-      if (b != 0 && b != 8) return {b, 0, 0};  // a pasted NUL or backspace would edit the answer
+      if (b != 0 && b != 8) return {b, 0, 0, false, true};  // a NUL or backspace would edit
     }
     waitForEvent(-1);
     if (events_.empty()) return {-1, 0, 0};
