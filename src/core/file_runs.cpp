@@ -240,13 +240,16 @@ void Editor::pollCount() {
 
 bool Editor::finishCount() {
   while (!countKnown()) {
+    // Read before the poll: a count that ends between the poll and the test below is taken
+    // at the next turn, not mistaken for a file that changed.
+    const bool ended = source->countFailed() || source->countDone();
     pollCount();
     if (countKnown()) break;
     if (countTooLarge) {
       setPendingMessage(kTooManyLines);
       return false;
     }
-    if (source->countFailed() || source->countDone()) {
+    if (ended) {
       reportFileChanged();
       return false;
     }
