@@ -541,6 +541,9 @@ void UndoHistory::takeBytesOut(Editor& e, const Edit& edit) {
 // order.
 void UndoHistory::takeLinesOut(Editor& e, Step& step, Edit& edit) {
   goToByte(e, edit.line, 0);
+  // In a large file the lines below may have become runs of it again since (or never been
+  // read): the lines taken out and the one that takes their place are read first.
+  if (e.source) e.ensureWindow(0, edit.count);
   TextLine* records = step.lines.data() + edit.first;
   records[0] = e.packCursorLine();
   for (size_t i = 1; i < edit.count; ++i) records[i] = e.linesBelow.pop();

@@ -551,3 +551,27 @@ TEST(LargeFile, AScanOfTextNotYetReadFindsOnlyWholeCharacters) {
     e.goToPosition(forward ? 399 : 0, 0);
   }
 }
+
+TEST(LargeFile, RedoingALineDeletionReadsTheLinesBelowFoldedBackSince) {
+  OpenLog log;
+  Editor& e = log.editor;
+  runPieceSize = 1;  // one line read at a time
+  ASSERT_TRUE(e.finishCount());
+  ASSERT_EQ(e.goToPosition(200, 0), 1);
+  ASSERT_EQ(e.deleteLine(), 1);
+  e.afterCommand(false);
+  ASSERT_EQ(e.undo(), 1);
+  e.afterCommand(false);
+  ASSERT_EQ(e.moveDocumentStart(), 1);
+  foldKeepRecords = 0;  // every line not shown becomes a run again, line 201 among them
+  e.bytesReadSinceFold = foldAfterBytes = 1;
+  e.afterCommand(false);
+  ASSERT_EQ(e.redo(), 1);
+  e.afterCommand(false);
+  std::string rest = log.bytes;
+  rest.erase(rest.find("line 200\n"), 9);
+  EXPECT_EQ(documentBytes(e), rest);
+  EXPECT_EQ(e.cursorLine, 200);
+  EXPECT_EQ(e.lineCount, 400);
+  EXPECT_EQ(brokenInvariant(e), "");
+}
