@@ -498,6 +498,22 @@ TEST(LargeFile, UndoingAReplacementWithUnreadRunsBetweenItsLinesRestoresEachLine
   EXPECT_EQ(brokenInvariant(e), "");
 }
 
+// A large file of small pieces in UTF-8 mode, its first lines shown, the search text set.
+struct Utf8Search {
+  TestSession test;
+  SessionEditor e{test};
+  Utf8Search(const std::string& path, const std::string& text, bool fold = false) {
+    test.console.hasModes = true;
+    test.console.shownAs = console::DisplayMode::Utf8;
+    e.setTextUnit(TextUnit::Character);
+    load(e, path);
+    e.ensureWindow(0, 5);
+    e.searchState->options.ignoreCase = fold;
+    char* what = copyOf(text);
+    e.searchState->setSearchStrings(what, what);
+  }
+};
+
 TEST(LargeFile, AHitInTextNotYetReadPutsTheCursorOnItsByteInUtf8Mode) {
   TempDir temp;
   const std::string path = temp.path("big.log");
@@ -507,17 +523,8 @@ TEST(LargeFile, AHitInTextNotYetReadPutsTheCursorOnItsByteInUtf8Mode) {
   writeFile(path, bytes);
   SmallPieces pieces{64, 100};
   for (const bool fold : {false, true}) {  // the file's bytes as they are, or line by line
-    TestSession test;
-    test.console.hasModes = true;
-    test.console.shownAs = console::DisplayMode::Utf8;
-    SessionEditor e(test);
-    e.setTextUnit(TextUnit::Character);
-    load(e, path);
-    e.ensureWindow(0, 5);
-    SearchState& state = *e.searchState;
-    state.options.ignoreCase = fold;
-    char* what = copyOf("mark");
-    state.setSearchStrings(what, what);
+    Utf8Search search(path, "mark", fold);
+    Editor& e = search.e;
     ASSERT_EQ(e.findNext(), 1);
     EXPECT_EQ(e.cursorLine, 377);
     EXPECT_EQ(e.cursorColumn, 5);  // two wide characters and a blank before it
@@ -535,15 +542,8 @@ TEST(LargeFile, AScanOfTextNotYetReadFindsOnlyWholeCharacters) {
   for (int i = 0; i < 400; ++i) bytes += i == 300 ? "caf\x65\xCC\x81 and e\n" : "row x\n";
   writeFile(path, bytes);
   SmallPieces pieces{64, 100};
-  TestSession test;
-  test.console.hasModes = true;
-  test.console.shownAs = console::DisplayMode::Utf8;
-  SessionEditor e(test);
-  e.setTextUnit(TextUnit::Character);
-  load(e, path);
-  e.ensureWindow(0, 5);
-  char* what = copyOf("e");
-  e.searchState->setSearchStrings(what, what);
+  Utf8Search search(path, "e");
+  Editor& e = search.e;
   for (const bool forward : {true, false}) {
     ASSERT_EQ(forward ? e.findNext() : e.findPrevious(), 1);
     EXPECT_EQ(e.cursorLine, 300);
