@@ -32,7 +32,7 @@ bool keepLooking(Editor& e, uint64_t looked, uint64_t total) {
   return false;
 }
 
-// Whether the occurrence of n bytes at offset is whole characters, as a search of the lines
+// Whether the occurrence of the text at offset is whole characters, as a search of the lines
 // finds well-formed text in UTF-8 mode (never the e of an e with an accent): the bytes around
 // it are read for the rule, which looks back a few hundred units at most for a certain
 // boundary. Bytes that cannot be read count it as whole: entering its line then says why.
@@ -48,7 +48,7 @@ bool wholeCharacters(Editor& e, const FileRun& run, const std::string& text, uin
     return true;
   constexpr uint64_t kAround = 1200;
   const uint64_t from = std::max(run.offset, offset > kAround ? offset - kAround : 0);
-  const uint64_t to = std::min(run.offset + run.bytes, offset + n + kAround);
+  const uint64_t to = std::min(runEnd, offset + n + kAround);
   std::vector<char> bytes(static_cast<size_t>(to - from));
   if (!e.source->read(from, bytes.size(), bytes.data())) return true;
   const ByteView around = ByteView::of(bytes.data(), bytes.size());
