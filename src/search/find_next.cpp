@@ -136,13 +136,13 @@ int find(Editor& e, bool forward) {
       e.setPendingMessage(matcher->gaveUp() ? kLinesPassedOver : ("Not found: " + text).c_str());
     return 0;
   }
-  if (matcher->gaveUp()) e.setPendingMessage(kLinesPassedOver);
   if (found.byteColumn >= 0) {
     if (!enterHit(e, current, RunHit{found.line, found.byteColumn, false})) return 0;
   } else {
     e.enterLine(current, found.line, found.column);
   }
-  if (found.wrapped && !matcher->gaveUp()) e.setPendingMessage("Search wrapped");
+  if (found.wrapped) e.setPendingMessage("Search wrapped");
+  if (matcher->gaveUp()) e.setPendingMessage(kLinesPassedOver);  // says more than the wrap
   return 1;
 }
 
