@@ -74,6 +74,7 @@ void openAskedCopy(Editor& editor) {
   editor.copyToOpen.clear();
   std::string reason;
   if (openCopyInstead(editor, copy.c_str(), reason)) {
+    editor.adoptedStep = editor.modified ? editor.undoHistory.lastDoneStep() : 0;
     editor.setPendingMessage(("Opened " + copy + "; F9 shows the file").c_str());
     return;
   }
