@@ -46,6 +46,7 @@ std::string writeFreshCopy(Editor& editor, std::string& reason) {
 // copy lies where the next start finds it).
 bool endAfterHangUp(Editor& editor, std::string& note) {
   if (!editor.modified) return true;
+  files::keepUndoneCopy(editor);
   std::unique_ptr<char[]> autosaveName = std::move(editor.autosaveName);
   std::string reason;
   if (autosaveName &&

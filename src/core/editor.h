@@ -67,6 +67,9 @@ class Editor {
   // which this run has not written yet: kept until an autosave or a save of this run
   // replaces or removes it.
   int32_t autosaveAdopted = 0;
+  // The undo step that put the adopted copy's text in place of the file's (0 when the copy
+  // equals the file): while it is undone, the copy is not replaced (files::keepUndoneCopy).
+  uint64_t adoptedStep = 0;
   // Set once the autosave had to go to a folder of the user's own (see fallbackFolders), where
   // the next start does not look for it.
   int32_t autosaveElsewhere = 0;

@@ -92,6 +92,7 @@ void UndoHistory::openStep(const Editor& e) {
   dropRedoSteps();
   steps_.emplace_back();
   Step& step = steps_.back();
+  step.id = ++lastId_;
   step.run = run_.command;
   step.beforeLine = run_.restKnown ? run_.restLine : e.cursorLine;
   step.beforeColumn = run_.restKnown ? run_.restColumn : e.cursorColumn;
@@ -619,6 +620,12 @@ void UndoHistory::redoStep(Editor& e) {
 }
 
 // ---- the commands ----
+
+bool UndoHistory::stepDone(uint64_t id) const {
+  for (size_t i = 0; i < done_; ++i)
+    if (steps_[i].id == id) return true;
+  return false;
+}
 
 int Editor::undo() {
   if (!undoHistory.canUndo()) {

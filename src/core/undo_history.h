@@ -62,6 +62,12 @@ class UndoHistory {
   void markSaved();
   bool atSavedState() const { return savedAt_ == static_cast<int64_t>(done_); }
 
+  // ---- steps by name ----
+  // The step last done (0 when there is none), and whether a step so named is still done: not
+  // undone since, and not dropped from the history.
+  uint64_t lastDoneStep() const { return done_ > 0 ? steps_[done_ - 1].id : 0; }
+  bool stepDone(uint64_t id) const;
+
   // ---- taking back ----
   bool canUndo() const { return done_ > 0; }
   bool canRedo() const { return done_ < steps_.size(); }
@@ -101,6 +107,7 @@ class UndoHistory {
     int32_t beforeLine = 0, beforeColumn = 0;  // the cursor before the step
     int32_t afterLine = 0, afterColumn = 0;    // and after it
     EditRun run = EditRun::None;
+    uint64_t id = 0;              // steps opened later have larger ones
     bool arenaLines = false;      // some record points into the text arena
     size_t ownedBytes = 0;        // texts the records keep (not the file's bytes as loaded)
     size_t memory = 0;            // as last measured
@@ -146,6 +153,7 @@ class UndoHistory {
 
   std::deque<Step> steps_;
   size_t done_ = 0;      // steps_[0, done_) can be undone, the rest redone
+  uint64_t lastId_ = 0;  // the id of the step opened last
   int64_t savedAt_ = 0;  // done_ at the saved state, -1 when no step leads back to it
   size_t memory_ = 0;
   Run run_;

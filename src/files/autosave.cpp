@@ -154,6 +154,12 @@ void files::keepOldCopy(Editor& editor) {
   if (!editor.autosaveName) editor.autosaveLock.release();
 }
 
+void files::keepUndoneCopy(Editor& editor) {
+  if (editor.autosaveAdopted && editor.adoptedStep != 0 &&
+      !editor.undoHistory.stepDone(editor.adoptedStep))
+    keepOldCopy(editor);
+}
+
 int Editor::autosaveNow() {
   if (!autosaveName) return 0;
   std::string reason;
@@ -164,6 +170,8 @@ int Editor::autosaveNow() {
     autosavePending = 0;
     return 1;
   }
+  files::keepUndoneCopy(*this);
+  if (!autosaveName) return 0;
   if (files::writeOwnCopy(*this, autosaveName.get(), autosaveStamp, reason)) {
     autosavePending = 0;
     autosaveAdopted = 0;  // the copy is this run's own now

@@ -1,6 +1,7 @@
 #include "files/recovery.h"
 
 #include <climits>
+#include <initializer_list>
 
 #include "core/editor.h"
 #include "platform/file_io.h"
@@ -43,11 +44,26 @@ void insertAsLoaded(Editor& editor, const std::string& bytes) {
   if (lineStart < n) editor.breakLine(LineEndings[0].bytes, LineEndings[0].length);
 }
 
+// Whether the document holds a large file's text not yet read, which cannot be taken out.
+bool holdsUnreadText(const Editor& editor) {
+  if (!editor.source) return false;
+  for (const Stack<TextLine>* lines : {&editor.linesAbove, &editor.linesBelow})
+    for (size_t i = 0; i < lines->count(); ++i)
+      if (isRun(lines->fromTop(i))) return true;
+  return false;
+}
+
 }  // namespace
 
 namespace files {
 
 bool openCopyInstead(Editor& editor, const char* copy, std::string& reason) {
+  // Told before the copy is read: a copy of a large file may be as large, and more than the
+  // memory holds.
+  if (holdsUnreadText(editor)) {
+    reason = "the file is too large to replace";
+    return false;
+  }
   std::string bytes;
   if (!readWhole(copy, bytes, reason)) return false;
   editor.goToPosition(editor.lineCount - 1, INT_MAX);
@@ -74,6 +90,7 @@ void openAskedCopy(Editor& editor) {
   editor.copyToOpen.clear();
   std::string reason;
   if (openCopyInstead(editor, copy.c_str(), reason)) {
+    editor.adoptedStep = editor.modified ? editor.undoHistory.lastDoneStep() : 0;
     editor.setPendingMessage(("Opened " + copy + "; F9 shows the file").c_str());
     return;
   }

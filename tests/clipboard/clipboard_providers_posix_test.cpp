@@ -191,6 +191,56 @@ TEST(ClipboardPlan, TmuxThenTheDesktopThenTheFile) {
   EXPECT_EQ(kind(), ClipboardPlan::Wayland);
 }
 
+// A desktop clipboard holds content under a type. These stand-ins for wl-copy and wl-paste
+// keep the rules the real ones follow: without --type, wl-copy offers the content under the
+// type its bytes look like, and wl-paste hands over whatever is offered; wl-paste --type text
+// fails when no text is offered.
+TEST(ClipboardPlan, OnWaylandOnlyTextGoesEitherWay) {
+  TempDir dir;
+  const std::string state = dir.path + "/state";
+  auto script = [&](const std::string& name, const std::string& body) {
+    std::ofstream(dir.path + "/" + name) << "#!/bin/sh\ntype=\nwhile [ $# -gt 0 ]; do\n"
+                                         << "  case \"$1\" in --type) type=$2; shift ;; esac\n"
+                                         << "  shift\ndone\n"
+                                         << body;
+    ASSERT_EQ(chmod((dir.path + "/" + name).c_str(), 0700), 0);
+  };
+  script("wl-copy",
+         "cat > " + state + ".bytes\nif [ -z \"$type\" ]; then\n" + "  case $(head -c 5 " + state +
+             ".bytes) in %PDF-) type=application/pdf ;;\n" +
+             "    *) type=text/plain ;; esac\nfi\nprintf %s \"$type\" > " + state + ".type\n");
+  script("wl-paste", "case \"$type\" in text) case $(cat " + state +
+                         ".type) in text/*) ;; *) exit 1 ;; esac ;; esac\ncat " + state +
+                         ".bytes\n");
+  EnvGuard env;
+  env.set("PATH", (dir.path + ":" + std::getenv("PATH")).c_str());
+  const ClipboardPlan plan = platform::planClipboard(
+      [](const char* name) -> const char* {
+        return std::string(name) == "WAYLAND_DISPLAY" ? "wayland-1" : nullptr;
+      },
+      platform::programOnPath);
+  ASSERT_EQ(plan.kind, ClipboardPlan::Wayland);
+  std::unique_ptr<ClipboardStore> store = platform::makeClipboard(plan);
+  console::MemoryConsole console(80, 25);
+  Session session(console, *store);
+  Editor editor;
+  session.attach(editor);
+
+  // Text copied here is offered as text, whatever it looks like.
+  setDocument(editor, "%PDF-1.4 notes\n");
+  editor.moveLineEnd();
+  ASSERT_EQ(editor.copy(), 1);
+  std::string pasted;
+  EXPECT_TRUE(runHelper({"wl-paste", "--type", "text"}, nullptr, 0, &pasted));
+  EXPECT_EQ(pasted, "%PDF-1.4 notes");
+
+  // An image copied elsewhere is no text to paste.
+  std::ofstream(state + ".bytes") << "\x89PNG\r\n";
+  std::ofstream(state + ".type") << "image/png";
+  EXPECT_EQ(editor.paste(), 0);
+  EXPECT_EQ(documentBytes(editor), "%PDF-1.4 notes\n");
+}
+
 // ---- helper programs ----
 
 TEST(ClipboardHelper, MegabytesPassBothWaysAtOnce) {

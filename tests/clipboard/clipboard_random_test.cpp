@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/editor.h"
+#include "edit/exact_document.h"
+#include "input/keyboard.h"
+#include "scenarios/scenario.h"
 #include "support/document.h"
+#include "support/test_seed.h"
 #include "support/test_session.h"
 
 namespace {
@@ -178,6 +183,76 @@ TEST(ClipboardRandom, CutThenPastePutsTheSelectionBackWithTheDocumentsTerminator
                                                     LineEndings[editor.lineEnding].bytes) +
                                          original.substr(to));
     EXPECT_EQ(brokenInvariant(editor), "");
+  }
+}
+
+// Selections made with the keys, every Shift move among them, in a document whose line breaks
+// are all the document's own: cutting and pasting back at once gives back every byte, and
+// undoing and redoing pass exactly the states the keys made. In UTF-8 mode the pieces are
+// characters that no line break can join to the one before it (a cut that joins two lines
+// may make one character of the bytes on either side, and the cursor then stands at its
+// start).
+TEST(ClipboardRandom, CutAndPasteBackWithTheKeysIsExactAndUndoesExactly) {
+  static const char* const kPieces[] = {"a",    "b",    " ",        "\t",           ".",
+                                        "\x01", "\xff", "\xc3\xa9", "\xe6\x97\xa5", "e\xcc\x81"};
+  static const char* const kEndings[] = {"\n", "\r\n", "\r", "\n\r"};
+  static const char* const kMoves[] = {"Left", "Right", "Up", "Down", "C-Right", "End", "PgDn"};
+  static const char* const kSelect[] = {"S-Left", "S-Right", "S-C-Left", "S-C-Right",
+                                        "S-Home", "S-End",   "S-Up",     "S-Down",
+                                        "S-PgUp", "S-PgDn",  "S-C-PgUp", "S-C-PgDn"};
+  const unsigned seed = testSeed();
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 400; ++round) {
+    TestSession ts(40, 8);
+    SessionEditor editor{ts};
+#ifndef _WIN32
+    const bool utf8 = rng() % 2 == 0;
+    if (utf8) editor.setTextUnit(TextUnit::Character);
+#else
+    const bool utf8 = false;
+#endif
+    const int ending = static_cast<int>(rng() % 4);
+    std::string text;
+    for (int lines = 1 + static_cast<int>(rng() % 16), l = 0; l < lines; ++l) {
+      for (int n = static_cast<int>(rng() % 8); n > 0; --n)
+        text += kPieces[rng() % (utf8 ? std::size(kPieces) : 7)];
+      if (l + 1 < lines || rng() % 2) text += kEndings[ending];
+    }
+    loadExactDocument(editor, text);
+    editor.lineEnding = ending;
+    std::string script;
+    auto press = [&](const char* name) {
+      script += std::string(" ") + name;
+      scenario::Key key{};
+      std::string error;
+      ASSERT_TRUE(scenario::parseKey(name, key, error)) << name;
+      ts.session.keyboard.keyDown(editor, key.virtualKeyCode, key.ch, key.controlKeyState);
+    };
+    for (int n = static_cast<int>(rng() % 6); n > 0; --n) press(kMoves[rng() % std::size(kMoves)]);
+    for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n)
+      press(kSelect[rng() % std::size(kSelect)]);
+    const bool selected = editor.selectionActive;
+    const bool withShift = rng() % 2 == 0;
+    press(withShift ? "S-Del" : "C-x");
+    const std::string cut = documentBytes(editor);
+    press(withShift ? "S-Ins" : "C-v");
+    const std::string pasted = documentBytes(editor);
+    const std::string context = "SLATE_SEED=" + std::to_string(seed) + " round " +
+                                std::to_string(round) + (utf8 ? " utf8 " : " ") +
+                                scenario::quote(text) + script;
+    ASSERT_EQ(brokenInvariant(editor), "") << context;
+    if (!selected) continue;  // the clipboard had no text: nothing was cut or pasted
+    ASSERT_EQ(pasted, text) << context;
+    press("F9");
+    ASSERT_EQ(documentBytes(editor), cut) << context;
+    press("F9");
+    ASSERT_EQ(documentBytes(editor), text) << context;
+    ASSERT_EQ(editor.modified, 0) << context;
+    press("S-F9");
+    ASSERT_EQ(documentBytes(editor), cut) << context;
+    press("S-F9");
+    ASSERT_EQ(documentBytes(editor), text) << context;
+    ASSERT_EQ(brokenInvariant(editor), "") << context;
   }
 }
 

@@ -363,6 +363,33 @@ TEST(LargeFile, AnOldCopyIsNeverPutBesideTextNotYetRead) {
   EXPECT_EQ(readFile(path + ".2.autosave"), "#" + bytes);
 }
 
+// The bytes this process has read so far, all files together; -1 where the system does not
+// say.
+int64_t bytesReadSoFar() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  int64_t value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
+
+// An old copy of a large file may be as large as the file: it is refused before a byte of it
+// is read, as the document cannot take it in place of text it has not read.
+TEST(LargeFile, AnOldCopyIsRefusedBeforeItIsRead) {
+  if (bytesReadSoFar() < 0) GTEST_SKIP() << "the system does not count the bytes read";
+  OpenLog log;
+  const std::string copy = log.path + ".autosave";
+  writeFile(copy, "");
+  ASSERT_EQ(truncate(copy.c_str(), int64_t{64} << 20), 0);  // sparse: no disk, no waiting
+  const int64_t before = bytesReadSoFar();
+  std::string reason;
+  EXPECT_FALSE(files::openCopyInstead(log.editor, copy.c_str(), reason));
+  EXPECT_LT(bytesReadSoFar() - before, int64_t{1} << 20);
+  EXPECT_EQ(reason, "the file is too large to replace");
+  EXPECT_EQ(log.saveElsewhere(), log.bytes);
+}
+
 // Paged through to the end, the lines far behind that were never shown are folded back into
 // runs; read again, they must be what they were, or nothing. The lines shown stay as shown.
 TEST(LargeFile, LinesFoldedBackAreReadAgainOnlyAsTheyWereAndShownLinesStay) {

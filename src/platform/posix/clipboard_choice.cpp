@@ -19,8 +19,11 @@ ClipboardPlan planClipboard(const std::function<const char*(const char*)>& env,
     plan.holdsEmptyText = false;  // tmux has no empty buffers
   } else if (isSet("WAYLAND_DISPLAY") && hasProgram("wl-copy") && hasProgram("wl-paste")) {
     plan.kind = ClipboardPlan::Wayland;
-    plan.putCommand = {"wl-copy"};
-    plan.getCommand = {"wl-paste", "-n"};
+    // Named as text both ways: wl-copy would otherwise offer the text under whatever type its
+    // bytes look like (a PDF, a shell script), which programs asking for text do not take,
+    // and wl-paste would hand over an image or any other content when no text is offered.
+    plan.putCommand = {"wl-copy", "--type", "text/plain"};
+    plan.getCommand = {"wl-paste", "--no-newline", "--type", "text"};
   } else if (isSet("DISPLAY") && hasProgram("xclip")) {
     plan.kind = ClipboardPlan::Xclip;
     plan.putCommand = {"xclip", "-selection", "clipboard", "-in"};
