@@ -8,6 +8,7 @@
 #include "files/fallback_copy.h"
 #include "files/load_save.h"
 #include "files/recovery.h"
+#include "input/keyboard.h"
 #include "input/prompt.h"
 #include "platform/file_system.h"
 #include "screen/screen.h"
@@ -135,6 +136,9 @@ void setFileName(Editor& editor, const char* name) {
     }
   }
   if (!editor.autosaveName) editor.autosaveLock.release();
+  // A copy under the new name gets the timer back, though the autosave was switched off
+  // before (a document without a name has none, and the first timer says so).
+  if (editor.autosaveName && editor.keyboard) editor.keyboard->autosaveDisabled = 0;
 
   const size_t length = std::strlen(name);
   editor.fileName.reset(new char[length + 1]);
