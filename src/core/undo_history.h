@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/char_rule.h"
 #include "core/stack.h"
 #include "core/text_line.h"
 
@@ -100,6 +101,7 @@ class UndoHistory {
     Stack<int32_t> rebuiltAt;                  // line index of each rebuilt record, in order
     int32_t beforeLine = 0, beforeColumn = 0;  // the cursor before the step
     int32_t afterLine = 0, afterColumn = 0;    // and after it
+    TextUnit unit = TextUnit::Byte;            // what those columns count
     EditRun run = EditRun::None;
     bool arenaLines = false;      // some record points into the text arena
     size_t ownedBytes = 0;        // texts the records keep (not the file's bytes as loaded)
