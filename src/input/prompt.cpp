@@ -83,10 +83,9 @@ class OpenPrompt {
     const size_t room = prompt.size() < columns ? columns - prompt.size() : 0;
     const size_t first = answer_.firstShown(room);
     // The status line shows what fits of the line, cut by its cells.
-    const std::string line = prompt + answer_.text().substr(first);
     size_t caret = prompt.size() + answer_.columns(first, answer_.cursor());
     if (caret > columns - 1) caret = columns - 1;
-    screen_.writeStatusLine(line.c_str(), screen_.rows, static_cast<int>(caret));
+    screen_.writePromptLine(prompt, answer_.text().substr(first), static_cast<int>(caret));
   }
 
   // Takes one key without a character.
