@@ -87,6 +87,11 @@ CharInfo lookUpChar(char32_t codePoint) {
   const bool conjoinedJamo = property->boundclass == UTF8PROC_BOUNDCLASS_V ||
                              property->boundclass == UTF8PROC_BOUNDCLASS_T;
   const int width = conjoinedJamo ? 0 : property->charwidth;
+  // Spacing marks (the vowel signs of most Indic scripts) take a column of their own in
+  // terminals, though libutf8proc gives them none; a terminal that draws one in the column
+  // of the letter before it is not unheard of, so the width counts as unsure.
+  if (width == 0 && property->category == UTF8PROC_CATEGORY_MC)
+    return {CharKind::Narrow, true, ignorable, role};
   if (width == 0) return {CharKind::Combining, ignorable, ignorable, role};
   return {width >= 2 ? CharKind::Wide : CharKind::Narrow, widthUnsure(property->boundclass),
           ignorable, role};
