@@ -158,8 +158,11 @@ std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
                                      const PromptRequest& request) {
   OpenPrompt prompt(screen, request, keyboard.promptHistory);
   console::Console& input = keyboard.inputHandle;
-  for (;;) {
-    prompt.show();
+  // A byte the full answer does not take changes nothing: the prompt is not drawn again for
+  // it, so that a paste of megabytes is passed over at once.
+  for (bool changed = true;;) {
+    if (changed) prompt.show();
+    changed = true;
     const console::PromptInput in = input.readPromptInput();
     if (in.resized) {
       continue;
@@ -172,7 +175,7 @@ std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
     } else if (in.ch == 8) {
       prompt.answer().backspace();
     } else {
-      prompt.answer().type(static_cast<char>(in.ch));
+      changed = prompt.answer().type(static_cast<char>(in.ch));
     }
   }
   keyboard.promptHistory.remember(request.kind, prompt.answer().text());
