@@ -89,6 +89,9 @@ class Editor {
   int32_t selectionActive = 0;
   int32_t selectionDirty = 1;
   int32_t textDirty = 1;
+  // The text rows were last drawn with the cursor inside a sequence being typed, its line
+  // laid out in two pieces (formatCursorLine).
+  bool drawnInsideSequence = false;
   int32_t changed = 0;
   int32_t autosavePending = 0;
   int32_t modified = 0;

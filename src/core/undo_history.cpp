@@ -63,6 +63,17 @@ void goToByte(Editor& e, int32_t line, int32_t offset) {
   }
 }
 
+// Puts the cursor at a column of a line counted in the given unit, which F8 may have changed
+// since (the byte under the cursor is what stays); false when the line cannot be entered.
+bool goToColumn(Editor& e, int32_t line, int32_t column, TextUnit unit) {
+  if (unit == e.textUnit) return e.goToPosition(line, column) != 0;
+  if (!e.goToPosition(line, 0)) return false;
+  int32_t reached = 0;
+  const size_t offset = bytesBeforeColumn(unit, e.tabWidth, e.bytesAfter(), column, reached);
+  goToByte(e, line, static_cast<int32_t>(offset));
+  return true;
+}
+
 inline void appendBytes(Stack<char>& to, const char* bytes, size_t n) {
   if (n == 1)
     to.push(*bytes);  // a typed byte
@@ -96,6 +107,7 @@ void UndoHistory::openStep(const Editor& e) {
   step.run = run_.command;
   step.beforeLine = run_.restKnown ? run_.restLine : e.cursorLine;
   step.beforeColumn = run_.restKnown ? run_.restColumn : e.cursorColumn;
+  step.unit = e.textUnit;
   ++done_;
   run_.recording = true;
   run_.continuable = false;
@@ -598,7 +610,7 @@ void UndoHistory::undoStep(Editor& e) {
   replaying_ = true;
   run_.growing = false;
   for (size_t i = step.edits.size(); i-- > 0;) apply(e, step, step.edits[i], false);
-  if (!e.goToPosition(step.beforeLine, step.beforeColumn) && !step.edits.empty())
+  if (!goToColumn(e, step.beforeLine, step.beforeColumn, step.unit) && !step.edits.empty())
     goToByte(e, step.edits.front().line, step.edits.front().offset);
   countOwnedBytes(e, step);
   remeasure(step);
@@ -612,7 +624,7 @@ void UndoHistory::redoStep(Editor& e) {
   replaying_ = true;
   run_.growing = false;
   for (Edit& edit : step.edits) apply(e, step, edit, true);
-  e.goToPosition(step.afterLine, step.afterColumn);
+  goToColumn(e, step.afterLine, step.afterColumn, step.unit);
   countOwnedBytes(e, step);
   remeasure(step);
   ++done_;

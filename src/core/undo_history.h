@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/char_rule.h"
 #include "core/stack.h"
 #include "core/text_line.h"
 
@@ -106,6 +107,7 @@ class UndoHistory {
     Stack<int32_t> rebuiltAt;                  // line index of each rebuilt record, in order
     int32_t beforeLine = 0, beforeColumn = 0;  // the cursor before the step
     int32_t afterLine = 0, afterColumn = 0;    // and after it
+    TextUnit unit = TextUnit::Byte;            // what those columns count
     EditRun run = EditRun::None;
     uint64_t id = 0;              // steps opened later have larger ones
     bool arenaLines = false;      // some record points into the text arena

@@ -83,10 +83,9 @@ class OpenPrompt {
     const size_t room = prompt.size() < columns ? columns - prompt.size() : 0;
     const size_t first = answer_.firstShown(room);
     // The status line shows what fits of the line, cut by its cells.
-    const std::string line = prompt + answer_.text().substr(first);
     size_t caret = prompt.size() + answer_.columns(first, answer_.cursor());
     if (caret > columns - 1) caret = columns - 1;
-    screen_.writeStatusLine(line.c_str(), screen_.rows, static_cast<int>(caret));
+    screen_.writePromptLine(prompt, answer_.text().substr(first), static_cast<int>(caret));
   }
 
   // Takes one key without a character.
@@ -159,8 +158,11 @@ std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
                                      const PromptRequest& request) {
   OpenPrompt prompt(screen, request, keyboard.promptHistory);
   console::Console& input = keyboard.inputHandle;
-  for (;;) {
-    prompt.show();
+  // A byte the full answer does not take changes nothing: the prompt is not drawn again for
+  // it, so that a paste of megabytes is passed over at once.
+  for (bool changed = true;;) {
+    if (changed) prompt.show();
+    changed = true;
     const console::PromptInput in = input.readPromptInput();
     if (in.resized) {
       continue;
@@ -173,7 +175,7 @@ std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
     } else if (in.ch == 8) {
       prompt.answer().backspace();
     } else {
-      prompt.answer().type(static_cast<char>(in.ch));
+      changed = prompt.answer().type(static_cast<char>(in.ch));
     }
   }
   keyboard.promptHistory.remember(request.kind, prompt.answer().text());

@@ -6,12 +6,13 @@ PromptAnswer::PromptAnswer(std::string initial, TextUnit unit)
   cursor_ = text_.size();
 }
 
-void PromptAnswer::type(char byte) {
-  if (text_.size() >= Longest) return;
+bool PromptAnswer::type(char byte) {
+  if (text_.size() >= Longest) return false;
   text_.insert(text_.begin() + static_cast<std::ptrdiff_t>(cursor_), byte);
   ++cursor_;
   // A character typed before a combining mark takes the mark.
   settle();
+  return true;
 }
 
 void PromptAnswer::settle() {

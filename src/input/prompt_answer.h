@@ -19,7 +19,8 @@ class PromptAnswer {
   const std::string& text() const { return text_; }
   size_t cursor() const { return cursor_; }
 
-  void type(char byte);
+  // False when the answer is already as long as it may be: the byte is not taken.
+  bool type(char byte);
   void backspace();
   void deleteAtCursor();
   void deleteToEnd();

@@ -35,6 +35,13 @@ void Editor::redraw() {
     ensureWindow(static_cast<size_t>(above), static_cast<size_t>(rows - 1 - above));
   }
 
+  // While the cursor stands inside a sequence being typed, its line is laid out in two pieces,
+  // the bytes before the cursor read on their own; a line so drawn is drawn whole again once
+  // the cursor has left it, whatever moved it.
+  const bool insideSequence = insidePartialSequence();
+  if (insideSequence || drawnInsideSequence) textDirty = 1;
+  drawnInsideSequence = insideSequence;
+
   if (textDirty) {
     selectionDirty = 1;
     screen->drawTextArea(*this, &Editor::formatRows);

@@ -97,6 +97,18 @@ void Screen::writeStatusLine(const char* text, int cursorRow, int cursorColumn) 
       Coord{static_cast<int16_t>(cursorColumn), static_cast<int16_t>(cursorRow)});
 }
 
+void Screen::writePromptLine(const std::string& prompt, const std::string& answer,
+                             int caretColumn) {
+  std::unique_ptr<TextCell[]> line(new TextCell[columns]);
+  RowPainter painter(line.get(), columns, 0, shownUnit(), 0);
+  const int64_t column =
+      painter.paint(ByteView::of(prompt.data(), prompt.size()), 0, prompt.size(), 0);
+  painter.finish(
+      painter.paint(ByteView::of(answer.data(), answer.size()), 0, answer.size(), column));
+  outputHandle.writeOutputText(line.get(), static_cast<uint32_t>(columns), Coord{0, rows});
+  outputHandle.setCursorPosition(Coord{static_cast<int16_t>(caretColumn), rows});
+}
+
 void Screen::showMessage(const char* text) {
   const size_t length = std::strlen(text);
   const int32_t width = columnOfByte(shownUnit(), 0, ByteView::of(text, length), length);

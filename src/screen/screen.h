@@ -29,6 +29,10 @@ class Screen {
   void drawTextArea(Editor& editor, RowFormatter formatter);
   void highlightRange(int startRow, int startColumn, int endRow, int endColumn);
   void writeStatusLine(const char* text, int cursorRow, int cursorColumn);
+  // The status line of an open prompt: the prompt, then the answer, each laid out on its own
+  // (a mark at the answer's start never joins the prompt's last blank), the cursor on the
+  // status line at caretColumn.
+  void writePromptLine(const std::string& prompt, const std::string& answer, int caretColumn);
   void showMessage(const char* text);
   // Writes text on the last text row in the status line's colours (the keys of an open
   // prompt). The row is the document's again after the next redraw.

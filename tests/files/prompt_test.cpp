@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "input/prompt_answer.h"
 #include "platform/key_codes.h"
 #include "screen/screen.h"
 #include "support/test_session.h"
@@ -31,6 +32,18 @@ TEST(Prompt, YesNoWaitsForAnAnswerAndEndsWhenTheInputDoes) {
   typeBytes(t.console, "q");
   EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n)"), Answer::Gone);  // no spinning
   EXPECT_EQ(askQuestion(screen, keyboard, "Save? (y/n)"), Answer::Gone);
+}
+
+// Bytes past the longest answer are not taken, and the prompt is not drawn again for them:
+// a paste of megabytes is passed over at once.
+TEST(Prompt, BytesPastTheLongestAnswerAreNotDrawnAgain) {
+  TestSession t(40, 5);
+  typeBytes(t.console, std::string(PromptAnswer::Longest + 5000, 'x') + "\r");
+  const int writesBefore = t.console.textWrites;
+  const auto answer =
+      promptString(t.session.screen, t.session.keyboard, {"search for: ", "", PromptKind::Search});
+  EXPECT_EQ(std::string(answer.get()), std::string(PromptAnswer::Longest, 'x'));
+  EXPECT_LT(t.console.textWrites - writesBefore, 2 * static_cast<int>(PromptAnswer::Longest + 100));
 }
 
 // An answer longer than the status line keeps every byte and scrolls, the cursor always in

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "input/prompt.h"
 #include "input/prompt_answer.h"
+#include "screen/screen.h"
+#include "support/test_session.h"
 
 // In UTF-8 the answer's columns are terminal columns: the caret stands after wide characters
 // by two cells each, and a long answer scrolls by whole characters with the caret in view.
@@ -61,4 +64,26 @@ TEST(PromptAnswer, ByteAnswerStaysByByte) {
   answer.backspace();
   EXPECT_EQ(answer.text(), "\xc3");
   EXPECT_EQ(answer.columns(0, 1), 1u);
+}
+
+// On the status line the answer is laid out apart from the prompt: a mark at its start does
+// not join the blank before it but shows as the glyphs of its bytes, and the caret stands
+// after the answer's last cell.
+TEST(PromptAnswer, AMarkAtTheStartShowsApartFromThePrompt) {
+  TestSession t(30, 5);
+  t.console.hasModes = true;
+  t.console.shownAs = console::DisplayMode::Utf8;
+  for (char c : std::string("\xcc\x81"
+                            "abc\r"))
+    t.console.pushKey(0, static_cast<uint8_t>(c), 0);
+  const auto answer =
+      promptString(t.session.screen, t.session.keyboard, {"find: ", "", PromptKind::Search});
+  EXPECT_STREQ(answer.get(),
+               "\xcc\x81"
+               "abc");
+  EXPECT_EQ(t.console.rowText(4).substr(0, 12),
+            "find: \xcc\x81"
+            "abc ");
+  EXPECT_EQ(t.console.charAt(4, 7), 0x81);  // the mark's second byte in a cell of its own
+  EXPECT_EQ(t.console.cursor.x, 11);
 }

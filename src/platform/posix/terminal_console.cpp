@@ -436,6 +436,17 @@ void TerminalConsole::readAvailable() {
   }
 }
 
+int64_t TerminalConsole::settleWhenDue() {
+  if (!decoder_.hasPending()) return -1;
+  // A paste that pauses (a slow link) is given much longer than an Escape key.
+  const int settleMs = decoder_.inPaste() ? PasteTimeoutMs : EscapeTimeoutMs;
+  const int64_t left =
+      static_cast<int64_t>(lastByteMs_ + settleMs) - static_cast<int64_t>(monotonicMs());
+  if (left > 0) return left;
+  decoder_.flushPending(events_);
+  return 0;
+}
+
 bool TerminalConsole::waitForEvent(int64_t timeoutMs) {
   const uint64_t start = monotonicMs();
   for (;;) {
@@ -447,16 +458,9 @@ bool TerminalConsole::waitForEvent(int64_t timeoutMs) {
     const uint64_t now = monotonicMs();
     int64_t wait = -1;
     if (timeoutMs >= 0) wait = std::max<int64_t>(0, timeoutMs - static_cast<int64_t>(now - start));
-    if (decoder_.hasPending()) {
-      // A paste that pauses (a slow link) is given much longer than an Escape key.
-      const int settleMs = decoder_.inPaste() ? PasteTimeoutMs : EscapeTimeoutMs;
-      int64_t escapeLeft = static_cast<int64_t>(lastByteMs_ + settleMs) - static_cast<int64_t>(now);
-      if (escapeLeft <= 0) {
-        decoder_.flushPending(events_);
-        continue;
-      }
-      wait = wait < 0 ? escapeLeft : std::min(wait, escapeLeft);
-    }
+    const int64_t settleLeft = settleWhenDue();
+    if (settleLeft == 0) continue;
+    if (settleLeft > 0) wait = wait < 0 ? settleLeft : std::min(wait, settleLeft);
     if (wait == 0) return false;
 
     flush();  // the screen is brought up to date before blocking
@@ -468,6 +472,8 @@ bool TerminalConsole::waitForEvent(int64_t timeoutMs) {
 uint32_t TerminalConsole::numberOfInputEvents() {
   takeSignals();
   readAvailable();
+  // Asked while the editor is busy (a search that any key stops): an Escape key counts.
+  settleWhenDue();
   return static_cast<uint32_t>(std::min<size_t>(events_.size(), UINT32_MAX));
 }
 

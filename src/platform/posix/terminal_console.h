@@ -76,6 +76,10 @@ class TerminalConsole : public console::Console {
   void takeSignals();
   void readAvailable();
   void feed(const uint8_t* bytes, size_t count);
+  // Settles what the decoder holds once no byte has come for its time-out (a lone ESC
+  // becomes the Escape key). The milliseconds still to wait, 0 when it settled, -1 when
+  // nothing is held.
+  int64_t settleWhenDue();
   // Waits until an event is queued or the input has gone (true), or the time passed (false).
   // A negative time-out waits without limit.
   bool waitForEvent(int64_t timeoutMs);

@@ -82,7 +82,16 @@ CharInfo lookUpChar(char32_t codePoint) {
   // among them (variation selectors, the grapheme joiner) only modify the character before.
   if (ignorable && property->category != UTF8PROC_CATEGORY_MN)
     return {CharKind::Hidden, false, true, role};
-  const int width = property->charwidth;
+  // The vowels and final consonants of conjoining Hangul join the syllable's first consonant
+  // in its two columns: terminals give them none, though libutf8proc gives them one.
+  const bool conjoinedJamo = property->boundclass == UTF8PROC_BOUNDCLASS_V ||
+                             property->boundclass == UTF8PROC_BOUNDCLASS_T;
+  const int width = conjoinedJamo ? 0 : property->charwidth;
+  // Spacing marks (the vowel signs of most Indic scripts) take a column of their own in
+  // terminals, though libutf8proc gives them none; a terminal that draws one in the column
+  // of the letter before it is not unheard of, so the width counts as unsure.
+  if (width == 0 && property->category == UTF8PROC_CATEGORY_MC)
+    return {CharKind::Narrow, true, ignorable, role};
   if (width == 0) return {CharKind::Combining, ignorable, ignorable, role};
   return {width >= 2 ? CharKind::Wide : CharKind::Narrow, widthUnsure(property->boundclass),
           ignorable, role};

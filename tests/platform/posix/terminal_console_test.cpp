@@ -210,6 +210,19 @@ TEST(TerminalConsole, KeysArriveAndALoneEscapeBecomesTheEscapeKey) {
   EXPECT_FALSE(console->inputGone());
 }
 
+// A busy editor only asks how many events wait (a search that any key stops): a lone ESC
+// becomes the Escape key there too once its time-out has passed.
+TEST(TerminalConsole, ALoneEscapeCountsWhenOnlyAskedForTheNumberOfEvents) {
+  Pty pty;
+  auto console = openOn(pty);
+  pty.send(DeviceAttributes);
+  pty.send("\x1b");
+  ASSERT_TRUE(waitForEvents(*console, 1));
+  InputRecord record;
+  ASSERT_TRUE(console->readInput(record));
+  EXPECT_EQ(record.key.virtualKeyCode, 0x1B);
+}
+
 TEST(TerminalConsole, WaitHonoursItsTimeOut) {
   Pty pty;
   auto console = openOn(pty);
