@@ -312,8 +312,15 @@ bool checkTarget(FileReplacer::State& s, const char* modeTemplate, DWORD& newAtt
 // which process of which machine writes it, for removeLeftovers.
 bool createTemporary(FileReplacer::State& s, DWORD newAttributes, std::string& reason) {
   const std::string folder = folderOf(s.target);
-  const std::string prefix =
-      folder + scratchPrefix(s.target.substr(folder.size()), hostTag(), GetCurrentProcessId());
+  std::string base = s.target.substr(folder.size());
+  // The system takes no path longer than MAX_PATH - 1 characters: where the target's is
+  // nearly that long, the temporary name carries less of the file's name (none, at worst).
+  const size_t mostChars = MAX_PATH - 1;
+  const size_t suffix = 6 + 4;  // randomSuffix() and ".tmp"
+  const size_t rest = absolutePath(s.target.c_str()).size() - base.size() +
+                      scratchPrefix("", hostTag(), GetCurrentProcessId()).size() + suffix;
+  if (rest + base.size() > mostChars) base.resize(rest < mostChars ? mostChars - rest : 0);
+  const std::string prefix = folder + scratchPrefix(base, hostTag(), GetCurrentProcessId());
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < 100 && s.file == INVALID_HANDLE_VALUE; ++attempt) {
     s.temporary = prefix + randomSuffix() + ".tmp";

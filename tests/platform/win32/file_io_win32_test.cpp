@@ -169,4 +169,24 @@ TEST(WindowsFiles, FailedReplacementKeepsTheTargetAndRemovesTheTemporaryFile) {
   EXPECT_EQ(temp.names(), Names{"out.txt"});
 }
 
+// A path as long as the system takes (259 characters) is saved, though the temporary file's
+// name beside it would be longer: that name gives up part of the file's name to fit.
+TEST(WindowsFiles, FileWithTheLongestPathIsSaved) {
+  TempFolder temp;
+  ASSERT_LT(temp.dir().size(), 190u);
+  const std::string folder = temp.path(std::string(200 - temp.dir().size(), 'd'));
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  const std::string target = folder + "\\" + std::string(MAX_PATH - 2 - folder.size(), 'f');
+  ASSERT_EQ(target.size(), size_t{MAX_PATH - 1});
+  writeFile(target, "old\r\n");
+  Editor editor;
+  setFileName(editor, target.c_str());
+  ASSERT_EQ(editor.loadDocument(), 1);
+  editor.insertChar('x');
+  EXPECT_EQ(editor.save(), 1) << (editor.pendingMessage ? editor.pendingMessage.get() : "");
+  EXPECT_EQ(readFile(target), "xold\r\n");
+  EXPECT_TRUE(platform::removeFile(target.c_str()));
+  EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));  // nothing else was left in it
+}
+
 }  // namespace
