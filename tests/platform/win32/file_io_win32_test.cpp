@@ -169,24 +169,76 @@ TEST(WindowsFiles, FailedReplacementKeepsTheTargetAndRemovesTheTemporaryFile) {
   EXPECT_EQ(temp.names(), Names{"out.txt"});
 }
 
-// A path as long as the system takes (259 characters) is saved, though the temporary file's
-// name beside it would be longer: that name gives up part of the file's name to fit.
-TEST(WindowsFiles, FileWithTheLongestPathIsSaved) {
+// A file in a folder of its own whose path is as long as the system takes (259 characters),
+// removed with its folder when the test ends.
+struct LongestPath {
+  explicit LongestPath(const TempFolder& temp)
+      : folder(temp.path(std::string(200 - temp.dir().size(), 'd'))),
+        target(folder + "\\" + std::string(MAX_PATH - 2 - folder.size(), 'f')) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    writeFile(target, "old\r\n");
+  }
+  ~LongestPath() {
+    DeleteFileA(target.c_str());
+    RemoveDirectoryA(folder.c_str());
+  }
+  const std::string folder, target;
+};
+
+const char* messageOf(const Editor& editor) {
+  return editor.pendingMessage ? editor.pendingMessage.get() : "";
+}
+
+// Such a file is saved, though the temporary file's name beside it would be longer: that name
+// gives up part of the file's name to fit. Its autosave copy, whose name cannot fit beside
+// it, goes to the fallback folder under a name cut to fit there.
+TEST(WindowsFiles, FileWithTheLongestPathIsSavedAndAutosaved) {
   TempFolder temp;
   ASSERT_LT(temp.dir().size(), 190u);
-  const std::string folder = temp.path(std::string(200 - temp.dir().size(), 'd'));
-  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  const std::string target = folder + "\\" + std::string(MAX_PATH - 2 - folder.size(), 'f');
-  ASSERT_EQ(target.size(), size_t{MAX_PATH - 1});
-  writeFile(target, "old\r\n");
-  Editor editor;
-  setFileName(editor, target.c_str());
-  ASSERT_EQ(editor.loadDocument(), 1);
-  editor.insertChar('x');
-  EXPECT_EQ(editor.save(), 1) << (editor.pendingMessage ? editor.pendingMessage.get() : "");
-  EXPECT_EQ(readFile(target), "xold\r\n");
-  EXPECT_TRUE(platform::removeFile(target.c_str()));
-  EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));  // nothing else was left in it
+  const LongestPath file(temp);
+  ASSERT_EQ(file.target.size(), size_t{MAX_PATH - 1});
+  ASSERT_EQ(readFile(file.target), "old\r\n");
+  const std::vector<std::string> fallback = {temp.path("copies")};
+  ASSERT_TRUE(CreateDirectoryA(fallback[0].c_str(), nullptr));
+  struct UseFallback {
+    explicit UseFallback(const std::vector<std::string>& folders) {
+      platform::useFallbackFolders(&folders);
+    }
+    ~UseFallback() {
+      static const std::vector<std::string> none;
+      platform::useFallbackFolders(&none);
+    }
+  } useFallback(fallback);
+  {
+    Editor editor;
+    setFileName(editor, file.target.c_str());
+    ASSERT_EQ(editor.loadDocument(), 1);
+    editor.insertChar('x');
+    editor.modified = 1;
+    EXPECT_EQ(editor.autosaveNow(), 1) << messageOf(editor);
+    ASSERT_TRUE(editor.autosaveName);
+    const std::string copy = editor.autosaveName.get();
+    EXPECT_EQ(copy.rfind(fallback[0] + "\\", 0), 0u) << copy;
+    EXPECT_LE(copy.size(), size_t{MAX_PATH - 1});
+    EXPECT_EQ(readFile(copy), "xold\r\n");
+
+    EXPECT_EQ(editor.save(), 1) << messageOf(editor);
+    EXPECT_EQ(readFile(file.target), "xold\r\n");
+  }
+  // Nothing was left beside the file, nor in the fallback folder.
+  for (const std::string& folder : {file.folder, fallback[0]}) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    Names names;
+    do {
+      const std::string name = found.cFileName;
+      if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(names,
+              folder == file.folder ? Names{file.target.substr(folder.size() + 1)} : Names{});
+  }
 }
 
 }  // namespace
