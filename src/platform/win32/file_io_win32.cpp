@@ -399,6 +399,11 @@ bool FileReplacer::commit(std::string& reason) {
     abort();
     return false;
   }
+  // The last-write time is sure only once the handle that wrote is closed (NTFS sets it when
+  // the handle is closed): the stamp is taken again from the closed file, so that the next
+  // save does not find the file changed on disk.
+  if (const FileStamp closed = stampOf(s.temporary.c_str()); closed.sameFile(s.stamp))
+    s.stamp = closed;
   // Another program that changed the target while the new bytes were written would lose its
   // change: the save fails instead, and the next one asks. A copy of the editor's own goes
   // only over the file this process wrote, or as a new name.

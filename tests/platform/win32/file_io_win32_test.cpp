@@ -48,6 +48,11 @@ TEST(WindowsFiles, DocumentIsLoadedAndSavedByteForByte) {
   editor.modified = 1;
   ASSERT_EQ(editor.save(), 1);
   EXPECT_EQ(readFile(path), mixedDocument());
+  // The file is as the save left it: the next save finds it unchanged on disk.
+  EXPECT_EQ(editor.fileStamp, platform::stampOf(path.c_str()));
+  editor.insertChar('x');
+  ASSERT_EQ(editor.save(), 1);
+  EXPECT_EQ(readFile(path), "x" + mixedDocument());
   EXPECT_EQ(temp.names(), Names{"notes.txt"});
 }
 
