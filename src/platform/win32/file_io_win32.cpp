@@ -261,6 +261,14 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
 
 namespace {
 
+// Opens a file as replacing it needs: to write it, and to delete it (which the move over it
+// does). Fails where this user may not, or another program holds the file open against it.
+HANDLE openForReplacing(const std::string& name) {
+  return CreateFileA(name.c_str(), GENERIC_WRITE | DELETE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     0, nullptr);
+}
+
 // Whether the existing target may be replaced (a file on disk, not read-only, writable by
 // this user and held by no other program), and the attributes its replacement takes,
 // added to newAttributes.
@@ -281,9 +289,7 @@ bool checkTarget(FileReplacer::State& s, const char* modeTemplate, DWORD& newAtt
       return false;
     }
     // Whether this user may write it, and no other program holds it against writing.
-    HANDLE probe = CreateFileA(s.target.c_str(), GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+    HANDLE probe = openForReplacing(s.target);
     if (probe == INVALID_HANDLE_VALUE) {
       reason = errorText(GetLastError());
       return false;
@@ -417,7 +423,19 @@ bool FileReplacer::commit(std::string& reason) {
   // fails, both files are as they were and the temporary one is removed.
   const DWORD replace = s.ownCopy && !s.own.exists ? 0 : MOVEFILE_REPLACE_EXISTING;
   if (!MoveFileExA(s.temporary.c_str(), s.target.c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
-    reason = errorText(GetLastError());
+    DWORD error = GetLastError();
+    // A file that another program has open cannot be moved over, though this user may write
+    // and delete it: the refusal then says so rather than "Permission denied".
+    if (error == ERROR_ACCESS_DENIED && replace != 0) {
+      HANDLE probe = openForReplacing(s.target);
+      if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        error = ERROR_SHARING_VIOLATION;
+      } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+        error = ERROR_SHARING_VIOLATION;
+      }
+    }
+    reason = errorText(error);
     abort();
     return false;
   }

@@ -25,12 +25,12 @@ std::string mixedDocument() {
   return bytes + "\r\nsecond\nthird\rfourth\n\r\r\n";
 }
 
-// Opens the file so that no other program may write or delete it, as an editor or a virus
-// scanner may hold it, until the object goes.
+// Opens the file as another program may hold it until the object goes: by default so that
+// no other program may write or delete it, as an editor or a virus scanner may.
 struct LockedFile {
-  explicit LockedFile(const std::string& path)
-      : handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr)) {}
+  explicit LockedFile(const std::string& path, DWORD share = FILE_SHARE_READ)
+      : handle(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {
+  }
   ~LockedFile() {
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   }
@@ -126,12 +126,18 @@ TEST(WindowsFiles, SaveRefusedBeforeWritingLeavesEverythingAsItWas) {
   TempFolder temp;
   const std::string readOnly = temp.path("readonly.txt");
   const std::string locked = temp.path("locked.txt");
+  const std::string open = temp.path("open.txt");
   writeFile(readOnly, "old\r\n");
   writeFile(locked, "old\r\n");
+  writeFile(open, "old\r\n");
   ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
   CreateDirectoryA(temp.path("folder").c_str(), nullptr);
   LockedFile lock(locked);
   ASSERT_NE(lock.handle, INVALID_HANDLE_VALUE);
+  // Open for reading in another program that lets others write it, but not delete it: the
+  // move that would replace it is refused.
+  LockedFile reader(open, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_NE(reader.handle, INVALID_HANDLE_VALUE);
 
   struct Case {
     std::string target, reason;
@@ -139,6 +145,7 @@ TEST(WindowsFiles, SaveRefusedBeforeWritingLeavesEverythingAsItWas) {
   const std::vector<Case> cases = {
       {readOnly, "Permission denied"},
       {locked, "File in use by another program"},
+      {open, "File in use by another program"},
       {temp.path("folder"), "Is a directory"},
       {temp.path("no folder\\new.txt"), "No such file or directory"},
       {"", "No such file or directory"},
@@ -153,25 +160,32 @@ TEST(WindowsFiles, SaveRefusedBeforeWritingLeavesEverythingAsItWas) {
   }
   EXPECT_EQ(readFile(readOnly), "old\r\n");
   EXPECT_EQ(readFile(locked), "old\r\n");
-  EXPECT_EQ(temp.names(), (Names{"folder", "locked.txt", "readonly.txt"}));
+  EXPECT_EQ(readFile(open), "old\r\n");
+  EXPECT_EQ(temp.names(), (Names{"folder", "locked.txt", "open.txt", "readonly.txt"}));
 }
 
 TEST(WindowsFiles, FailedReplacementKeepsTheTargetAndRemovesTheTemporaryFile) {
   TempFolder temp;
   const std::string target = temp.path("out.txt");
   writeFile(target, "old");
-  std::string reason;
-  platform::FileReplacer file;
-  ASSERT_TRUE(file.begin(target.c_str(), nullptr, reason));
-  ASSERT_TRUE(file.write("new", 3, reason));
-  {
-    LockedFile lock(target);  // another program takes the target between write and commit
-    ASSERT_NE(lock.handle, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(file.commit(reason));
-    EXPECT_FALSE(reason.empty());
+  // Another program opens the target between write and commit, whether it lets others delete
+  // the file or not: the move is refused, and the reason says why.
+  for (DWORD share :
+       {DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
+    SCOPED_TRACE(share);
+    std::string reason;
+    platform::FileReplacer file;
+    ASSERT_TRUE(file.begin(target.c_str(), nullptr, reason));
+    ASSERT_TRUE(file.write("new", 3, reason));
+    {
+      LockedFile lock(target, share);
+      ASSERT_NE(lock.handle, INVALID_HANDLE_VALUE);
+      EXPECT_FALSE(file.commit(reason));
+      EXPECT_EQ(reason, "File in use by another program");
+    }
+    EXPECT_EQ(readFile(target), "old");
+    EXPECT_EQ(temp.names(), Names{"out.txt"});
   }
-  EXPECT_EQ(readFile(target), "old");
-  EXPECT_EQ(temp.names(), Names{"out.txt"});
 }
 
 // A file in a folder of its own whose path is as long as the system takes (259 characters),
