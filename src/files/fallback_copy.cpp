@@ -1,5 +1,6 @@
 #include "files/fallback_copy.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -12,15 +13,28 @@ namespace {
 // The longest name the systems here take, less ".autosave" and a numbered copy's ".NN".
 constexpr size_t kMostNameBytes = 255 - 9 - 3;
 
+// The longest name a copy in the folder may have: on Windows the whole path must also stay
+// within MAX_PATH - 1 (259) characters.
+size_t mostNameBytes(const std::string& folder) {
+#ifdef _WIN32
+  const size_t mostPath = 259 - 1 - 9 - 3;  // less the separator, ".autosave" and ".NN"
+  const size_t room = folder.size() < mostPath ? mostPath - folder.size() : 0;
+  return std::clamp<size_t>(room, 20, kMostNameBytes);  // at least a digest and a few bytes
+#else
+  (void)folder;
+  return kMostNameBytes;
+#endif
+}
+
 // A name too long for one file name keeps its end, which names the file, after a digest of
 // the whole, so that two documents still never share one; no escape is cut in two.
-std::string cutToFit(const std::string& name) {
-  if (name.size() <= kMostNameBytes) return name;
+std::string cutToFit(const std::string& name, size_t most) {
+  if (name.size() <= most) return name;
   uint64_t hash = 14695981039346656037ull;
   for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
   char digest[18];
   std::snprintf(digest, sizeof digest, "%016llx-", static_cast<unsigned long long>(hash));
-  size_t start = name.size() - (kMostNameBytes - 17);
+  size_t start = name.size() - (most - 17);
   while (name[start - 1] == '%' || name[start - 2] == '%') ++start;
   return digest + name.substr(start);
 }
@@ -43,9 +57,9 @@ std::string fallbackCopyName(const std::string& folder, const char* fileName) {
     }
   }
 #ifdef _WIN32
-  return folder + "\\" + cutToFit(name) + ".autosave";
+  return folder + "\\" + cutToFit(name, mostNameBytes(folder)) + ".autosave";
 #else
-  return folder + "/" + cutToFit(name) + ".autosave";
+  return folder + "/" + cutToFit(name, mostNameBytes(folder)) + ".autosave";
 #endif
 }
 

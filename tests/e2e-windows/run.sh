@@ -196,6 +196,23 @@ keys M-x
 check "undone to the saved text: Alt+X asks nothing" exitStatusIs "$work/exit6" 0
 check "the file is untouched" fileIs "$work/doc.txt" 'Zone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
 
+# ---- a console event (the window closed, Ctrl+Break, Ctrl+C sent by another program) ----
+# The test program starts slate.exe on this console and sends Ctrl+C to the console when told:
+# as at a hang-up, the modified document goes to its autosave file and Slate ends.
+keys "clear; $wine '$build/slate_tests.exe' --gtest_also_run_disabled_tests" \
+  " --gtest_filter=WindowsConsole.DISABLED_ConsoleEventDriver; echo \$? > exit7" Enter
+expectStatus "console event run" "<Sep 07 1996>  R 0  C 0  doc.txt"
+keys W
+expectStatus "typing" "* R 0  C 1"
+touch "$work/send-event"
+check "console event: Slate ends with status 0" exitStatusIs "$work/slate-status" 0
+check "console event: the work is in the autosave file" fileIs "$work/doc.txt.autosave" \
+  'WZone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
+check "console event: the file is untouched" fileIs "$work/doc.txt" \
+  'Zone Xtwo!\r\nYthree\r\nnew\r\nend\r\n'
+check "console event: the test program's driver passed" exitStatusIs "$work/exit7" 0
+rm -f "$work/doc.txt.autosave"
+
 # ---- not on a console ----
 keys "clear; $wine '$exe' doc.txt | cat; echo \${PIPESTATUS[0]} > exit5" Enter
 check "output not a console: status 2" exitStatusIs "$work/exit5" 2

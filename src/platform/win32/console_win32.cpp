@@ -1,4 +1,6 @@
 // The Windows console: each operation of the console interface is one console call.
+#include <atomic>
+
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -19,9 +21,44 @@ RowsInUse rowsInUse(const CONSOLE_SCREEN_BUFFER_INFO& info, int16_t knownTop) {
 
 namespace {
 
+// Set once the console has told this process to end: its window is being closed, Ctrl+Break
+// was pressed, or another program sent Ctrl+C. By default the process would end at once and
+// lose the work; instead the input counts as gone, as when a terminal hangs up, and the
+// editor keeps the work and ends.
+std::atomic<bool> consoleEnding{false};
+// The input to wake a waiting read on; null once the console is closed.
+std::atomic<HANDLE> endingInput{nullptr};
+
+// Runs on a thread of its own, which the system starts for the event. It stays registered
+// (the system may hold its list of handlers while one runs): once the console is closed it
+// leaves the event to the system's own handling.
+BOOL WINAPI onConsoleEnd(DWORD) {
+  const HANDLE input = endingInput.load();
+  if (input == nullptr) return FALSE;
+  consoleEnding = true;
+  // A key record wakes a wait for input, ReadConsoleInputA and ReadConsoleA alike; every read
+  // finds the input gone before it would hand the key on.
+  INPUT_RECORD wake{};
+  wake.EventType = KEY_EVENT;
+  wake.Event.KeyEvent.bKeyDown = TRUE;
+  wake.Event.KeyEvent.wRepeatCount = 1;
+  wake.Event.KeyEvent.uChar.AsciiChar = ' ';
+  DWORD written = 0;
+  WriteConsoleInputA(input, &wake, 1, &written);
+  // The process ends when the editor returns from main, the work kept; returning from here
+  // would end it at once. (A closed window is ended by the system after some seconds.)
+  Sleep(INFINITE);
+  return TRUE;
+}
+
 class WindowsConsole final : public console::Console {
  public:
-  WindowsConsole(HANDLE input, HANDLE output) : input_(input), output_(output) {}
+  WindowsConsole(HANDLE input, HANDLE output) : input_(input), output_(output) {
+    endingInput = input;
+    static const bool registered = SetConsoleCtrlHandler(onConsoleEnd, TRUE);
+    (void)registered;
+  }
+  ~WindowsConsole() override { endingInput = nullptr; }
 
   // ---- output ----
 
@@ -72,6 +109,7 @@ class WindowsConsole final : public console::Console {
   }
 
   uint32_t waitForInput(uint32_t milliseconds) override {
+    if (ending()) return WAIT_OBJECT_0;  // the read that follows finds the input gone
     // A failed wait counts as input waiting: the read that follows tells what happened.
     return WaitForSingleObject(input_, milliseconds) == WAIT_TIMEOUT ? WAIT_TIMEOUT : WAIT_OBJECT_0;
   }
@@ -79,7 +117,7 @@ class WindowsConsole final : public console::Console {
   bool readInput(console::InputRecord& record) override {
     INPUT_RECORD event;
     DWORD count = 0;
-    if (!ReadConsoleInputA(input_, &event, 1, &count)) {
+    if (ending() || !ReadConsoleInputA(input_, &event, 1, &count) || ending()) {
       gone_ = true;
       return false;
     }
@@ -101,7 +139,7 @@ class WindowsConsole final : public console::Console {
     for (;;) {
       CHAR ch = 0;
       DWORD count = 0;
-      if (!ReadConsoleA(input_, &ch, 1, &count, nullptr)) {
+      if (ending() || !ReadConsoleA(input_, &ch, 1, &count, nullptr) || ending()) {
         gone_ = true;
         return -1;
       }
@@ -116,8 +154,8 @@ class WindowsConsole final : public console::Console {
     for (;;) {
       INPUT_RECORD event;
       DWORD count = 0;
-      if (WaitForSingleObject(input_, INFINITE) == WAIT_FAILED ||
-          !PeekConsoleInputA(input_, &event, 1, &count)) {
+      if (ending() || WaitForSingleObject(input_, INFINITE) == WAIT_FAILED ||
+          !PeekConsoleInputA(input_, &event, 1, &count) || ending()) {
         gone_ = true;
         return {};
       }
@@ -144,9 +182,11 @@ class WindowsConsole final : public console::Console {
 
   uint32_t tickCount() override { return GetTickCount(); }
 
-  bool inputGone() override { return gone_; }
+  bool inputGone() override { return gone_ || ending(); }
 
  private:
+  static bool ending() { return consoleEnding.load(); }
+
   // Rows count from the top of the rows in use (see screenBufferInfo).
   COORD at(console::Coord position) const {
     return COORD{position.x, static_cast<SHORT>(position.y + (top_ < 0 ? 0 : top_))};

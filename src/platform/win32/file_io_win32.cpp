@@ -261,6 +261,14 @@ bool FileReplacer::begin(const char* target, const char* modeTemplate, std::stri
 
 namespace {
 
+// Opens a file as replacing it needs: to write it, and to delete it (which the move over it
+// does). Fails where this user may not, or another program holds the file open against it.
+HANDLE openForReplacing(const std::string& name) {
+  return CreateFileA(name.c_str(), GENERIC_WRITE | DELETE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     0, nullptr);
+}
+
 // Whether the existing target may be replaced (a file on disk, not read-only, writable by
 // this user and held by no other program), and the attributes its replacement takes,
 // added to newAttributes.
@@ -281,9 +289,7 @@ bool checkTarget(FileReplacer::State& s, const char* modeTemplate, DWORD& newAtt
       return false;
     }
     // Whether this user may write it, and no other program holds it against writing.
-    HANDLE probe = CreateFileA(s.target.c_str(), GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+    HANDLE probe = openForReplacing(s.target);
     if (probe == INVALID_HANDLE_VALUE) {
       reason = errorText(GetLastError());
       return false;
@@ -312,8 +318,15 @@ bool checkTarget(FileReplacer::State& s, const char* modeTemplate, DWORD& newAtt
 // which process of which machine writes it, for removeLeftovers.
 bool createTemporary(FileReplacer::State& s, DWORD newAttributes, std::string& reason) {
   const std::string folder = folderOf(s.target);
-  const std::string prefix =
-      folder + scratchPrefix(s.target.substr(folder.size()), hostTag(), GetCurrentProcessId());
+  std::string base = s.target.substr(folder.size());
+  // The system takes no path longer than MAX_PATH - 1 characters: where the target's is
+  // nearly that long, the temporary name carries less of the file's name (none, at worst).
+  const size_t mostChars = MAX_PATH - 1;
+  const size_t suffix = 6 + 4;  // randomSuffix() and ".tmp"
+  const size_t rest = absolutePath(s.target.c_str()).size() - base.size() +
+                      scratchPrefix("", hostTag(), GetCurrentProcessId()).size() + suffix;
+  if (rest + base.size() > mostChars) base.resize(rest < mostChars ? mostChars - rest : 0);
+  const std::string prefix = folder + scratchPrefix(base, hostTag(), GetCurrentProcessId());
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < 100 && s.file == INVALID_HANDLE_VALUE; ++attempt) {
     s.temporary = prefix + randomSuffix() + ".tmp";
@@ -392,6 +405,11 @@ bool FileReplacer::commit(std::string& reason) {
     abort();
     return false;
   }
+  // The last-write time is sure only once the handle that wrote is closed (NTFS sets it when
+  // the handle is closed): the stamp is taken again from the closed file, so that the next
+  // save does not find the file changed on disk.
+  if (const FileStamp closed = stampOf(s.temporary.c_str()); closed.sameFile(s.stamp))
+    s.stamp = closed;
   // Another program that changed the target while the new bytes were written would lose its
   // change: the save fails instead, and the next one asks. A copy of the editor's own goes
   // only over the file this process wrote, or as a new name.
@@ -405,7 +423,19 @@ bool FileReplacer::commit(std::string& reason) {
   // fails, both files are as they were and the temporary one is removed.
   const DWORD replace = s.ownCopy && !s.own.exists ? 0 : MOVEFILE_REPLACE_EXISTING;
   if (!MoveFileExA(s.temporary.c_str(), s.target.c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
-    reason = errorText(GetLastError());
+    DWORD error = GetLastError();
+    // A file that another program has open cannot be moved over, though this user may write
+    // and delete it: the refusal then says so rather than "Permission denied".
+    if (error == ERROR_ACCESS_DENIED && replace != 0) {
+      HANDLE probe = openForReplacing(s.target);
+      if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        error = ERROR_SHARING_VIOLATION;
+      } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+        error = ERROR_SHARING_VIOLATION;
+      }
+    }
+    reason = errorText(error);
     abort();
     return false;
   }

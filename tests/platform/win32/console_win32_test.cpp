@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/win32/child_process.h"
+#include "platform/win32/temp_folder.h"
 #include "platform/win32/windows_api.h"
 
 namespace {
@@ -44,6 +45,34 @@ TEST(WindowsConsole, ProgramOffAConsoleSaysSoAndEndsWithStatus2) {
   EXPECT_EQ(child.exitCode, 2u);
   EXPECT_EQ(child.errors, "slate: standard input is not a console\r\n");  // text mode
   EXPECT_EQ(child.output, "");  // nothing drawn, no escape sequences
+}
+
+BOOL WINAPI outliveConsoleEvents(DWORD) {
+  return TRUE;
+}
+
+// The driver of the end-to-end run's console event (tests/e2e-windows/run.sh): starts
+// slate.exe for doc.txt on this console and, once a file "send-event" appears, sends Ctrl+C
+// to every program on the console, as another program may; slate.exe's exit status goes to
+// the file "slate-status".
+TEST(WindowsConsole, DISABLED_ConsoleEventDriver) {
+  SetConsoleCtrlHandler(outliveConsoleEvents, TRUE);
+  std::string command = "\"" + testing_win32::programBesideThis("slate.exe") + "\" doc.txt";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  while (GetFileAttributesA("send-event") == INVALID_FILE_ATTRIBUTES &&
+         WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+  }
+  EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  testing_win32::writeFile("slate-status", std::to_string(status) + "\n");
 }
 
 CONSOLE_SCREEN_BUFFER_INFO buffer(SHORT height, SHORT windowTop, SHORT windowBottom) {
