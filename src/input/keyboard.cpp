@@ -1,6 +1,7 @@
 #include "input/keyboard.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "core/editor.h"
 #include "input/key_map.h"
@@ -32,6 +33,12 @@ bool Keyboard::keepWaiting(Screen& screen, const char* what, uint64_t done, uint
     InputRecord record;
     if (!inputHandle.readInput(record)) return false;
     if (record.eventType == KEY_EVENT && record.key.keyDown) return false;
+    if (record.eventType == PASTE_EVENT) {  // stops the work too, and goes in after it
+      size_t length = 0;
+      const char* text = inputHandle.pastedText(length);
+      heldPaste.append(text, length);
+      return false;
+    }
   }
   if (inputHandle.inputGone()) return false;
   const uint32_t now = inputHandle.tickCount();
@@ -59,10 +66,17 @@ void Keyboard::showProgress(Screen& screen, const char* what, uint64_t done, uin
 }
 
 bool Keyboard::inputQueueEmpty() {
-  return inputHandle.numberOfInputEvents() == 0;
+  return heldPaste.empty() && inputHandle.numberOfInputEvents() == 0;
 }
 
 void Keyboard::waitAndHandleEvent(Editor& editor) {
+  if (!heldPaste.empty()) {
+    const std::string text = std::move(heldPaste);
+    heldPaste.clear();
+    pasteText(editor, text.data(), text.size());
+    armAutosave(editor);
+    return;
+  }
   if (autosaveDeadline != 0) {
     int32_t remaining = static_cast<int32_t>(autosaveDeadline - inputHandle.tickCount());
     bool due = remaining <= 0 ||
@@ -111,7 +125,10 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
     const char* text = inputHandle.pastedText(length);
     pasteText(editor, text, length);
   }
+  armAutosave(editor);
+}
 
+void Keyboard::armAutosave(const Editor& editor) {
   if (autosaveDisabled || !editor.autosavePending) {
     autosaveDeadline = 0;
   } else if (autosaveDeadline == 0) {

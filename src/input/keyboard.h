@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "input/prompt_history.h"
 #include "platform/console.h"
@@ -28,8 +29,11 @@ class Keyboard {
   void keyDown(Editor& editor, uint16_t virtualKeyCode, uint8_t ch, uint32_t controlKeyState);
   void keyUp(Editor& editor, uint16_t virtualKeyCode);
   KeyCode composeKeyCode(uint16_t virtualKeyCode, uint32_t controlKeyState) const;
+  // Arms the autosave timer at the first unsaved change, disarms it when nothing is pending.
+  void armAutosave(const Editor& editor);
   // For a long wait or scan: shows "WHAT: N% (any key stops)" now and then, and answers
-  // false once a key is pressed (the key is taken) or the input has gone.
+  // false once a key is pressed (the key is taken), text is pasted (it is held, and goes in
+  // at the next wait) or the input has gone.
   bool keepWaiting(Screen& screen, const char* what, uint64_t done, uint64_t total);
   // For long work that keys do not stop: shows "WHAT: N%" now and then once the work (begun
   // by a call with done == 0) has taken a second; keys wait for it to end.
@@ -44,6 +48,7 @@ class Keyboard {
   uint8_t altCode = 0;
   uint32_t progressShown = 0;  // when keepWaiting last showed its progress
   uint32_t workBegun = 0;      // when the work showProgress follows began
+  std::string heldPaste;       // text pasted while keepWaiting ran, not yet put in
   // Earlier answers to the status-line prompts, for this run.
   PromptHistory promptHistory;
 };

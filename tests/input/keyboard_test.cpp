@@ -442,3 +442,14 @@ TEST_F(KeyboardTest, WorkProgressShowsOnlyAfterASecondAndLeavesKeysQueued) {
   EXPECT_EQ(statusLine().substr(0, 12), "Saving: 50% ");
   EXPECT_FALSE(keyboard.inputQueueEmpty());  // the key waits for the work to end
 }
+
+TEST_F(KeyboardTest, TextPastedDuringALongScanStopsItAndGoesInAfterIt) {
+  type('a');
+  handle();
+  console.pushPaste("xy\nz");
+  EXPECT_FALSE(keyboard.keepWaiting(test.session.screen, "Searching", 10, 100));
+  EXPECT_FALSE(keyboard.inputQueueEmpty());
+  keyboard.waitAndHandleEvent(editor);
+  EXPECT_EQ(documentBytes(editor), "axy\nz");
+  EXPECT_TRUE(keyboard.inputQueueEmpty());
+}
