@@ -8,6 +8,7 @@ Session::Session(console::Console& console, ClipboardStore& store)
 void Session::attach(Editor& editor) {
   editor.screen = &screen;
   editor.keyboard = &keyboard;
+  keyboard.document = &editor;
   editor.searchState = &searchState;
   editor.clipboard = &clipboard;
   editor.waitProgress = [this](const char* what, uint64_t done, uint64_t total) {

@@ -36,6 +36,7 @@ int Editor::help() {
     screen->drawLines(lines, first);
     screen->showMessage(pageStatus(first, rows, lines.size()).c_str());
 
+    if (keyboard->autosaveBeforeInput()) continue;
     console::InputRecord record;
     if (!keyboard->inputHandle.readInput(record)) break;  // the input has gone
     const console::KeyEventRecord& key = record.key;

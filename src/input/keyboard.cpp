@@ -10,6 +10,7 @@
 using namespace console;
 
 const uint32_t autosaveInterval = 60000;
+static const char kAutosaveFailure[] = "Autosave failure, autodisabling...";
 
 uint32_t reduceModifiers(uint32_t bits) {
   uint32_t reduced = bits & KeyShift;
@@ -69,6 +70,32 @@ bool Keyboard::inputQueueEmpty() {
   return heldPaste.empty() && inputHandle.numberOfInputEvents() == 0;
 }
 
+bool Keyboard::autosaveDueWhileWaiting() {
+  const int32_t remaining = static_cast<int32_t>(autosaveDeadline - inputHandle.tickCount());
+  return remaining <= 0 ||
+         inputHandle.waitForInput(static_cast<uint32_t>(remaining)) == WAIT_TIMEOUT;
+}
+
+bool Keyboard::autosaveBeforeInput() {
+  if (autosaveDeadline == 0 || !document || !autosaveDueWhileWaiting()) return false;
+  if (document->autosaveNow() == 0) {
+    document->setPendingMessage(kAutosaveFailure);  // told once the document is back
+    autosaveDisabled = 1;
+  }
+  autosaveDeadline = 0;
+  return true;
+}
+
+console::PromptInput Keyboard::readPromptInput() {
+  if (autosaveBeforeInput()) {
+    console::PromptInput redraw;
+    redraw.ch = 0;
+    redraw.resized = true;
+    return redraw;
+  }
+  return inputHandle.readPromptInput();
+}
+
 void Keyboard::waitAndHandleEvent(Editor& editor) {
   if (!heldPaste.empty()) {
     const std::string text = std::move(heldPaste);
@@ -77,17 +104,12 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
     armAutosave(editor);
     return;
   }
-  if (autosaveDeadline != 0) {
-    int32_t remaining = static_cast<int32_t>(autosaveDeadline - inputHandle.tickCount());
-    bool due = remaining <= 0 ||
-               inputHandle.waitForInput(static_cast<uint32_t>(remaining)) == WAIT_TIMEOUT;
-    if (due) {
-      if (editor.autosaveNow() == 0) {
-        editor.screen->showMessage("Autosave failure, autodisabling...");
-        autosaveDisabled = 1;
-      }
-      autosaveDeadline = 0;
+  if (autosaveDeadline != 0 && autosaveDueWhileWaiting()) {
+    if (editor.autosaveNow() == 0) {
+      editor.screen->showMessage(kAutosaveFailure);
+      autosaveDisabled = 1;
     }
+    autosaveDeadline = 0;
   }
   if (autosaveDeadline == 0) {
     // While a large file's lines are being counted, the view is brought up to date now and

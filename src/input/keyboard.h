@@ -25,10 +25,19 @@ class Keyboard {
   Keyboard& operator=(const Keyboard&) = delete;
 
   bool inputQueueEmpty();
+  // For a page or prompt that waits for a key outside the main loop: waits for input until
+  // the autosave falls due, and then runs it as the main loop would; whether it ran (the
+  // page's rows may have been written over by its progress, and are drawn again).
+  bool autosaveBeforeInput();
+  // What a prompt or question reads next (see Console::readPromptInput); after an autosave
+  // ran while it waited, a resize, so that the prompt is drawn again.
+  console::PromptInput readPromptInput();
   void waitAndHandleEvent(Editor& editor);
   void keyDown(Editor& editor, uint16_t virtualKeyCode, uint8_t ch, uint32_t controlKeyState);
   void keyUp(Editor& editor, uint16_t virtualKeyCode);
   KeyCode composeKeyCode(uint16_t virtualKeyCode, uint32_t controlKeyState) const;
+  // Waits for input until the armed autosave deadline; whether it has passed.
+  bool autosaveDueWhileWaiting();
   // Arms the autosave timer at the first unsaved change, disarms it when nothing is pending.
   void armAutosave(const Editor& editor);
   // For a long wait or scan: shows "WHAT: N% (any key stops)" now and then, and answers
@@ -42,6 +51,7 @@ class Keyboard {
   uint32_t autosaveDeadline = 0;  // 0: the timer is not armed
   int32_t autosaveDisabled = 0;
   console::Console& inputHandle;
+  Editor* document = nullptr;  // the editor whose autosave runs while a prompt waits
   uint32_t savedInputMode = 0;
   int32_t winKeyDown = 0;
   int32_t appsKeyDown = 0;

@@ -10,7 +10,7 @@
 Answer askQuestion(Screen& screen, Keyboard& keyboard, const char* question, bool orOpen) {
   screen.showMessage(question);
   for (;;) {
-    const console::PromptInput in = keyboard.inputHandle.readPromptInput();
+    const console::PromptInput in = keyboard.readPromptInput();
     if (in.resized) {
       screen.followResize();
       screen.showMessage(question);
@@ -157,13 +157,12 @@ std::unique_ptr<char[]> copyOf(const std::string& text) {
 std::unique_ptr<char[]> promptString(Screen& screen, Keyboard& keyboard,
                                      const PromptRequest& request) {
   OpenPrompt prompt(screen, request, keyboard.promptHistory);
-  console::Console& input = keyboard.inputHandle;
   // A byte the full answer does not take changes nothing: the prompt is not drawn again for
   // it, so that a paste of megabytes is passed over at once.
   for (bool changed = true;;) {
     if (changed) prompt.show();
     changed = true;
-    const console::PromptInput in = input.readPromptInput();
+    const console::PromptInput in = keyboard.readPromptInput();
     if (in.resized) {
       continue;
     } else if (in.key != 0) {

@@ -23,7 +23,7 @@ char askReplaceAnswer(Editor& e) {
     e.redraw();
     e.screen->showMessage("Replace? (y/n/a/q)");
     for (;;) {
-      const console::PromptInput in = e.keyboard->inputHandle.readPromptInput();
+      const console::PromptInput in = e.keyboard->readPromptInput();
       if (in.resized) break;
       if (in.key != 0 || in.pasted) continue;  // only a typed key answers
       if (in.ch < 0 || in.ch == 27) return 'q';

@@ -453,3 +453,29 @@ TEST_F(KeyboardTest, TextPastedDuringALongScanStopsItAndGoesInAfterIt) {
   EXPECT_EQ(documentBytes(editor), "axy\nz");
   EXPECT_TRUE(keyboard.inputQueueEmpty());
 }
+
+// A prompt left open does not hold the autosave back: it runs when due, and the prompt is
+// drawn again.
+TEST_F(AutosaveFileTest, AutosaveRunsWhileAPromptWaits) {
+  type('a');
+  key(0x74);  // F5: the search prompt
+  console.pushPause(autosaveInterval);
+  type('x');
+  key(0x0D, 13);
+  keyboard.waitAndHandleEvent(editor);
+  keyboard.waitAndHandleEvent(editor);  // F5, up to the end of its prompt
+  EXPECT_EQ(fileText(), "a");
+  EXPECT_EQ(keyboard.autosaveDeadline, 0u);
+  EXPECT_FALSE(console.inputLeft());
+}
+
+TEST_F(AutosaveFileTest, AutosaveRunsWhileTheHelpPageIsOpen) {
+  type('a');
+  key(VK_F1);
+  console.pushPause(autosaveInterval);
+  key(VK_F1);  // closes the page
+  keyboard.waitAndHandleEvent(editor);
+  keyboard.waitAndHandleEvent(editor);
+  EXPECT_EQ(fileText(), "a");
+  EXPECT_FALSE(console.inputLeft());
+}
