@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "e2e/tmux_session.h"
@@ -39,6 +40,14 @@ void expectColours(const std::vector<e2e::StyledCell>& cells, size_t width, int 
     EXPECT_EQ(cells[x].fg, fg) << what << " column " << x;
     EXPECT_EQ(cells[x].bg, bg) << what << " column " << x;
   }
+}
+
+// The state letter of a process (R, S, T, ...), from /proc; 0 where it cannot be read.
+char processState(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
 }
 
 // Starts the editor and waits for its first screen.
@@ -104,18 +113,25 @@ TEST(TerminalEndToEnd, TerminationSignalsGiveTheTerminalBack) {
   }
 }
 
-TEST(TerminalEndToEnd, SuspendedAndContinuedItTakesTheTerminalAgain) {
+// The pane's shell has no job control, so the system discards the stop that SIGTSTP asks
+// for: the editor gives the terminal back, finds itself still running, and takes it again
+// at once, repainted and working. (Under a shell with job control it stops there, and `fg`
+// brings it back the same way.) A SIGCONT then changes nothing.
+TEST(TerminalEndToEnd, ASuspensionTheSystemDiscardsLeavesItInTheTerminal) {
   TmuxSession tmux({});
   startUp(tmux);
   pid_t editor = tmux.editorPid();
   ASSERT_GT(editor, 0);
+  tmux.sendLiteral("a");
+  ASSERT_TRUE(tmux.waitForRow(0, "a"));
   kill(editor, SIGTSTP);
-  EXPECT_TRUE(tmux.waitFor([&] { return !tmux.alternateOn(); }));
-  kill(editor, SIGCONT);
-  EXPECT_TRUE(tmux.waitFor([&] { return tmux.alternateOn(); }));
-  EXPECT_TRUE(tmux.waitForRow(23, FreshStatus)) << "repainted";
+  kill(editor, SIGCONT);  // also at once, as a race with the stop
+  kill(editor, SIGTSTP);
   tmux.sendLiteral("ok");
-  EXPECT_TRUE(tmux.waitForRow(0, "ok"));
+  EXPECT_TRUE(tmux.waitForRow(0, "aok")) << tmux.dump();
+  EXPECT_TRUE(tmux.alternateOn());
+  EXPECT_NE(processState(editor), 'T');
+  kill(editor, SIGCONT);
   tmux.sendKeys({"M-x"});
   ASSERT_TRUE(tmux.waitForRow(23, "Save changes? (Y/n)"));
   tmux.sendLiteral("n");

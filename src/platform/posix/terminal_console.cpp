@@ -130,23 +130,34 @@ void onFatal(int sig) {
   raise(sig);  // delivered with the previous action once this handler returns
 }
 
+// Gives the terminal back and stops; takes it again once running on. The stop is taken
+// inside the handler (the signal raised, then let through), so that whatever resumes the
+// process (a SIGCONT, or the system discarding the stop, as it does in a process group no
+// shell controls) finds the terminal taken again; a SIGCONT that arrives before the stop
+// cannot leave the editor running outside the terminal.
 void onSuspend(int sig) {
   int saved = errno;
   leaveTerminal();
-  struct sigaction defaultAction {};
-  defaultAction.sa_handler = SIG_DFL;
-  sigemptyset(&defaultAction.sa_mask);
-  sigaction(sig, &defaultAction, nullptr);
-  raise(sig);  // stops the process once this handler returns
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(sig, &action, nullptr);
+  raise(sig);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, sig);
+  pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here
+  action.sa_handler = onSuspend;
+  sigaction(sig, &action, nullptr);
+  enterTerminal();
+  repaintPending = 1;
+  wake();
   errno = saved;
 }
 
+// Resumed after a stop that did not come through onSuspend (SIGSTOP), or during one.
 void onContinue(int) {
   int saved = errno;
-  struct sigaction suspend {};
-  suspend.sa_handler = onSuspend;
-  sigemptyset(&suspend.sa_mask);
-  sigaction(SIGTSTP, &suspend, nullptr);
   enterTerminal();
   repaintPending = 1;
   wake();
