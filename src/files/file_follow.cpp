@@ -25,8 +25,14 @@ bool Editor::followFile() {
   if (!following || modified || fileUnread || (source && !source->countDone())) return false;
   const platform::FileStamp now = platform::stampOf(fileName.get());
   if (!now.sameFile(fileStamp) || now.size <= fileStamp.size) return false;
+  // Reading the file again is no command of the user's: the modes they set stay, and the
+  // mark goes with the cursor, so that nothing shows as selected.
+  const int32_t indent = autoIndent;
   if (!loadDocument()) return false;
+  autoIndent = indent;
   moveDocumentEnd();
+  markLine = cursorLine;
+  markColumn = cursorColumn;
   textDirty = 1;
   return true;
 }
