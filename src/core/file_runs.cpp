@@ -197,7 +197,7 @@ void lookAtFile(Editor& e) {
     e.setPendingMessage((name + " was cut short on disk: text not yet shown cannot be read; what "
                                 "was shown is kept")
                             .c_str());
-  } else if (grown > 0) {
+  } else if (grown > 0 && (!e.following || e.modified)) {  // else follow mode shows them
     e.setPendingMessage(
         (name + " grew on disk by " + std::to_string(grown) + " bytes: open it again to see them")
             .c_str());

@@ -10,6 +10,11 @@ int Editor::toggleFollow() {
     setPendingMessage("No file to follow");
     return 0;
   }
+  if (!following && fileUnread) {  // never read again: it would never be shown
+    setPendingMessage(
+        ("Cannot follow " + std::string(fileName.get()) + ": it could not be read").c_str());
+    return 0;
+  }
   following = !following;
   const std::string name = fileName.get();
   setPendingMessage((following ? "Following " + name + ": shown to its end as it grows (F10 stops)"
@@ -24,9 +29,18 @@ bool Editor::followFile() {
   // that a log growing all the time is not read from its start again and again.
   if (!following || modified || fileUnread || (source && !source->countDone())) return false;
   const platform::FileStamp now = platform::stampOf(fileName.get());
-  if (!now.sameFile(fileStamp) || now.size <= fileStamp.size) return false;
+  // A file that was not there when the document was opened has grown from nothing once it
+  // appears: the document is then still the empty text it started as.
+  const bool appeared = !fileStamp.exists && now.exists && now.regular;
+  if (!appeared && (!now.sameFile(fileStamp) || now.size <= fileStamp.size)) return false;
+  // Reading the file again is no command of the user's: the modes they set stay, and the
+  // mark goes with the cursor, so that nothing shows as selected.
+  const int32_t indent = autoIndent;
   if (!loadDocument()) return false;
+  autoIndent = indent;
   moveDocumentEnd();
+  markLine = cursorLine;
+  markColumn = cursorColumn;
   textDirty = 1;
   return true;
 }

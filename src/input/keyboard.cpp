@@ -104,12 +104,22 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
     armAutosave(editor);
     return;
   }
-  if (autosaveDeadline != 0 && autosaveDueWhileWaiting()) {
-    if (editor.autosaveNow() == 0) {
-      editor.screen->showMessage(kAutosaveFailure);
-      autosaveDisabled = 1;
+  if (autosaveDeadline != 0) {
+    const int32_t remaining = static_cast<int32_t>(autosaveDeadline - inputHandle.tickCount());
+    // A followed file is looked at while an autosave is still to come (an edit undone leaves
+    // the document unmodified): the wait ends at whichever comes first.
+    if (editor.following && remaining > 250) {
+      if (inputHandle.waitForInput(250) == WAIT_TIMEOUT) {
+        editor.followFile();
+        return;
+      }
+    } else if (autosaveDueWhileWaiting()) {
+      if (editor.autosaveNow() == 0) {
+        editor.screen->showMessage(kAutosaveFailure);
+        autosaveDisabled = 1;
+      }
+      autosaveDeadline = 0;
     }
-    autosaveDeadline = 0;
   }
   if (autosaveDeadline == 0) {
     // While a large file's lines are being counted, the view is brought up to date now and

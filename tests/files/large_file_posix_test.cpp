@@ -478,6 +478,8 @@ TEST(LargeFile, FollowingShowsTheEndOfAGrowingFileWhileUnmodified) {
     std::ofstream(log.path, std::ios::binary | std::ios::app) << "line 400\n";
     if (large) {
       ASSERT_TRUE(e.finishCount());  // a large file is read again once counted
+      // Not "open it again to see them": follow mode is about to show them.
+      EXPECT_EQ(std::string(e.pendingMessage.get()).find("grew on disk"), std::string::npos);
     }
     ASSERT_TRUE(e.followFile());
     e.ensureWindow(5, 0);

@@ -136,8 +136,13 @@ NameLock::Result NameLock::take(const std::string& path, long& holder) {
 void NameLock::release() {
   if (handle_ < 0) return;
   const int fd = static_cast<int>(handle_);
+  // The name goes only while it still denotes the lock: a file saved under it since (or put
+  // there by anyone) is not the lock's to remove.
   struct stat info;
-  if (fstat(fd, &info) == 0 && info.st_uid == geteuid()) unlink(path_.c_str());
+  struct stat named;
+  if (fstat(fd, &info) == 0 && info.st_uid == geteuid() && lstat(path_.c_str(), &named) == 0 &&
+      named.st_dev == info.st_dev && named.st_ino == info.st_ino)
+    unlink(path_.c_str());
   close(fd);
   handle_ = -1;
   path_.clear();
