@@ -17,6 +17,13 @@ bool isModifierOnly(uint16_t key) {
          key == vk::Scroll;
 }
 
+// Alt held with a digit of the numeric keypad: part of a character typed by its code, which
+// arrives when Alt is released.
+bool isAltCodeDigit(const console::KeyEventRecord& key) {
+  return (key.controlKeyState & (console::LEFT_ALT_PRESSED | console::RIGHT_ALT_PRESSED)) &&
+         key.virtualKeyCode >= vk::Numpad0 && key.virtualKeyCode <= vk::Numpad9;
+}
+
 std::string pageStatus(size_t first, size_t shown, size_t total) {
   return "Help, lines " + std::to_string(first + 1) + "-" +
          std::to_string(std::min(first + shown, total)) + " of " + std::to_string(total) +
@@ -28,6 +35,7 @@ std::string pageStatus(size_t first, size_t shown, size_t total) {
 int Editor::help() {
   const std::vector<std::string> lines = helpPageLines();
   size_t first = 0;
+  bool altCode = false;  // keypad digits typed with Alt held: their character closes the page
   for (bool open = true; open;) {
     screen->adoptNewSize();
     const size_t rows = static_cast<size_t>(screen->rows);
@@ -40,6 +48,13 @@ int Editor::help() {
     console::InputRecord record;
     if (!keyboard->inputHandle.readInput(record)) break;  // the input has gone
     const console::KeyEventRecord& key = record.key;
+    if (record.eventType == console::KEY_EVENT && isAltCodeDigit(key)) {
+      altCode = true;
+      continue;
+    }
+    if (record.eventType == console::KEY_EVENT && !key.keyDown && key.virtualKeyCode == vk::Menu &&
+        altCode)
+      break;
     if (record.eventType != console::KEY_EVENT || !key.keyDown || key.repeatCount == 0 ||
         isModifierOnly(key.virtualKeyCode))
       continue;

@@ -165,6 +165,15 @@ TEST_F(KeyboardTest, AnotherKeyClearsTheAltCode) {
   EXPECT_EQ(keyboard.altCode, 0);
 }
 
+TEST_F(KeyboardTest, AnAltCodeClosesTheHelpPageAndTypesNothing) {
+  key(VK_F1);
+  altCode("65");  // the character made closes the page, as any other key does
+  key('B', 'b');
+  handle();
+  EXPECT_EQ(documentBytes(editor), "b");
+  EXPECT_EQ(keyboard.altCode, 0);
+}
+
 TEST_F(KeyboardTest, KeypadWithoutNumLockBuildsNoCode) {
   key(VK_MENU, 0, LEFT_ALT_PRESSED);
   key(VK_END, 0, LEFT_ALT_PRESSED);  // keypad 1 with NumLock off
