@@ -47,6 +47,10 @@ int Editor::help() {
     if (keyboard->autosaveBeforeInput()) continue;
     console::InputRecord record;
     if (!keyboard->inputHandle.readInput(record)) break;  // the input has gone
+    if (record.eventType == console::PASTE_EVENT) {       // closes the page and goes in
+      keyboard->holdPaste();
+      break;
+    }
     const console::KeyEventRecord& key = record.key;
     if (record.eventType == console::KEY_EVENT && isAltCodeDigit(key)) {
       altCode = true;

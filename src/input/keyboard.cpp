@@ -35,9 +35,7 @@ bool Keyboard::keepWaiting(Screen& screen, const char* what, uint64_t done, uint
     if (!inputHandle.readInput(record)) return false;
     if (record.eventType == KEY_EVENT && record.key.keyDown) return false;
     if (record.eventType == PASTE_EVENT) {  // stops the work too, and goes in after it
-      size_t length = 0;
-      const char* text = inputHandle.pastedText(length);
-      heldPaste.append(text, length);
+      holdPaste();
       return false;
     }
   }
@@ -64,6 +62,12 @@ void Keyboard::showProgress(Screen& screen, const char* what, uint64_t done, uin
   std::snprintf(text, sizeof text, "%s: %u%%", what, percent > 100 ? 100 : percent);
   screen.showMessage(text);
   inputHandle.showNow();
+}
+
+void Keyboard::holdPaste() {
+  size_t length = 0;
+  const char* text = inputHandle.pastedText(length);
+  heldPaste.append(text, length);
 }
 
 bool Keyboard::inputQueueEmpty() {

@@ -44,6 +44,9 @@ class Keyboard {
   // false once a key is pressed (the key is taken), text is pasted (it is held, and goes in
   // at the next wait) or the input has gone.
   bool keepWaiting(Screen& screen, const char* what, uint64_t done, uint64_t total);
+  // Keeps the text of the paste event just read, to be put in at the next wait (for a page
+  // or a wait that a paste ends).
+  void holdPaste();
   // For long work that keys do not stop: shows "WHAT: N%" now and then once the work (begun
   // by a call with done == 0) has taken a second; keys wait for it to end.
   void showProgress(Screen& screen, const char* what, uint64_t done, uint64_t total);

@@ -488,3 +488,12 @@ TEST_F(AutosaveFileTest, AutosaveRunsWhileTheHelpPageIsOpen) {
   EXPECT_EQ(fileText(), "a");
   EXPECT_FALSE(console.inputLeft());
 }
+
+TEST_F(KeyboardTest, TextPastedOnTheHelpPageClosesItAndGoesIn) {
+  key(VK_F1);
+  console.pushPaste("xy");
+  keyboard.waitAndHandleEvent(editor);
+  EXPECT_FALSE(console.inputLeft());
+  keyboard.waitAndHandleEvent(editor);
+  EXPECT_EQ(documentBytes(editor), "xy");
+}
