@@ -77,7 +77,10 @@ bool Keyboard::autosaveDueWhileWaiting() {
 }
 
 bool Keyboard::autosaveBeforeInput() {
-  if (autosaveDeadline == 0 || !document || !autosaveDueWhileWaiting()) return false;
+  // A document between two names (a question about an old copy under the name it is being
+  // saved to) has no copy to write yet: the main loop runs the autosave once it has one.
+  if (autosaveDeadline == 0 || !document || !document->autosaveName) return false;
+  if (!autosaveDueWhileWaiting()) return false;
   if (document->autosaveNow() == 0) {
     document->setPendingMessage(kAutosaveFailure);  // told once the document is back
     autosaveDisabled = 1;
