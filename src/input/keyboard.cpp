@@ -81,10 +81,13 @@ bool Keyboard::autosaveBeforeInput() {
   // saved to) has no copy to write yet: the main loop runs the autosave once it has one.
   if (autosaveDeadline == 0 || !document || !document->autosaveName) return false;
   if (!autosaveDueWhileWaiting()) return false;
+  const std::string before = document->pendingMessage ? document->pendingMessage.get() : "";
   if (document->autosaveNow() == 0) {
     document->setPendingMessage(kAutosaveFailure);  // told once the document is back
     autosaveDisabled = 1;
   }
+  if (document->pendingMessage && before != document->pendingMessage.get())
+    autosaveNote = document->pendingMessage.get();
   autosaveDeadline = 0;
   return true;
 }
@@ -100,6 +103,7 @@ console::PromptInput Keyboard::readPromptInput() {
 }
 
 void Keyboard::waitAndHandleEvent(Editor& editor) {
+  autosaveNote.clear();
   if (!heldPaste.empty()) {
     const std::string text = std::move(heldPaste);
     heldPaste.clear();
@@ -159,6 +163,15 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
     size_t length = 0;
     const char* text = inputHandle.pastedText(length);
     pasteText(editor, text, length);
+  }
+  // What the autosave said while the command asked something is not lost to the command's
+  // own message.
+  if (!autosaveNote.empty()) {
+    const std::string said = editor.pendingMessage ? editor.pendingMessage.get() : "";
+    if (said != autosaveNote)
+      editor.setPendingMessage(said.empty() ? autosaveNote.c_str()
+                                            : (autosaveNote + "; " + said).c_str());
+    autosaveNote.clear();
   }
   armAutosave(editor);
 }

@@ -9,8 +9,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/editor.h"
+#include "platform/file_system.h"
 #include "support/document.h"
 #include "support/test_session.h"
 
@@ -478,4 +480,31 @@ TEST_F(AutosaveFileTest, AutosaveRunsWhileTheHelpPageIsOpen) {
   keyboard.waitAndHandleEvent(editor);
   EXPECT_EQ(fileText(), "a");
   EXPECT_FALSE(console.inputLeft());
+}
+
+// A failure of the autosave while F7 asks is still told once the run has ended with its
+// own message.
+TEST_F(AutosaveFileTest, AutosaveFailureDuringAQuestionOutlivesTheCommandsMessage) {
+  const std::vector<std::string> none;
+  platform::useFallbackFolders(&none);
+  const std::string nowhere = path + ".missing/notes.txt.autosave";
+  editor.autosaveName.reset(new char[nowhere.size() + 1]);
+  std::memcpy(editor.autosaveName.get(), nowhere.c_str(), nowhere.size() + 1);
+  setDocument(editor, "aa");
+  editor.goToPosition(0, 0);
+  type('x');
+  key(0x76);  // F7: search for "a", replace with "b", then the question
+  type('a');
+  key(0x0D, 13);
+  type('b');
+  key(0x0D, 13);
+  console.pushPause(autosaveInterval);
+  type('q');
+  keyboard.waitAndHandleEvent(editor);
+  keyboard.waitAndHandleEvent(editor);
+  platform::useFallbackFolders(nullptr);
+  editor.redraw();
+  EXPECT_TRUE(failureShown()) << statusLine();
+  EXPECT_NE(statusLine().find("Replaced 0 of 1"), std::string::npos) << statusLine();
+  EXPECT_EQ(keyboard.autosaveDisabled, 1);
 }
