@@ -124,6 +124,8 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
       if (editor.autosaveNow() == 0) {
         editor.screen->showMessage(kAutosaveFailure);
         autosaveDisabled = 1;
+      } else if (editor.pendingMessage) {
+        editor.redraw();  // said now: the key awaited next takes the message away
       }
       autosaveDeadline = 0;
     }

@@ -508,3 +508,20 @@ TEST_F(AutosaveFileTest, AutosaveFailureDuringAQuestionOutlivesTheCommandsMessag
   EXPECT_NE(statusLine().find("Replaced 0 of 1"), std::string::npos) << statusLine();
   EXPECT_EQ(keyboard.autosaveDisabled, 1);
 }
+
+// Where the copy went when it could not go beside the file is on the status line at once,
+// before the next key takes the message away.
+TEST_F(AutosaveFileTest, TimedAutosaveElsewhereSaysWhereBeforeTheNextKey) {
+  const std::vector<std::string> folders{std::filesystem::path(path).parent_path().string()};
+  platform::useFallbackFolders(&folders);
+  const std::string nowhere = path + ".missing/notes.txt.autosave";
+  editor.autosaveName.reset(new char[nowhere.size() + 1]);
+  std::memcpy(editor.autosaveName.get(), nowhere.c_str(), nowhere.size() + 1);
+  type('a');
+  handle();
+  console.pushPause(autosaveInterval);
+  keyboard.waitAndHandleEvent(editor);  // the autosave, then the wait for a key
+  platform::useFallbackFolders(nullptr);
+  EXPECT_EQ(statusLine().rfind("Autosave: ", 0), 0u) << statusLine();
+  EXPECT_NE(statusLine().find("the copy is in "), std::string::npos) << statusLine();
+}
