@@ -489,6 +489,8 @@ uint32_t TerminalConsole::numberOfInputEvents() {
 }
 
 uint32_t TerminalConsole::waitForInput(uint32_t milliseconds) {
+  // The rest of a paste a prompt is taking character by character waits to be read.
+  if (pasteCharsNext_ < pasteChars_.size()) return console::WAIT_OBJECT_0;
   int64_t timeout = milliseconds == console::INFINITE ? -1 : static_cast<int64_t>(milliseconds);
   return waitForEvent(timeout) ? console::WAIT_OBJECT_0 : console::WAIT_TIMEOUT;
 }

@@ -436,3 +436,19 @@ TEST(TerminalConsole, FatalSignalsGiveTheTerminalBackAndStillKill) {
         << strsignal(sig) << " status " << status;
   }
 }
+
+// A paste answers a prompt one character at a time; the characters not yet taken are input
+// that waits, so that a wait before the next read does not hold them back.
+TEST(TerminalConsole, APasteHalfTakenByAPromptIsInputWaiting) {
+  Pty pty;
+  auto console = openOn(pty);
+  pty.send(DeviceAttributes);
+  pty.send("\x1b[200~abc\x1b[201~");
+  const console::PromptInput first = console->readPromptInput();
+  EXPECT_EQ(first.ch, 'a');
+  EXPECT_TRUE(first.pasted);
+  EXPECT_EQ(console->waitForInput(0), console::WAIT_OBJECT_0);
+  EXPECT_EQ(console->readPromptInput().ch, 'b');
+  EXPECT_EQ(console->readPromptInput().ch, 'c');
+  EXPECT_EQ(console->waitForInput(0), console::WAIT_TIMEOUT);
+}
