@@ -80,7 +80,9 @@ bool Keyboard::autosaveBeforeInput() {
   // A document between two names (a question about an old copy under the name it is being
   // saved to) has no copy to write yet: the main loop runs the autosave once it has one.
   if (autosaveDeadline == 0 || !document || !document->autosaveName) return false;
-  if (!autosaveDueWhileWaiting()) return false;
+  // What the prompt's read would pass over (a key's release) does not end the wait.
+  while (!autosaveDueWhileWaiting())
+    if (inputHandle.promptInputWaiting()) return false;
   const std::string before = document->pendingMessage ? document->pendingMessage.get() : "";
   if (document->autosaveNow() == 0) {
     document->setPendingMessage(kAutosaveFailure);  // told once the document is back

@@ -525,3 +525,15 @@ TEST_F(AutosaveFileTest, TimedAutosaveElsewhereSaysWhereBeforeTheNextKey) {
   EXPECT_EQ(statusLine().rfind("Autosave: ", 0), 0u) << statusLine();
   EXPECT_NE(statusLine().find("the copy is in "), std::string::npos) << statusLine();
 }
+
+// The release of the key that opened the prompt (Windows consoles and the kitty protocol
+// report it) is no input the prompt takes: the wait for the autosave goes on past it.
+TEST_F(AutosaveFileTest, AutosaveRunsWhileAPromptWaitsPastAKeyRelease) {
+  type('a');
+  key(0x74);  // F5: the search prompt
+  keyUp(0x74);
+  console.pushPause(autosaveInterval);  // and then nothing more
+  keyboard.waitAndHandleEvent(editor);
+  keyboard.waitAndHandleEvent(editor);  // F5: its prompt waits
+  EXPECT_EQ(fileText(), "a");
+}

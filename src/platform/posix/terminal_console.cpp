@@ -514,6 +514,23 @@ console::PromptInput TerminalConsole::readPromptInput() {
   return nextInput(true);
 }
 
+bool TerminalConsole::promptInputWaiting() {
+  if (pasteCharsNext_ < pasteChars_.size()) return true;
+  takeSignals();
+  readAvailable();
+  settleWhenDue();
+  while (!events_.empty()) {
+    const InputRecord& record = events_.front().record;
+    if (record.eventType == console::PASTE_EVENT ||
+        record.eventType == console::WINDOW_BUFFER_SIZE_EVENT)
+      return true;
+    if (record.eventType == console::KEY_EVENT && record.key.keyDown && record.key.repeatCount > 0)
+      return true;
+    events_.pop_front();
+  }
+  return gone_;
+}
+
 console::PromptInput TerminalConsole::nextInput(bool keys) {
   for (;;) {
     while (pasteCharsNext_ < pasteChars_.size()) {

@@ -452,3 +452,19 @@ TEST(TerminalConsole, APasteHalfTakenByAPromptIsInputWaiting) {
   EXPECT_EQ(console->readPromptInput().ch, 'c');
   EXPECT_EQ(console->waitForInput(0), console::WAIT_TIMEOUT);
 }
+
+// A key's release (the kitty protocol reports them) is nothing a prompt takes: it is passed
+// over without blocking, and a key pressed after it is input that waits.
+TEST(TerminalConsole, AKeyReleaseIsNoInputForAPrompt) {
+  Pty pty;
+  auto console = openOn(pty);
+  pty.send(DeviceAttributes);
+  pty.send("\x1b[97;1:3u");
+  ASSERT_EQ(console->waitForInput(5000), console::WAIT_OBJECT_0);
+  EXPECT_FALSE(console->promptInputWaiting());
+  EXPECT_EQ(console->numberOfInputEvents(), 0u);
+  pty.send("b");
+  ASSERT_EQ(console->waitForInput(5000), console::WAIT_OBJECT_0);
+  EXPECT_TRUE(console->promptInputWaiting());
+  EXPECT_EQ(console->readPromptInput().ch, 'b');
+}
