@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/worker_thread.h"
+
 namespace {
 
 char pairOf(char c) {
@@ -72,7 +74,7 @@ FileSource::FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size,
 }
 
 void FileSource::startCount() {
-  if (!counter_.joinable()) counter_ = std::thread([this] { countAll(); });
+  if (!counter_.joinable()) counter_ = platform::startWorkerThread([this] { countAll(); });
 }
 
 FileSource::~FileSource() {

@@ -81,11 +81,19 @@ bool Keyboard::autosaveDueWhileWaiting() {
 }
 
 bool Keyboard::autosaveBeforeInput() {
-  if (autosaveDeadline == 0 || !document || !autosaveDueWhileWaiting()) return false;
+  // A document between two names (a question about an old copy under the name it is being
+  // saved to) has no copy to write yet: the main loop runs the autosave once it has one.
+  if (autosaveDeadline == 0 || !document || !document->autosaveName) return false;
+  // What the prompt's read would pass over (a key's release) does not end the wait.
+  while (!autosaveDueWhileWaiting())
+    if (inputHandle.promptInputWaiting()) return false;
+  const std::string before = document->pendingMessage ? document->pendingMessage.get() : "";
   if (document->autosaveNow() == 0) {
     document->setPendingMessage(kAutosaveFailure);  // told once the document is back
     autosaveDisabled = 1;
   }
+  if (document->pendingMessage && before != document->pendingMessage.get())
+    autosaveNote = document->pendingMessage.get();
   autosaveDeadline = 0;
   return true;
 }
@@ -101,6 +109,7 @@ console::PromptInput Keyboard::readPromptInput() {
 }
 
 void Keyboard::waitAndHandleEvent(Editor& editor) {
+  autosaveNote.clear();
   if (!heldPaste.empty()) {
     const std::string text = std::move(heldPaste);
     heldPaste.clear();
@@ -121,6 +130,8 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
       if (editor.autosaveNow() == 0) {
         editor.screen->showMessage(kAutosaveFailure);
         autosaveDisabled = 1;
+      } else if (editor.pendingMessage) {
+        editor.redraw();  // said now: the key awaited next takes the message away
       }
       autosaveDeadline = 0;
     }
@@ -160,6 +171,15 @@ void Keyboard::waitAndHandleEvent(Editor& editor) {
     size_t length = 0;
     const char* text = inputHandle.pastedText(length);
     pasteText(editor, text, length);
+  }
+  // What the autosave said while the command asked something is not lost to the command's
+  // own message.
+  if (!autosaveNote.empty()) {
+    const std::string said = editor.pendingMessage ? editor.pendingMessage.get() : "";
+    if (said != autosaveNote)
+      editor.setPendingMessage(said.empty() ? autosaveNote.c_str()
+                                            : (autosaveNote + "; " + said).c_str());
+    autosaveNote.clear();
   }
   armAutosave(editor);
 }

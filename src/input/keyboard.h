@@ -62,6 +62,7 @@ class Keyboard {
   uint32_t progressShown = 0;  // when keepWaiting last showed its progress
   uint32_t workBegun = 0;      // when the work showProgress follows began
   std::string heldPaste;       // text pasted while keepWaiting ran, not yet put in
+  std::string autosaveNote;    // what an autosave run from a prompt said, for the command's end
   // Earlier answers to the status-line prompts, for this run.
   PromptHistory promptHistory;
 };

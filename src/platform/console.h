@@ -121,6 +121,9 @@ class Console {
   // As readChar, but a key press without a character is handed back instead of consumed. A
   // console that cannot tell such keys apart passes them over, as readChar does.
   virtual PromptInput readPromptInput() { return PromptInput{readChar(), 0, 0}; }
+  // Without blocking: takes from the front of the queue the events readPromptInput passes
+  // over (a key's release, for one), and tells whether anything it would return waits.
+  virtual bool promptInputWaiting() { return true; }
   // Milliseconds, wrapping at 2^32.
   virtual uint32_t tickCount() = 0;
   // Shows what was drawn at once, while the editor is busy (a terminal's output is otherwise

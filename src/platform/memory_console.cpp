@@ -125,6 +125,17 @@ PromptInput MemoryConsole::nextInput(bool keys) {
   }
 }
 
+bool MemoryConsole::promptInputWaiting() {
+  while (!queue.empty() && !queue.front().pause) {
+    const InputRecord& record = queue.front().record;
+    if (record.eventType == WINDOW_BUFFER_SIZE_EVENT) return true;
+    if (record.eventType == KEY_EVENT && record.key.keyDown && record.key.repeatCount > 0)
+      return true;
+    queue.pop_front();
+  }
+  return queue.empty();  // nothing left: the read finds the input gone
+}
+
 const char* MemoryConsole::pastedText(size_t& length) {
   length = currentPaste.size();
   return currentPaste.c_str();

@@ -31,6 +31,7 @@ class MemoryConsole : public Console {
   bool readInput(InputRecord& record) override;
   int readChar() override;
   PromptInput readPromptInput() override;
+  bool promptInputWaiting() override;
   uint32_t tickCount() override { return clock; }
   bool inputGone() override { return gone; }
   const char* pastedText(size_t& length) override;

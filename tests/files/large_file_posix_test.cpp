@@ -1,12 +1,15 @@
 // Large files kept in their file as runs of lines, checked against the same files read whole.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "core/editor.h"
 #include "core/file_source.h"
@@ -603,4 +606,34 @@ TEST(LargeFile, RedoingALineDeletionReadsTheLinesBelowFoldedBackSince) {
   EXPECT_EQ(e.cursorLine, 200);
   EXPECT_EQ(e.lineCount, 400);
   EXPECT_EQ(brokenInvariant(e), "");
+}
+
+// The count runs on a thread of its own that takes none of the console's signals: their
+// handlers run on the editor's thread only, never two at once.
+TEST(LargeFile, TheCountingThreadTakesNoSignalOfTheConsole) {
+  TempDir temp;
+  const std::string path = temp.path("sparse");
+  writeFile(path, "");
+  ASSERT_EQ(truncate(path.c_str(), 4ll << 30), 0);  // long to count, and takes no disk
+  auto file = std::make_unique<platform::InputFile>();
+  std::string reason;
+  ASSERT_EQ(file->open(path.c_str(), reason), platform::OpenResult::Opened) << reason;
+  const uint64_t size = file->size();
+  std::vector<std::string> masks;
+  {
+    FileSource source(std::move(file), size, false);
+    while (source.countedBytes() == 0) std::this_thread::yield();  // the thread is at work
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      if (task.path().filename() == std::to_string(getpid())) continue;
+      std::ifstream status(task.path() / "status");
+      for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigBlk:", 0) == 0) masks.push_back(line.substr(7));
+    }
+  }
+  ASSERT_FALSE(masks.empty());  // the count was still running
+  for (const std::string& mask : masks) {
+    const unsigned long long bits = std::stoull(mask, nullptr, 16);
+    for (int sig : {SIGTSTP, SIGCONT, SIGWINCH, SIGHUP, SIGTERM})
+      EXPECT_TRUE(bits & (1ull << (sig - 1))) << "signal " << sig << " in " << mask;
+  }
 }

@@ -9,8 +9,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/editor.h"
+#include "platform/file_system.h"
 #include "support/document.h"
 #include "support/test_session.h"
 
@@ -496,4 +498,60 @@ TEST_F(KeyboardTest, TextPastedOnTheHelpPageClosesItAndGoesIn) {
   EXPECT_FALSE(console.inputLeft());
   keyboard.waitAndHandleEvent(editor);
   EXPECT_EQ(documentBytes(editor), "xy");
+}
+
+// A failure of the autosave while F7 asks is still told once the run has ended with its
+// own message.
+TEST_F(AutosaveFileTest, AutosaveFailureDuringAQuestionOutlivesTheCommandsMessage) {
+  const std::vector<std::string> none;
+  platform::useFallbackFolders(&none);
+  const std::string nowhere = path + ".missing/notes.txt.autosave";
+  editor.autosaveName.reset(new char[nowhere.size() + 1]);
+  std::memcpy(editor.autosaveName.get(), nowhere.c_str(), nowhere.size() + 1);
+  setDocument(editor, "aa");
+  editor.goToPosition(0, 0);
+  type('x');
+  key(0x76);  // F7: search for "a", replace with "b", then the question
+  type('a');
+  key(0x0D, 13);
+  type('b');
+  key(0x0D, 13);
+  console.pushPause(autosaveInterval);
+  type('q');
+  keyboard.waitAndHandleEvent(editor);
+  keyboard.waitAndHandleEvent(editor);
+  platform::useFallbackFolders(nullptr);
+  editor.redraw();
+  EXPECT_TRUE(failureShown()) << statusLine();
+  EXPECT_NE(statusLine().find("Replaced 0 of 1"), std::string::npos) << statusLine();
+  EXPECT_EQ(keyboard.autosaveDisabled, 1);
+}
+
+// Where the copy went when it could not go beside the file is on the status line at once,
+// before the next key takes the message away.
+TEST_F(AutosaveFileTest, TimedAutosaveElsewhereSaysWhereBeforeTheNextKey) {
+  const std::vector<std::string> folders{std::filesystem::path(path).parent_path().string()};
+  platform::useFallbackFolders(&folders);
+  const std::string nowhere = path + ".missing/notes.txt.autosave";
+  editor.autosaveName.reset(new char[nowhere.size() + 1]);
+  std::memcpy(editor.autosaveName.get(), nowhere.c_str(), nowhere.size() + 1);
+  type('a');
+  handle();
+  console.pushPause(autosaveInterval);
+  keyboard.waitAndHandleEvent(editor);  // the autosave, then the wait for a key
+  platform::useFallbackFolders(nullptr);
+  EXPECT_EQ(statusLine().rfind("Autosave: ", 0), 0u) << statusLine();
+  EXPECT_NE(statusLine().find("the copy is in "), std::string::npos) << statusLine();
+}
+
+// The release of the key that opened the prompt (Windows consoles and the kitty protocol
+// report it) is no input the prompt takes: the wait for the autosave goes on past it.
+TEST_F(AutosaveFileTest, AutosaveRunsWhileAPromptWaitsPastAKeyRelease) {
+  type('a');
+  key(0x74);  // F5: the search prompt
+  keyUp(0x74);
+  console.pushPause(autosaveInterval);  // and then nothing more
+  keyboard.waitAndHandleEvent(editor);
+  keyboard.waitAndHandleEvent(editor);  // F5: its prompt waits
+  EXPECT_EQ(fileText(), "a");
 }

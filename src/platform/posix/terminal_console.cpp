@@ -489,6 +489,8 @@ uint32_t TerminalConsole::numberOfInputEvents() {
 }
 
 uint32_t TerminalConsole::waitForInput(uint32_t milliseconds) {
+  // The rest of a paste a prompt is taking character by character waits to be read.
+  if (pasteCharsNext_ < pasteChars_.size()) return console::WAIT_OBJECT_0;
   int64_t timeout = milliseconds == console::INFINITE ? -1 : static_cast<int64_t>(milliseconds);
   return waitForEvent(timeout) ? console::WAIT_OBJECT_0 : console::WAIT_TIMEOUT;
 }
@@ -510,6 +512,23 @@ int TerminalConsole::readChar() {
 
 console::PromptInput TerminalConsole::readPromptInput() {
   return nextInput(true);
+}
+
+bool TerminalConsole::promptInputWaiting() {
+  if (pasteCharsNext_ < pasteChars_.size()) return true;
+  takeSignals();
+  readAvailable();
+  settleWhenDue();
+  while (!events_.empty()) {
+    const InputRecord& record = events_.front().record;
+    if (record.eventType == console::PASTE_EVENT ||
+        record.eventType == console::WINDOW_BUFFER_SIZE_EVENT)
+      return true;
+    if (record.eventType == console::KEY_EVENT && record.key.keyDown && record.key.repeatCount > 0)
+      return true;
+    events_.pop_front();
+  }
+  return gone_;
 }
 
 console::PromptInput TerminalConsole::nextInput(bool keys) {

@@ -51,6 +51,7 @@ class TerminalConsole : public console::Console {
   bool readInput(console::InputRecord& record) override;
   int readChar() override;
   console::PromptInput readPromptInput() override;
+  bool promptInputWaiting() override;
   uint32_t tickCount() override;
   bool inputGone() override { return gone_; }
   bool setTerminalClipboard(const char* text, size_t length) override;

@@ -180,6 +180,23 @@ class WindowsConsole final : public console::Console {
     }
   }
 
+  // Takes the records readPromptInput would pass over, as it would take them.
+  bool promptInputWaiting() override {
+    for (;;) {
+      INPUT_RECORD event;
+      DWORD count = 0;
+      if (ending() || !PeekConsoleInputA(input_, &event, 1, &count)) return true;  // the read tells
+      if (count == 0) return false;
+      const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+      const bool isKey = event.EventType == KEY_EVENT;
+      const bool mayGiveChar =
+          key.uChar.AsciiChar != 0 && (key.bKeyDown || key.wVirtualKeyCode == VK_MENU);
+      if ((isKey && (mayGiveChar || key.bKeyDown)) || event.EventType == WINDOW_BUFFER_SIZE_EVENT)
+        return true;
+      if (!ReadConsoleInputA(input_, &event, 1, &count)) return true;
+    }
+  }
+
   uint32_t tickCount() override { return GetTickCount(); }
 
   bool inputGone() override { return gone_ || ending(); }

@@ -436,3 +436,35 @@ TEST(TerminalConsole, FatalSignalsGiveTheTerminalBackAndStillKill) {
         << strsignal(sig) << " status " << status;
   }
 }
+
+// A paste answers a prompt one character at a time; the characters not yet taken are input
+// that waits, so that a wait before the next read does not hold them back.
+TEST(TerminalConsole, APasteHalfTakenByAPromptIsInputWaiting) {
+  Pty pty;
+  auto console = openOn(pty);
+  pty.send(DeviceAttributes);
+  pty.send("\x1b[200~abc\x1b[201~");
+  const console::PromptInput first = console->readPromptInput();
+  EXPECT_EQ(first.ch, 'a');
+  EXPECT_TRUE(first.pasted);
+  EXPECT_EQ(console->waitForInput(0), console::WAIT_OBJECT_0);
+  EXPECT_EQ(console->readPromptInput().ch, 'b');
+  EXPECT_EQ(console->readPromptInput().ch, 'c');
+  EXPECT_EQ(console->waitForInput(0), console::WAIT_TIMEOUT);
+}
+
+// A key's release (the kitty protocol reports them) is nothing a prompt takes: it is passed
+// over without blocking, and a key pressed after it is input that waits.
+TEST(TerminalConsole, AKeyReleaseIsNoInputForAPrompt) {
+  Pty pty;
+  auto console = openOn(pty);
+  pty.send(DeviceAttributes);
+  pty.send("\x1b[97;1:3u");
+  ASSERT_EQ(console->waitForInput(5000), console::WAIT_OBJECT_0);
+  EXPECT_FALSE(console->promptInputWaiting());
+  EXPECT_EQ(console->numberOfInputEvents(), 0u);
+  pty.send("b");
+  ASSERT_EQ(console->waitForInput(5000), console::WAIT_OBJECT_0);
+  EXPECT_TRUE(console->promptInputWaiting());
+  EXPECT_EQ(console->readPromptInput().ch, 'b');
+}
