@@ -162,13 +162,7 @@ class WindowsConsole final : public console::Console {
       if (count == 0) continue;
       const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
       const bool isKey = event.EventType == KEY_EVENT;
-      // Only a press with a character, or the release of Alt with the character its keypad
-      // digits made, gives one to ReadConsoleA. Every other record is taken here: a release
-      // carries its character too, and ReadConsoleA would wait past it, swallowing the keys
-      // without a character that follow.
-      const bool mayGiveChar =
-          key.uChar.AsciiChar != 0 && (key.bKeyDown || key.wVirtualKeyCode == VK_MENU);
-      if (isKey && mayGiveChar) return console::PromptInput{readChar(), 0, 0};
+      if (givesChar(event)) return console::PromptInput{readChar(), 0, 0};
       if (!ReadConsoleInputA(input_, &event, 1, &count)) {
         gone_ = true;
         return {};
@@ -187,12 +181,8 @@ class WindowsConsole final : public console::Console {
       DWORD count = 0;
       if (ending() || !PeekConsoleInputA(input_, &event, 1, &count)) return true;  // the read tells
       if (count == 0) return false;
-      const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
-      const bool isKey = event.EventType == KEY_EVENT;
-      const bool mayGiveChar =
-          key.uChar.AsciiChar != 0 && (key.bKeyDown || key.wVirtualKeyCode == VK_MENU);
-      if ((isKey && (mayGiveChar || key.bKeyDown)) || event.EventType == WINDOW_BUFFER_SIZE_EVENT)
-        return true;
+      const bool keyDown = event.EventType == KEY_EVENT && event.Event.KeyEvent.bKeyDown;
+      if (givesChar(event) || keyDown || event.EventType == WINDOW_BUFFER_SIZE_EVENT) return true;
       if (!ReadConsoleInputA(input_, &event, 1, &count)) return true;
     }
   }
@@ -203,6 +193,15 @@ class WindowsConsole final : public console::Console {
 
  private:
   static bool ending() { return consoleEnding.load(); }
+  // Only a press with a character, or the release of Alt with the character its keypad
+  // digits made, gives one to ReadConsoleA. Every other record is taken by readPromptInput
+  // itself: a release carries its character too, and ReadConsoleA would wait past it,
+  // swallowing the keys without a character that follow.
+  static bool givesChar(const INPUT_RECORD& event) {
+    const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+    return event.EventType == KEY_EVENT && key.uChar.AsciiChar != 0 &&
+           (key.bKeyDown || key.wVirtualKeyCode == VK_MENU);
+  }
 
   // Rows count from the top of the rows in use (see screenBufferInfo).
   COORD at(console::Coord position) const {
