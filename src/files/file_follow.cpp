@@ -29,15 +29,24 @@ bool Editor::followFile() {
   // that a log growing all the time is not read from its start again and again.
   if (!following || modified || fileUnread || (source && !source->countDone())) return false;
   const platform::FileStamp now = platform::stampOf(fileName.get());
+  if (!now.exists || !now.regular) return false;  // between a rotation's rename and new file
   // A file that was not there when the document was opened has grown from nothing once it
   // appears: the document is then still the empty text it started as.
-  const bool appeared = !fileStamp.exists && now.exists && now.regular;
-  if (!appeared && (!now.sameFile(fileStamp) || now.size <= fileStamp.size)) return false;
+  const bool appeared = !fileStamp.exists;
+  // A log rotated (renamed away and a new one begun) or cut short: what is shown is the
+  // file's text as read, nothing of the user's, so the log as it is now takes its place.
+  const bool replaced = !appeared && !now.sameFile(fileStamp);
+  const bool cutShort = now.sameFile(fileStamp) && now.size < fileStamp.size;
+  const bool grown = now.sameFile(fileStamp) && now.size > fileStamp.size;
+  if (!appeared && !replaced && !cutShort && !grown) return false;
   // Reading the file again is no command of the user's: the modes they set stay, and the
   // mark goes with the cursor, so that nothing shows as selected.
   const int32_t indent = autoIndent;
   if (!loadDocument()) return false;
   autoIndent = indent;
+  const std::string name = fileName.get();
+  if (replaced) setPendingMessage((name + " was replaced on disk: following the new file").c_str());
+  if (cutShort) setPendingMessage((name + " was cut short on disk: read again").c_str());
   moveDocumentEnd();
   markLine = cursorLine;
   markColumn = cursorColumn;

@@ -500,6 +500,31 @@ TEST(LargeFile, FollowingShowsTheEndOfAGrowingFileWhileUnmodified) {
   }
 }
 
+TEST(LargeFile, FollowingGoesOnThroughARotationAndACut) {
+  for (const bool large : {false, true}) {
+    OpenLog log;
+    Editor& e = log.editor;
+    if (!large) files::largeFileSize = uint64_t{1} << 40;
+    load(e, log.path);
+    if (large) {
+      ASSERT_TRUE(e.finishCount());
+    }
+    ASSERT_EQ(e.toggleFollow(), 1);
+    ASSERT_EQ(rename(log.path.c_str(), (log.path + ".1").c_str()), 0);
+    EXPECT_FALSE(e.followFile());  // renamed away, the new one not begun yet
+    writeFile(log.path, "new 1\n");
+    ASSERT_TRUE(e.followFile());
+    EXPECT_EQ(documentBytes(e), "new 1\n");
+    EXPECT_EQ(std::string(e.pendingMessage.get()),
+              log.path + " was replaced on disk: following the new file");
+    while (e.source && !e.source->countDone()) std::this_thread::yield();
+    std::ofstream(log.path, std::ios::binary | std::ios::trunc) << "x\n";  // the same file
+    ASSERT_TRUE(e.followFile());
+    EXPECT_EQ(documentBytes(e), "x\n");
+    EXPECT_FALSE(e.modified);
+  }
+}
+
 TEST(LargeFile, UndoingAReplacementWithUnreadRunsBetweenItsLinesRestoresEachLine) {
   TempDir temp;
   const std::string path = temp.path("big.log");
