@@ -8,11 +8,12 @@
 
 namespace {
 
-// `+N` or `+N:C` (C at least 1) into the result; false when the argument is not of that form.
+// `+N` or `+N:C` (both at least 1, as F4 takes them) into the result; false when the argument
+// is not of that form.
 bool startPosition(const char* arg, CommandLine& result) {
   int32_t line = 0;
   int32_t column = 1;
-  if (!parseLinePosition(arg + 1, line, column)) return false;
+  if (!parseLinePosition(arg + 1, line, column) || line < 1) return false;
   result.startLine = line;
   result.startColumn = column;
   return true;

@@ -90,8 +90,9 @@ void setAutosaveName(Editor& editor, const std::string& copy) {
 
 // y removes the old copy, n keeps it and this run has none; where the width allows, the copy
 // is named and r opens it in place of the file's text, the copy kept until this run's own
-// autosave or save replaces or removes it.
-void askAboutOldCopy(Editor& editor, const std::string& name, int n) {
+// autosave or save replaces or removes it. False when the answer was no: the name stays held,
+// so that another Slate on the file is told and keeps off the copy kept.
+bool askAboutOldCopy(Editor& editor, const std::string& name, int n) {
   const std::string copy = copyName(name, n);
   const std::string question = "Autosave file seems to exist, overwrite? (Y/n)";
   const std::string offer = question + " or r to open " + copy;
@@ -107,6 +108,7 @@ void askAboutOldCopy(Editor& editor, const std::string& name, int n) {
     editor.autosaveAdopted = 1;
     editor.copyToOpen = copy;
   }
+  return answer == Answer::Yes || answer == Answer::Open;
 }
 
 }  // namespace
@@ -127,15 +129,16 @@ void setFileName(Editor& editor, const char* name) {
                              std::to_string(holder) + ")";
     editor.setPendingMessage(text.c_str());
   }
+  bool keptOldCopy = false;
   if (n > 0) {
     const std::string copy = copyName(name, n);
     if (!platform::fileExists(copy.c_str())) {
       setAutosaveName(editor, copy);
     } else {
-      askAboutOldCopy(editor, name, n);
+      keptOldCopy = !askAboutOldCopy(editor, name, n);
     }
   }
-  if (!editor.autosaveName) editor.autosaveLock.release();
+  if (!editor.autosaveName && !keptOldCopy) editor.autosaveLock.release();
   // A copy under the new name gets the timer back, though the autosave was switched off
   // before (a document without a name has none, and the first timer says so).
   if (editor.autosaveName && editor.keyboard) editor.keyboard->autosaveDisabled = 0;

@@ -99,10 +99,14 @@ void Editor::documentSaved(const char* name, const files::WriteResult& result, b
   if (announce)
     message = std::string("Saved ") + name + " (" + std::to_string(result.bytes) + " bytes)";
   if (!result.changes.empty()) message += (message.empty() ? "Saved; " : "; ") + result.changes;
-  // The autosave copy follows the name (and may ask about an old copy under the new one).
+  // The autosave copy follows the name (and may ask about an old copy under the new one);
+  // what that says (another Slate has the name open, the old copy was opened) follows.
   if (std::strcmp(name, fileName.get()) != 0) {
+    pendingMessage.reset();
     setFileName(*this, name);
     files::openAskedCopy(*this);
+    if (pendingMessage)
+      message += (message.empty() ? "" : "; ") + std::string(pendingMessage.get());
   }
   if (!message.empty()) setPendingMessage(message.c_str());
 }

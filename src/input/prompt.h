@@ -49,7 +49,7 @@ inline constexpr PromptKeyHelp PromptKeys[] = {
      true},
     {"Ctrl+Del", "Ctrl+Del delete to end", "delete from the cursor to the end", false},
     {"Left, Right, Home, End", "Left/Right/Home/End move", "move within the answer", false},
-    {"Del", nullptr, "delete the byte at the cursor", false},
+    {"Del", nullptr, "delete the character at the cursor", false},
 };
 
 // The prompt as shown: "search for: " becomes "search for [ignore case, regex]: " while

@@ -61,7 +61,7 @@ TEST(CommandLine, PlusNumberIsTheLineToStartOn) {
 // A malformed start position or an unknown option is an error before anything is opened; the
 // file name comes after -- when it looks like either.
 TEST(CommandLine, MalformedPositionsAndUnknownOptionsAreErrors) {
-  for (const char* bad : {"+abc", "+3:x", "+", "+3:", "+:4", "+3:0", "+-1", "+3x"}) {
+  for (const char* bad : {"+abc", "+3:x", "+", "+3:", "+:4", "+3:0", "+-1", "+3x", "+0", "+0:2"}) {
     const CommandLine line = parse({bad, "f.txt"});
     EXPECT_EQ(line.action, CommandLine::Action::Error) << bad;
     EXPECT_EQ(line.error, std::string("not a line number: ") + bad);

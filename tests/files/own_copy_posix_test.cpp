@@ -101,7 +101,8 @@ TEST(OwnCopy, TwoEditorsOnOneFileKeepTheirCopiesApart) {
   auto first = std::make_unique<Editor>();
   prepareModified(*first, path, "first\n");
   EXPECT_EQ(message(*first), "");
-  Editor second;
+  TestSession other;  // no key: a question would go unanswered
+  SessionEditor second(other);
   prepareModified(second, path, "second\n");
   EXPECT_EQ(message(second),
             path + " is already open in another Slate (process " + std::to_string(getpid()) + ")");
@@ -134,6 +135,29 @@ TEST(OwnCopy, ACopyLeftUnderASecondNameIsFoundAtTheNextStart) {
   EXPECT_EQ(t.console.rowText(t.console.height - 1).rfind("Autosave file seems to exist", 0), 0u);
   EXPECT_EQ(editor.autosaveName, nullptr);
   EXPECT_EQ(readFile(path + ".2.autosave"), "left by a second editor\n");
+}
+
+// An old copy kept at the question (n) leaves this run without a copy, but the name stays
+// held: a second editor on the file is told, and neither asks about nor touches that copy.
+TEST(OwnCopy, AnOldCopyKeptAtTheQuestionKeepsTheNameHeld) {
+  TempDir temp;
+  const std::string path = temp.path("f.txt");
+  writeFile(path, "base\n");
+  writeFile(path + ".autosave", "old\n");
+  TestSession t;
+  type(t.console, "n");
+  SessionEditor first(t);
+  setFileName(first, path.c_str());
+  EXPECT_EQ(first.autosaveName, nullptr);
+  TestSession other;  // no key: a question would go unanswered
+  SessionEditor second(other);
+  prepareModified(second, path, "second\n");
+  EXPECT_EQ(message(second),
+            path + " is already open in another Slate (process " + std::to_string(getpid()) + ")");
+  ASSERT_NE(second.autosaveName, nullptr);
+  EXPECT_EQ(std::string(second.autosaveName.get()), path + ".2.autosave");
+  ASSERT_EQ(second.autosaveNow(), 1);
+  EXPECT_EQ(readFile(path + ".autosave"), "old\n");
 }
 
 }  // namespace

@@ -39,6 +39,8 @@ TEST(HelpPage, ListsEveryBindingAndEveryExtraKey) {
     EXPECT_TRUE(hasLine(lines, "  " + keyName(row->key) + " ", row->description));
   EXPECT_TRUE(hasLine(lines, "  Shift+F3 ", "find previous"));
   EXPECT_TRUE(hasLine(lines, "  Ctrl+PgUp ", "to the start of the document"));
+  // In a prompt, Del goes by character in UTF-8 mode as Left and Right do.
+  EXPECT_TRUE(hasLine(lines, "  Del ", "delete the character at the cursor"));
   for (const std::string& line : lines) EXPECT_LE(line.size(), 80u) << line;
 }
 
