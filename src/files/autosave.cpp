@@ -124,11 +124,17 @@ void setFileName(Editor& editor, const char* name) {
 
   long holder = 0;
   const int n = claimCopyName(editor, name, holder);
-  if (holder > 0) {
-    const std::string text = std::string(name) + " is already open in another Slate (process " +
-                             std::to_string(holder) + ")";
-    editor.setPendingMessage(text.c_str());
-  }
+  std::string said;
+  if (holder > 0)
+    said = std::string(name) + " is already open in another Slate (process " +
+           std::to_string(holder) + ")";
+  // Work a hang-up put in a folder of the user's own is named where the file is opened again,
+  // as the message it left on standard error may never have been seen.
+  const std::string elsewhere = files::findFallbackCopy(name);
+  if (!elsewhere.empty())
+    said += (said.empty() ? "" : "; ") + std::string("An autosave copy of ") + name + " is in " +
+            elsewhere;
+  if (!said.empty()) editor.setPendingMessage(said.c_str());
   bool keptOldCopy = false;
   if (n > 0) {
     const std::string copy = copyName(name, n);

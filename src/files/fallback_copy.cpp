@@ -63,6 +63,25 @@ std::string fallbackCopyName(const std::string& folder, const char* fileName) {
 #endif
 }
 
+std::string findFallbackCopy(const char* fileName) {
+  std::string newest;
+  int64_t newestTime = 0;
+  for (const std::string& folder : platform::fallbackFolders(false)) {
+    const std::string base = fallbackCopyName(folder, fileName);
+    for (int i = 0; i < 100; ++i) {  // numbered as writeFallbackCopy numbers them
+      const std::string name = i == 0 ? base : base + "." + std::to_string(i);
+      const platform::FileStamp stamp = platform::stampOf(name.c_str());
+      if (!stamp.exists) break;
+      if (platform::isOwnPlainFile(name.c_str()) &&
+          (newest.empty() || stamp.modified > newestTime)) {
+        newest = name;
+        newestTime = stamp.modified;
+      }
+    }
+  }
+  return newest;
+}
+
 std::string writeFallbackCopy(Editor& editor, platform::FileStamp& own, std::string& reason) {
   const std::vector<std::string> folders = platform::fallbackFolders();
   if (folders.empty()) reason = "no folder of this user's to write to";

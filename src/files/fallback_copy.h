@@ -18,4 +18,8 @@ std::string fallbackCopyName(const std::string& folder, const char* fileName);
 // name. Returns where it went, or "" with the reasons why it went nowhere.
 std::string writeFallbackCopy(Editor& editor, platform::FileStamp& own, std::string& reason);
 
+// The newest copy of the file that a run before left in a fallback folder (this user's own
+// plain file), "" when there is none. No folder is made to look.
+std::string findFallbackCopy(const char* fileName);
+
 }  // namespace files

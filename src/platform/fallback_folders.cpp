@@ -10,9 +10,9 @@ void useFallbackFolders(const std::vector<std::string>* folders) {
   fixedFallbackFolders = folders;
 }
 
-std::vector<std::string> fallbackFolders() {
+std::vector<std::string> fallbackFolders(bool make) {
   if (fixedFallbackFolders != nullptr) return *fixedFallbackFolders;
-  return systemFallbackFolders();
+  return systemFallbackFolders(make);
 }
 
 }  // namespace platform

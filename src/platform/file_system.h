@@ -23,14 +23,14 @@ bool removeOwnCopy(const char* name, const FileStamp& own);
 // Folders of this user's own where a copy of the document can go when it cannot go beside
 // the file, best first: the user's state folder for this program ($XDG_STATE_HOME/slate,
 // else ~/.local/state/slate), then a folder of this user's in the temporary folder. Each is
-// made (mode 0700) when missing, and left out when it is a link, another user's, or open to
-// others.
-std::vector<std::string> fallbackFolders();
+// made (mode 0700) when missing (with make false, only those there already are given), and
+// left out when it is a link, another user's, or open to others.
+std::vector<std::string> fallbackFolders(bool make = true);
 // Puts a fixed list in force for fallbackFolders, so that tests keep copies out of the home
 // of whoever runs them; null: the system's own folders again.
 void useFallbackFolders(const std::vector<std::string>* folders);
 // The system's own folders, each backend's: what fallbackFolders gives when no list is fixed.
-std::vector<std::string> systemFallbackFolders();
+std::vector<std::string> systemFallbackFolders(bool make);
 // The name as a full path (the working directory before a relative one).
 std::string absolutePath(const char* name);
 

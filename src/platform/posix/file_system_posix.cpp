@@ -41,10 +41,10 @@ bool removeOwnCopy(const char* name, const FileStamp& own) {
 
 namespace {
 
-// Makes the folder (mode 0700) when it is missing; true when it is this user's own folder,
-// not a link, and closed to others.
-bool ownPrivateFolder(const std::string& path) {
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+// Makes the folder (mode 0700) when it is missing and make is set; true when it is this
+// user's own folder, not a link, and closed to others.
+bool ownPrivateFolder(const std::string& path, bool make = true) {
+  if (make && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
   struct stat info;
   return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
          (info.st_mode & 077) == 0;
@@ -73,16 +73,18 @@ long readHolder(int fd) {
 
 }  // namespace
 
-std::vector<std::string> systemFallbackFolders() {
+std::vector<std::string> systemFallbackFolders(bool make) {
   std::vector<std::string> folders;
   std::string state = fromEnvironment("XDG_STATE_HOME");
   if (state.empty() && !fromEnvironment("HOME").empty())
     state = fromEnvironment("HOME") + "/.local/state";
-  if (!state.empty() && makeFolders(state + "/slate")) folders.push_back(state + "/slate");
+  const std::string mine = state + "/slate";
+  if (!state.empty() && (make ? makeFolders(mine) : ownPrivateFolder(mine, false)))
+    folders.push_back(mine);
   std::string temporary = fromEnvironment("TMPDIR");
   if (temporary.empty()) temporary = "/tmp";
   const std::string own = temporary + "/slate-" + std::to_string(geteuid());
-  if (ownPrivateFolder(own)) folders.push_back(own);
+  if (ownPrivateFolder(own, make)) folders.push_back(own);
   return folders;
 }
 

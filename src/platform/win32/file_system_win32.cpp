@@ -58,13 +58,13 @@ bool removeOwnCopy(const char* name, const FileStamp& own) {
   return now.sameFile(own) && removeFile(name);
 }
 
-std::vector<std::string> systemFallbackFolders() {
+std::vector<std::string> systemFallbackFolders(bool make) {
   std::vector<std::string> folders;
   for (const char* variable : {"LOCALAPPDATA", "TEMP"}) {
     const char* base = std::getenv(variable);
     if (base == nullptr || base[0] == '\0') continue;
     const std::string folder = std::string(base) + "\\slate";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    if (make) CreateDirectoryA(folder.c_str(), nullptr);
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
