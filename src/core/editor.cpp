@@ -30,11 +30,10 @@ const TextLine* Editor::heldLine(int32_t line) const {
 }
 
 // An edit made with Shift held leaves the mark at its column, which the edit may have put
-// inside a character: the mark goes where a selection's edge there lies, as a move to that
-// column would land (after a character that straddles it). On the cursor line the count
-// starts at the cursor, so that it covers only the text between the two.
+// inside a character or a tab (in both units): the mark goes where a selection's edge there
+// lies, as a move to that column would land (after a character that straddles it). On the
+// cursor line the count starts at the cursor, so that it covers only the text between the two.
 void Editor::keepMarkOnCharacter() {
-  if (textUnit == TextUnit::Byte) return;
   if (markLine == cursorLine && markColumn <= cursorColumn) {
     size_t start = charsBefore.count();
     int64_t column = cursorColumn;
@@ -49,13 +48,42 @@ void Editor::keepMarkOnCharacter() {
   }
 }
 
+// A mark set while the cursor stood inside a sequence being typed has its column counted in
+// the line laid out in two pieces; once the line is laid out whole again it goes where a
+// selection's edge at its byte lies (after the character that holds it).
+void Editor::keepMarkFromSequence() {
+  std::string text;
+  if (markLine == cursorLine) {
+    const ByteView before = bytesBefore();
+    const ByteView after = bytesAfter();
+    for (size_t i = 0; i < before.size; ++i) text.push_back(static_cast<char>(before[i]));
+    for (size_t i = 0; i < after.size; ++i) text.push_back(static_cast<char>(after[i]));
+  } else if (const TextLine* line = heldLine(markLine)) {
+    text.assign(line->text, static_cast<size_t>(line->length));
+  } else {
+    return;
+  }
+  const size_t byte = std::min(text.size(), static_cast<size_t>(markSequenceByte));
+  markColumn = columnOfByte(textUnit, tabWidth, ByteView::of(text.data(), text.size()), byte);
+}
+
 void Editor::afterCommand(bool extendSelection) {
+  const bool markOnCursor = markLine == cursorLine && markColumn == cursorColumn;
   if (typedText)
     keepTypedCursorOnCharacter();
   else if (!steppedByCharacter || changed)
     keepCursorOnCharacter();
   typedText = steppedByCharacter = 0;
   undoHistory.endCommand(*this);
+  if (extendSelection && markSequenceByte >= 0 && markLine == markSequenceLine &&
+      markColumn == markSequenceColumn && !insidePartialSequence()) {
+    // A command that left the cursor where it was keeps nothing selected.
+    if (markOnCursor)
+      markColumn = cursorColumn;
+    else
+      keepMarkFromSequence();
+    markSequenceByte = -1;
+  }
   if (extendSelection && changed) keepMarkOnCharacter();
   if (changed) {
     // Back at the text last saved (by undoing or redoing), the document is as its file.
@@ -66,6 +94,9 @@ void Editor::afterCommand(bool extendSelection) {
   if (!extendSelection) {
     markLine = cursorLine;
     markColumn = cursorColumn;
+    markSequenceByte = insidePartialSequence() ? static_cast<int32_t>(charsBefore.count()) : -1;
+    markSequenceLine = markLine;
+    markSequenceColumn = markColumn;
     if (selectionActive) selectionDirty = 1;
   } else {
     selectionDirty = 1;

@@ -92,6 +92,12 @@ class Editor {
   // The text rows were last drawn with the cursor inside a sequence being typed, its line
   // laid out in two pieces (formatCursorLine).
   bool drawnInsideSequence = false;
+  // The mark was set with the cursor inside a sequence being typed, its column counted in the
+  // line laid out in two pieces: the byte of its line it stands before, -1 otherwise, and the
+  // place it was given then (a mark put elsewhere since is not this one).
+  int32_t markSequenceByte = -1;
+  int32_t markSequenceLine = 0;
+  int32_t markSequenceColumn = 0;
   int32_t changed = 0;
   int32_t autosavePending = 0;
   int32_t modified = 0;
@@ -222,9 +228,10 @@ class Editor {
   std::unique_ptr<char[]> pendingMessage;
 
   void afterCommand(bool extendSelection);
-  // Moves a mark that an edit with Shift held left inside a character (UTF-8 text) to where
-  // the selection's edge lies.
+  // Moves a mark that an edit with Shift held left inside a character (UTF-8 text) or a tab
+  // to where the selection's edge lies.
   void keepMarkOnCharacter();
+  void keepMarkFromSequence();
   // The line `line` when its text is held among the records next to the cursor line; null
   // for the cursor line, a line inside a large file's unread run, or one too far to look.
   const TextLine* heldLine(int32_t line) const;
