@@ -96,6 +96,9 @@ int copySelection(Editor& e, int32_t& startColumn, bool& whole) {
   if (!cursorAtSelectionEnd(e) || !selectionHeld(e)) return 0;
   const SelectionText selection =
       e.markLine == e.cursorLine ? textWithinLine(e, startColumn) : textAcrossLines(e, startColumn);
+  // A selection that holds no byte (its mark inside the tab just before the cursor) leaves the
+  // clipboard as it was, as a copy with nothing selected does.
+  if (selection.length == 0) return 0;
   whole = std::strlen(selection.text.get()) == selection.length;
   return e.clipboard->put(selection.text.get()) ? 1 : 0;
 }

@@ -30,10 +30,11 @@ const TextLine* Editor::heldLine(int32_t line) const {
 }
 
 // An edit made with Shift held leaves the mark at its column, which the edit may have put
-// inside a character or a tab (in both units): the mark goes where a selection's edge there
-// lies, as a move to that column would land (after a character that straddles it). On the
-// cursor line the count starts at the cursor, so that it covers only the text between the two.
+// inside a character: the mark goes where a selection's edge there lies, as a move to that
+// column would land (after a character that straddles it). On the cursor line the count
+// starts at the cursor, so that it covers only the text between the two.
 void Editor::keepMarkOnCharacter() {
+  if (textUnit == TextUnit::Byte) return;
   if (markLine == cursorLine && markColumn <= cursorColumn) {
     size_t start = charsBefore.count();
     int64_t column = cursorColumn;

@@ -228,8 +228,8 @@ class Editor {
   std::unique_ptr<char[]> pendingMessage;
 
   void afterCommand(bool extendSelection);
-  // Moves a mark that an edit with Shift held left inside a character (UTF-8 text) or a tab
-  // to where the selection's edge lies.
+  // Moves a mark that an edit with Shift held left inside a character (UTF-8 text) to where
+  // the selection's edge lies.
   void keepMarkOnCharacter();
   void keepMarkFromSequence();
   // The line `line` when its text is held among the records next to the cursor line; null

@@ -390,7 +390,8 @@ std::string brokenPlaces(Editor& e) {
     if (e.markColumn > columns.back()) return "mark column past its line's end";
     bool found = false;
     for (int64_t c : columns) found |= c == e.markColumn;
-    if (!found) return "mark column inside a character";
+    // Code page 437 mode keeps the mark's column through an edit, inside a tab as it may be.
+    if (!found && e.textUnit == TextUnit::Character) return "mark column inside a character";
   }
   return "";
 }

@@ -412,10 +412,6 @@ TEST(CommandModel, RandomKeysMatchPlainModel) {
         if (!k.shift) {
           model.markLine = model.line;
           model.markColumn = model.column();
-        } else if (changed && model.markLine <= model.last()) {
-          // An edit with Shift held moves the mark off a tab, as a move to its column lands.
-          model.markColumn = model.columnOf(model.text[model.markLine],
-                                            model.offsetAtGoal(model.markLine, model.markColumn));
         }
       }
       keyboard.keyDown(editor, k.key.virtualKeyCode, k.key.ch, k.key.controlKeyState);
