@@ -14,6 +14,8 @@
 // syntax; SLATE_SEED=N SLATE_REPLAY=FILE plays such lines again (see Replay), so that they
 // can be cut down to the few that matter.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <chrono>
@@ -43,6 +45,7 @@
 #include "scenarios/scenario.h"
 #include "screen/screen.h"
 #include "support/document.h"
+#include "support/small_pieces.h"
 #include "support/test_seed.h"
 
 namespace {
@@ -414,6 +417,9 @@ void startWatchdog() {
   if (started) return;
   started = true;
   std::thread([] {
+    sigset_t all;  // the editor's signals are the editor thread's alone
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
     for (;;) {
       std::this_thread::sleep_for(std::chrono::seconds(5));
       const int64_t began = sessionStarted.load();
@@ -427,28 +433,14 @@ void startWatchdog() {
   }).detach();
 }
 
-struct LargeFileSettings {
-  LargeFileSettings(Random& r) {
-    files::largeFileSize = 1;
-    FileSource::blockBytes = static_cast<size_t>(1 + r.pick(64));
-    runPieceSize = static_cast<size_t>(8 + r.pick(64));
-    foldAfterBytes = r.chance(50) ? static_cast<size_t>(64 + r.pick(512)) : SIZE_MAX;
-    foldKeepRecords = static_cast<size_t>(r.pick(4));
-    foldLeastLines = 2;
-  }
-  ~LargeFileSettings() {
-    files::largeFileSize = savedThreshold;
-    FileSource::blockBytes = savedBlock;
-    runPieceSize = savedPiece;
-    foldAfterBytes = savedFold[0];
-    foldKeepRecords = savedFold[1];
-    foldLeastLines = savedFold[2];
-  }
-  uint64_t savedThreshold = files::largeFileSize;
-  size_t savedBlock = FileSource::blockBytes;
-  size_t savedPiece = runPieceSize;
-  size_t savedFold[3] = {foldAfterBytes, foldKeepRecords, foldLeastLines};
-};
+// A large file's small blocks and pieces, drawn at random.
+void useSmallPieces(std::optional<SmallPieces>& large, Random& r) {
+  const size_t block = static_cast<size_t>(1 + r.pick(64));
+  const size_t piece = static_cast<size_t>(8 + r.pick(64));
+  const size_t fold = r.chance(50) ? static_cast<size_t>(64 + r.pick(512)) : SIZE_MAX;
+  const size_t keep = static_cast<size_t>(r.pick(4));
+  large.emplace(block, piece, fold, keep);
+}
 
 void queueScript(FuzzSession& s, const std::string& script) {
   std::vector<scenario::Step> steps;
@@ -540,8 +532,8 @@ struct Replay {
 std::string playEditing(unsigned seed, std::string& log, Replay* replay) {
   Random r(seed);
   Setup setup(r);
-  std::optional<LargeFileSettings> large;
-  if (setup.fileExists && r.chance(15)) large.emplace(r);
+  std::optional<SmallPieces> large;
+  if (setup.fileExists && r.chance(15)) useSmallPieces(large, r);
   filetest::WorkIn inFolder(setup.folder.dir());
   FuzzSession s(setup.width, setup.height);
   setModes(s, setup.utf8);
@@ -724,8 +716,8 @@ std::string playEditing(unsigned seed, std::string& log, Replay* replay) {
 std::string playProgram(unsigned seed, std::string& log) {
   Random r(seed);
   Setup setup(r);
-  std::optional<LargeFileSettings> large;
-  if (setup.fileExists && r.chance(15)) large.emplace(r);
+  std::optional<SmallPieces> large;
+  if (setup.fileExists && r.chance(15)) useSmallPieces(large, r);
   filetest::WorkIn inFolder(setup.folder.dir());
   log = "# program, seed " + std::to_string(seed) + "\n# doc " + inQuotes(setup.original) + "\n";
   for (int run = 0; run < 2; ++run) {

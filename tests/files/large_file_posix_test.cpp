@@ -19,6 +19,7 @@
 #include "search/search_state.h"
 #include "support/document.h"
 #include "support/session_input.h"
+#include "support/small_pieces.h"
 #include "support/test_seed.h"
 #include "support/test_session.h"
 
@@ -27,32 +28,6 @@ using filetest::TempDir;
 using filetest::writeFile;
 
 namespace {
-
-// Opens every file as a large one, with small blocks and pieces, for one test; lines far
-// from the cursor are folded back into runs after `fold` bytes read, keeping `keep` records
-// on each side.
-struct SmallPieces {
-  SmallPieces(size_t block, size_t piece, size_t fold = SIZE_MAX, size_t keep = 0) {
-    files::largeFileSize = 1;
-    FileSource::blockBytes = block;
-    runPieceSize = piece;
-    foldAfterBytes = fold;
-    foldKeepRecords = keep;
-    foldLeastLines = 2;
-  }
-  ~SmallPieces() {
-    files::largeFileSize = savedThreshold;
-    FileSource::blockBytes = savedBlock;
-    runPieceSize = savedPiece;
-    foldAfterBytes = savedFold[0];
-    foldKeepRecords = savedFold[1];
-    foldLeastLines = savedFold[2];
-  }
-  uint64_t savedThreshold = files::largeFileSize;
-  size_t savedBlock = FileSource::blockBytes;
-  size_t savedPiece = runPieceSize;
-  size_t savedFold[3] = {foldAfterBytes, foldKeepRecords, foldLeastLines};
-};
 
 void load(Editor& editor, const std::string& path) {
   setFileName(editor, path.c_str());
