@@ -166,7 +166,7 @@ TEST(Fallback, TheTimedAutosaveFallsBackAndSaysWhere) {
             files::fallbackCopyName(temp.path("state/slate"), (locked + "/doc").c_str());
         if (readFile(copy) != "new\n") return "no copy in the state folder";
         const std::string said = editor.pendingMessage ? editor.pendingMessage.get() : "no message";
-        Editor next;                  // the file opened again says where the copy is
+        Editor next;  // the file opened again says where the copy is
         setFileName(next, (locked + "/doc").c_str());
         const std::string expected = "An autosave copy of " + locked + "/doc is in " + copy;
         if (!next.pendingMessage || next.pendingMessage.get() != expected) return "not told again";
