@@ -25,9 +25,12 @@ int Editor::toggleFollow() {
 }
 
 bool Editor::followFile() {
-  // A modified document is never read over; a large one only once its lines are counted, so
-  // that a log growing all the time is not read from its start again and again.
-  if (!following || modified || fileUnread || (source && !source->countDone())) return false;
+  // A modified document is never read over; a large one only once its lines are counted (or
+  // the count found the file changed), so that a log growing all the time is not read from its
+  // start again and again.
+  if (!following || modified || fileUnread ||
+      (source && !source->countDone() && !source->countFailed()))
+    return false;
   const platform::FileStamp now = platform::stampOf(fileName.get());
   if (!now.exists || !now.regular) return false;  // between a rotation's rename and new file
   // A file that was not there when the document was opened has grown from nothing once it

@@ -498,6 +498,20 @@ TEST(LargeFile, FollowingGoesOnThroughARotationAndACut) {
     EXPECT_EQ(documentBytes(e), "x\n");
     EXPECT_FALSE(e.modified);
   }
+  // A large log cut short while its lines are still being counted.
+  TempDir temp;
+  const std::string path = temp.path("sparse");
+  writeFile(path, "a\n");
+  ASSERT_EQ(truncate(path.c_str(), 4ll << 30), 0);  // long to count, and takes no disk
+  Editor e;
+  load(e, path);
+  ASSERT_TRUE(e.source && !e.source->countDone());
+  ASSERT_EQ(e.toggleFollow(), 1);
+  ASSERT_EQ(truncate(path.c_str(), 0), 0);
+  writeFile(path, "y\n");
+  while (!e.source->countFailed() && !e.source->countDone()) std::this_thread::yield();
+  ASSERT_TRUE(e.followFile());
+  EXPECT_EQ(documentBytes(e), "y\n");
 }
 
 TEST(LargeFile, UndoingAReplacementWithUnreadRunsBetweenItsLinesRestoresEachLine) {
