@@ -84,6 +84,27 @@ TEST(OldCopy, ROpensItAsOneStepAndItStaysUntilThisRunReplacesIt) {
   }
 }
 
+// A copy opened at the question (r) while another editor has the file open: the status line
+// still says the file is open there.
+TEST(OldCopy, OpenedWhileAnotherEditorHasTheFileTheStatusSaysBoth) {
+  TempDir temp;
+  const std::string path = temp.path("f.txt");
+  writeFile(path, "base\n");
+  Editor first;
+  filetest::prepareModified(first, path, "first\n");
+  writeFile(path + ".2.autosave", "left\n");
+  TestSession t(120);
+  type(t.console, "r");
+  SessionEditor second(t);
+  setFileName(second, path.c_str());
+  second.loadDocument();
+  files::openAskedCopy(second);
+  EXPECT_EQ(documentBytes(second), "left\n");
+  EXPECT_EQ(message(second), path + " is already open in another Slate (process " +
+                                 std::to_string(getpid()) + "); Opened " + path +
+                                 ".2.autosave; F9 shows the file");
+}
+
 // A document in a folder it cannot write to (run as a user without privileges): the work
 // goes to the state folder, else a private folder in the temporary folder, each named after
 // the file's full path; with neither, the exit status says the work is lost, and why.
