@@ -217,18 +217,19 @@ TEST(Fallback, ANameTooLongForACopyBesideItStillHasOne) {
   EXPECT_EQ(readFile(files::fallbackCopyName(folders[0], path.c_str())), "new\n");
 }
 
-// A copy left in a fallback folder is named when the file is opened again: the newest of the
-// numbered copies, though the first number's copy is gone.
+// A copy left in a fallback folder is named when the file is opened again, by whatever path:
+// the newest of the numbered copies, though the first number's copy is gone.
 TEST(Fallback, OpeningTheFileAgainNamesTheCopyLeftThere) {
   TempDir temp;
   const std::string path = temp.path("doc");
   writeFile(path, "text\n");
+  mkdir(temp.path("sub").c_str(), 0755);
   const std::vector<std::string> folders = {temp.path("state")};
   mkdir(folders[0].c_str(), 0700);
   platform::useFallbackFolders(&folders);
   const std::string copy = files::fallbackCopyName(folders[0], path.c_str()) + ".1";
   writeFile(copy, "work\n");
-  for (const std::string& name : {path}) {
+  for (const std::string& name : {path, temp.path("./doc"), temp.path("sub/../doc")}) {
     Editor editor;
     setFileName(editor, name.c_str());
     const std::string said = editor.pendingMessage ? editor.pendingMessage.get() : "";
