@@ -99,6 +99,8 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
              (old.empty() ? "; it is kept" : "; it" + old + " are kept");
     }
   }
+  // What opening the file said before (another Slate has it open, a copy elsewhere) goes first.
+  if (editor.pendingMessage) kept = std::string(editor.pendingMessage.get()) + "; " + kept;
   editor.setPendingMessage(kept.c_str());
 }
 

@@ -76,8 +76,12 @@ void Editor::afterCommand(bool extendSelection) {
     keepCursorOnCharacter();
   typedText = steppedByCharacter = 0;
   undoHistory.endCommand(*this);
+  // Counted once the cursor has left the sequence the mark was set in (the cursor may now
+  // stand after a lone lead byte, which is laid out in two pieces too).
+  const bool inMarkSequence = insidePartialSequence() && cursorLine == markSequenceLine &&
+                              static_cast<int32_t>(charsBefore.count()) == markSequenceByte;
   if (extendSelection && markSequenceByte >= 0 && markLine == markSequenceLine &&
-      markColumn == markSequenceColumn && !insidePartialSequence()) {
+      markColumn == markSequenceColumn && !inMarkSequence) {
     // A command that left the cursor where it was keeps nothing selected.
     if (markOnCursor)
       markColumn = cursorColumn;

@@ -68,11 +68,12 @@ std::string findFallbackCopy(const char* fileName) {
   int64_t newestTime = 0;
   for (const std::string& folder : platform::fallbackFolders(false)) {
     const std::string base = fallbackCopyName(folder, fileName);
-    for (int i = 0; i < 100; ++i) {  // numbered as writeFallbackCopy numbers them
+    // Numbered as writeFallbackCopy numbers them; a name before may be gone (that run's copy
+    // removed when its document was saved) while a later one is still there.
+    for (int i = 0; i < 100; ++i) {
       const std::string name = i == 0 ? base : base + "." + std::to_string(i);
       const platform::FileStamp stamp = platform::stampOf(name.c_str());
-      if (!stamp.exists) break;
-      if (platform::isOwnPlainFile(name.c_str()) &&
+      if (stamp.exists && platform::isOwnPlainFile(name.c_str()) &&
           (newest.empty() || stamp.modified > newestTime)) {
         newest = name;
         newestTime = stamp.modified;

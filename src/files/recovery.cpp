@@ -88,14 +88,17 @@ void openAskedCopy(Editor& editor) {
   if (editor.copyToOpen.empty()) return;
   const std::string copy = std::move(editor.copyToOpen);
   editor.copyToOpen.clear();
+  // What taking the name said (another Slate has the file open) goes before.
+  const std::string said =
+      editor.pendingMessage ? std::string(editor.pendingMessage.get()) + "; " : "";
   std::string reason;
   if (openCopyInstead(editor, copy.c_str(), reason)) {
     editor.adoptedStep = editor.modified ? editor.undoHistory.lastDoneStep() : 0;
-    editor.setPendingMessage(("Opened " + copy + "; F9 shows the file").c_str());
+    editor.setPendingMessage((said + "Opened " + copy + "; F9 shows the file").c_str());
     return;
   }
   keepOldCopy(editor);
-  editor.setPendingMessage(("Cannot open " + copy + ": " + reason + "; it is kept").c_str());
+  editor.setPendingMessage((said + "Cannot open " + copy + ": " + reason + "; it is kept").c_str());
 }
 
 }  // namespace files

@@ -74,9 +74,11 @@ int Editor::saveUnder(const char* name, bool ownName, bool announce) {
     setPendingMessage(("Save failed: " + result.reason).c_str());
     return 0;
   }
-  // The file holds the document; only making that lasting failed.
+  // The file holds the document; only making that lasting failed. What the save said besides
+  // (a change to the file, what taking a new name said) follows.
   documentSaved(name, result, false);
-  setPendingMessage(("Saved, but syncing the folder failed: " + result.reason).c_str());
+  const std::string said = pendingMessage ? "; " + std::string(pendingMessage.get()) : "";
+  setPendingMessage(("Saved, but syncing the folder failed: " + result.reason + said).c_str());
   return 1;
 }
 

@@ -31,7 +31,8 @@ std::vector<std::string> fallbackFolders(bool make = true);
 void useFallbackFolders(const std::vector<std::string>* folders);
 // The system's own folders, each backend's: what fallbackFolders gives when no list is fixed.
 std::vector<std::string> systemFallbackFolders(bool make);
-// The name as a full path (the working directory before a relative one).
+// The name as a full path (the working directory before a relative one), "." and ".."
+// resolved (on POSIX systems through the folder's links, where the folder is there).
 std::string absolutePath(const char* name);
 
 // A claim on a name for as long as this process holds it: an advisory lock on a small lock

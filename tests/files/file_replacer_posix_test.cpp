@@ -136,6 +136,25 @@ TEST(Durability, EachFailingCallLeavesTheTargetWhole) {
   }
 }
 
+// A save under a new name that only the folder's sync failed is done: the status line says
+// so, and still what taking the name said.
+TEST(Durability, AFolderSyncFailedUnderANewNameKeepsWhatTheNameSaid) {
+  TempDir temp;
+  const std::string other = temp.path("other");
+  writeFile(temp.path("doc"), "old\n");
+  Editor holder;  // another editor has the new name open
+  setFileName(holder, other.c_str());
+  Editor editor;
+  prepareModified(editor, temp.path("doc"), "new\n");
+  WatchedCalls calls;
+  calls.failing = "sync dir";
+  EXPECT_EQ(editor.saveUnder(other.c_str(), false, true), 1);
+  EXPECT_EQ(message(editor), "Saved, but syncing the folder failed: Input/output error; " + other +
+                                 " is already open in another Slate (process " +
+                                 std::to_string(getpid()) + ")");
+  EXPECT_EQ(readFile(other), "new\n");
+}
+
 TEST(Durability, AChangeMadeWhileTheSaveWritesIsNotLost) {
   TempDir temp;
   const std::string target = temp.path("log");

@@ -150,4 +150,33 @@ TEST(InPlace, AKilledSaveLeavesCopiesThatTheNextStartOffers) {
   }
 }
 
+// The next start's offer keeps what opening the file said before it: here, that another
+// editor has the file open.
+TEST(InPlace, TheOfferOfAKilledSavesCopyKeepsWhatOpeningTheFileSaid) {
+  TempDir temp;
+  prepareLinked(temp);
+  const std::string report = inChild([&]() -> std::string {
+    Editor editor;
+    prepareModified(editor, temp.path("doc"), kNew);
+    WatchedCalls calls;
+    calls.watch = [](const std::string& call) {
+      if (call == "write target") kill(getpid(), SIGKILL);
+    };
+    editor.save();
+    return "not killed";
+  });
+  ASSERT_NE(report.find("killed by signal"), std::string::npos) << report;
+  Editor holder;
+  setFileName(holder, temp.path("doc").c_str());
+  TestSession t(200);
+  t.console.pushKey('Y', 'y', 0);
+  std::string program = "slate", name = temp.path("doc");
+  std::vector<char*> argv = {program.data(), name.data()};
+  runEditor(t.session, parseCommandLine(2, argv.data()));
+  const std::string said = name + " is already open in another Slate (process " +
+                           std::to_string(getpid()) + "); Opened ";
+  EXPECT_EQ(t.console.rowText(t.console.height - 1).rfind(said, 0), 0u)
+      << t.console.rowText(t.console.height - 1);
+}
+
 }  // namespace

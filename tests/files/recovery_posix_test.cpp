@@ -84,6 +84,27 @@ TEST(OldCopy, ROpensItAsOneStepAndItStaysUntilThisRunReplacesIt) {
   }
 }
 
+// A copy opened at the question (r) while another editor has the file open: the status line
+// still says the file is open there.
+TEST(OldCopy, OpenedWhileAnotherEditorHasTheFileTheStatusSaysBoth) {
+  TempDir temp;
+  const std::string path = temp.path("f.txt");
+  writeFile(path, "base\n");
+  Editor first;
+  filetest::prepareModified(first, path, "first\n");
+  writeFile(path + ".2.autosave", "left\n");
+  TestSession t(120);
+  type(t.console, "r");
+  SessionEditor second(t);
+  setFileName(second, path.c_str());
+  second.loadDocument();
+  files::openAskedCopy(second);
+  EXPECT_EQ(documentBytes(second), "left\n");
+  EXPECT_EQ(message(second), path + " is already open in another Slate (process " +
+                                 std::to_string(getpid()) + "); Opened " + path +
+                                 ".2.autosave; F9 shows the file");
+}
+
 // A document in a folder it cannot write to (run as a user without privileges): the work
 // goes to the state folder, else a private folder in the temporary folder, each named after
 // the file's full path; with neither, the exit status says the work is lost, and why.
@@ -194,6 +215,28 @@ TEST(Fallback, ANameTooLongForACopyBesideItStillHasOne) {
   static const std::vector<std::string> none;
   platform::useFallbackFolders(&none);
   EXPECT_EQ(readFile(files::fallbackCopyName(folders[0], path.c_str())), "new\n");
+}
+
+// A copy left in a fallback folder is named when the file is opened again, by whatever path:
+// the newest of the numbered copies, though the first number's copy is gone.
+TEST(Fallback, OpeningTheFileAgainNamesTheCopyLeftThere) {
+  TempDir temp;
+  const std::string path = temp.path("doc");
+  writeFile(path, "text\n");
+  mkdir(temp.path("sub").c_str(), 0755);
+  const std::vector<std::string> folders = {temp.path("state")};
+  mkdir(folders[0].c_str(), 0700);
+  platform::useFallbackFolders(&folders);
+  const std::string copy = files::fallbackCopyName(folders[0], path.c_str()) + ".1";
+  writeFile(copy, "work\n");
+  for (const std::string& name : {path, temp.path("./doc"), temp.path("sub/../doc")}) {
+    Editor editor;
+    setFileName(editor, name.c_str());
+    const std::string said = editor.pendingMessage ? editor.pendingMessage.get() : "";
+    EXPECT_EQ(said, "An autosave copy of " + name + " is in " + copy);
+  }
+  static const std::vector<std::string> none;
+  platform::useFallbackFolders(&none);
 }
 
 }  // namespace

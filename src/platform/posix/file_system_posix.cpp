@@ -89,10 +89,20 @@ std::vector<std::string> systemFallbackFolders(bool make) {
 }
 
 std::string absolutePath(const char* name) {
-  if (name[0] == '/') return name;
-  char buffer[4096];
-  const char* here = getcwd(buffer, sizeof buffer);
-  return std::string(here ? here : ".") + "/" + name;
+  std::string path = name;
+  if (name[0] != '/') {
+    char buffer[4096];
+    const char* here = getcwd(buffer, sizeof buffer);
+    path = std::string(here ? here : ".") + "/" + name;
+  }
+  // The folder as the system resolves it, so that "./doc", "sub/../doc" or a link to the
+  // folder give the one path the file has; as given when it cannot be resolved.
+  const size_t cut = path.rfind('/');
+  char* folder = realpath(cut == 0 ? "/" : path.substr(0, cut).c_str(), nullptr);
+  if (folder == nullptr) return path;
+  const std::string resolved = folder;
+  free(folder);
+  return (resolved == "/" ? "" : resolved) + path.substr(cut);
 }
 
 NameLock::Result NameLock::take(const std::string& path, long& holder) {
