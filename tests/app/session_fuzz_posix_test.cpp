@@ -390,11 +390,13 @@ std::string brokenPlaces(Editor& e) {
   const bool markOnCursor = e.markLine == e.cursorLine && e.markColumn == e.cursorColumn;
   if (!(markOnCursor && e.insidePartialSequence()) && lineText(e, e.markLine, markText)) {
     const std::vector<int64_t> columns = boundaryColumns(e, markText);
+    // Code page 437 mode keeps the mark's column through an edit, inside a tab as it may be,
+    // or past the end of a line the edit made shorter (where it counts as the line's end).
+    if (e.textUnit == TextUnit::Byte) return "";
     if (e.markColumn > columns.back()) return "mark column past its line's end";
     bool found = false;
     for (int64_t c : columns) found |= c == e.markColumn;
-    // Code page 437 mode keeps the mark's column through an edit, inside a tab as it may be.
-    if (!found && e.textUnit == TextUnit::Character) return "mark column inside a character";
+    if (!found) return "mark column inside a character";
   }
   return "";
 }
