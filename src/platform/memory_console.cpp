@@ -173,9 +173,13 @@ void MemoryConsole::pushPause(uint32_t milliseconds) {
 }
 
 void MemoryConsole::resize(int newWidth, int newHeight) {
+  // A buffer that keeps its size keeps what it holds (the terminal backend paints the
+  // terminal again on its own).
+  if (newWidth != width || newHeight != height)
+    cells.assign(static_cast<size_t>(newWidth) * newHeight,
+                 Cell{' ', startAttributes, byteCell(' ')});
   width = newWidth;
   height = newHeight;
-  cells.assign(static_cast<size_t>(width) * height, Cell{' ', startAttributes, byteCell(' ')});
   InputRecord record{};
   record.eventType = WINDOW_BUFFER_SIZE_EVENT;
   pushRecord(record);

@@ -46,7 +46,8 @@ class MemoryConsole : public Console {
   void pushPause(uint32_t milliseconds);
   // Whether anything queued (an event or a pause) is still to be read.
   bool inputLeft() const { return !queue.empty(); }
-  // The buffer takes a new size, as a terminal window does, and a size event is queued.
+  // The buffer takes a new size, as a terminal window does (blank, unless the size is the one
+  // it had), and a size event is queued.
   void resize(int width, int height);
 
   uint8_t charAt(int row, int column) const { return cells[row * width + column].ch; }

@@ -110,6 +110,9 @@ int Editor::replaceEach() {
     stepFirst = end.length == 0;
   }
   keepCursorOnCharacter();
+  // A match asked about may have stood inside a character, its line then laid out in two
+  // pieces around the cursor: the line is drawn whole again.
+  if (found > 0) textDirty = 1;
   markLine = cursorLine;
   markColumn = cursorColumn;
   selectionDirty = 1;

@@ -3,10 +3,10 @@
 // file), random keys, pastes, prompts and their answers, questions, the help page, resizes,
 // waits for the autosave, saves into a temporary folder, follow mode and a file growing
 // behind the editor's back. After every key the buffer, the cursor and the mark are checked,
-// and the folder: a file changes only by a save that wrote the document, an autosave copy
-// holds the document. At the end every change is undone (the document must be the one
-// loaded) and redone (the one left). Some sessions run the whole program instead (its
-// start-up and end questions), twice over the same folder.
+// every text row on the screen against its line, and the folder: a file changes only by a
+// save that wrote the document, an autosave copy holds the document. At the end every change is
+// undone (the document must be the one loaded) and redone (the one left). Some sessions run the
+// whole program instead (its start-up and end questions), twice over the same folder.
 //
 // SLATE_SESSIONS sets the number of sessions (default 40, a long hunt takes thousands),
 // SLATE_SEED the first session's seed, SLATE_KEEP_GOING=1 goes on past a failure. A failure
@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -43,6 +44,7 @@
 #include "platform/clipboard_store.h"
 #include "platform/memory_console.h"
 #include "scenarios/scenario.h"
+#include "screen/row_painter.h"
 #include "screen/screen.h"
 #include "support/document.h"
 #include "support/small_pieces.h"
@@ -370,6 +372,31 @@ bool lineText(const Editor& e, int32_t line, std::string& text) {
   return false;
 }
 
+// Every text row as the document's line at it, laid out afresh from the view's left column
+// (the cursor's row excepted while a sequence is being typed there: it is laid out in two
+// pieces then); "" or the first row that shows something else.
+std::string staleRow(const Editor& e, const console::MemoryConsole& console, int rows,
+                     int columns) {
+  for (int row = 0; row < rows; ++row) {
+    const int32_t line = e.topLine + row;
+    std::string text;
+    if (line == e.cursorLine && e.insidePartialSequence()) continue;
+    if (line < e.lineCount && !lineText(e, line, text)) continue;
+    std::vector<console::TextCell> cells(static_cast<size_t>(columns));
+    RowPainter painter(cells.data(), columns, e.leftColumn, e.textUnit, e.tabWidth);
+    painter.finish(painter.paint(ByteView::of(text.data(), text.size()), 0, text.size(), 0));
+    for (int x = 0; x < columns; ++x) {
+      const console::TextCell& shown = console.cells[static_cast<size_t>(row) * columns + x].text;
+      const console::TextCell& wanted = cells[static_cast<size_t>(x)];
+      if (shown.length != wanted.length || std::memcmp(shown.bytes, wanted.bytes, shown.length))
+        return "row " + std::to_string(row) + " shows " + inQuotes(console.rowText(row)) +
+               " instead of line " + std::to_string(line) + " from column " +
+               std::to_string(e.leftColumn);
+    }
+  }
+  return "";
+}
+
 // The cursor and the mark in the document, the cursor on a character's start.
 std::string brokenPlaces(Editor& e) {
   const std::string broken = brokenInvariant(e);
@@ -390,8 +417,8 @@ std::string brokenPlaces(Editor& e) {
   const bool markOnCursor = e.markLine == e.cursorLine && e.markColumn == e.cursorColumn;
   if (!(markOnCursor && e.insidePartialSequence()) && lineText(e, e.markLine, markText)) {
     const std::vector<int64_t> columns = boundaryColumns(e, markText);
-    // Code page 437 mode keeps the mark's column through an edit, inside a tab or past the end
-    // of a line the edit cut short as it may be (a selection counts it as the line's end).
+    // Code page 437 mode keeps the mark's column through an edit, inside a tab as it may be,
+    // or past the end of a line the edit made shorter (where it counts as the line's end).
     if (e.textUnit == TextUnit::Byte) return "";
     if (e.markColumn > columns.back()) return "mark column past its line's end";
     bool found = false;
@@ -645,6 +672,8 @@ std::string playEditing(unsigned seed, std::string& log, Replay* replay) {
                ":" + std::to_string(s.console.cursor.x) + " on a screen of " +
                std::to_string(screen.rows) + "x" + std::to_string(screen.columns) + ", top " +
                std::to_string(editor.topLine) + ", left " + std::to_string(editor.leftColumn);
+    if (broken.empty() && !editor.quitRequested)
+      broken = staleRow(editor, s.console, screen.rows, screen.columns);
     if (!broken.empty())
       return broken + " (cursor " + std::to_string(editor.cursorLine) + ":" +
              std::to_string(editor.cursorColumn) + ", mark " + std::to_string(editor.markLine) +

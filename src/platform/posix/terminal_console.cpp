@@ -409,6 +409,10 @@ void TerminalConsole::takeSignals() {
         event.record = InputRecord{};
         event.record.eventType = console::WINDOW_BUFFER_SIZE_EVENT;
         if (!gone_) events_.push_back(std::move(event));
+      } else {
+        // Resized and back since the last look: the terminal may have dropped or moved what
+        // it showed at the other size.
+        screen_.invalidate();
       }
     }
   }

@@ -331,6 +331,23 @@ TEST(TerminalConsole, ResizeTakesTheNewSizeAndRepaints) {
   EXPECT_EQ(console->screenBufferInfo().height, 2);
 }
 
+// Resized and back before the console looks: the size is the one it had, but the terminal
+// may have dropped or moved what it showed at the other size, so everything is painted again.
+TEST(TerminalConsole, ResizeAndBackRepaints) {
+  Pty pty(20, 6);
+  auto console = openOn(pty);
+  pty.send(DeviceAttributes);
+  EXPECT_EQ(console->waitForInput(10), console::WAIT_TIMEOUT);
+  pty.readFor(50);
+
+  pty.setSize(10, 3);
+  pty.setSize(20, 6);
+  raise(SIGWINCH);
+  EXPECT_EQ(console->waitForInput(10), console::WAIT_TIMEOUT);
+  EXPECT_EQ(console->screenBufferInfo().width, 20);
+  EXPECT_NE(pty.readFor(100).find("\x1b[2J"), std::string::npos) << "everything repainted";
+}
+
 // In a UTF-8 locale the console starts showing UTF-8 text as text; switching shows the same
 // cells as code page 437 glyphs (a character's first byte), and back.
 TEST(TerminalConsole, DisplayModeStartsFromTheLocaleAndSwitches) {
