@@ -1,6 +1,7 @@
 // Bringing the console up to date with the editor: scroll the view to the cursor, rebuild
 // the text rows when the text changed, repaint the selection when it changed, and write
 // the status line with the cursor on its cell.
+#include <algorithm>
 #include <cstring>
 
 #include "core/editor.h"
@@ -19,6 +20,12 @@ void Editor::redraw() {
     textDirty = 1;
   } else if (cursorLine >= topLine + rows) {
     topLine = cursorLine - rows + 1;
+    textDirty = 1;
+  }
+  // A view scrolled right on a narrower terminal comes back as far left as keeps the cursor
+  // shown, so that the wider terminal is not left blank where the lines are short.
+  if (screen->takeWidened() && leftColumn > 0) {
+    leftColumn = std::min(leftColumn, std::max(cursorColumn - columns + 1, 0));
     textDirty = 1;
   }
   if (cursorColumn < leftColumn) {

@@ -52,6 +52,7 @@ bool Screen::adoptNewSize() {
   int16_t newRows = atLeast(static_cast<int16_t>(info.height - 1), 1);
   int16_t newColumns = atLeast(info.width, 1);
   if (newRows == rows && newColumns == columns) return false;
+  widened_ |= newColumns > columns;
   rows = newRows;
   columns = newColumns;
   paintZones();
@@ -142,4 +143,10 @@ bool Screen::takeTextRowsCovered() {
   const bool covered = textRowsCovered_;
   textRowsCovered_ = false;
   return covered;
+}
+
+bool Screen::takeWidened() {
+  const bool widened = widened_;
+  widened_ = false;
+  return widened;
 }

@@ -39,6 +39,8 @@ class Screen {
   void showKeysRow(const std::string& text);
   // True once after showKeysRow or a change of size: the text rows must be drawn again.
   bool takeTextRowsCovered();
+  // True once after the console became wider: a view scrolled right may show more from the left.
+  bool takeWidened();
   // Fills the text area with lines[first], lines[first + 1], ... in the text colour, each cut
   // or padded to the width, blank rows after the last line.
   void drawLines(const std::vector<std::string>& lines, size_t first);
@@ -66,4 +68,5 @@ class Screen {
  private:
   void paintZones();
   bool textRowsCovered_ = false;
+  bool widened_ = false;
 };

@@ -186,4 +186,24 @@ TEST(Render, ResizedConsoleIsRepaintedWhole) {
   EXPECT_EQ(row(t, 3).substr(0, 12), "<Sep 07 1996");
 }
 
+// A view scrolled right at a narrow width comes back left once the terminal is wider again,
+// as far as keeps the cursor shown.
+TEST(Render, WideningBringsAScrolledViewBack) {
+  TestSession t(20, 5);
+  SessionEditor editor{t};
+  setDocument(editor, "0123456789abcdefghij\nshort\n");
+  editor.goToPosition(0, 12);
+  t.console.resize(4, 5);
+  editor.redraw();
+  EXPECT_EQ(editor.leftColumn, 9);
+  t.console.resize(10, 5);
+  editor.redraw();
+  EXPECT_EQ(editor.leftColumn, 3);
+  EXPECT_EQ(row(t, 1), "rt        ");
+  t.console.resize(20, 5);
+  editor.redraw();
+  EXPECT_EQ(editor.leftColumn, 0);
+  EXPECT_EQ(row(t, 1), "short               ");
+}
+
 }  // namespace
