@@ -28,11 +28,18 @@ void Editor::redraw() {
     leftColumn = std::min(leftColumn, std::max(cursorColumn - columns + 1, 0));
     textDirty = 1;
   }
+  // The cursor's character is brought into view whole where it fits: a wide one in the last
+  // column would show only its marker there.
+  int32_t cursorEnd = cursorColumn + 1;
+  if (textUnit == TextUnit::Character && !insidePartialSequence()) {
+    const CharStep step = charAt();
+    if (step.width > 1) cursorEnd = cursorColumn + std::min(step.width, int32_t{columns});
+  }
   if (cursorColumn < leftColumn) {
     leftColumn = cursorColumn;
     textDirty = 1;
-  } else if (cursorColumn >= leftColumn + columns) {
-    leftColumn = cursorColumn - columns + 1;
+  } else if (cursorEnd > leftColumn + columns) {
+    leftColumn = cursorEnd - columns;
     textDirty = 1;
   }
 
