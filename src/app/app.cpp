@@ -92,6 +92,7 @@ void offerInterruptedSave(Editor& editor, const platform::FileReplacer::Interrup
   if (askQuestion(*editor.screen, *editor.keyboard, question.c_str()) == Answer::Yes) {
     if (files::openCopyInstead(editor, cut.newCopy.c_str(), reason)) {
       editor.copiesToRemove = {cut.newCopy};
+      editor.copiesStep = editor.modified ? editor.undoHistory.lastDoneStep() : 0;
       if (!cut.oldCopy.empty()) editor.copiesToRemove.push_back(cut.oldCopy);
       kept = "Opened " + cut.newCopy + "; F9 shows the file";
     } else {

@@ -79,6 +79,8 @@ class Editor {
   // Copies of the document left by a save that was cut short, which the user has opened:
   // removed once a save of this run has written the document.
   std::vector<std::string> copiesToRemove;
+  // The undo step that put the first of them in place of the file's text (0: none).
+  uint64_t copiesStep = 0;
   // The document's file as it was when read or last written (exists is false when there was
   // none), so that a save can tell whether another program has changed it since.
   platform::FileStamp fileStamp;

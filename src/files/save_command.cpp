@@ -86,9 +86,13 @@ void Editor::documentSaved(const char* name, const files::WriteResult& result, b
   markTextSaved();
   fileUnread = 0;
   if (std::strcmp(name, fileName.get()) == 0) {
-    // Old copies the user opened are needless once the document is saved.
-    for (const std::string& copy : copiesToRemove) platform::removeFile(copy.c_str());
-    copiesToRemove.clear();
+    // Old copies the user opened are needless once the document is saved, unless the step
+    // that put their text in was undone: then their text is in no file.
+    if (copiesStep == 0 || undoHistory.stepDone(copiesStep)) {
+      for (const std::string& copy : copiesToRemove) platform::removeFile(copy.c_str());
+      copiesToRemove.clear();
+    }
+    files::keepUndoneCopy(*this);
     if (autosaveAdopted && platform::removeOwnCopy(autosaveName.get(), autosaveStamp)) {
       autosaveStamp = platform::FileStamp{};
       autosaveAdopted = 0;

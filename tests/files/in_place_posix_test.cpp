@@ -179,4 +179,32 @@ TEST(InPlace, TheOfferOfAKilledSavesCopyKeepsWhatOpeningTheFileSaid) {
       << t.console.rowText(t.console.height - 1);
 }
 
+// The copy opened and taken out again by F9: a save then writes the file's own text, and the
+// copies, whose text is in no file, stay.
+TEST(InPlace, ACopyOpenedAndUndoneOutlivesTheSave) {
+  TempDir temp;
+  prepareLinked(temp);
+  const std::string report = inChild([&]() -> std::string {
+    Editor editor;
+    prepareModified(editor, temp.path("doc"), kNew);
+    WatchedCalls calls;
+    calls.watch = [](const std::string& call) {
+      if (call == "write target") kill(getpid(), SIGKILL);
+    };
+    editor.save();
+    return "not killed";
+  });
+  ASSERT_NE(report.find("killed by signal"), std::string::npos) << report;
+  const auto interrupted = platform::FileReplacer::removeLeftovers(temp.path("doc").c_str());
+  ASSERT_EQ(interrupted.size(), 1u);
+  TestSession t;
+  t.console.pushKey('Y', 'y', 0);
+  t.console.pushKey(0x78, 0, 0);  // F9
+  t.console.pushKey(0x71, 0, 0);  // F2
+  std::string program = "slate", name = temp.path("doc");
+  std::vector<char*> argv = {program.data(), name.data()};
+  runEditor(t.session, parseCommandLine(2, argv.data()));
+  EXPECT_EQ(readFile(interrupted[0].newCopy), kNew);
+}
+
 }  // namespace
