@@ -85,6 +85,22 @@ struct PromptInput {
   bool pasted = false;  // ch came from a paste, not from a key
 };
 
+// A character typed as Alt + numeric-keypad digits, for the character reads of a console that
+// reports the keys one by one: the digits give no character of their own, and the byte they
+// make (their number modulo 256; none when that is 0) comes with the release of Alt, as the
+// Windows console's character read gives it. Any other key pressed drops the digits.
+class AltCodeRead {
+ public:
+  // Takes one key event. True when the event is part of an Alt code and no input of its own;
+  // `made` is then the byte made (at the release of Alt), or -1.
+  bool take(const KeyEventRecord& key, int& made);
+  // Whether digits are waiting for the release of Alt.
+  bool pending() const { return code_ != 0; }
+
+ private:
+  uint8_t code_ = 0;
+};
+
 // How a console shows the bytes of its cells.
 enum class DisplayMode {
   Native,       // the console's own way, the only one it has

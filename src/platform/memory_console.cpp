@@ -1,5 +1,7 @@
 #include "platform/memory_console.h"
 
+#include "platform/key_codes.h"
+
 namespace console {
 
 MemoryConsole::MemoryConsole(int columns, int rows, uint16_t attributes)
@@ -113,6 +115,10 @@ PromptInput MemoryConsole::nextInput(bool keys) {
     if (!readInput(record)) return PromptInput{-1, 0, 0};
     if (keys && record.eventType == WINDOW_BUFFER_SIZE_EVENT) return PromptInput{-1, 0, 0, true};
     const KeyEventRecord& key = record.key;
+    if (int made; record.eventType == KEY_EVENT && altCodeRead.take(key, made)) {
+      if (made >= 0) return PromptInput{made, 0, 0};
+      continue;
+    }
     if (record.eventType != KEY_EVENT || !key.keyDown || key.repeatCount == 0) continue;
     if (key.asciiChar == 0 && !keys) continue;
     if (key.repeatCount > 1) {  // the rest of the repeat stays queued
@@ -131,6 +137,9 @@ bool MemoryConsole::promptInputWaiting() {
     if (record.eventType == WINDOW_BUFFER_SIZE_EVENT) return true;
     if (record.eventType == KEY_EVENT && record.key.keyDown && record.key.repeatCount > 0)
       return true;
+    if (record.eventType == KEY_EVENT && record.key.virtualKeyCode == vk::Menu &&
+        altCodeRead.pending())
+      return true;  // the release that gives the character typed by its code
     queue.pop_front();
   }
   return queue.empty();  // nothing left: the read finds the input gone

@@ -84,6 +84,7 @@ class MemoryConsole : public Console {
   };
   std::deque<Entry> queue;
   std::string currentPaste;
+  AltCodeRead altCodeRead;  // a character typed by its code while a character read waits
   size_t cellIndex(Coord at) const;
   PromptInput nextInput(bool keys);
 };

@@ -176,6 +176,18 @@ TEST_F(KeyboardTest, AnAltCodeClosesTheHelpPageAndTypesNothing) {
   EXPECT_EQ(keyboard.altCode, 0);
 }
 
+// In a prompt, too, the digits typed with Alt held are no characters: the byte they make is.
+TEST_F(KeyboardTest, AltCodeTypesItsByteIntoAPrompt) {
+  setDocument(editor, "65 A");
+  key(0x74);  // F5
+  altCode("65");
+  key(0x0D, 13);
+  keyboard.waitAndHandleEvent(editor);
+  EXPECT_FALSE(console.inputLeft());
+  EXPECT_EQ(editor.cursorColumn, 3);
+  EXPECT_STREQ(editor.searchState->searchText, "A");
+}
+
 TEST_F(KeyboardTest, KeypadWithoutNumLockBuildsNoCode) {
   key(VK_MENU, 0, LEFT_ALT_PRESSED);
   key(VK_END, 0, LEFT_ALT_PRESSED);  // keypad 1 with NumLock off

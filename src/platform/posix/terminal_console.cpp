@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/key_codes.h"
 #include "platform/posix/file_steps.h"
 #include "platform/posix/locale_charset.h"
 
@@ -530,6 +531,9 @@ bool TerminalConsole::promptInputWaiting() {
       return true;
     if (record.eventType == console::KEY_EVENT && record.key.keyDown && record.key.repeatCount > 0)
       return true;
+    if (record.eventType == console::KEY_EVENT && record.key.virtualKeyCode == vk::Menu &&
+        altCodeRead_.pending())
+      return true;  // the release that gives the character typed by its code
     events_.pop_front();
   }
   return gone_;
@@ -558,6 +562,11 @@ console::PromptInput TerminalConsole::nextInput(bool keys) {
     }
     const console::KeyEventRecord key = front.record.key;
     const bool isKey = front.record.eventType == console::KEY_EVENT;
+    if (int made; isKey && altCodeRead_.take(key, made)) {
+      events_.pop_front();
+      if (made >= 0) return {made, 0, 0};
+      continue;
+    }
     const bool taken = isKey && key.keyDown && (key.asciiChar != 0 || keys);
     if (taken && key.repeatCount > 1) {
       --front.record.key.repeatCount;  // the rest of the repeat stays queued

@@ -93,6 +93,7 @@ class TerminalConsole : public console::Console {
   console::KeyDecoder decoder_;
   std::deque<console::DecodedEvent> events_;
   std::string currentPaste_;
+  console::AltCodeRead altCodeRead_;  // a character typed by its code while a read waits
   console::PromptInput nextInput(bool keys);
   std::string pasteChars_;  // what is left of a paste read by readChar
   size_t pasteCharsNext_ = 0;

@@ -485,3 +485,18 @@ TEST(TerminalConsole, AKeyReleaseIsNoInputForAPrompt) {
   EXPECT_TRUE(console->promptInputWaiting());
   EXPECT_EQ(console->readPromptInput().ch, 'b');
 }
+
+// Alt held with keypad digits (the kitty protocol reports each key and the release of Alt):
+// a character read gives the byte they make when Alt is released, not the digits.
+TEST(TerminalConsole, ACharacterReadGivesTheByteOfAnAltCode) {
+  Pty pty;
+  auto console = openOn(pty);
+  pty.send(DeviceAttributes);
+  pty.send("\x1b[57443;3u\x1b[57405;3u\x1b[57405;3:3u\x1b[57404;3u\x1b[57404;3:3u");
+  ASSERT_EQ(console->waitForInput(5000), console::WAIT_OBJECT_0);
+  pty.send("\x1b[57443;1:3u");
+  console::PromptInput in = console->readPromptInput();
+  while (in.key == 0x12) in = console->readPromptInput();  // Alt itself carries none
+  EXPECT_EQ(in.ch, 'A');
+  EXPECT_EQ(in.key, 0);
+}
