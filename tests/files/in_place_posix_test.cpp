@@ -150,10 +150,9 @@ TEST(InPlace, AKilledSaveLeavesCopiesThatTheNextStartOffers) {
   }
 }
 
-// The next start's offer keeps what opening the file said before it: here, that another
-// editor has the file open.
-TEST(InPlace, TheOfferOfAKilledSavesCopyKeepsWhatOpeningTheFileSaid) {
-  TempDir temp;
+// A save of kNew over the linked doc killed while it writes the target: the next start
+// offers the new text's copy.
+void killSaveWritingTarget(TempDir& temp) {
   prepareLinked(temp);
   const std::string report = inChild([&]() -> std::string {
     Editor editor;
@@ -166,44 +165,43 @@ TEST(InPlace, TheOfferOfAKilledSavesCopyKeepsWhatOpeningTheFileSaid) {
     return "not killed";
   });
   ASSERT_NE(report.find("killed by signal"), std::string::npos) << report;
+}
+
+// The whole program started on the doc, as `slate doc`.
+void startOnDoc(TestSession& t, TempDir& temp) {
+  std::string program = "slate", name = temp.path("doc");
+  std::vector<char*> argv = {program.data(), name.data()};
+  runEditor(t.session, parseCommandLine(2, argv.data()));
+}
+
+// The next start's offer keeps what opening the file said before it: here, that another
+// editor has the file open.
+TEST(InPlace, TheOfferOfAKilledSavesCopyKeepsWhatOpeningTheFileSaid) {
+  TempDir temp;
+  ASSERT_NO_FATAL_FAILURE(killSaveWritingTarget(temp));
   Editor holder;
   setFileName(holder, temp.path("doc").c_str());
   TestSession t(200);
   t.console.pushKey('Y', 'y', 0);
-  std::string program = "slate", name = temp.path("doc");
-  std::vector<char*> argv = {program.data(), name.data()};
-  runEditor(t.session, parseCommandLine(2, argv.data()));
-  const std::string said = name + " is already open in another Slate (process " +
+  startOnDoc(t, temp);
+  const std::string said = temp.path("doc") + " is already open in another Slate (process " +
                            std::to_string(getpid()) + "); Opened ";
   EXPECT_EQ(t.console.rowText(t.console.height - 1).rfind(said, 0), 0u)
       << t.console.rowText(t.console.height - 1);
 }
 
 // The copy opened and taken out again by F9: a save then writes the file's own text, and the
-// copies, whose text is in no file, stay.
+// new text's copy, which is in no file, stays.
 TEST(InPlace, ACopyOpenedAndUndoneOutlivesTheSave) {
   TempDir temp;
-  prepareLinked(temp);
-  const std::string report = inChild([&]() -> std::string {
-    Editor editor;
-    prepareModified(editor, temp.path("doc"), kNew);
-    WatchedCalls calls;
-    calls.watch = [](const std::string& call) {
-      if (call == "write target") kill(getpid(), SIGKILL);
-    };
-    editor.save();
-    return "not killed";
-  });
-  ASSERT_NE(report.find("killed by signal"), std::string::npos) << report;
+  ASSERT_NO_FATAL_FAILURE(killSaveWritingTarget(temp));
   const auto interrupted = platform::FileReplacer::removeLeftovers(temp.path("doc").c_str());
   ASSERT_EQ(interrupted.size(), 1u);
   TestSession t;
   t.console.pushKey('Y', 'y', 0);
   t.console.pushKey(0x78, 0, 0);  // F9
   t.console.pushKey(0x71, 0, 0);  // F2
-  std::string program = "slate", name = temp.path("doc");
-  std::vector<char*> argv = {program.data(), name.data()};
-  runEditor(t.session, parseCommandLine(2, argv.data()));
+  startOnDoc(t, temp);
   EXPECT_EQ(readFile(interrupted[0].newCopy), kNew);
 }
 
