@@ -41,7 +41,11 @@ bool Editor::followFile() {
   const bool replaced = !appeared && !now.sameFile(fileStamp);
   const bool cutShort = now.sameFile(fileStamp) && now.size < fileStamp.size;
   const bool grown = now.sameFile(fileStamp) && now.size > fileStamp.size;
-  if (!appeared && !replaced && !cutShort && !grown) return false;
+  // A file written over in place to the same length (a status file a program rewrites) shows
+  // only in its times: of its last write, and of its last change, which no writer can set back.
+  const bool rewritten = now.sameFile(fileStamp) && now.size == fileStamp.size &&
+                         (now.modified != fileStamp.modified || now.changed != fileStamp.changed);
+  if (!appeared && !replaced && !cutShort && !grown && !rewritten) return false;
   // Reading the file again is no command of the user's: the modes they set stay, and the
   // mark goes with the cursor, so that nothing shows as selected.
   const int32_t indent = autoIndent;

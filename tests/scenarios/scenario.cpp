@@ -646,10 +646,16 @@ bool makeEntry(const DiskEntry& entry, std::string& error) {
   std::error_code failed;
   switch (entry.kind) {
     case DiskEntry::File: {
+      std::error_code none;
+      const fs::file_time_type before = fs::last_write_time(entry.name, none);
       std::ofstream out(entry.name, std::ios::binary | std::ios::trunc);
       out.write(entry.bytes.data(), static_cast<std::streamsize>(entry.bytes.size()));
       if (!out) failed = std::make_error_code(std::errc::io_error);
       out.close();
+      // Another program writes later than the file's last write, as the clock has moved on
+      // by then, though the disk's clock may not yet have ticked.
+      if (!failed && !none && fs::last_write_time(entry.name, failed) <= before)
+        fs::last_write_time(entry.name, before + std::chrono::milliseconds(10), failed);
       if (entry.mode >= 0) fs::permissions(entry.name, fs::perms(entry.mode), failed);
       break;
     }
