@@ -42,7 +42,10 @@ int claimCopyName(Editor& editor, const std::string& name, long& holder) {
   for (int n = 1; n <= kMostCopies; ++n) {
     const std::string copy = copyName(name, n);
     const std::string lock = lockName(copy);
-    const bool lockExisted = platform::fileExists(lock.c_str());
+    // Past the first free name only a copy or a lock file is looked at: a Slate that took a
+    // later name may have outlived the one before it, so a gap does not end the search.
+    if (chosen != 0 && !platform::fileExists(lock.c_str()) && !platform::fileExists(copy.c_str()))
+      continue;
     platform::NameLock claim;
     long other = 0;
     if (claim.take(lock, other) == platform::NameLock::Result::Busy) {
@@ -56,7 +59,6 @@ int claimCopyName(Editor& editor, const std::string& name, long& holder) {
       editor.autosaveLock = std::move(claim);
       if (copyExists) break;
     }
-    if (n > 1 && !lockExisted && !copyExists) break;  // no Slate went further
   }
   return chosen;
 }
