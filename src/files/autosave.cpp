@@ -170,8 +170,11 @@ void files::keepOldCopy(Editor& editor) {
 }
 
 void files::keepUndoneCopy(Editor& editor) {
-  if (editor.autosaveAdopted && editor.adoptedStep != 0 &&
-      !editor.undoHistory.stepDone(editor.adoptedStep))
+  if (!editor.autosaveAdopted || editor.adoptedStep == 0) return;
+  const UndoHistory& history = editor.undoHistory;
+  // The copy of a save cut short, opened after it, takes the whole text's place as well.
+  if (!history.stepDone(editor.adoptedStep) ||
+      (editor.copiesStep > editor.adoptedStep && history.stepDone(editor.copiesStep)))
     keepOldCopy(editor);
 }
 
