@@ -35,7 +35,8 @@ std::string lockName(const std::string& copy) {
 
 // Claims the autosave name of a document: a copy left by a Slate that is gone comes first
 // (the user is asked about it), else the first name no other Slate holds. holder is the
-// process id of a Slate that holds the plain name, 0 when none does.
+// process id of a Slate that holds the plain name (-1 when its lock file does not say), 0
+// when none does.
 int claimCopyName(Editor& editor, const std::string& name, long& holder) {
   holder = 0;
   int chosen = 0;
@@ -127,9 +128,9 @@ void setFileName(Editor& editor, const char* name) {
   long holder = 0;
   const int n = claimCopyName(editor, name, holder);
   std::string said;
-  if (holder > 0)
-    said = std::string(name) + " is already open in another Slate (process " +
-           std::to_string(holder) + ")";
+  if (holder != 0)
+    said = std::string(name) + " is already open in another Slate" +
+           (holder > 0 ? " (process " + std::to_string(holder) + ")" : "");
   // Work a hang-up put in a folder of the user's own is named where the file is opened again,
   // as the message it left on standard error may never have been seen.
   const std::string elsewhere = files::findFallbackCopy(name);
