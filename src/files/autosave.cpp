@@ -35,14 +35,18 @@ std::string lockName(const std::string& copy) {
 
 // Claims the autosave name of a document: a copy left by a Slate that is gone comes first
 // (the user is asked about it), else the first name no other Slate holds. holder is the
-// process id of a Slate that holds the plain name, 0 when none does.
+// process id of a Slate that holds the plain name (-1 when its lock file does not say), 0
+// when none does.
 int claimCopyName(Editor& editor, const std::string& name, long& holder) {
   holder = 0;
   int chosen = 0;
   for (int n = 1; n <= kMostCopies; ++n) {
     const std::string copy = copyName(name, n);
     const std::string lock = lockName(copy);
-    const bool lockExisted = platform::fileExists(lock.c_str());
+    // Past the first free name only a copy or a lock file is looked at: a Slate that took a
+    // later name may have outlived the one before it, so a gap does not end the search.
+    if (chosen != 0 && !platform::fileExists(lock.c_str()) && !platform::fileExists(copy.c_str()))
+      continue;
     platform::NameLock claim;
     long other = 0;
     if (claim.take(lock, other) == platform::NameLock::Result::Busy) {
@@ -56,7 +60,6 @@ int claimCopyName(Editor& editor, const std::string& name, long& holder) {
       editor.autosaveLock = std::move(claim);
       if (copyExists) break;
     }
-    if (n > 1 && !lockExisted && !copyExists) break;  // no Slate went further
   }
   return chosen;
 }
@@ -125,9 +128,9 @@ void setFileName(Editor& editor, const char* name) {
   long holder = 0;
   const int n = claimCopyName(editor, name, holder);
   std::string said;
-  if (holder > 0)
-    said = std::string(name) + " is already open in another Slate (process " +
-           std::to_string(holder) + ")";
+  if (holder != 0)
+    said = std::string(name) + " is already open in another Slate" +
+           (holder > 0 ? " (process " + std::to_string(holder) + ")" : "");
   // Work a hang-up put in a folder of the user's own is named where the file is opened again,
   // as the message it left on standard error may never have been seen.
   const std::string elsewhere = files::findFallbackCopy(name);
@@ -168,8 +171,11 @@ void files::keepOldCopy(Editor& editor) {
 }
 
 void files::keepUndoneCopy(Editor& editor) {
-  if (editor.autosaveAdopted && editor.adoptedStep != 0 &&
-      !editor.undoHistory.stepDone(editor.adoptedStep))
+  if (!editor.autosaveAdopted || editor.adoptedStep == 0) return;
+  const UndoHistory& history = editor.undoHistory;
+  // The copy of a save cut short, opened after it, takes the whole text's place as well.
+  if (!history.stepDone(editor.adoptedStep) ||
+      (editor.copiesStep > editor.adoptedStep && history.stepDone(editor.copiesStep)))
     keepOldCopy(editor);
 }
 

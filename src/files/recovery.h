@@ -23,8 +23,9 @@ void openAskedCopy(Editor& editor);
 void keepOldCopy(Editor& editor);
 
 // The old copy the user opened is replaced by this run's copy only while the document holds
-// its text: once the step that opened it is undone (or gone from the history), the copy is
-// kept as keepOldCopy keeps it. Called before a copy of the document is written.
+// its text: once the step that opened it is undone (or gone from the history), or a killed
+// save's copy opened after it is in its place, the copy is kept as keepOldCopy keeps it. Called
+// before a copy of the document is written.
 void keepUndoneCopy(Editor& editor);
 
 }  // namespace files

@@ -5,17 +5,34 @@
 
 namespace platform {
 
-std::string hostTag() {
-  const std::string name = machineName();
+namespace {
+
+uint32_t digestOf(const std::string& text) {
   uint32_t hash = 2166136261u;
-  for (const char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+  for (const char c : text) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+  return hash;
+}
+
+}  // namespace
+
+std::string hostTag() {
+  const uint32_t hash = digestOf(machineName());
   char text[9];
   std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(hash));
   return text;
 }
 
 std::string scratchPrefix(const std::string& baseName, const std::string& host, uint32_t pid) {
-  return "." + baseName.substr(0, 180) + ".slate-" + host + "-" + std::to_string(pid) + "-";
+  constexpr size_t kMost = 180;
+  std::string name = baseName;
+  if (name.size() > kMost) {
+    // Cut short, the name ends in a digest of the whole, so that two names alike in their
+    // first part never share scratch names (nor have each other's copies offered).
+    char digest[10];
+    std::snprintf(digest, sizeof digest, "~%08x", static_cast<unsigned>(digestOf(baseName)));
+    name = baseName.substr(0, kMost - 9) + digest;
+  }
+  return "." + name + ".slate-" + host + "-" + std::to_string(pid) + "-";
 }
 
 ScratchName parseScratchName(const std::string& name, const std::string& host) {

@@ -13,8 +13,9 @@ namespace platform {
 std::string machineName();
 // Eight hex digits for this machine.
 std::string hostTag();
-// How the scratch names of one process for a file of that base name begin (the base name is
-// cut short to leave room for the rest within a name's limit).
+// How the scratch names of one process for a file of that base name begin (a long base name
+// is cut short, ending in a digest of the whole, to leave room for the rest within a name's
+// limit).
 std::string scratchPrefix(const std::string& baseName, const std::string& host, uint32_t pid);
 
 // What a scratch name given on this machine says: the process that made it (0 when the name

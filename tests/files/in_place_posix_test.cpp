@@ -205,4 +205,19 @@ TEST(InPlace, ACopyOpenedAndUndoneOutlivesTheSave) {
   EXPECT_EQ(readFile(interrupted[0].newCopy), kNew);
 }
 
+// An old autosave copy opened first, then the killed save's copy opened over it: the
+// autosave copy's text is no longer the document's, so saving the new text keeps it.
+TEST(InPlace, AnAutosaveCopyOpenedOverByAKilledSavesCopyOutlivesTheSave) {
+  TempDir temp;
+  ASSERT_NO_FATAL_FAILURE(killSaveWritingTarget(temp));
+  writeFile(temp.path("doc.autosave"), "the autosave's text\n");
+  TestSession t(200);
+  t.console.pushKey('R', 'r', 0);
+  t.console.pushKey('Y', 'y', 0);
+  t.console.pushKey(0x71, 0, 0);  // F2
+  startOnDoc(t, temp);
+  EXPECT_EQ(readFile(temp.path("doc")), kNew);
+  EXPECT_EQ(readFile(temp.path("doc.autosave")), "the autosave's text\n");
+}
+
 }  // namespace

@@ -121,6 +121,20 @@ TEST(OwnCopy, TwoEditorsOnOneFileKeepTheirCopiesApart) {
   EXPECT_EQ(std::string(third.autosaveName.get()), path + ".autosave");
 }
 
+// A lock file its holder could not write its process id into (a full disk) still tells the
+// second editor that the file is open.
+TEST(OwnCopy, AHolderThatCouldNotSayWhoItIsIsToldAllTheSame) {
+  TempDir temp;
+  const std::string path = temp.path("f.txt");
+  writeFile(path, "base\n");
+  Editor first;
+  setFileName(first, path.c_str());
+  ASSERT_EQ(truncate(temp.path(".f.txt.autosave.lock").c_str(), 0), 0);
+  Editor second;
+  setFileName(second, path.c_str());
+  EXPECT_EQ(message(second), path + " is already open in another Slate");
+}
+
 // A copy left by an editor that is gone comes before a free name: the next start asks about
 // it, whichever number it has.
 TEST(OwnCopy, ACopyLeftUnderASecondNameIsFoundAtTheNextStart) {

@@ -26,4 +26,8 @@ TEST(ScratchName, OnlyNamesOfThisMachineWithAFreshSuffixAndAKnownKindAreOurs) {
 
   // A long name is cut short so that the scratch name stays within a name's limit.
   EXPECT_EQ(scratchPrefix(std::string(300, 'n'), host, 1).size(), 1 + 180 + 15 + 1 + 2u);
+  // Two long names alike in their first part still have scratch names of their own: the next
+  // start never offers one file's interrupted save as the other's.
+  EXPECT_NE(scratchPrefix(std::string(200, 'n') + "1", host, 1),
+            scratchPrefix(std::string(200, 'n') + "2", host, 1));
 }

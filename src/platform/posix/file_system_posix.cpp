@@ -123,7 +123,9 @@ NameLock::Result NameLock::take(const std::string& path, long& holder) {
       const int error = errno;
       holder = readHolder(fd);
       close(fd);
-      return error == EWOULDBLOCK ? Result::Busy : Result::Unavailable;
+      if (error != EWOULDBLOCK) return Result::Unavailable;
+      if (holder <= 0) holder = -1;  // it could not write who it is (a full disk)
+      return Result::Busy;
     }
     // The holder before may have removed the name as it let go: claim the file that has it.
     struct stat now;
