@@ -555,6 +555,7 @@ size_t characterCell(const ByteView& bytes, size_t pos, size_t end, CharText& ce
     }
     if (ShapeSum::sends(known)) {
       if (cell.length + known.unit.length > kMostCellText) {
+        if (fullEnd == pos) return end;  // (a piece too long shows as glyphs instead)
         cell = full;
         return fullEnd;
       }
