@@ -138,13 +138,21 @@ bool isPlainAscii(uint8_t b) {
   return b >= 0x20 && b < 0x7F;
 }
 
+// Whether a unit that is sent takes columns of its own (and so can begin a cell).
+bool takesColumns(const unicode::CharInfo& info) {
+  return info.kind == CharKind::Narrow || info.kind == CharKind::Wide;
+}
+
 // How a character made of units adds up its columns: the terminal's width of each unit it
 // sends, or one column for each byte when it shows as glyphs (its first unit shows nothing
-// or only joins, or its text is too long for one cell).
+// or only joins, or a unit that takes columns and the units sent after it that take none are
+// too long for one cell).
 struct ShapeSum {
   int32_t width = 0;
   size_t sent = 0;
   bool glyphs = false;
+  size_t piece = 0;  // bytes sent since the last unit that takes columns, that one included
+  bool tooLong = false;
 
   static bool sends(const KnownUnit& known) {
     return known.info.kind != CharKind::Hidden &&
@@ -157,11 +165,13 @@ struct ShapeSum {
   void add(const KnownUnit& known) {
     if (!sends(known)) return;
     sent += known.unit.length;
+    piece = takesColumns(known.info) ? known.unit.length : piece + known.unit.length;
+    tooLong = tooLong || piece > kMostCellText;
     if (known.info.kind == CharKind::Narrow) width += 1;
     if (known.info.kind == CharKind::Wide) width += 2;
   }
   int32_t columns(size_t length) const {
-    return glyphs || sent > kMostCellText ? static_cast<int32_t>(length) : width;
+    return glyphs || tooLong ? static_cast<int32_t>(length) : width;
   }
 };
 
@@ -292,7 +302,7 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
       continue;
     }
     if (simpleWidth != 0) {  // the last character in full, as the rest goes on from it
-      last = {static_cast<int32_t>(simpleWidth), pos - lastStart, false};
+      last = {static_cast<int32_t>(simpleWidth), pos - lastStart, false, pos - lastStart, false};
       lastInfo = kPlainAscii;  // what matters of it: a plain unit
       alone = true;
       simpleWidth = 0;
@@ -517,8 +527,8 @@ size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
 }
 
 CharShape characterShape(const ByteView& bytes, size_t start, size_t end) {
-  CharShape shape{static_cast<int32_t>(end - start), true, 0, {}};
-  if (end - start == 1) return shape;
+  const CharShape glyphs{static_cast<int32_t>(end - start), true};
+  if (end - start == 1) return glyphs;
   ShapeSum sum;
   for (size_t p = start; p < end;) {
     const KnownUnit known = knownUnitAt(bytes, p);
@@ -526,15 +536,37 @@ CharShape characterShape(const ByteView& bytes, size_t start, size_t end) {
       sum.first(known);
     else
       sum.add(known);
-    if (sum.glyphs || sum.sent > kMostCellText) return shape;
-    if (ShapeSum::sends(known))
-      for (size_t i = 0; i < known.unit.length; ++i)
-        shape.text[shape.length++] = static_cast<char>(bytes[p + i]);
+    if (sum.glyphs || sum.tooLong) return glyphs;
     p += known.unit.length;
   }
-  shape.width = sum.width;
-  shape.glyphs = false;
-  return shape;
+  return {sum.width, false};
+}
+
+size_t characterCell(const ByteView& bytes, size_t pos, size_t end, CharText& cell) {
+  cell = {0, 0, {}};
+  // What the cell holds up to the last unit that takes columns after pos, where it may end.
+  size_t fullEnd = pos;
+  CharText full = cell;
+  for (size_t p = pos; p < end;) {
+    const KnownUnit known = knownUnitAt(bytes, p);
+    if (p != pos && takesColumns(known.info)) {
+      fullEnd = p;
+      full = cell;
+    }
+    if (ShapeSum::sends(known)) {
+      if (cell.length + known.unit.length > kMostCellText) {
+        if (fullEnd == pos) return end;  // (a piece too long shows as glyphs instead)
+        cell = full;
+        return fullEnd;
+      }
+      for (size_t i = 0; i < known.unit.length; ++i)
+        cell.text[cell.length++] = static_cast<char>(bytes[p + i]);
+      if (known.info.kind == CharKind::Narrow) cell.width += 1;
+      if (known.info.kind == CharKind::Wide) cell.width += 2;
+    }
+    p += known.unit.length;
+  }
+  return end;
 }
 
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end) {

@@ -83,19 +83,30 @@ bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteVie
 // on (in the Byte unit, pos itself).
 size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 
-// How a character of the Character unit shows: its text in `width` columns (text: the bytes
+// How a character of the Character unit shows: as text in `width` columns (text: the bytes
 // sent, which leave out the default-ignorable code points other than variation selectors),
 // or, where a terminal could not show it safely or at all (a control, a format character, a
-// combining mark with nothing to join, a byte of no well-formed sequence, text too long for
-// one cell), the code page 437 glyph of each byte, one column each.
-constexpr size_t kMostCellText = 15;
+// combining mark with nothing to join, a byte of no well-formed sequence, a code point that
+// takes columns with more marks after it than one cell holds), the code page 437 glyph of
+// each byte, one column each.
 struct CharShape {
   int32_t width;
   bool glyphs;
-  uint8_t length;  // bytes of text, when not glyphs
-  char text[kMostCellText];
 };
 CharShape characterShape(const ByteView& bytes, size_t start, size_t end);
+
+// The text of a character shown as text goes out in cells of up to kMostCellText bytes: one
+// cell for most, several for a longer one (a joiner sequence of many emoji), each new cell
+// starting at a code point that takes columns.
+constexpr size_t kMostCellText = 15;
+struct CharText {
+  int32_t width;
+  uint8_t length;
+  char text[kMostCellText];
+};
+// The cell of the character that ends at end which starts at pos (the character's start, then
+// where the cell before ended); where it ends.
+size_t characterCell(const ByteView& bytes, size_t pos, size_t end, CharText& cell);
 
 // The columns the character [start, end) takes, a tab excepted.
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end);

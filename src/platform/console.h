@@ -58,9 +58,10 @@ constexpr uint32_t WAIT_TIMEOUT = 0x102;
 constexpr uint32_t ENABLE_WINDOW_INPUT = 0x0008;
 constexpr uint32_t ENABLE_MOUSE_INPUT = 0x0010;
 
-// What one cell of the text area holds: a whole character of up to 15 bytes of UTF-8, or
-// one byte; length 0 is the right half (or a further column) of the wide character in the
-// cell before. Unused bytes are zero, so that cells compare with memcmp.
+// What one cell of the text area holds: a whole character of up to 15 bytes of UTF-8 (or a
+// piece of a longer one that begins with a code point taking columns), or one byte; length 0
+// is the right half (or a further column) of the wide character in the cell before. Unused
+// bytes are zero, so that cells compare with memcmp.
 struct TextCell {
   uint8_t length;
   char bytes[15];

@@ -39,10 +39,15 @@ int64_t RowPainter::paintCharacter(const ByteView& bytes, size_t start, size_t e
   }
   const int64_t after = column + shape.width;
   if (column >= left_ && after <= left_ + columns_) {
-    TextCell cell{shape.length, {}};
-    for (size_t i = 0; i < shape.length; ++i) cell.bytes[i] = shape.text[i];
-    put(column, cell);
-    for (int64_t c = column + 1; c < after; ++c) put(c, TextCell{0, {}});
+    for (size_t p = start; p < end;) {
+      CharText text;
+      p = characterCell(bytes, p, end, text);
+      TextCell cell{text.length, {}};
+      for (size_t i = 0; i < text.length; ++i) cell.bytes[i] = text.text[i];
+      put(column, cell);
+      for (int64_t c = column + 1; c < column + text.width; ++c) put(c, TextCell{0, {}});
+      column += text.width;
+    }
     return after;
   }
   const TextCell marker = console::byteCell(column < left_ ? kCutOnLeft : kCutOnRight);

@@ -1,4 +1,6 @@
+#include <locale.h>
 #include <utf8proc.h>
+#include <wchar.h>
 
 #include "platform/unicode.h"
 
@@ -60,6 +62,18 @@ bool widthUnsure(int boundclass) {
   }
 }
 
+// Whether the C library's tables, in a UTF-8 locale, give the code point no width: a code point
+// newer than them. Terminals that use those tables draw it one column wide or not at all (tmux
+// drops it), whatever width libutf8proc gives it.
+bool unknownToCLibrary(char32_t codePoint) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (utf8 == static_cast<locale_t>(0)) return false;
+  const locale_t previous = uselocale(utf8);
+  const int width = wcwidth(static_cast<wchar_t>(codePoint));
+  uselocale(previous);
+  return width < 0;
+}
+
 }  // namespace
 
 CharInfo lookUpChar(char32_t codePoint) {
@@ -93,8 +107,8 @@ CharInfo lookUpChar(char32_t codePoint) {
   if (width == 0 && property->category == UTF8PROC_CATEGORY_MC)
     return {CharKind::Narrow, true, ignorable, role};
   if (width == 0) return {CharKind::Combining, ignorable, ignorable, role};
-  return {width >= 2 ? CharKind::Wide : CharKind::Narrow, widthUnsure(property->boundclass),
-          ignorable, role};
+  return {width >= 2 ? CharKind::Wide : CharKind::Narrow,
+          widthUnsure(property->boundclass) || unknownToCLibrary(codePoint), ignorable, role};
 }
 
 bool characterBreak(char32_t before, char32_t after, int32_t& state) {
