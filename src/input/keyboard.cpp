@@ -43,9 +43,13 @@ bool Keyboard::keepWaiting(Screen& screen, const char* what, uint64_t done, uint
   const uint32_t now = inputHandle.tickCount();
   if (now - progressShown >= 200) {
     progressShown = now;
-    const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(done * 100 / total);
     char text[96];
-    std::snprintf(text, sizeof text, "%s: %u%% (any key stops)", what, percent);
+    if (total == 0) {  // work of no known size
+      std::snprintf(text, sizeof text, "%s (any key stops)", what);
+    } else {
+      const unsigned percent = static_cast<unsigned>(done * 100 / total);
+      std::snprintf(text, sizeof text, "%s: %u%% (any key stops)", what, percent);
+    }
     screen.showMessage(text);
     inputHandle.showNow();
   }

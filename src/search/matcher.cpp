@@ -67,6 +67,14 @@ int32_t Matcher::stepPast(const char* text, int32_t length, int32_t at) const {
   return at;
 }
 
+bool Matcher::goOn(double seconds) {
+  busy_ += seconds;
+  if (stopped_ || !keepGoing_ || busy_ < nextAsk_) return !stopped_;
+  nextAsk_ = busy_ + 0.1;
+  stopped_ = !keepGoing_();
+  return !stopped_;
+}
+
 Match Matcher::findBefore(const char* text, int32_t length, int32_t before) {
   Match last;
   for (Match m = find(text, length, 0); m.start >= 0 && m.start < before;) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 // How a search text is matched against a line's bytes.
 struct MatchOptions {
@@ -41,10 +43,24 @@ class Matcher {
   // line too long for its limits): that line counted as holding no match.
   bool gaveUp() const { return gaveUp_; }
 
+  // Asked now and then once the engine has spent a quarter of a second matching (a pattern
+  // that backtracks long on every line): false stops the search, and every later find then
+  // finds nothing.
+  void stopWhen(std::function<bool()> keepGoing) { keepGoing_ = std::move(keepGoing); }
+  bool stopped() const { return stopped_; }
+
  protected:
   explicit Matcher(bool utf8) : utf8_(utf8) {}
+  // Adds the time one match took; false when the search is to stop.
+  bool goOn(double seconds);
   bool utf8_;
   bool gaveUp_ = false;
+  bool stopped_ = false;
+
+ private:
+  std::function<bool()> keepGoing_;
+  double busy_ = 0;        // seconds spent matching
+  double nextAsk_ = 0.25;  // busy_ at which keepGoing_ is asked next
 };
 
 // What the status line says when a matcher gave up on some lines: they were passed over.
