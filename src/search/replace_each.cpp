@@ -83,7 +83,9 @@ int Editor::replaceEach() {
       if (!enterHit(*this, current,
                     RunHit{static_cast<int32_t>(end.documentLine), end.offset, false}))
         break;
-      from = static_cast<int32_t>(charsBefore.count());
+      // From the hit's own byte: in UTF-8 mode the cursor may stand past it, after the
+      // character that holds a match of ill-formed text.
+      from = end.offset;
       stepFirst = false;
       continue;
     }
