@@ -81,5 +81,5 @@ Match Matcher::findBefore(const char* text, int32_t length, int32_t before) {
     last = m;
     m = find(text, length, stepPast(text, length, m.start));
   }
-  return last;
+  return stopped_ ? Match{} : last;  // stopped half-way, the last one found may not be the last
 }
