@@ -41,7 +41,9 @@ bool Keyboard::keepWaiting(Screen& screen, const char* what, uint64_t done, uint
   }
   if (inputHandle.inputGone()) return false;
   const uint32_t now = inputHandle.tickCount();
-  if (now - progressShown >= 200) {
+  // Work of no known size is said less often, so that it does not take turns with the
+  // percentage of a scan that it is part of.
+  if (now - progressShown >= (total == 0 ? 1000u : 200u)) {
     progressShown = now;
     char text[96];
     if (total == 0) {  // work of no known size

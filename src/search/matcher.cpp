@@ -67,9 +67,18 @@ int32_t Matcher::stepPast(const char* text, int32_t length, int32_t at) const {
   return at;
 }
 
-bool Matcher::goOn(double seconds) {
-  busy_ += seconds;
-  if (stopped_ || !keepGoing_ || busy_ < nextAsk_) return !stopped_;
+void Matcher::stopWhen(std::function<bool()> keepGoing) {
+  keepGoing_ = std::move(keepGoing);
+  restartClock();
+}
+
+bool Matcher::goOn(bool slow) {
+  if (stopped_ || !keepGoing_) return !stopped_;
+  if (++runs_ % 16 != 0 && !slow) return true;  // a run is some ten nanoseconds: few reads
+  const auto now = std::chrono::steady_clock::now();
+  busy_ += std::chrono::duration<double>(now - since_).count();
+  since_ = now;
+  if (busy_ < nextAsk_) return true;
   nextAsk_ = busy_ + 0.1;
   stopped_ = !keepGoing_();
   return !stopped_;

@@ -8,7 +8,6 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
-#include <chrono>
 #include <cstring>
 
 #include "core/char_rule.h"
@@ -94,13 +93,11 @@ class EngineMatcher : public Matcher {
     const auto subject = reinterpret_cast<PCRE2_SPTR>(text != nullptr ? text : "");
     const auto size = static_cast<PCRE2_SIZE>(length);
     const auto offset = static_cast<PCRE2_SIZE>(from);
-    const auto began = std::chrono::steady_clock::now();
     int rc = jit_ ? pcre2_jit_match(code_, subject, size, offset, 0, data_, context_)
                   : PCRE2_ERROR_JIT_STACKLIMIT;
     if (rc == PCRE2_ERROR_JIT_STACKLIMIT)  // a line too long for the JIT's stack
       rc = pcre2_match(code_, subject, size, offset, PCRE2_NO_JIT, data_, context_);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
-    if (!goOn(took.count())) return {};
+    if (!goOn(rc < 0 && rc != PCRE2_ERROR_NOMATCH)) return {};
     if (rc < 0) {
       if (rc != PCRE2_ERROR_NOMATCH) gaveUp_ = true;
       return {};

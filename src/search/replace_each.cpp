@@ -102,6 +102,7 @@ int Editor::replaceEach() {
     if (charsBefore.count() < at) shiftRight(at - charsBefore.count());
     ++found;
     const char answer = all ? 'a' : askAboutMatch(*this, lineIndex, endColumn);
+    matcher->restartClock();
     if (answer == 'q') break;
     all = answer == 'a';
     from = end.offset + end.length;
