@@ -41,11 +41,17 @@ bool Keyboard::keepWaiting(Screen& screen, const char* what, uint64_t done, uint
   }
   if (inputHandle.inputGone()) return false;
   const uint32_t now = inputHandle.tickCount();
-  if (now - progressShown >= 200) {
+  // Work of no known size is said less often, so that it does not take turns with the
+  // percentage of a scan that it is part of.
+  if (now - progressShown >= (total == 0 ? 1000u : 200u)) {
     progressShown = now;
-    const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(done * 100 / total);
     char text[96];
-    std::snprintf(text, sizeof text, "%s: %u%% (any key stops)", what, percent);
+    if (total == 0) {  // work of no known size
+      std::snprintf(text, sizeof text, "%s (any key stops)", what);
+    } else {
+      const unsigned percent = static_cast<unsigned>(done * 100 / total);
+      std::snprintf(text, sizeof text, "%s: %u%% (any key stops)", what, percent);
+    }
     screen.showMessage(text);
     inputHandle.showNow();
   }

@@ -40,7 +40,8 @@ class Keyboard {
   bool autosaveDueWhileWaiting();
   // Arms the autosave timer at the first unsaved change, disarms it when nothing is pending.
   void armAutosave(const Editor& editor);
-  // For a long wait or scan: shows "WHAT: N% (any key stops)" now and then, and answers
+  // For a long wait or scan: shows "WHAT: N% (any key stops)" now and then ("WHAT (any key
+  // stops)" for work of no known size, total 0), and answers
   // false once a key is pressed (the key is taken), text is pasted (it is held, and goes in
   // at the next wait) or the input has gone.
   bool keepWaiting(Screen& screen, const char* what, uint64_t done, uint64_t total);

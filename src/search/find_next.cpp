@@ -132,7 +132,7 @@ int find(Editor& e, bool forward) {
   const Found found = forward ? scan.forward(current, offset) : scan.backward(current, offset);
   if (found.line < 0) {
     e.unpackLine(current, startColumn);
-    if (!found.stopped)
+    if (!found.stopped && !matcher->stopped())
       e.setPendingMessage(matcher->gaveUp() ? kLinesPassedOver : ("Not found: " + text).c_str());
     return 0;
   }

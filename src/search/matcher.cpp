@@ -67,11 +67,28 @@ int32_t Matcher::stepPast(const char* text, int32_t length, int32_t at) const {
   return at;
 }
 
+void Matcher::stopWhen(std::function<bool()> keepGoing) {
+  keepGoing_ = std::move(keepGoing);
+  restartClock();
+}
+
+bool Matcher::goOn(bool slow) {
+  if (stopped_ || !keepGoing_) return !stopped_;
+  if (++runs_ % 16 != 0 && !slow) return true;  // a run is some ten nanoseconds: few reads
+  const auto now = std::chrono::steady_clock::now();
+  busy_ += std::chrono::duration<double>(now - since_).count();
+  since_ = now;
+  if (busy_ < nextAsk_) return true;
+  nextAsk_ = busy_ + 0.1;
+  stopped_ = !keepGoing_();
+  return !stopped_;
+}
+
 Match Matcher::findBefore(const char* text, int32_t length, int32_t before) {
   Match last;
   for (Match m = find(text, length, 0); m.start >= 0 && m.start < before;) {
     last = m;
     m = find(text, length, stepPast(text, length, m.start));
   }
-  return last;
+  return stopped_ ? Match{} : last;  // stopped half-way, the last one found may not be the last
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 // How a search text is matched against a line's bytes.
 struct MatchOptions {
@@ -41,10 +44,28 @@ class Matcher {
   // line too long for its limits): that line counted as holding no match.
   bool gaveUp() const { return gaveUp_; }
 
+  // Asked now and then once the search has spent a quarter of a second (a pattern that
+  // backtracks long on every line): false stops it, and every later find then finds nothing.
+  void stopWhen(std::function<bool()> keepGoing);
+  bool stopped() const { return stopped_; }
+  // The time from here to the next find is not the search's (a question was answered).
+  void restartClock() { since_ = std::chrono::steady_clock::now(); }
+
  protected:
   explicit Matcher(bool utf8) : utf8_(utf8) {}
+  // Called after each run of the engine (slow: it gave up); false when the search is to stop.
+  // The clock is read only now and then, and at once after a run that gave up, the slow kind.
+  bool goOn(bool slow);
   bool utf8_;
   bool gaveUp_ = false;
+  bool stopped_ = false;
+
+ private:
+  std::function<bool()> keepGoing_;
+  std::chrono::steady_clock::time_point since_;  // where busy_ was last brought up to date
+  double busy_ = 0;                              // seconds spent searching
+  double nextAsk_ = 0.25;                        // busy_ at which keepGoing_ is asked next
+  uint32_t runs_ = 0;                            // of the engine
 };
 
 // What the status line says when a matcher gave up on some lines: they were passed over.

@@ -83,7 +83,7 @@ class EngineMatcher : public Matcher {
 
   // The engine's leftmost match at or after `from`.
   Match findFrom(const char* text, int32_t length, int32_t from) {
-    if (from > length) return {};
+    if (from > length || stopped_) return {};
     if (first_ >= 0) {
       const size_t rest = static_cast<size_t>(length - from);
       if (!std::memchr(text + from, first_, rest) &&
@@ -97,6 +97,7 @@ class EngineMatcher : public Matcher {
                   : PCRE2_ERROR_JIT_STACKLIMIT;
     if (rc == PCRE2_ERROR_JIT_STACKLIMIT)  // a line too long for the JIT's stack
       rc = pcre2_match(code_, subject, size, offset, PCRE2_NO_JIT, data_, context_);
+    if (!goOn(rc < 0 && rc != PCRE2_ERROR_NOMATCH)) return {};
     if (rc < 0) {
       if (rc != PCRE2_ERROR_NOMATCH) gaveUp_ = true;
       return {};

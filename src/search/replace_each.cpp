@@ -69,19 +69,23 @@ int Editor::replaceEach() {
   bool all = false;
   int32_t from = static_cast<int32_t>(charsBefore.count());
   bool stepFirst = false;  // the last match was empty: look a character further
+  bool stopped = false;    // a key or an unreadable file ended a search (a message says which)
   for (;;) {
     TextLine current = packCursorLine();
     if (stepFirst) from = matcher->stepPast(current.text, current.length, from);
     const ScanEnd end = findForward(*this, current, from, *matcher);
     if (end.offset < 0) {
       unpackLine(current, cursorColumn);
+      stopped = end.stopped || matcher->stopped();
       break;
     }
     if (end.inRun) {  // in a large file's unread text: read its line, and find it there
       if (!enterHit(*this, current,
                     RunHit{static_cast<int32_t>(end.documentLine), end.offset, false}))
         break;
-      from = static_cast<int32_t>(charsBefore.count());
+      // From the hit's own byte: in UTF-8 mode the cursor may stand past it, after the
+      // character that holds a match of ill-formed text.
+      from = end.offset;
       stepFirst = false;
       continue;
     }
@@ -98,6 +102,7 @@ int Editor::replaceEach() {
     if (charsBefore.count() < at) shiftRight(at - charsBefore.count());
     ++found;
     const char answer = all ? 'a' : askAboutMatch(*this, lineIndex, endColumn);
+    matcher->restartClock();
     if (answer == 'q') break;
     all = answer == 'a';
     from = end.offset + end.length;
@@ -117,7 +122,12 @@ int Editor::replaceEach() {
   markColumn = cursorColumn;
   selectionDirty = 1;
   std::string message = "Replaced " + std::to_string(replaced) + " of " + std::to_string(found);
-  if (matcher->gaveUp()) message += "; some lines were too complex for the pattern";
+  if (stopped && pendingMessage) {  // said first: the count so far comes after it
+    message = std::string(pendingMessage.get()) + " (replaced " + std::to_string(replaced) +
+              " of " + std::to_string(found) + ")";
+  } else if (matcher->gaveUp()) {
+    message += "; some lines were too complex for the pattern";
+  }
   setPendingMessage(message.c_str());
   return replaced > 0;
 }

@@ -131,13 +131,13 @@ RunHit findInRun(Editor& e, const TextLine& record, int64_t first, Matcher& matc
     result = eachLine(e, runOf(record), [&](uint64_t start, const char* line, int32_t length) {
       const Match m =
           forward ? matcher.find(line, length, 0) : matcher.findBefore(line, length, INT32_MAX);
-      if (m.start < 0) return true;
+      if (m.start < 0) return !matcher.stopped();
       at = start + static_cast<uint64_t>(m.start);
       any = true;
       return !forward;  // backward: the last one counts
     });
   }
-  if (result < 0) {
+  if (result < 0 || matcher.stopped()) {
     hit.stopped = true;
   } else if (any && !e.placeOfOffset(record, first, at, hit.line, hit.byteColumn)) {
     hit.line = -1;
@@ -170,10 +170,10 @@ int64_t countInRun(Editor& e, const TextLine& record, Matcher& matcher) {
         if (next > length) break;
         m = matcher.find(line, length, next);
       }
-      return true;
+      return !matcher.stopped();
     });
   }
-  return result < 0 ? -1 : count;
+  return result < 0 || matcher.stopped() ? -1 : count;
 }
 
 bool enterHit(Editor& e, TextLine current, const RunHit& hit) {

@@ -340,7 +340,7 @@ int Editor::searchAgain() {
                             : replaceForward(*this, current, startOffset, needle, replacement,
                                              exact ? nullptr : matcher.get());
   if (end.cut) setPendingMessage("Replacement stopped: a line would grow too long");
-  if (matcher->gaveUp()) setPendingMessage(kLinesPassedOver);
+  if (matcher->gaveUp() && !matcher->stopped()) setPendingMessage(kLinesPassedOver);
   if (!plain && changed) {  // the lines rebuilt may have left whole blocks unused
     linesBelow.push(current);
     releaseUnusedArena();

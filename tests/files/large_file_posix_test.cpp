@@ -579,6 +579,25 @@ TEST(LargeFile, AHitInTextNotYetReadPutsTheCursorOnItsByteInUtf8Mode) {
   }
 }
 
+// F7 in UTF-8 mode asks about a match of ill-formed text in a character of unread text, and
+// replaces exactly its byte, as in a line held in memory.
+TEST(LargeFile, ReplacingOneByOneInTextNotYetReadTakesAMatchInsideACharacter) {
+  TempDir temp;
+  const std::string path = temp.path("big.log");
+  std::string bytes;
+  for (int i = 0; i < 400; ++i)
+    bytes += i == 377 ? "x\xC3\xA9y\n" : "row " + std::to_string(i) + "\n";
+  writeFile(path, bytes);
+  SmallPieces pieces{64, 100};
+  Utf8Search search(path, "");
+  Editor& e = search.e;
+  e.waitProgress = nullptr;  // the answer typed ahead must not stop the search
+  type(search.test.console, "\xA9\r-\ry");
+  EXPECT_EQ(e.replaceEach(), 1);
+  EXPECT_EQ(message(e), "Replaced 1 of 1");
+  EXPECT_EQ(documentLines(e)[377], "x\xC3-y\n");
+}
+
 // The file's bytes scanned as they are find a text only where it is whole characters, as
 // the search of a line does: never the e of an e with a combining accent.
 TEST(LargeFile, AScanOfTextNotYetReadFindsOnlyWholeCharacters) {
