@@ -97,6 +97,7 @@ NameLock::Result NameLock::take(const std::string& path, long& holder) {
       if (ReadFile(reader, text, sizeof text - 1, &got, nullptr)) holder = std::atol(text);
       CloseHandle(reader);
     }
+    if (holder <= 0) holder = -1;  // it could not write who it is (a full disk), or not yet
     return Result::Busy;
   }
   const std::string pid = std::to_string(GetCurrentProcessId()) + "\r\n";

@@ -36,4 +36,20 @@ TEST(WindowsFileSystem, ReadOnlyFileIsReportedAsNotRemoved) {
   EXPECT_TRUE(platform::fileExists(file.c_str()));
 }
 
+// A holder that has not written its process id (a full disk) still makes the name busy, and
+// the lock says no one is known rather than that no one holds it.
+TEST(WindowsFileSystem, LockWithoutProcessIdIsHeldByAnUnknownProcess) {
+  TempFolder temp;
+  const std::string lock = temp.path(".notes.txt.autosave.lock");
+  HANDLE holder = CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_NEW, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  platform::NameLock claim;
+  long pid = 0;
+  EXPECT_EQ(claim.take(lock, pid), platform::NameLock::Result::Busy);
+  EXPECT_EQ(pid, -1);
+  CloseHandle(holder);
+  EXPECT_EQ(claim.take(lock, pid), platform::NameLock::Result::Taken);
+}
+
 }  // namespace
