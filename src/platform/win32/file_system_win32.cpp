@@ -23,6 +23,11 @@ FileStamp stampOfHandle(HANDLE file) {
   stamp.modified =
       static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                            info.ftLastWriteTime.dwLowDateTime);
+  // The last-write time can be set back (a copy keeps its source's); the change time, moved
+  // on by every write and change of the file's state, is what shows such a rewrite.
+  FILE_BASIC_INFO basic;
+  if (GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+    stamp.changed = basic.ChangeTime.QuadPart;
   return stamp;
 }
 

@@ -38,7 +38,7 @@ struct RowsInUse {
 };
 RowsInUse rowsInUse(const CONSOLE_SCREEN_BUFFER_INFO& info, int16_t knownTop);
 
-// Which file a handle is open on and its state (file index, size, last-write time).
+// Which file a handle is open on and its state (file index, size, last-write and change times).
 FileStamp stampOfHandle(HANDLE file);
 
 // The Windows clipboard, as CF_TEXT.

@@ -36,6 +36,28 @@ TEST(WindowsFileSystem, ReadOnlyFileIsReportedAsNotRemoved) {
   EXPECT_TRUE(platform::fileExists(file.c_str()));
 }
 
+// A rewrite to the same length whose last-write time was put back (as a copy keeps its
+// source's) still shows in the file's stamp.
+TEST(WindowsFileSystem, RewriteWithItsTimePutBackChangesTheStamp) {
+  TempFolder temp;
+  const std::string file = temp.path("notes.txt");
+  testing_win32::writeFile(file, "one");
+  const platform::FileStamp before = platform::stampOf(file.c_str());
+  Sleep(20);
+  testing_win32::writeFile(file, "two");
+  HANDLE handle = CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  FILETIME written;
+  written.dwLowDateTime = static_cast<DWORD>(before.modified);
+  written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(before.modified) >> 32);
+  ASSERT_TRUE(SetFileTime(handle, nullptr, nullptr, &written));
+  CloseHandle(handle);
+  const platform::FileStamp after = platform::stampOf(file.c_str());
+  ASSERT_EQ(after.modified, before.modified);
+  EXPECT_NE(after, before);
+}
+
 // A holder that has not written its process id (a full disk) still makes the name busy, and
 // the lock says no one is known rather than that no one holds it.
 TEST(WindowsFileSystem, LockWithoutProcessIdIsHeldByAnUnknownProcess) {
