@@ -65,9 +65,18 @@ bool removeOwnCopy(const char* name, const FileStamp& own) {
 
 std::vector<std::string> systemFallbackFolders(bool make) {
   std::vector<std::string> folders;
-  for (const char* variable : {"LOCALAPPDATA", "TEMP"}) {
-    const char* base = std::getenv(variable);
-    if (base == nullptr || base[0] == '\0') continue;
+  for (const wchar_t* variable : {L"LOCALAPPDATA", L"TEMP"}) {
+    // In the code page the file functions take (see useConsoleNames), not the ANSI one.
+    wchar_t wide[MAX_PATH];
+    char base[MAX_PATH * 2];
+    const DWORD length = GetEnvironmentVariableW(variable, wide, MAX_PATH);
+    BOOL lacking = FALSE;
+    if (length == 0 || length >= MAX_PATH ||
+        WideCharToMultiByte(AreFileApisANSI() ? CP_ACP : CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide,
+                            static_cast<int>(length) + 1, base, sizeof base, nullptr,
+                            &lacking) == 0 ||
+        lacking)
+      continue;
     const std::string folder = std::string(base) + "\\slate";
     if (make) CreateDirectoryA(folder.c_str(), nullptr);
     const DWORD attributes = GetFileAttributesA(folder.c_str());

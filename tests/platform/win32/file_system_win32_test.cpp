@@ -74,4 +74,21 @@ TEST(WindowsFileSystem, LockWithoutProcessIdIsHeldByAnUnknownProcess) {
   EXPECT_EQ(claim.take(lock, pid), platform::NameLock::Result::Taken);
 }
 
+// Names from the command line go into the console's code page whole, or all stay as given.
+TEST(WindowsFileSystem, NamesAreRecodedOnlyWhereEveryCharacterHasItsByte) {
+  char program[] = "slate";
+  char line[] = "+3";
+  char name[] = "caf\xE9.txt";  // code page 1252
+  char* argv[] = {program, line, name};
+  EXPECT_TRUE(platform::recodeNames(3, argv, 1252, 437));
+  EXPECT_STREQ(name, "caf\x82.txt");
+  EXPECT_STREQ(line, "+3");
+  char other[] = "caf\xE9.txt";
+  char euro[] = "\x80.txt";  // no euro sign in code page 437
+  char* lacking[] = {program, other, euro};
+  EXPECT_FALSE(platform::recodeNames(3, lacking, 1252, 437));
+  EXPECT_STREQ(other, "caf\xE9.txt");
+  EXPECT_STREQ(euro, "\x80.txt");
+}
+
 }  // namespace
