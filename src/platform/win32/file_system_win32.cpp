@@ -68,13 +68,15 @@ std::vector<std::string> systemFallbackFolders(bool make) {
   for (const wchar_t* variable : {L"LOCALAPPDATA", L"TEMP"}) {
     // In the code page the file functions take (see useConsoleNames), not the ANSI one.
     wchar_t wide[MAX_PATH];
-    char base[MAX_PATH * 2];
+    char base[MAX_PATH * 4];
     const DWORD length = GetEnvironmentVariableW(variable, wide, MAX_PATH);
+    const UINT codePage = AreFileApisANSI() ? GetACP() : GetOEMCP();
+    const bool utf8 = codePage == CP_UTF8;  // takes neither flag nor lacking
     BOOL lacking = FALSE;
     if (length == 0 || length >= MAX_PATH ||
-        WideCharToMultiByte(AreFileApisANSI() ? CP_ACP : CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide,
+        WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide,
                             static_cast<int>(length) + 1, base, sizeof base, nullptr,
-                            &lacking) == 0 ||
+                            utf8 ? nullptr : &lacking) == 0 ||
         lacking)
       continue;
     const std::string folder = std::string(base) + "\\slate";

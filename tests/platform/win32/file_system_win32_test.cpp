@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/win32/temp_folder.h"
 #include "platform/win32/windows_api.h"
@@ -89,6 +90,32 @@ TEST(WindowsFileSystem, NamesAreRecodedOnlyWhereEveryCharacterHasItsByte) {
   EXPECT_FALSE(platform::recodeNames(3, lacking, 1252, 437));
   EXPECT_STREQ(other, "caf\xE9.txt");
   EXPECT_STREQ(euro, "\x80.txt");
+}
+
+// The user's folders are named in the code page the file functions take, which the console's
+// may have made the OEM one.
+TEST(WindowsFileSystem, FallbackFolderOutsideAsciiIsFoundInTheFileFunctionsCodePage) {
+  TempFolder temp;
+  wchar_t wideTemp[MAX_PATH];
+  ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, temp.dir().c_str(), -1, wideTemp, MAX_PATH), 0);
+  const std::wstring local = std::wstring(wideTemp) + L"\\caf\u00e9";
+  ASSERT_TRUE(CreateDirectoryW(local.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((local + L"\\slate").c_str(), nullptr));
+  wchar_t oldLocal[MAX_PATH] = {};
+  const bool had = GetEnvironmentVariableW(L"LOCALAPPDATA", oldLocal, MAX_PATH) > 0;
+  SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
+  SetFileApisToOEM();
+  const std::vector<std::string> folders = platform::systemFallbackFolders(false);
+  SetFileApisToANSI();
+  SetEnvironmentVariableW(L"LOCALAPPDATA", had ? oldLocal : nullptr);
+  RemoveDirectoryW((local + L"\\slate").c_str());
+  RemoveDirectoryW(local.c_str());
+  char oem[MAX_PATH * 2];
+  ASSERT_GT(WideCharToMultiByte(CP_OEMCP, 0, (local + L"\\slate").c_str(), -1, oem, sizeof oem,
+                                nullptr, nullptr),
+            0);
+  ASSERT_FALSE(folders.empty());
+  EXPECT_EQ(folders[0], oem);
 }
 
 }  // namespace
