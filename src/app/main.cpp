@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "slate: %s\n", error.c_str());
     return 2;
   }
+  platform::useConsoleNames(argc, argv);  // commandLine.fileName points into argv
   static std::unique_ptr<ClipboardStore> clipboard = platform::openSystemClipboard(*console);
   static std::optional<Session> session;
   session.emplace(*console, *clipboard);

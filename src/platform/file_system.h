@@ -54,9 +54,9 @@ class NameLock {
   }
 
   // Claims the lock file at path, writing this process's id into it. Busy when another
-  // process holds it (holder is then its process id; -1 on POSIX when the lock file does not
-  // say, as when the holder could not write it on a full disk) or the name is anything but a
-  // plain file (holder 0);
+  // process holds it (holder is then its process id; -1 when the lock file does not say, as
+  // when the holder could not write it on a full disk) or the name is anything but a plain
+  // file (holder 0);
   // Unavailable when no lock file can be made there (a read-only folder).
   Result take(const std::string& path, long& holder);
   // Lets go of the claim and removes the lock file.

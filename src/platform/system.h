@@ -12,5 +12,9 @@ namespace platform {
 // Null, with the reason in error, when standard input or output is not a console.
 std::unique_ptr<console::Console> openSystemConsole(std::string& error);
 std::unique_ptr<ClipboardStore> openSystemClipboard(console::Console& console);
+// Once the console is open: the names on the command line (argv[1] on, changed in place) and
+// those the file functions take become names as the console reads and shows them, where the
+// two differ (nowhere on POSIX systems).
+void useConsoleNames(int argc, char** argv);
 
 }  // namespace platform

@@ -168,6 +168,16 @@ check "pasting run: ends with status 0" exitStatusIs "$work/exit4" 0
 check "pasting run: the line is saved with the new file's LF" fileIs "$work/pasted.txt" \
   'Zone Xtwo!\n'
 
+# ---- a name outside ASCII: shown as given, and typed at a prompt names the file shown ----
+printf 'one\n' >"$work/café.txt"
+keys "clear; $wine '$exe' café.txt; echo \$? > exit8" Enter
+expectStatus "name outside ASCII" "<Sep 07 1996>  R 0  C 0  café.txt"
+keys x F12 BSpace BSpace BSpace BSpace BSpace BSpace BSpace BSpace "né.txt" Enter
+expectStatus "F12 né.txt" "Saved né.txt"
+keys M-x
+check "name outside ASCII: ends with status 0" exitStatusIs "$work/exit8" 0
+check "F12 né.txt: the file has that name" fileIs "$work/né.txt" 'xone\n'
+
 # ---- the extra keys (F1, F4, F9, Shift+F9) and prompt keys arrive as virtual-key codes ----
 keys "clear; $wine '$exe' doc.txt; echo \$? > exit6" Enter
 expectStatus "extra keys run" "<Sep 07 1996>  R 0  C 0  doc.txt"

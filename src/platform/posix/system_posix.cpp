@@ -20,4 +20,6 @@ std::unique_ptr<ClipboardStore> openSystemClipboard(console::Console& console) {
   return std::make_unique<TerminalClipboard>(makeClipboard(plan), console);
 }
 
+void useConsoleNames(int, char**) {}
+
 }  // namespace platform

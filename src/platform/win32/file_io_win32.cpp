@@ -441,6 +441,8 @@ bool FileReplacer::commit(std::string& reason) {
   }
   s.temporary.clear();
   s.replaced = true;
+  // The move itself changes the file's state (its change time): the stamp is the moved file's.
+  if (const FileStamp moved = stampOf(s.target.c_str()); moved.sameFile(s.stamp)) s.stamp = moved;
   return true;
 }
 

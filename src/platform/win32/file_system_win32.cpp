@@ -23,6 +23,11 @@ FileStamp stampOfHandle(HANDLE file) {
   stamp.modified =
       static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                            info.ftLastWriteTime.dwLowDateTime);
+  // The last-write time can be set back (a copy keeps its source's); the change time, moved
+  // on by every write and change of the file's state, is what shows such a rewrite.
+  FILE_BASIC_INFO basic;
+  if (GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+    stamp.changed = basic.ChangeTime.QuadPart;
   return stamp;
 }
 
@@ -60,9 +65,20 @@ bool removeOwnCopy(const char* name, const FileStamp& own) {
 
 std::vector<std::string> systemFallbackFolders(bool make) {
   std::vector<std::string> folders;
-  for (const char* variable : {"LOCALAPPDATA", "TEMP"}) {
-    const char* base = std::getenv(variable);
-    if (base == nullptr || base[0] == '\0') continue;
+  for (const wchar_t* variable : {L"LOCALAPPDATA", L"TEMP"}) {
+    // In the code page the file functions take (see useConsoleNames), not the ANSI one.
+    wchar_t wide[MAX_PATH];
+    char base[MAX_PATH * 4];
+    const DWORD length = GetEnvironmentVariableW(variable, wide, MAX_PATH);
+    const UINT codePage = AreFileApisANSI() ? GetACP() : GetOEMCP();
+    const bool utf8 = codePage == CP_UTF8;  // takes neither flag nor lacking
+    BOOL lacking = FALSE;
+    if (length == 0 || length >= MAX_PATH ||
+        WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide,
+                            static_cast<int>(length) + 1, base, sizeof base, nullptr,
+                            utf8 ? nullptr : &lacking) == 0 ||
+        lacking)
+      continue;
     const std::string folder = std::string(base) + "\\slate";
     if (make) CreateDirectoryA(folder.c_str(), nullptr);
     const DWORD attributes = GetFileAttributesA(folder.c_str());
@@ -97,6 +113,7 @@ NameLock::Result NameLock::take(const std::string& path, long& holder) {
       if (ReadFile(reader, text, sizeof text - 1, &got, nullptr)) holder = std::atol(text);
       CloseHandle(reader);
     }
+    if (holder <= 0) holder = -1;  // it could not write who it is (a full disk), or not yet
     return Result::Busy;
   }
   const std::string pid = std::to_string(GetCurrentProcessId()) + "\r\n";

@@ -38,7 +38,11 @@ struct RowsInUse {
 };
 RowsInUse rowsInUse(const CONSOLE_SCREEN_BUFFER_INFO& info, int16_t knownTop);
 
-// Which file a handle is open on and its state (file index, size, last-write time).
+// The names argv[1] on, from code page `from` into code page `to` in place; false, with every
+// name as it was, when a name has a character that `to` lacks (or that takes another length).
+bool recodeNames(int argc, char** argv, unsigned from, unsigned to);
+
+// Which file a handle is open on and its state (file index, size, last-write and change times).
 FileStamp stampOfHandle(HANDLE file);
 
 // The Windows clipboard, as CF_TEXT.
