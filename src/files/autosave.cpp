@@ -33,6 +33,12 @@ std::string lockName(const std::string& copy) {
   return copy.substr(0, base) + "." + copy.substr(base) + ".lock";
 }
 
+// Whether copy n of name is also the first copy of another file, NAME.N, that exists: a Slate
+// on that file may have left it, so it is never taken for this one's.
+bool anotherFilesCopy(const std::string& name, int n) {
+  return n > 1 && platform::fileExists((name + "." + std::to_string(n)).c_str());
+}
+
 // Claims the autosave name of a document: a copy left by a Slate that is gone comes first
 // (the user is asked about it), else the first name no other Slate holds. holder is the
 // process id of a Slate that holds the plain name (-1 when its lock file does not say), 0
@@ -41,6 +47,7 @@ int claimCopyName(Editor& editor, const std::string& name, long& holder) {
   holder = 0;
   int chosen = 0;
   for (int n = 1; n <= kMostCopies; ++n) {
+    if (anotherFilesCopy(name, n)) continue;
     const std::string copy = copyName(name, n);
     const std::string lock = lockName(copy);
     // Past the first free name only a copy or a lock file is looked at: a Slate that took a
@@ -70,7 +77,7 @@ std::string nextFreeCopyName(Editor& editor, const std::string& name, int n) {
   for (int next = n + 1; next <= kMostCopies; ++next) {
     const std::string copy = copyName(name, next);
     long ignored = 0;
-    if (platform::fileExists(copy.c_str())) continue;
+    if (anotherFilesCopy(name, next) || platform::fileExists(copy.c_str())) continue;
     if (editor.autosaveLock.take(lockName(copy), ignored) != platform::NameLock::Result::Busy)
       return copy;
   }
