@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -269,8 +270,23 @@ bool decodeStrings(const std::string& source, std::string& bytes, std::string& e
       error = "expected a quoted string at: " + source.substr(p);
       return false;
     }
+    const size_t start = bytes.size();
     if (!readQuoted(source, p, bytes, error)) return false;
     any = true;
+    if (p < source.size() && source[p] == '*') {  // "text"*N: the string N times
+      size_t digits = 0;
+      const int times = std::atoi(source.c_str() + p + 1);
+      while (p + 1 + digits < source.size() &&
+             std::isdigit(static_cast<uint8_t>(source[p + 1 + digits])))
+        ++digits;
+      if (digits == 0 || digits > 6 || times < 1) {
+        error = "expected a count after * at: " + source.substr(p);
+        return false;
+      }
+      const std::string once = bytes.substr(start);
+      for (int i = 1; i < times; ++i) bytes += once;
+      p += 1 + digits;
+    }
   }
   if (!any) error = "expected a quoted string";
   return any;
