@@ -98,19 +98,21 @@ void setAutosaveName(Editor& editor, const std::string& copy) {
   std::memcpy(editor.autosaveName.get(), copy.c_str(), copy.size() + 1);
 }
 
-// y removes the old copy, n keeps it and this run has none; where the width allows, the copy
-// is named and r opens it in place of the file's text, the copy kept until this run's own
-// autosave or save replaces or removes it. False when the answer was no: the name stays held,
-// so that another Slate on the file is told and keeps off the copy kept.
+// y removes the old copy, n keeps it and this run has none; r opens it in place of the file's
+// text, the copy kept until this run's own autosave or save replaces or removes it. The offer
+// of r names the copy where the width allows (opening it says which it was). False when the
+// answer was no: the name stays held, so that another Slate on the file is told and keeps off
+// the copy kept.
 bool askAboutOldCopy(Editor& editor, const std::string& name, int n) {
   const std::string copy = copyName(name, n);
   const std::string question = "Autosave file seems to exist, overwrite? (Y/n)";
-  const std::string offer = question + " or r to open " + copy;
-  const bool canOpen = platform::isOwnPlainFile(copy.c_str()) &&
-                       offer.size() <= static_cast<size_t>(editor.screen->columns);
+  const std::string named = question + " or r to open " + copy;
+  const std::string unnamed = question + " or r to open it";
+  const size_t columns = static_cast<size_t>(editor.screen->columns);
+  const bool canOpen = platform::isOwnPlainFile(copy.c_str()) && unnamed.size() <= columns;
+  const std::string& asked = !canOpen ? question : named.size() <= columns ? named : unnamed;
   // No answer (the input has gone) keeps the copy.
-  const Answer answer =
-      askQuestion(*editor.screen, *editor.keyboard, (canOpen ? offer : question).c_str(), canOpen);
+  const Answer answer = askQuestion(*editor.screen, *editor.keyboard, asked.c_str(), canOpen);
   if (answer == Answer::Yes) setAutosaveName(editor, replaceableCopyName(editor, name, n));
   if (answer == Answer::Open) {
     setAutosaveName(editor, copy);

@@ -64,7 +64,7 @@ TEST(OldCopy, ROpensItAsOneStepAndItStaysUntilThisRunReplacesIt) {
     EXPECT_EQ(readFile(path), "crash\r\ntext\n");
     EXPECT_EQ(temp.names(), Names{"notes.txt"});
   }
-  {  // too narrow to name the copy: no r, y and n as ever
+  {  // too narrow even for "or r to open it": no r, y and n as ever
     writeFile(copy, "crash\n");
     TestSession t(60);
     type(t.console, "rn");

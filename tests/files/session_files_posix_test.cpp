@@ -107,7 +107,7 @@ TEST(Autosave, StartUpQuestionAboutAnOldCopy) {
     type(t.console, " qY");
     SessionEditor editor{t};
     setFileName(editor, path.c_str());
-    EXPECT_EQ(statusRow(t), "Autosave file seems to exist, overwrite? (Y/n)");
+    EXPECT_EQ(statusRow(t), "Autosave file seems to exist, overwrite? (Y/n) or r to open it");
     EXPECT_FALSE(exists(copy));
     ASSERT_NE(editor.autosaveName, nullptr);
     EXPECT_EQ(std::string(editor.autosaveName.get()), copy);
