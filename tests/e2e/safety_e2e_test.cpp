@@ -129,7 +129,9 @@ TEST(SafetyEndToEnd, MemoryRunningOutKeepsTheWorkInTheAutosaveFileAndSaysSo) {
   // 40 MB that fit under the limit; copying all of them at once does not.
   std::string text;
   for (int i = 0; i < 40000; ++i) text += std::string(999, 'z') + "\n";
-  TmuxSession tmux({.args = {"big.txt"}, .files = {{"big.txt", text}}, .memoryLimit = 120LL << 20});
+  TmuxSession tmux({.args = {"big.txt"},
+                    .files = {{"big.txt", text}},
+                    .limits = {"--as=" + std::to_string(120 << 20)}});
   ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.txt"))) << tmux.status();
   tmux.sendLiteral("kept ");
   ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 5, "big.txt"))) << tmux.status();

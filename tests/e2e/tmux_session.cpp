@@ -256,8 +256,11 @@ TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
                   "--regid=" + std::to_string(user->pw_gid), "--clear-groups", "--"};
     }
   }
-  if (options.memoryLimit > 0)
-    limits_ = {"prlimit", "--as=" + std::to_string(options.memoryLimit), "--"};
+  if (!options.limits.empty()) {
+    limits_ = {"prlimit"};
+    limits_.insert(limits_.end(), options.limits.begin(), options.limits.end());
+    limits_.push_back("--");
+  }
   if (options.prepare) options.prepare(workingDirectory_);
   // The server ends with this process even when the process dies without running its
   // destructors (a crash, a killed test run): a job of the server's own watches it, then

@@ -57,8 +57,8 @@ class TmuxSession {
     std::string user = "";
     // Runs on the working directory once the files are there, before the editor starts.
     std::function<void(const std::string&)> prepare = nullptr;
-    // The most address space the editor may take, in bytes (prlimit --as); 0: no limit.
-    long long memoryLimit = 0;
+    // Resource limits the editor runs under, as prlimit takes them ("--as=BYTES").
+    std::vector<std::string> limits = {};
   };
 
   explicit TmuxSession(const Options& options);
