@@ -12,6 +12,7 @@
 #include "input/prompt.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
+#include "platform/out_of_memory.h"
 #include "screen/screen.h"
 
 namespace {
@@ -43,8 +44,8 @@ std::string writeFreshCopy(Editor& editor, std::string& reason) {
 // goes to a fresh name beside the file, and failing that to a folder of the user's own; an
 // older copy is never removed, it may be the only one. Returns whether the work is anywhere,
 // with what to tell on standard error once the terminal is restored in note ("" when the
-// copy lies where the next start finds it).
-bool endAfterHangUp(Editor& editor, std::string& note) {
+// copy lies where the next start finds it) and the copy's name in where.
+bool endAfterHangUp(Editor& editor, std::string& note, std::string* where = nullptr) {
   if (!editor.modified) return true;
   files::keepUndoneCopy(editor);
   std::unique_ptr<char[]> autosaveName = std::move(editor.autosaveName);
@@ -53,10 +54,12 @@ bool endAfterHangUp(Editor& editor, std::string& note) {
       files::writeOwnCopy(editor, autosaveName.get(), editor.autosaveStamp, reason)) {
     if (editor.autosaveElsewhere)
       note = std::string("slate: the unsaved work is in ") + autosaveName.get();
+    if (where) *where = autosaveName.get();
     return true;
   }
   std::string why;
   const std::string beside = writeFreshCopy(editor, why);
+  if (where) *where = beside;
   if (!beside.empty()) {
     // Only the plain autosave name is looked for at the next start.
     if (beside != std::string(editor.fileName.get()) + ".autosave")
@@ -66,6 +69,7 @@ bool endAfterHangUp(Editor& editor, std::string& note) {
   if (reason.empty()) reason = why;
   platform::FileStamp none;
   const std::string elsewhere = files::writeFallbackCopy(editor, none, why);
+  if (where) *where = elsewhere;
   if (!elsewhere.empty()) {
     note = "slate: the unsaved work could not be kept beside the file (" + reason + "); it is in " +
            elsewhere;
@@ -73,6 +77,26 @@ bool endAfterHangUp(Editor& editor, std::string& note) {
   }
   note = "slate: the unsaved work could not be saved anywhere: " + reason + "; " + why;
   return false;
+}
+
+// Memory ran out: the process ends, but as after a hang-up the unsaved work goes to the
+// autosave file first (or wherever it can), which the message at the end names.
+struct WorkRescue {
+  Editor* editor;
+  std::string said;
+};
+
+const char* keepWorkWithoutMemory(void* context) {
+  WorkRescue& rescue = *static_cast<WorkRescue*>(context);
+  Editor& editor = *rescue.editor;
+  if (!editor.modified) return nullptr;
+  editor.hangUp = 1;
+  std::string note, where;
+  if (endAfterHangUp(editor, note, &where) && note.empty())
+    note = "the unsaved work is in " + where;
+  if (note.starts_with("slate: ")) note.erase(0, 7);
+  rescue.said = note;
+  return rescue.said.c_str();
 }
 
 // A save of this file that a process killed half-way left: where its new text is, offered in
@@ -111,6 +135,8 @@ int runEditor(Session& session, const CommandLine& commandLine, std::string* end
   std::string note;
   bool workKept = true;
   std::unique_ptr<Editor> editor(new Editor());
+  WorkRescue rescue{editor.get(), {}};
+  setOutOfMemoryRescue(keepWorkWithoutMemory, &rescue);
   session.attach(*editor);
   editor->followDisplayMode();
   if (commandLine.fileName) {
@@ -151,6 +177,7 @@ int runEditor(Session& session, const CommandLine& commandLine, std::string* end
     editor->quitRequested = 0;
   }
   session.screen.drawDocument = nullptr;
+  setOutOfMemoryRescue(nullptr, nullptr);
   editor.reset();
   if (endNote != nullptr) *endNote = note;
   return workKept ? 0 : kWorkLost;

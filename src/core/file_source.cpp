@@ -74,7 +74,10 @@ FileSource::FileSource(std::unique_ptr<platform::InputFile> file, uint64_t size,
 }
 
 void FileSource::startCount() {
-  if (!counter_.joinable()) counter_ = platform::startWorkerThread([this] { countAll(); });
+  if (counter_.joinable() || countDone() || countFailed()) return;
+  counter_ = platform::startWorkerThread([this] { countAll(); });
+  // No thread to be had: the count is made here and now, rather than waited for forever.
+  if (!counter_.joinable()) countAll();
 }
 
 FileSource::~FileSource() {

@@ -1,6 +1,7 @@
 // A 3 GB file in a real terminal: the first screen, the end, a search, an edit saved and
 // undone, and the file appended to and cut short from outside while it is open. The file is
 // made fresh and removed at the end; the sanitizer build leaves this run to the normal one.
+// A file of 140 MB is opened where no thread can be started for its line count.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +118,25 @@ TEST(LargeFileEndToEnd, ThreeGigabytesOpenJumpSearchEditSaveUndoAndChangeOnDisk)
   EXPECT_EQ(sizeOf(path), 1000000000);
   EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
   unlink(path.c_str());
+}
+
+TEST(LargeFileEndToEnd, WithNoThreadToBeHadTheLinesAreCountedAtOnce) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
+#endif
+  // Each thread's stack would take 1 GB, more than the editor may have in all.
+  auto makeLog = [](const std::string& dir) {
+    const std::string command = "yes 'ten bytes' | head -n 14000000 > '" + dir + "/big.log'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  };
+  TmuxSession tmux(
+      {.args = {"big.log"},
+       .prepare = makeLog,
+       .limits = {"--stack=" + std::to_string(1 << 30), "--as=" + std::to_string(600 << 20)}});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.log"), 30000)) << tmux.dump();
+  tmux.sendKeys({"C-NPage"});
+  EXPECT_TRUE(tmux.waitForStatus(statusText(false, 14000000, 0, "big.log"))) << tmux.status();
+  EXPECT_EQ(tmux.quitDiscarding(), "slate exited 0, tty same");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Nothing the user has not seen is overwritten, in a real terminal: a file that could not be
 // read, a name of another file, a file changed on disk, every signal that ends the editor,
-// and F12's save under another name.
+// memory running out, and F12's save under another name.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -118,6 +118,30 @@ TEST(SafetyEndToEnd, EverySignalThatEndsTheEditorKeepsTheWorkAndTheTerminal) {
     EXPECT_EQ(readFile(tmux.directory() + "/" + name + ".txt"), "base\n");
     EXPECT_EQ(readFile(tmux.directory() + "/" + name + ".txt.autosave"), "more base\n");
   }
+}
+
+// ---- memory running out ----
+
+TEST(SafetyEndToEnd, MemoryRunningOutKeepsTheWorkInTheAutosaveFileAndSaysSo) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
+#endif
+  // 40 MB that fit under the limit; copying all of them at once does not.
+  std::string text;
+  for (int i = 0; i < 40000; ++i) text += std::string(999, 'z') + "\n";
+  TmuxSession tmux({.args = {"big.txt"},
+                    .files = {{"big.txt", text}},
+                    .limits = {"--as=" + std::to_string(120 << 20)}});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.txt"))) << tmux.status();
+  tmux.sendLiteral("kept ");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 5, "big.txt"))) << tmux.status();
+  tmux.sendKeys({"C-S-NPage", "C-c"});
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 1, tty same");
+  EXPECT_TRUE(
+      tmux.waitForScreenText("slate: out of memory; the unsaved work is in big.txt.autosave"))
+      << tmux.dump();
+  EXPECT_TRUE(readFile(tmux.directory() + "/big.txt") == text);  // 40 MB: not printed
+  EXPECT_TRUE(readFile(tmux.directory() + "/big.txt.autosave") == "kept " + text);
 }
 
 // ---- F12, save as ----

@@ -256,6 +256,11 @@ TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
                   "--regid=" + std::to_string(user->pw_gid), "--clear-groups", "--"};
     }
   }
+  if (!options.limits.empty()) {
+    limits_ = {"prlimit"};
+    limits_.insert(limits_.end(), options.limits.begin(), options.limits.end());
+    limits_.push_back("--");
+  }
   if (options.prepare) options.prepare(workingDirectory_);
   // The server ends with this process even when the process dies without running its
   // destructors (a crash, a killed test run): a job of the server's own watches it, then
@@ -294,8 +299,9 @@ TmuxSession::TmuxSession(const Options& options) : height_(options.height) {
 std::vector<std::string> TmuxSession::editorCommand(const std::vector<std::string>& args) const {
   std::vector<std::string> command = {"-c", workingDirectory_};
   command.insert(command.end(), runAs_.begin(), runAs_.end());
-  for (const char* part : {"/bin/sh", "-c", WrapperScript, "sh", SLATE_BINARY})
-    command.push_back(part);
+  for (const char* part : {"/bin/sh", "-c", WrapperScript, "sh"}) command.push_back(part);
+  command.insert(command.end(), limits_.begin(), limits_.end());
+  command.push_back(SLATE_BINARY);
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }

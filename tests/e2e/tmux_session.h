@@ -57,6 +57,8 @@ class TmuxSession {
     std::string user = "";
     // Runs on the working directory once the files are there, before the editor starts.
     std::function<void(const std::string&)> prepare = nullptr;
+    // Resource limits the editor runs under, as prlimit takes them ("--as=BYTES").
+    std::vector<std::string> limits = {};
   };
 
   explicit TmuxSession(const Options& options);
@@ -136,7 +138,8 @@ class TmuxSession {
   std::string socketName_;
   std::string configFile_;
   std::string workingDirectory_;
-  std::vector<std::string> runAs_;  // what runs the wrapper as another user, or nothing
+  std::vector<std::string> runAs_;   // what runs the wrapper as another user, or nothing
+  std::vector<std::string> limits_;  // what runs the editor under a limit, or nothing
   std::vector<std::string> environment_;
   int height_;
   std::string target_ = "slate";

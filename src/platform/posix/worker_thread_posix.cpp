@@ -1,5 +1,7 @@
 #include <signal.h>
 
+#include <system_error>
+
 #include "platform/worker_thread.h"
 
 namespace platform {
@@ -12,7 +14,11 @@ std::thread startWorkerThread(std::function<void()> work) {
   for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT}) sigdelset(&held, sig);
   sigset_t before;
   pthread_sigmask(SIG_BLOCK, &held, &before);
-  std::thread thread(std::move(work));
+  std::thread thread;
+  try {
+    thread = std::thread(std::move(work));
+  } catch (const std::system_error&) {
+  }
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
   return thread;
 }
