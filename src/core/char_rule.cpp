@@ -526,6 +526,10 @@ size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
   return certainStart(bytes, pos - 4);
 }
 
+bool certainBoundaryAt(TextUnit unit, const ByteView& bytes, size_t pos) {
+  return unit == TextUnit::Byte || certainBoundary(bytes, pos);
+}
+
 CharShape characterShape(const ByteView& bytes, size_t start, size_t end) {
   const CharShape glyphs{static_cast<int32_t>(end - start), true};
   if (end - start == 1) return glyphs;

@@ -83,6 +83,12 @@ bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteVie
 // on (in the Byte unit, pos itself).
 size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 
+// Whether a character boundary lies before byte pos (pos < bytes.size) whatever precedes it.
+// A settled boundary found no such place within its look back where this is false: a run of
+// units that may all join (thousands of marks, emoji after emoji) cut there, not necessarily
+// where reading the line from its start puts a boundary.
+bool certainBoundaryAt(TextUnit unit, const ByteView& bytes, size_t pos);
+
 // How a character of the Character unit shows: as text in `width` columns (text: the bytes
 // sent, which leave out the default-ignorable code points other than variation selectors),
 // or, where a terminal could not show it safely or at all (a control, a format character, a

@@ -163,8 +163,11 @@ int Editor::moveLineEnd() {
     int32_t column;
     settledStart(charsBefore.count(), start, column);
     moveCells(charsAfter, charsBefore, n, plainCell, [&] {
-      const size_t settled = settledBoundary(textUnit, bytesBefore(), charsBefore.count());
-      if (settled <= start) return;
+      // Only a certain boundary: two counts that meet inside a character would each count
+      // its half as a character of its own.
+      const ByteView bytes = bytesBefore();
+      const size_t settled = settledBoundary(textUnit, bytes, charsBefore.count());
+      if (settled <= start || !certainBoundaryAt(textUnit, bytes, settled)) return;
       column = layOutUpTo(start, settled, column);
       start = settled;
     });
