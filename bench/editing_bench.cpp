@@ -7,6 +7,7 @@
 #include "core/editor.h"
 #include "input/key_map.h"
 #include "platform/key_codes.h"
+#include "support/test_session.h"
 
 namespace {
 
@@ -224,6 +225,38 @@ void KeysIn10MBMixedLine(benchmark::State& state) {
 BENCHMARK(KeysIn10MBMixedLine)
     ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4}})
     ->Unit(benchmark::kMicrosecond);
+
+// A letter typed and the screen redrawn with the view scrolled far right: 24 lines of 4 MB
+// of ASCII on an 80x25 screen, the cursor in line 12 at column 4,000,000 (arg: 0 code page
+// 437, 1 UTF-8). Every other row is laid out from its line's start to the view's edge.
+void TypeWithViewFarRight(benchmark::State& state) {
+  const bool utf8 = state.range(0) != 0;
+  state.SetLabel(utf8 ? "UTF-8" : "code page 437");
+  TestSession session(80, 25);
+  if (utf8) {
+    session.console.hasModes = true;
+    session.console.shownAs = console::DisplayMode::Utf8;
+  }
+  SessionEditor editor(session);
+  editor.followDisplayMode();
+  constexpr int kLine = 4 << 20, kLines = 24;
+  const std::string text(kLine + 1, 'x');
+  editor.freeBuffer();
+  editor.initBuffer();
+  for (int i = 0; i + 1 < kLines; ++i)
+    editor.linesAbove.push(makeOwnedLine(text.data(), kLine, kLine + 1));
+  editor.lineCount = kLines;
+  editor.cursorLine = kLines - 1;
+  editor.unpackLine(makeOwnedLine(text.data(), kLine, kLine), 0);
+  editor.goToPosition(12, 4000000);
+  editor.redraw();
+  for (auto _ : state) {
+    dispatchKey(editor, 'A', 'a', false);
+    editor.redraw();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(TypeWithViewFarRight)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

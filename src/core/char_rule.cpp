@@ -573,6 +573,12 @@ size_t characterCell(const ByteView& bytes, size_t pos, size_t end, CharText& ce
   return end;
 }
 
+size_t printableAsciiRunEnd(const ByteView& bytes, size_t pos) {
+  if (bytes.stride == 1) return plainAsciiRunEnd(StridedBytes<1>{bytes.first, bytes.size}, pos);
+  if (bytes.stride == 2) return plainAsciiRunEnd(StridedBytes<2>{bytes.first, bytes.size}, pos);
+  return plainAsciiRunEnd(bytes, pos);
+}
+
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end) {
   if (unit == TextUnit::Byte || end - start == 1) return static_cast<int32_t>(end - start);
   return unitsWidth(bytes, start, end);

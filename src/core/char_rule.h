@@ -122,6 +122,9 @@ int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_
 // digits of any script and bytes of no well-formed sequence.
 bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end);
 
+// The first byte from pos on that is not printable ASCII (0x20-0x7E), or the end.
+size_t printableAsciiRunEnd(const ByteView& bytes, size_t pos);
+
 // How many bytes of a line lie before the column goal, the cursor landing as a move does:
 // at the first character start whose column is at least the goal (so a tab or a wide
 // character that straddles it is passed), or at the end of the text. The column where they
