@@ -258,6 +258,35 @@ void TypeWithViewFarRight(benchmark::State& state) {
 }
 BENCHMARK(TypeWithViewFarRight)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// F7 in one line of "ab " repeated, `arg` KB long (code page 437 mode): "ab" to be replaced
+// by "xy", answered a at the first match, so every match of the line is replaced.
+void ReplaceEachAllInOneLine(benchmark::State& state) {
+  const size_t bytes = static_cast<size_t>(state.range(0)) * 1000;
+  std::string text;
+  while (text.size() + 3 <= bytes) text += "ab ";
+  for (auto _ : state) {
+    state.PauseTiming();
+    TestSession session(80, 25);
+    SessionEditor editor(session);
+    editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                    static_cast<int32_t>(text.size())),
+                      0);
+    editor.redraw();
+    console::MemoryConsole& keys = session.console;
+    keys.pushKey(vk::F7, 0, 0);
+    for (const char c : std::string("ab\rxy\ra"))
+      c == '\r' ? keys.pushKey(vk::Return, '\r', 0)
+                : keys.pushKey(static_cast<uint16_t>(c - 'a' + 'A'), static_cast<uint8_t>(c), 0);
+    state.ResumeTiming();
+    while (keys.inputLeft()) session.session.keyboard.waitAndHandleEvent(editor);
+    editor.redraw();
+    state.PauseTiming();
+    if (editor.charsBefore.count() + 2 < text.size()) state.SkipWithError("not all replaced");
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(ReplaceEachAllInOneLine)->Arg(10)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
