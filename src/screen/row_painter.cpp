@@ -51,9 +51,16 @@ size_t RowPainter::passPlainBytes(const ByteView& bytes, size_t p, size_t to,
     return p;
   }
   // Each printable ASCII byte is a character of one column, but the last of a run, which a
-  // mark or a joiner after it may join.
-  const size_t end = printableAsciiRunEnd(bytes, p);
-  const size_t plain = end == bytes.size || bytes[end] < 0x80 ? end : end - (end > p);
+  // mark or a joiner after it may join. The run is looked at up to one byte past the limit,
+  // not to its end, which may lie megabytes further.
+  ByteView ahead = bytes;
+  if (limit < bytes.size) ahead.size = limit + 1;
+  const size_t end = printableAsciiRunEnd(ahead, p);
+  size_t plain;
+  if (end == ahead.size)
+    plain = end == bytes.size ? end : end - 1;
+  else
+    plain = bytes[end] < 0x80 ? end : end - (end > p);
   return plain < limit ? plain : limit;
 }
 
