@@ -258,6 +258,26 @@ void TypeWithViewFarRight(benchmark::State& state) {
 }
 BENCHMARK(TypeWithViewFarRight)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// Ctrl+Left from the end of a 10 MB line of one word, then Ctrl+Right back (arg: 0 code page
+// 437, 1 UTF-8): each crosses the whole line.
+void WordMovesAcross10MBWord(benchmark::State& state) {
+  const TextUnit unit = state.range(0) ? TextUnit::Character : TextUnit::Byte;
+  state.SetLabel(unit == TextUnit::Character ? "UTF-8" : "code page 437");
+  const std::string text(10 << 20, 'x');
+  Editor editor;
+  editor.setTextUnit(unit);
+  editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size())),
+                    0);
+  editor.moveLineEnd();
+  for (auto _ : state) {
+    dispatchKey(editor, KeyCtrl | vk::Left, 0, false);
+    dispatchKey(editor, KeyCtrl | vk::Right, 0, false);
+  }
+  if (editor.charsBefore.count() != text.size()) state.SkipWithError("not at the end");
+}
+BENCHMARK(WordMovesAcross10MBWord)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 // F7 in one line of "ab " repeated, `arg` KB long (code page 437 mode): "ab" to be replaced
 // by "xy", answered a at the first match, so every match of the line is replaced.
 void ReplaceEachAllInOneLine(benchmark::State& state) {
