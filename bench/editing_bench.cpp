@@ -7,6 +7,7 @@
 #include "core/editor.h"
 #include "input/key_map.h"
 #include "platform/key_codes.h"
+#include "support/test_session.h"
 
 namespace {
 
@@ -224,6 +225,87 @@ void KeysIn10MBMixedLine(benchmark::State& state) {
 BENCHMARK(KeysIn10MBMixedLine)
     ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4}})
     ->Unit(benchmark::kMicrosecond);
+
+// A letter typed and the screen redrawn with the view scrolled far right: 24 lines of 4 MB
+// of ASCII on an 80x25 screen, the cursor in line 12 at column 4,000,000 (arg: 0 code page
+// 437, 1 UTF-8). Every other row is laid out from its line's start to the view's edge.
+void TypeWithViewFarRight(benchmark::State& state) {
+  const bool utf8 = state.range(0) != 0;
+  state.SetLabel(utf8 ? "UTF-8" : "code page 437");
+  TestSession session(80, 25);
+  if (utf8) {
+    session.console.hasModes = true;
+    session.console.shownAs = console::DisplayMode::Utf8;
+  }
+  SessionEditor editor(session);
+  editor.followDisplayMode();
+  constexpr int kLine = 4 << 20, kLines = 24;
+  const std::string text(kLine + 1, 'x');
+  editor.freeBuffer();
+  editor.initBuffer();
+  for (int i = 0; i + 1 < kLines; ++i)
+    editor.linesAbove.push(makeOwnedLine(text.data(), kLine, kLine + 1));
+  editor.lineCount = kLines;
+  editor.cursorLine = kLines - 1;
+  editor.unpackLine(makeOwnedLine(text.data(), kLine, kLine), 0);
+  editor.goToPosition(12, 4000000);
+  editor.redraw();
+  for (auto _ : state) {
+    dispatchKey(editor, 'A', 'a', false);
+    editor.redraw();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(TypeWithViewFarRight)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Ctrl+Left from the end of a 10 MB line of one word, then Ctrl+Right back (arg: 0 code page
+// 437, 1 UTF-8): each crosses the whole line.
+void WordMovesAcross10MBWord(benchmark::State& state) {
+  const TextUnit unit = state.range(0) ? TextUnit::Character : TextUnit::Byte;
+  state.SetLabel(unit == TextUnit::Character ? "UTF-8" : "code page 437");
+  const std::string text(10 << 20, 'x');
+  Editor editor;
+  editor.setTextUnit(unit);
+  editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size())),
+                    0);
+  editor.moveLineEnd();
+  for (auto _ : state) {
+    dispatchKey(editor, KeyCtrl | vk::Left, 0, false);
+    dispatchKey(editor, KeyCtrl | vk::Right, 0, false);
+  }
+  if (editor.charsBefore.count() != text.size()) state.SkipWithError("not at the end");
+}
+BENCHMARK(WordMovesAcross10MBWord)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// F7 in one line of "ab " repeated, `arg` KB long (code page 437 mode): "ab" to be replaced
+// by "xy", answered a at the first match, so every match of the line is replaced.
+void ReplaceEachAllInOneLine(benchmark::State& state) {
+  const size_t bytes = static_cast<size_t>(state.range(0)) * 1000;
+  std::string text;
+  while (text.size() + 3 <= bytes) text += "ab ";
+  for (auto _ : state) {
+    state.PauseTiming();
+    TestSession session(80, 25);
+    SessionEditor editor(session);
+    editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                    static_cast<int32_t>(text.size())),
+                      0);
+    editor.redraw();
+    console::MemoryConsole& keys = session.console;
+    keys.pushKey(vk::F7, 0, 0);
+    for (const char c : std::string("ab\rxy\ra"))
+      c == '\r' ? keys.pushKey(vk::Return, '\r', 0)
+                : keys.pushKey(static_cast<uint16_t>(c - 'a' + 'A'), static_cast<uint8_t>(c), 0);
+    state.ResumeTiming();
+    while (keys.inputLeft()) session.session.keyboard.waitAndHandleEvent(editor);
+    editor.redraw();
+    state.PauseTiming();
+    if (editor.charsBefore.count() + 2 < text.size()) state.SkipWithError("not all replaced");
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(ReplaceEachAllInOneLine)->Arg(10)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -526,6 +526,10 @@ size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
   return certainStart(bytes, pos - 4);
 }
 
+bool certainBoundaryAt(TextUnit unit, const ByteView& bytes, size_t pos) {
+  return unit == TextUnit::Byte || certainBoundary(bytes, pos);
+}
+
 CharShape characterShape(const ByteView& bytes, size_t start, size_t end) {
   const CharShape glyphs{static_cast<int32_t>(end - start), true};
   if (end - start == 1) return glyphs;
@@ -567,6 +571,12 @@ size_t characterCell(const ByteView& bytes, size_t pos, size_t end, CharText& ce
     p += known.unit.length;
   }
   return end;
+}
+
+size_t printableAsciiRunEnd(const ByteView& bytes, size_t pos) {
+  if (bytes.stride == 1) return plainAsciiRunEnd(StridedBytes<1>{bytes.first, bytes.size}, pos);
+  if (bytes.stride == 2) return plainAsciiRunEnd(StridedBytes<2>{bytes.first, bytes.size}, pos);
+  return plainAsciiRunEnd(bytes, pos);
 }
 
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end) {

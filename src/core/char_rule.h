@@ -83,6 +83,12 @@ bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteVie
 // on (in the Byte unit, pos itself).
 size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 
+// Whether a character boundary lies before byte pos (pos < bytes.size) whatever precedes it.
+// A settled boundary found no such place within its look back where this is false: a run of
+// units that may all join (thousands of marks, emoji after emoji) cut there, not necessarily
+// where reading the line from its start puts a boundary.
+bool certainBoundaryAt(TextUnit unit, const ByteView& bytes, size_t pos);
+
 // How a character of the Character unit shows: as text in `width` columns (text: the bytes
 // sent, which leave out the default-ignorable code points other than variation selectors),
 // or, where a terminal could not show it safely or at all (a control, a format character, a
@@ -115,6 +121,9 @@ int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_
 // units; in the Byte unit every byte from 0x80 up, in the Character unit letters, marks and
 // digits of any script and bytes of no well-formed sequence.
 bool isWordChar(TextUnit unit, const ByteView& bytes, size_t start, size_t end);
+
+// The first byte from pos on that is not printable ASCII (0x20-0x7E), or the end.
+size_t printableAsciiRunEnd(const ByteView& bytes, size_t pos);
 
 // How many bytes of a line lie before the column goal, the cursor landing as a move does:
 // at the first character start whose column is at least the goal (so a tab or a wide

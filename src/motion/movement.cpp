@@ -147,6 +147,91 @@ int32_t layOutBytes(CharCell* cells, size_t n, int32_t tabWidth) {
   return column;
 }
 
+// The word class of a character of one byte, as isWordChar gives it: ASCII letters and
+// digits, and in the Byte unit every byte from 0x80 up.
+bool byteIsWord(TextUnit unit, uint8_t b) {
+  if (b < 0x80) return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9');
+  return unit == TextUnit::Byte;
+}
+
+bool isPrintableAscii(uint8_t b) {
+  return b >= 0x20 && b < 0x7F;
+}
+
+// How many characters of one byte each, all of the class of the first (given in word), lie
+// after the cursor, each one as charAt finds it standing before it: any byte in the Byte unit,
+// a tab, printable ASCII that no byte from 0x80 up follows.
+size_t oneByteRunAfter(const Editor& e, bool& word) {
+  const Stack<CharCell>& after = e.charsAfter;
+  const size_t count = after.count();
+  size_t n = 0;
+  for (; n < count; ++n) {
+    const CharCell& cell = after.fromTop(n);
+    if (cell.span < 0) break;  // the line's end
+    const bool alone =
+        e.textUnit == TextUnit::Byte || cell.ch == '\t' ||
+        (isPrintableAscii(cell.ch) &&
+         (n + 1 == count || after.fromTop(n + 1).ch < 0x80 || after.fromTop(n + 1).span < 0));
+    if (!alone) break;
+    const bool w = byteIsWord(e.textUnit, cell.ch);
+    if (n == 0)
+      word = w;
+    else if (w != word)
+      break;
+  }
+  return n;
+}
+
+// The same before the cursor, each as charBefore finds it standing after it.
+size_t oneByteRunBefore(const Editor& e, bool& word) {
+  const Stack<CharCell>& before = e.charsBefore;
+  const size_t count = before.count();
+  size_t n = 0;
+  for (; n < count; ++n) {
+    const uint8_t b = before.fromTop(n).ch;
+    const bool alone = (e.tabWidth != 0 && b == '\t') || e.textUnit == TextUnit::Byte ||
+                       (isPrintableAscii(b) && (n + 1 == count || before.fromTop(n + 1).ch < 0x80));
+    if (!alone) break;
+    const bool w = byteIsWord(e.textUnit, b);
+    if (n == 0)
+      word = w;
+    else if (w != word)
+      break;
+  }
+  return n;
+}
+
+// Moves the cursor over n such characters after it, as n steps of stepRight would.
+void stepRightOverBytes(Editor& e, size_t n) {
+  while (n > 0) {
+    if (e.charsAfter.top().ch == '\t') {
+      e.insertByte(e.charsAfter.pop().ch);
+      --n;
+      continue;
+    }
+    size_t k = 1;
+    while (k < n && e.charsAfter.fromTop(k).ch != '\t') ++k;
+    CharCell* slot = e.charsBefore.extend(k);
+    for (size_t i = 0; i < k; ++i) slot[i] = CharCell{e.charsAfter.fromTop(i).ch, 0};
+    e.charsAfter.drop(k);
+    e.cursorColumn += static_cast<int32_t>(k);
+    n -= k;
+  }
+}
+
+// Moves the cursor back over n such characters before it, as n steps of stepLeft would.
+void stepLeftOverBytes(Editor& e, size_t n) {
+  int32_t width = 0;
+  CharCell* slot = e.charsAfter.extend(n);
+  for (size_t i = 0; i < n; ++i) {
+    const CharCell cell = e.charsBefore.fromTop(i);
+    width += (e.tabWidth != 0 && cell.ch == '\t') ? cell.span : 1;
+    slot[i] = CharCell{cell.ch, 0};
+  }
+  e.charsBefore.drop(n);
+  e.cursorColumn -= width;
+}
+
 }  // namespace
 
 int Editor::moveLineStart() {
@@ -163,8 +248,11 @@ int Editor::moveLineEnd() {
     int32_t column;
     settledStart(charsBefore.count(), start, column);
     moveCells(charsAfter, charsBefore, n, plainCell, [&] {
-      const size_t settled = settledBoundary(textUnit, bytesBefore(), charsBefore.count());
-      if (settled <= start) return;
+      // Only a certain boundary: two counts that meet inside a character would each count
+      // its half as a character of its own.
+      const ByteView bytes = bytesBefore();
+      const size_t settled = settledBoundary(textUnit, bytes, charsBefore.count());
+      if (settled <= start || !certainBoundaryAt(textUnit, bytes, settled)) return;
       column = layOutUpTo(start, settled, column);
       start = settled;
     });
@@ -191,9 +279,19 @@ int Editor::moveLineEnd() {
   return 1;
 }
 
+// A run of characters of one byte each and of one class (a long word, a long run of blanks)
+// is passed in one piece, as one step at a time would pass it.
 int Editor::moveWordLeft() {
   bool previousWasWord = false;
   for (;;) {
+    bool runIsWord = false;
+    if (const size_t n = oneByteRunBefore(*this, runIsWord); n > 1) {
+      if (!runIsWord && previousWasWord) return 1;
+      stepLeftOverBytes(*this, n);
+      steppedByCharacter = 1;
+      previousWasWord = runIsWord;
+      continue;
+    }
     const bool word = wordBeforeCursor();
     if (!word && previousWasWord) return 1;
     if (!moveLeft()) return 0;
@@ -204,6 +302,16 @@ int Editor::moveWordLeft() {
 int Editor::moveWordRight() {
   bool previousWasWord = true;
   for (;;) {
+    bool runIsWord = false;
+    if (!insidePartialSequence()) {
+      if (const size_t n = oneByteRunAfter(*this, runIsWord); n > 1) {
+        if (runIsWord && !previousWasWord) return 1;
+        stepRightOverBytes(*this, n);
+        steppedByCharacter = 1;
+        previousWasWord = runIsWord;
+        continue;
+      }
+    }
     const bool word = wordAtCursor();
     if (word && !previousWasWord) return 1;
     if (!moveRight()) return 0;

@@ -28,6 +28,10 @@ class RowPainter {
   void put(int64_t column, const console::TextCell& cell) {
     if (column >= left_ && column < left_ + columns_) row_[column - left_] = cell;
   }
+  // The end of the bytes from p (before `to`) that are characters of one column each and
+  // end left of the row, starting at `column`: bytes but tabs in the Byte unit, printable
+  // ASCII that nothing after it can join in the Character unit.
+  size_t passPlainBytes(const ByteView& bytes, size_t p, size_t to, int64_t column) const;
   int64_t paintCharacter(const ByteView& bytes, size_t start, size_t end, int64_t column);
 
   console::TextCell* row_;
