@@ -239,7 +239,8 @@ size_t plainAsciiRunEnd(const ByteView& bytes, size_t pos) {
 // (8 or 16 bits; in the cells, the byte is the lane's low half) says whether it lies in
 // 0x20-0x7E by bit 7 of its low half.
 template <ptrdiff_t Stride>
-size_t plainAsciiRunEnd(const StridedBytes<Stride>& bytes, size_t pos) {
+[[gnu::always_inline]] inline size_t plainAsciiRunEnd(const StridedBytes<Stride>& bytes,
+                                                      size_t pos) {
   // Runs in the text of other scripts are mostly a space or two: the first byte alone first.
   if (pos == bytes.size || !isPlainAscii(bytes[pos])) return pos;
   constexpr uint64_t ones = Stride == 1 ? 0x0101010101010101 : 0x0001000100010001;
