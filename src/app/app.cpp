@@ -90,6 +90,10 @@ const char* keepWorkWithoutMemory(void* context) {
   WorkRescue& rescue = *static_cast<WorkRescue*>(context);
   Editor& editor = *rescue.editor;
   if (!editor.modified) return nullptr;
+  // Within a command that has a line in hand (a move, a search, a replacement), that line is
+  // in none of the places the copy is written from: such a copy is not the work, and it would
+  // take the place of the last autosave.
+  if (editor.lineAway) return "mid-command, the unsaved work could not be kept";
   editor.hangUp = 1;
   std::string note, where;
   if (endAfterHangUp(editor, note, &where) && note.empty())

@@ -109,6 +109,9 @@ class Editor {
   // Set when the terminal has gone away: the editor ends at once, keeping its work in the
   // autosave file.
   int32_t hangUp = 0;
+  // Set from packCursorLine to unpackLine, and while joining lines: a line of the text is then
+  // held by the code at work and by none of the places a copy of the document is written from.
+  int32_t lineAway = 0;
 
   // Set by typing and pasting, which put the bytes where the cursor is even when they join
   // the character after it; every other command leaves the cursor on a character's start.

@@ -267,6 +267,7 @@ TextLine Editor::packCursorLine() {
   }
   charsBefore.drop(before);
   charsAfter.drop(after);
+  lineAway = 1;
   return line;
 }
 
@@ -296,6 +297,7 @@ void Editor::unpackLine(TextLine line, int32_t goal) {
     slot[i] = CharCell{text[line.size() - 1 - i], SPAN_LINE_END};
   for (int32_t i = line.endingSize; i < rest; ++i) slot[i] = CharCell{text[line.size() - 1 - i], 0};
   cursorOrigin = line;
+  lineAway = 0;
 }
 
 int Editor::goToPosition(int32_t line, int32_t column) {
@@ -501,6 +503,7 @@ int Editor::joinLineBelow() {
   for (size_t i = 0; i < endingSize; ++i) ending[i] = static_cast<char>(charsAfter.fromTop(i).ch);
   undoHistory.joinedLine(*this, cursorLine, static_cast<int32_t>(charsBefore.count()), ending,
                          static_cast<int32_t>(endingSize));
+  lineAway = 1;
   TextLine lower = linesBelow.pop();
   charsAfter.drop(charsAfter.count());
   const int32_t size = lower.size();
@@ -509,6 +512,7 @@ int Editor::joinLineBelow() {
   for (int32_t i = 0; i < lower.endingSize; ++i)
     slot[i] = CharCell{text[size - 1 - i], SPAN_LINE_END};
   for (int32_t i = lower.endingSize; i < size; ++i) slot[i] = CharCell{text[size - 1 - i], 0};
+  lineAway = 0;
   releaseText(lower);
   --lineCount;
   changed = 1;

@@ -144,6 +144,40 @@ TEST(SafetyEndToEnd, MemoryRunningOutKeepsTheWorkInTheAutosaveFileAndSaysSo) {
   EXPECT_TRUE(readFile(tmux.directory() + "/big.txt.autosave") == "kept " + text);
 }
 
+// A replacement through the whole text runs out with the cursor's line in hand: a copy written
+// then lacks that line, and is never passed off as the work.
+TEST(SafetyEndToEnd, MemoryRunningOutMidCommandWritesNoCopyThatLacksALine) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
+#endif
+  std::string text;
+  for (int i = 0; i < 40000; ++i) text += std::string(999, 'z') + "\n";
+  TmuxSession tmux({.args = {"big.txt"},
+                    .files = {{"big.txt", text}},
+                    .limits = {"--as=" + std::to_string(120 << 20)}});
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.txt"))) << tmux.status();
+  tmux.sendLiteral("kept ");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 5, "big.txt"))) << tmux.status();
+  tmux.sendKeys({"S-F5"});
+  ASSERT_TRUE(tmux.waitForRow(23, "search for: ")) << tmux.row(23);
+  tmux.sendLiteral("z");
+  tmux.sendKeys({"Enter"});
+  ASSERT_TRUE(tmux.waitForRow(23, "replace with: ")) << tmux.row(23);
+  tmux.sendLiteral("zz");
+  tmux.sendKeys({"Enter"});  // twice the text: more than the limit leaves
+  EXPECT_EQ(tmux.waitForExit(), "slate exited 1, tty same");
+  EXPECT_TRUE(tmux.waitForScreenText(
+      "slate: out of memory; mid-command, the unsaved work could not be kept"))
+      << tmux.dump();
+  // The autosave copy, if the timer wrote one before, is the work as it was then.
+  const std::string copy = tmux.directory() + "/big.txt.autosave";
+  struct stat info;
+  if (stat(copy.c_str(), &info) == 0) {
+    EXPECT_TRUE(readFile(copy) == "kept " + text);
+  }
+  EXPECT_TRUE(readFile(tmux.directory() + "/big.txt") == text);
+}
+
 // ---- F12, save as ----
 
 TEST(SafetyEndToEnd, F12SavesUnderANewNameAndAsksBeforeAnExistingOne) {
