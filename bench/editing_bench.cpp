@@ -227,11 +227,14 @@ BENCHMARK(KeysIn10MBMixedLine)
     ->Unit(benchmark::kMicrosecond);
 
 // A letter typed and the screen redrawn with the view scrolled far right: 24 lines of 4 MB
-// of ASCII on an 80x25 screen, the cursor in line 12 at column 4,000,000 (arg: 0 code page
-// 437, 1 UTF-8). Every other row is laid out from its line's start to the view's edge.
+// on an 80x25 screen, the cursor in line 12 (first arg: 0 code page 437, 1 UTF-8; second:
+// 0 ASCII, the cursor at column 4,000,000; 1 a log line of CJK words, "漢字かな交じり文 "
+// repeated, 17 columns in 25 bytes, the cursor at column 2,000,000). Every other row is laid
+// out from its line's start to the view's edge.
 void TypeWithViewFarRight(benchmark::State& state) {
   const bool utf8 = state.range(0) != 0;
-  state.SetLabel(utf8 ? "UTF-8" : "code page 437");
+  const bool cjk = state.range(1) != 0;
+  state.SetLabel(std::string(utf8 ? "UTF-8" : "code page 437") + (cjk ? ", CJK" : ", ASCII"));
   TestSession session(80, 25);
   if (utf8) {
     session.console.hasModes = true;
@@ -240,7 +243,14 @@ void TypeWithViewFarRight(benchmark::State& state) {
   SessionEditor editor(session);
   editor.followDisplayMode();
   constexpr int kLine = 4 << 20, kLines = 24;
-  const std::string text(kLine + 1, 'x');
+  std::string text;
+  if (cjk) {
+    while (text.size() + 25 <= kLine) text += "漢字かな交じり文 ";
+    text.resize(kLine, ' ');
+    text += '\n';
+  } else {
+    text.assign(kLine + 1, 'x');
+  }
   editor.freeBuffer();
   editor.initBuffer();
   for (int i = 0; i + 1 < kLines; ++i)
@@ -248,7 +258,7 @@ void TypeWithViewFarRight(benchmark::State& state) {
   editor.lineCount = kLines;
   editor.cursorLine = kLines - 1;
   editor.unpackLine(makeOwnedLine(text.data(), kLine, kLine), 0);
-  editor.goToPosition(12, 4000000);
+  editor.goToPosition(12, cjk ? 2000000 : 4000000);
   editor.redraw();
   for (auto _ : state) {
     dispatchKey(editor, 'A', 'a', false);
@@ -256,7 +266,12 @@ void TypeWithViewFarRight(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(TypeWithViewFarRight)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(TypeWithViewFarRight)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // Ctrl+Left from the end of a 10 MB line of one word, then Ctrl+Right back (arg: 0 code page
 // 437, 1 UTF-8): each crosses the whole line.

@@ -268,7 +268,9 @@ template <ptrdiff_t Stride>
 // taken off again) when the unit after it may or may not join it, or within the last four
 // bytes, where a unit could run past the end (units are read here as if four bytes were
 // left). As no unit read here joins what follows it, a plain unit always starts a character.
-template <typename Bytes>
+// CutEnd: the bytes are cut from a longer line, so their end is no boundary of itself: the
+// last character read is given back even when it reaches the end.
+template <bool CutEnd = false, typename Bytes>
 size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
   int64_t reached = column;
   size_t lastStart = pos;   // the last character read, up to pos
@@ -334,7 +336,7 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
     lastInfo = known.info;
     pos = end;
   }
-  if (openEnded && pos < bytes.size) {
+  if (openEnded && (CutEnd || pos < bytes.size)) {
     reached -= simpleWidth != 0 ? simpleWidth : last.columns(pos - lastStart);
     pos = lastStart;
   }
@@ -611,6 +613,18 @@ size_t addColumnsUpToTab(TextUnit unit, const ByteView& view, size_t pos, bool s
     return addCharacterColumns(StridedBytes<2>{bytes.first, bytes.size}, bytes, pos, stopAtTab,
                                column);
   return addCharacterColumns(bytes, bytes, pos, stopAtTab, column);
+}
+
+size_t addCertainColumnsBefore(const ByteView& bytes, size_t pos, size_t limit, int64_t& column) {
+  int64_t reached = column;
+  if (bytes.stride == 1)
+    pos = addCertainCharacters<true>(StridedBytes<1>{bytes.first, limit}, pos, reached);
+  else if (bytes.stride == 2)
+    pos = addCertainCharacters<true>(StridedBytes<2>{bytes.first, limit}, pos, reached);
+  else
+    pos = addCertainCharacters<true>(ByteView{bytes.first, bytes.stride, limit}, pos, reached);
+  column = reached;
+  return pos;
 }
 
 // Adds the columns of the characters from byte 0, at column `from`, while keep(p, column)

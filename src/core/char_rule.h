@@ -143,6 +143,14 @@ int32_t boundaryColumnFrom(TextUnit unit, int32_t tabWidth, const ByteView& byte
 size_t addColumnsUpToTab(TextUnit unit, const ByteView& bytes, size_t pos, bool stopAtTab,
                          int64_t& column);
 
+// In the Character unit, adds the columns of the characters from pos, a character start, that
+// end before byte `limit` (pos <= limit <= size) while every boundary between them is certain
+// from their units' classes, as addColumnsUpToTab counts them; where it stopped, a character
+// start: before a tab, a control, a byte of no sequence, or where the rest of the line may
+// decide (a character that reaches limit is left, as what follows may join it). No character
+// but a tab takes more columns than it has bytes, so column grows by at most the bytes passed.
+size_t addCertainColumnsBefore(const ByteView& bytes, size_t pos, size_t limit, int64_t& column);
+
 // The column where the characters from pos, a character start at column, to the end of the
 // bytes end, each tab reaching the next stop; atTab(p, span) hears of the tab at byte p.
 template <typename AtTab>

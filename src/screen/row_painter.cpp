@@ -11,9 +11,8 @@ int64_t RowPainter::paint(const ByteView& bytes, size_t from, size_t to, int64_t
   size_t p = from;
   while (p < to && !full(column)) {
     if (column < left_) {  // what lies wholly left of the row shows nothing: passed in bulk
-      const size_t passed = passPlainBytes(bytes, p, to, column);
+      const size_t passed = passLeftOfRow(bytes, p, to, column);
       if (passed != p) {
-        column += static_cast<int64_t>(passed - p);
         p = passed;
         continue;
       }
@@ -36,32 +35,24 @@ int64_t RowPainter::paint(const ByteView& bytes, size_t from, size_t to, int64_t
   return column;
 }
 
-size_t RowPainter::passPlainBytes(const ByteView& bytes, size_t p, size_t to,
-                                  int64_t column) const {
+size_t RowPainter::passLeftOfRow(const ByteView& bytes, size_t p, size_t to,
+                                 int64_t& column) const {
   const size_t room = static_cast<size_t>(left_ - column);
   const size_t limit = to - p < room ? to : p + room;
-  if (unit_ == TextUnit::Byte) {
-    if (tabWidth_ == 0) return limit;
+  if (unit_ == TextUnit::Character)  // no more columns than bytes: all left of the row
+    return addCertainColumnsBefore(bytes, p, limit, column);
+  size_t end = limit;
+  if (tabWidth_ != 0) {
     if (bytes.stride == 1) {
       const void* tab = std::memchr(bytes.first + p, '\t', limit - p);
-      return tab != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(tab) - bytes.first)
-                            : limit;
+      if (tab != nullptr) end = static_cast<size_t>(static_cast<const uint8_t*>(tab) - bytes.first);
+    } else {
+      end = p;
+      while (end < limit && bytes[end] != '\t') ++end;
     }
-    while (p < limit && bytes[p] != '\t') ++p;
-    return p;
   }
-  // Each printable ASCII byte is a character of one column, but the last of a run, which a
-  // mark or a joiner after it may join. The run is looked at up to one byte past the limit,
-  // not to its end, which may lie megabytes further.
-  ByteView ahead = bytes;
-  if (limit < bytes.size) ahead.size = limit + 1;
-  const size_t end = printableAsciiRunEnd(ahead, p);
-  size_t plain;
-  if (end == ahead.size)
-    plain = end == bytes.size ? end : end - 1;
-  else
-    plain = bytes[end] < 0x80 ? end : end - (end > p);
-  return plain < limit ? plain : limit;
+  column += static_cast<int64_t>(end - p);
+  return end;
 }
 
 int64_t RowPainter::paintCharacter(const ByteView& bytes, size_t start, size_t end,

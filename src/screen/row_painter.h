@@ -28,10 +28,11 @@ class RowPainter {
   void put(int64_t column, const console::TextCell& cell) {
     if (column >= left_ && column < left_ + columns_) row_[column - left_] = cell;
   }
-  // The end of the bytes from p (before `to`) that are characters of one column each and
-  // end left of the row, starting at `column`: bytes but tabs in the Byte unit, printable
-  // ASCII that nothing after it can join in the Character unit.
-  size_t passPlainBytes(const ByteView& bytes, size_t p, size_t to, int64_t column) const;
+  // Passes characters from p (before `to`), at `column` left of the row, that end left of the
+  // row and show nothing, without painting them: bytes up to a tab in the Byte unit, the
+  // characters whose boundaries are certain in the Character unit. Where it stopped; their
+  // columns are added to column.
+  size_t passLeftOfRow(const ByteView& bytes, size_t p, size_t to, int64_t& column) const;
   int64_t paintCharacter(const ByteView& bytes, size_t start, size_t end, int64_t column);
 
   console::TextCell* row_;
