@@ -122,19 +122,40 @@ TEST(SafetyEndToEnd, EverySignalThatEndsTheEditorKeepsTheWorkAndTheTerminal) {
 
 // ---- memory running out ----
 
+namespace {
+
+// 40 MB that fit under the address-space limit the editor runs with; twice them do not.
+const std::string& fortyMegabytes() {
+  static const std::string text = [] {
+    std::string bytes;
+    for (int i = 0; i < 40000; ++i) bytes += std::string(999, 'z') + "\n";
+    return bytes;
+  }();
+  return text;
+}
+
+TmuxSession::Options underMemoryLimit() {
+  return {.args = {"big.txt"},
+          .files = {{"big.txt", fortyMegabytes()}},
+          .limits = {"--as=" + std::to_string(120 << 20)}};
+}
+
+// The file opened, and "kept " typed at its start: the work to keep.
+void typeWork(TmuxSession& tmux) {
+  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.txt"))) << tmux.status();
+  tmux.sendLiteral("kept ");
+  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 5, "big.txt"))) << tmux.status();
+}
+
+}  // namespace
+
 TEST(SafetyEndToEnd, MemoryRunningOutKeepsTheWorkInTheAutosaveFileAndSaysSo) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
 #endif
-  // 40 MB that fit under the limit; copying all of them at once does not.
-  std::string text;
-  for (int i = 0; i < 40000; ++i) text += std::string(999, 'z') + "\n";
-  TmuxSession tmux({.args = {"big.txt"},
-                    .files = {{"big.txt", text}},
-                    .limits = {"--as=" + std::to_string(120 << 20)}});
-  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.txt"))) << tmux.status();
-  tmux.sendLiteral("kept ");
-  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 5, "big.txt"))) << tmux.status();
+  const std::string& text = fortyMegabytes();
+  TmuxSession tmux(underMemoryLimit());
+  ASSERT_NO_FATAL_FAILURE(typeWork(tmux));
   tmux.sendKeys({"C-S-NPage", "C-c"});
   EXPECT_EQ(tmux.waitForExit(), "slate exited 1, tty same");
   EXPECT_TRUE(
@@ -150,14 +171,9 @@ TEST(SafetyEndToEnd, MemoryRunningOutMidCommandWritesNoCopyThatLacksALine) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
 #endif
-  std::string text;
-  for (int i = 0; i < 40000; ++i) text += std::string(999, 'z') + "\n";
-  TmuxSession tmux({.args = {"big.txt"},
-                    .files = {{"big.txt", text}},
-                    .limits = {"--as=" + std::to_string(120 << 20)}});
-  ASSERT_TRUE(tmux.waitForStatus(statusText(false, 0, 0, "big.txt"))) << tmux.status();
-  tmux.sendLiteral("kept ");
-  ASSERT_TRUE(tmux.waitForStatus(statusText(true, 0, 5, "big.txt"))) << tmux.status();
+  const std::string& text = fortyMegabytes();
+  TmuxSession tmux(underMemoryLimit());
+  ASSERT_NO_FATAL_FAILURE(typeWork(tmux));
   tmux.sendKeys({"S-F5"});
   ASSERT_TRUE(tmux.waitForRow(23, "search for: ")) << tmux.row(23);
   tmux.sendLiteral("z");
