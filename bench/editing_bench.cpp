@@ -294,9 +294,11 @@ void WordMovesAcross10MBWord(benchmark::State& state) {
 BENCHMARK(WordMovesAcross10MBWord)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // F7 in one line of "ab " repeated, `arg` KB long (code page 437 mode): "ab" to be replaced
-// by "xy", answered a at the first match, so every match of the line is replaced.
+// by "xy", answered a at the first match, so every match of the line is replaced. The second
+// argument 1: the search text is the pattern "a(b)", replaced by "x$1".
 void ReplaceEachAllInOneLine(benchmark::State& state) {
   const size_t bytes = static_cast<size_t>(state.range(0)) * 1000;
+  const bool pattern = state.range(1) != 0;
   std::string text;
   while (text.size() + 3 <= bytes) text += "ab ";
   for (auto _ : state) {
@@ -309,9 +311,15 @@ void ReplaceEachAllInOneLine(benchmark::State& state) {
     editor.redraw();
     console::MemoryConsole& keys = session.console;
     keys.pushKey(vk::F7, 0, 0);
-    for (const char c : std::string("ab\rxy\ra"))
-      c == '\r' ? keys.pushKey(vk::Return, '\r', 0)
-                : keys.pushKey(static_cast<uint16_t>(c - 'a' + 'A'), static_cast<uint8_t>(c), 0);
+    if (pattern) keys.pushKey(vk::F7, 0, 0);
+    for (const char c : std::string(pattern ? "a(b)\rx$1\ra" : "ab\rxy\ra")) {
+      if (c == '\r')
+        keys.pushKey(vk::Return, '\r', 0);
+      else if (c >= 'a' && c <= 'z')
+        keys.pushKey(static_cast<uint16_t>(c - 'a' + 'A'), static_cast<uint8_t>(c), 0);
+      else
+        keys.pushKey(0, static_cast<uint8_t>(c), 0);
+    }
     state.ResumeTiming();
     while (keys.inputLeft()) session.session.keyboard.waitAndHandleEvent(editor);
     editor.redraw();
@@ -320,7 +328,14 @@ void ReplaceEachAllInOneLine(benchmark::State& state) {
     state.ResumeTiming();
   }
 }
-BENCHMARK(ReplaceEachAllInOneLine)->Arg(10)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReplaceEachAllInOneLine)
+    ->Args({10, 0})
+    ->Args({100, 0})
+    ->Args({10000, 0})
+    ->Args({10, 1})
+    ->Args({100, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -94,6 +94,8 @@ const char* keepWorkWithoutMemory(void* context) {
   // in none of the places the copy is written from: such a copy is not the work, and it would
   // take the place of the last autosave.
   if (editor.lineAway) return "mid-command, the unsaved work could not be kept";
+  // The copy being opened is the work (or the file is, with nothing changed yet).
+  if (editor.openingCopy) return "opening a copy, the files were left as they were";
   editor.hangUp = 1;
   std::string note, where;
   if (endAfterHangUp(editor, note, &where) && note.empty())

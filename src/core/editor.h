@@ -112,6 +112,9 @@ class Editor {
   // Set from packCursorLine to unpackLine, and while joining lines: a line of the text is then
   // held by the code at work and by none of the places a copy of the document is written from.
   int32_t lineAway = 0;
+  // Set while the text is being replaced by a copy read from disk: the document is then
+  // neither, and the copy still holds the work.
+  int32_t openingCopy = 0;
 
   // Set by typing and pasting, which put the bytes where the cursor is even when they join
   // the character after it; every other command leaves the cursor on a character's start.

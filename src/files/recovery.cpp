@@ -15,6 +15,8 @@ bool readWhole(const char* name, std::string& bytes, std::string& reason) {
     return false;
   }
   bytes.clear();
+  // Room for the whole file at once: growing by doubling would hold up to three times it.
+  if (file.size() < bytes.max_size()) bytes.reserve(static_cast<size_t>(file.size()));
   char buffer[1 << 16];
   for (;;) {
     const int64_t got = file.read(buffer, sizeof buffer, reason);
@@ -66,6 +68,7 @@ bool openCopyInstead(Editor& editor, const char* copy, std::string& reason) {
   }
   std::string bytes;
   if (!readWhole(copy, bytes, reason)) return false;
+  editor.openingCopy = 1;
   editor.goToPosition(editor.lineCount - 1, INT_MAX);
   editor.markLine = 0;
   editor.markColumn = 0;
@@ -75,12 +78,14 @@ bool openCopyInstead(Editor& editor, const char* copy, std::string& reason) {
     // beside it.
     editor.goToPosition(0, 0);
     editor.afterCommand(false);
+    editor.openingCopy = 0;
     reason = "the file is too large to replace";
     return false;
   }
   insertAsLoaded(editor, bytes);
   editor.goToPosition(0, 0);
   editor.afterCommand(false);  // one step of the undo history
+  editor.openingCopy = 0;
   return true;
 }
 

@@ -26,7 +26,7 @@ class LiteralMatcher : public Matcher {
                             : findFrom(text, length, from, needle);
     return q < 0 ? Match{} : Match{q, n};
   }
-  bool literal() const override { return true; }
+  bool looksOnlyAhead() const override { return true; }
 
  private:
   std::string text_;

@@ -34,9 +34,11 @@ class Matcher {
   // The text that replaces the match last found: the replacement as it is, or for a
   // regular expression with $1 ... $9 (or ${N}) the groups' text and $$ a dollar.
   virtual std::string replacementFor(const char* text, const std::string& replacement);
-  // Whether this matches a text as it is (no pattern): a match starting at or after `from`
-  // then depends only on the bytes from there on and, in UTF-8, on where characters begin.
-  virtual bool literal() const { return false; }
+  // Whether a match starting at or after `from` depends only on the bytes from there on and,
+  // in UTF-8, on where characters begin: true for a text as it is, and for a pattern that
+  // never looks behind where it stands (no look-behind, \b, \B or \A) when the text before
+  // `from` holds no line break.
+  virtual bool looksOnlyAhead() const { return false; }
   // Where a search resumes after an empty match at `at`: one character further.
   int32_t stepPast(const char* text, int32_t length, int32_t at) const;
 

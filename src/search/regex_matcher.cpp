@@ -45,6 +45,8 @@ class EngineMatcher : public Matcher {
       first_ = static_cast<int>(unit);
       if ((unit | 0x20) >= 'a' && (unit | 0x20) <= 'z') firstOther_ = static_cast<int>(unit ^ 0x20);
     }
+    uint32_t behind = 1;
+    lookBehind_ = pcre2_pattern_info(code_, PCRE2_INFO_MAXLOOKBEHIND, &behind) != 0 || behind > 0;
   }
   ~EngineMatcher() override {
     pcre2_jit_stack_free(stack_);
@@ -70,6 +72,9 @@ class EngineMatcher : public Matcher {
     if (!literal_) return expand(text, replacement);
     return replacement;
   }
+
+  // Past a line's start, ^ matches only after a line break, which a line never holds.
+  bool looksOnlyAhead() const override { return !lookBehind_; }
 
   bool literal_ = false;
 
@@ -159,6 +164,7 @@ class EngineMatcher : public Matcher {
   int first_ = -1;
   int firstOther_ = -1;  // the first byte's other case, for a letter
   int groups_ = 0;
+  bool lookBehind_ = true;
 };
 
 }  // namespace

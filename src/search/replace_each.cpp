@@ -54,12 +54,12 @@ char askAboutMatch(Editor& e, int32_t line, int32_t endColumn) {
   return askReplaceAnswer(e);
 }
 
-// Every match of a literal text left in the cursor's line, all of them to be replaced: found
-// in the line's text as entered, from `next` on (where the cursor now stands), instead of
-// packing the line again for each match, which took time in proportion to the line for every
-// match. The bytes from `next` on are the same in both, and so are the matches there while a
-// character boundary at `next` is certain both after the old text and after what went in;
-// where it is not, the search through the packed line takes over.
+// Every match left in the cursor's line of a text or a pattern that looks only ahead, all of
+// them to be replaced: found in the line's text as entered, from `next` on (where the cursor
+// now stands), instead of packing the line again for each match, which took time in
+// proportion to the line for every match. The bytes from `next` on are the same in both, and so are
+// the matches there while a character boundary at `next` is certain both after the old text and
+// after what went in; where it is not, the search through the packed line takes over.
 void replaceRestOfLine(Editor& e, Matcher& matcher, const TextLine& old, int32_t next,
                        const std::string& replacement, int& found, int& replaced) {
   const ByteView oldBytes = ByteView::of(old.text, static_cast<size_t>(old.length));
@@ -139,7 +139,9 @@ int Editor::replaceEach() {
       for (char c : inserted) addByte(static_cast<uint8_t>(c));
       from = static_cast<int32_t>(charsBefore.count());
       ++replaced;
-      if (all && matcher->literal() && end.length > 0 &&
+      // (A line break put in would be a line's start for a pattern's ^ in multi-line mode.)
+      if (all && matcher->looksOnlyAhead() && end.length > 0 &&
+          replacement.find_first_of("\r\n") == std::string::npos &&
           unpacked.length == static_cast<int32_t>(charsBefore.count() + bytesAfter().size) -
                                  static_cast<int32_t>(inserted.size()) + end.length)
         replaceRestOfLine(*this, *matcher, unpacked, end.offset + end.length, replacement, found,

@@ -96,6 +96,7 @@ std::string brokenInvariant(const Editor& editor) {
   if (editor.cursorLine != above) return "cursorLine is not the number of lines above";
   if (editor.lineCount != above + 1 + below) return "lineCount does not match the stacks";
   if (editor.lineAway) return "a line is still in hand (lineAway)";
+  if (editor.openingCopy) return "a copy is still being opened (openingCopy)";
   int32_t column = 0;
   const ByteView before = editor.bytesBefore();
   for (size_t i = 0; i < before.size;) {  // character by character, in the editor's unit
