@@ -32,7 +32,7 @@ ByteView Editor::bytesAfter() const {
   return {&charsAfter.fromTop(0).ch, -static_cast<ptrdiff_t>(sizeof(CharCell)), text};
 }
 
-CharStep Editor::charBefore() const {
+CharStep Editor::charBefore(CharactersBefore* characters) const {
   const size_t count = charsBefore.count();
   if (count == 0) return {0, 0};
   const CharCell& last = charsBefore.top();
@@ -40,6 +40,7 @@ CharStep Editor::charBefore() const {
   if (textUnit == TextUnit::Byte ||
       (isPlainAscii(last.ch) && (count == 1 || charsBefore.fromTop(1).ch < 0x80)))
     return {1, 1};
+  if (characters) return characters->before(bytesBefore());
   return characterBefore(textUnit, bytesBefore(), count);
 }
 
@@ -62,11 +63,10 @@ size_t Editor::charAtSize() const {
   return charAt().size;
 }
 
-bool Editor::wordBeforeCursor() const {
-  const size_t n = charBeforeSize();
-  if (n == 0) return false;
+bool Editor::isWordBefore(const CharStep& before) const {
+  if (before.size == 0) return false;
   const size_t count = charsBefore.count();
-  return isWordChar(textUnit, bytesBefore(), count - n, count);
+  return isWordChar(textUnit, bytesBefore(), count - before.size, count);
 }
 
 bool Editor::wordAtCursor() const {
