@@ -711,11 +711,48 @@ size_t countColumns(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int6
   return reader.position();
 }
 
+namespace {
+
+// countColumns from byte 0 at column `from` while the column is below goal. In the Character
+// unit, the characters whose boundaries are certain go by addCertainColumnsBefore, in pieces
+// short enough that the column stays below goal (no character but a tab takes more columns
+// than it has bytes), so that every character start it passes lies below goal as well; the
+// others one at a time, read as countColumns reads them.
+size_t countColumnsBelow(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int64_t from,
+                         int64_t goal, int64_t& column) {
+  if (unit == TextUnit::Byte)
+    return countColumns(unit, tabWidth, bytes, from, column,
+                        [goal](size_t, int64_t c) { return c < goal; });
+  size_t pos = 0;
+  column = from;
+  while (pos < bytes.size && column < goal) {
+    if (goal - column > 1) {
+      const uint64_t room = static_cast<uint64_t>(goal - column - 1);
+      const size_t limit = bytes.size - pos < room ? bytes.size : pos + static_cast<size_t>(room);
+      const size_t reached = addCertainColumnsBefore(bytes, pos, limit, column);
+      if (reached != pos) {
+        pos = reached;
+        continue;
+      }
+    }
+    if (bytes[pos] == '\t' && tabWidth != 0) {
+      column = nextTabStop(column, tabWidth);
+      ++pos;
+      continue;
+    }
+    const CharStep step = CharacterReader(unit, bytes, pos).next();
+    column += step.width;
+    pos += step.size;
+  }
+  return pos;
+}
+
+}  // namespace
+
 size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t goal,
                          int32_t& column) {
   int64_t reached;
-  const size_t p = countColumns(unit, tabWidth, bytes, 0, reached,
-                                [goal](size_t, int64_t c) { return c < goal; });
+  const size_t p = countColumnsBelow(unit, tabWidth, bytes, 0, goal, reached);
   column = static_cast<int32_t>(reached);
   return p;
 }
@@ -723,8 +760,7 @@ size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes,
 int32_t boundaryColumnFrom(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t from,
                            int32_t goal) {
   int64_t reached;
-  countColumns(unit, tabWidth, bytes, from, reached,
-               [goal](size_t, int64_t c) { return c < goal; });
+  countColumnsBelow(unit, tabWidth, bytes, from, goal, reached);
   return reached > INT32_MAX ? INT32_MAX : static_cast<int32_t>(reached);
 }
 

@@ -134,3 +134,35 @@ TEST(ColumnCount, CharactersBeforeEqualCharacterBefore) {
     }
   }
 }
+
+// Where a move to a goal column lands (bytesBeforeColumn, boundaryColumnFrom) against reading
+// every character from the line's start: random lines, goals and starting columns.
+TEST(ColumnCount, LandingOnAColumnEqualsReadingByCharacter) {
+  const unsigned seed = testSeed();
+  std::mt19937 random(seed);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int pieces = static_cast<int>(random() % 400);
+    for (int i = 0; i < pieces; ++i) text += kPieces[random() % std::size(kPieces)];
+    const TextUnit unit = random() % 4 == 0 ? TextUnit::Byte : TextUnit::Character;
+    const int32_t tabWidth = static_cast<int32_t>(random() % 3) * 4;
+    const ByteView bytes = ByteView::of(text.data(), text.size());
+    const int32_t from = random() % 2 ? 0 : static_cast<int32_t>(random() % 10);
+    const int32_t goal = static_cast<int32_t>(random() % (text.size() + 12));
+    size_t expected = 0;
+    int64_t column = from;
+    for (CharacterReader reader(unit, bytes, 0); !reader.atEnd() && column < goal;) {
+      const bool tab = text[reader.position()] == '\t' && tabWidth != 0;
+      const int32_t width = reader.next().width;
+      column = tab ? nextTabStop(column, tabWidth) : column + width;
+      expected = reader.position();
+    }
+    const std::string context = "SLATE_SEED=" + std::to_string(seed) + " round " +
+                                std::to_string(round) + " goal " + std::to_string(goal);
+    ASSERT_EQ(boundaryColumnFrom(unit, tabWidth, bytes, from, goal), column) << context;
+    if (from != 0) continue;
+    int32_t reached = -1;
+    ASSERT_EQ(bytesBeforeColumn(unit, tabWidth, bytes, goal, reached), expected) << context;
+    ASSERT_EQ(reached, column) << context;
+  }
+}
