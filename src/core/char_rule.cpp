@@ -651,6 +651,21 @@ size_t printableAsciiRunEnd(const ByteView& bytes, size_t pos) {
   return plainAsciiRunEnd(bytes, pos);
 }
 
+bool longGlyphCharacterAt(const ByteView& bytes, size_t pos, size_t most, CharStep& step) {
+  if (bytes.size - pos > most + 4) {
+    // A character that ends within the bytes read ends there in all of them too: the unit
+    // after it is whole among them. A longer one that shows as glyphs from its first units on
+    // still does with more (its first unit shows nothing, or a piece of it is too long for a
+    // cell).
+    const ByteView near{bytes.first, bytes.stride, pos + most + 4};
+    step = characterAt(TextUnit::Character, near, pos);
+    if (pos + step.size <= near.size - 4) return false;
+    if (characterShape(near, pos, pos + step.size).glyphs) return true;
+  }
+  step = characterAt(TextUnit::Character, bytes, pos);
+  return false;
+}
+
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end) {
   if (unit == TextUnit::Byte || end - start == 1) return static_cast<int32_t>(end - start);
   return unitsWidth(bytes, start, end);

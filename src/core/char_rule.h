@@ -140,6 +140,12 @@ struct CharText {
 // where the cell before ended); where it ends.
 size_t characterCell(const ByteView& bytes, size_t pos, size_t end, CharText& cell);
 
+// In the Character unit, whether the character at pos (a character start) runs on past
+// pos + most bytes and shows as glyphs, one column for each byte (its first units decide
+// that), found from its first most + 4 bytes only: then step is the part of it read. Else
+// step is the character as characterAt gives it.
+bool longGlyphCharacterAt(const ByteView& bytes, size_t pos, size_t most, CharStep& step);
+
 // The columns the character [start, end) takes, a tab excepted.
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end);
 

@@ -55,6 +55,17 @@ CharStep Editor::charAt() const {
   return characterAt(textUnit, bytesAfter(), 0);
 }
 
+int32_t Editor::charAtWidthUpTo(int32_t most) const {
+  const ByteView after = bytesAfter();
+  if (textUnit == TextUnit::Character && after.size > 1 && after[0] != '\t' &&
+      (after[0] >= 0x80 || after[1] >= 0x80)) {  // what charAt reads as characterAt does
+    CharStep step;
+    if (longGlyphCharacterAt(after, 0, static_cast<size_t>(most), step)) return most;
+    return std::min(step.width, most);
+  }
+  return std::min(charAt().width, most);
+}
+
 size_t Editor::charBeforeSize() const {
   return charBefore().size;
 }

@@ -273,6 +273,9 @@ class Editor {
   // many characters passes what it has read so far in `characters`.
   CharStep charBefore(CharactersBefore* characters = nullptr) const;
   CharStep charAt() const;
+  // The columns of the character at the cursor, or `most` when it takes more (a long one that
+  // shows as glyphs is not read to its end).
+  int32_t charAtWidthUpTo(int32_t most) const;
   // The bytes of the character just before the cursor and of the one at it (0 at either end).
   size_t charBeforeSize() const;
   size_t charAtSize() const;
