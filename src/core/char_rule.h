@@ -68,10 +68,10 @@ class CharacterReader {
 
 // The characters before a cursor that goes back over them one by one, for one command (a
 // word move, a word removed): before(bytes) is characterBefore(unit, bytes, bytes.size) for
-// bytes whose size never grows from one call to the next and whose first bytes stay the same
-// (they may move). Where no boundary is certain for many units (emoji joiner sequences one
-// after another), characterBefore reads a long stretch each time; this keeps the units, the
-// certain boundaries and the characters read there for the next call, so that going back
+// bytes (never empty) whose size never grows from one call to the next and whose first bytes
+// stay the same (they may move). Where no boundary is certain for many units (emoji joiner
+// sequences one after another), characterBefore reads a long stretch each time; this keeps the
+// units, the certain boundaries and the characters read there for the next call, so that going back
 // over such a run costs time in proportion to what is passed.
 class CharactersBefore {
  public:
@@ -80,14 +80,14 @@ class CharactersBefore {
 
  private:
   void lookBack(const ByteView& bytes);
-  size_t readFrom(const ByteView& bytes, size_t start);
+  size_t readFrom(const ByteView& bytes, size_t from);
 
   TextUnit unit_;
   std::deque<size_t> units_;    // unit starts in order, the last of them the end of the bytes
   std::deque<size_t> certain_;  // those of units_ before which a boundary is certain
   std::deque<size_t> starts_;   // character starts read forwards from one of units_, each the
                                 // end of the one before, the last of them the end
-  std::vector<size_t> fresh_;
+  std::vector<size_t> fresh_;   // the starts read in one call before meeting starts_
 };
 
 // The end of the character that starts at pos (pos < size).
