@@ -337,6 +337,121 @@ BENCHMARK(ReplaceEachAllInOneLine)
     ->Args({10000, 1})
     ->Unit(benchmark::kMillisecond);
 
+// A line of emoji joiner sequences (man, joiner, woman, joiner, girl) one after another,
+// `bytes` long or a little more: no boundary in it is certain from its units' classes alone.
+std::string joinerLine(size_t bytes) {
+  static const std::string family =
+      "\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7";
+  std::string line;
+  line.reserve(bytes + family.size());
+  while (line.size() < bytes) line += family;
+  return line;
+}
+
+// Ctrl+Left from the end of a line of joiner sequences, arg MB long, then Ctrl+Right back
+// (UTF-8 mode): each crosses the whole line, one character of five units at a time.
+void WordMovesAcrossJoinerSequences(benchmark::State& state) {
+  const std::string text = joinerLine(static_cast<size_t>(state.range(0)) << 20);
+  Editor editor;
+  editor.setTextUnit(TextUnit::Character);
+  editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size())),
+                    0);
+  editor.moveLineEnd();
+  for (auto _ : state) {
+    dispatchKey(editor, KeyCtrl | vk::Left, 0, false);
+    if (!editor.charsBefore.empty()) state.SkipWithError("not at the start");
+    dispatchKey(editor, KeyCtrl | vk::Right, 0, false);
+  }
+  if (editor.charsBefore.count() != text.size()) state.SkipWithError("not at the end");
+}
+BENCHMARK(WordMovesAcrossJoinerSequences)
+    ->Arg(1)
+    ->Arg(10)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Left (arg 0) or Backspace (1) in the middle of a 10 MB line of joiner sequences (UTF-8
+// mode), per key.
+void KeysInJoinerSequences(benchmark::State& state) {
+  const bool backspace = state.range(0) != 0;
+  state.SetLabel(backspace ? "Backspace" : "Left");
+  const std::string text = joinerLine(10 << 20);
+  Editor editor;
+  editor.setTextUnit(TextUnit::Character);
+  editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size())),
+                    0);
+  editor.goToPosition(0, 3 << 20);  // (6 columns in 18 bytes)
+  constexpr int kKeys = 1000;
+  for (auto _ : state) {
+    for (int i = 0; i < kKeys; ++i)
+      backspace ? dispatchKey(editor, vk::Back, 8, false) : dispatchKey(editor, vk::Left, 0, false);
+    state.PauseTiming();
+    if (!backspace) editor.goToPosition(0, 3 << 20);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kKeys);
+}
+BENCHMARK(KeysInJoinerSequences)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// F3 from the start of a 10 MB line of mixed text to a word near its end, or Shift+F3 from
+// the end back to it (first arg: 0 code page 437, 1 UTF-8; second: 0 F3, 1 Shift+F3).
+void FindNearEndOf10MBLine(benchmark::State& state) {
+  const bool utf8 = state.range(0) != 0;
+  const bool backward = state.range(1) != 0;
+  state.SetLabel(std::string(utf8 ? "UTF-8, " : "code page 437, ") +
+                 (backward ? "Shift+F3" : "F3"));
+  TestSession session(80, 25);
+  if (utf8) {
+    session.console.hasModes = true;
+    session.console.shownAs = console::DisplayMode::Utf8;
+  }
+  SessionEditor editor(session);
+  editor.followDisplayMode();
+  const std::string text = mixedLine(10 << 20) + "Zebra" + mixedLine(200);
+  editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size())),
+                    0);
+  session.session.searchState.setSearchStrings(copyOf("Zebra"), nullptr);
+  for (auto _ : state) {
+    state.PauseTiming();
+    backward ? editor.moveLineEnd() : editor.moveLineStart();
+    state.ResumeTiming();
+    dispatchKey(editor, backward ? KeyShift | vk::F3 : vk::F3, 0, false);
+    state.PauseTiming();
+    if (editor.charsBefore.count() != text.size() - 5 - mixedLine(200).size())
+      state.SkipWithError("not on the word");
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(FindNearEndOf10MBLine)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// A redraw of the whole screen with one 10 MB character on the cursor line: a letter and five
+// million combining marks (UTF-8 mode), the cursor at the line's start (arg 0) or its end (1).
+void RepaintOf10MBCharacter(benchmark::State& state) {
+  const bool atEnd = state.range(0) != 0;
+  state.SetLabel(atEnd ? "cursor at the end" : "cursor at the start");
+  TestSession session(80, 25);
+  session.console.hasModes = true;
+  session.console.shownAs = console::DisplayMode::Utf8;
+  SessionEditor editor(session);
+  editor.followDisplayMode();
+  std::string text = "a";
+  for (int i = 0; i < 5000000; ++i) text += "\xcc\x81";
+  editor.unpackLine(makeOwnedLine(text.data(), static_cast<int32_t>(text.size()),
+                                  static_cast<int32_t>(text.size())),
+                    0);
+  if (atEnd) editor.moveLineEnd();
+  editor.redraw();
+  for (auto _ : state) {
+    editor.textDirty = 1;
+    editor.redraw();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(RepaintOf10MBCharacter)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

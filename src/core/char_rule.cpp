@@ -385,12 +385,12 @@ size_t addCharacterColumns(const Bytes& bytes, const ByteView& view, size_t pos,
 
 // Looking backwards for a place where a boundary is certain stops after this many units; a
 // longer run (thousands of combining marks) is cut into characters there.
-constexpr int kMostUnitsBack = 256;
+constexpr size_t kMostUnitsBack = 256;
 
 // A unit start at or before that of byte pos where a character boundary is certain.
 size_t certainStart(const ByteView& bytes, size_t pos) {
   size_t start = unitHolding(bytes, pos);
-  for (int i = 0; i < kMostUnitsBack && !certainBoundary(bytes, start); ++i)
+  for (size_t i = 0; i < kMostUnitsBack && !certainBoundary(bytes, start); ++i)
     start = unitStartBefore(bytes, start);
   return start;
 }
@@ -405,9 +405,10 @@ CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) 
   }
 }
 
-// The character that ends at end (end > 0): where nothing can join its last unit to what
-// precedes it, that unit alone, else found by reading forwards from a certain boundary.
-CharStep utf8CharacterBefore(const ByteView& bytes, size_t end) {
+// The character that ends at end (end > 0) where the units just before end settle it: the
+// last unit alone when nothing can join it to what precedes it, or a mark that certainly
+// joins a unit before which a boundary is certain; else 0 bytes.
+CharStep nearCharacterBefore(const ByteView& bytes, size_t end) {
   Unit unit;
   const size_t last = unitEndingAt(bytes, end, unit);
   const KnownUnit known{unit, infoOf(unit)};
@@ -426,6 +427,13 @@ CharStep utf8CharacterBefore(const ByteView& bytes, size_t end) {
     shape.add(known);
     return {end - previous, shape.columns(end - previous)};
   }
+  return {0, 0};
+}
+
+// The character that ends at end (end > 0): where nothing can join its last unit to what
+// precedes it, that unit alone, else found by reading forwards from a certain boundary.
+CharStep utf8CharacterBefore(const ByteView& bytes, size_t end) {
+  if (const CharStep step = nearCharacterBefore(bytes, end); step.size != 0) return step;
   size_t start;
   const CharStep step = utf8CharacterHolding(bytes, end - 1, start);
   if (start + step.size == end) return step;
@@ -479,6 +487,67 @@ CharStep characterAt(TextUnit unit, const ByteView& bytes, size_t pos) {
   CharStep step;
   if (simpleCharacterAt(bytes, pos, step)) return step;
   return utf8CharacterAt(bytes, pos);
+}
+
+CharStep CharactersBefore::before(const ByteView& bytes) {
+  const size_t end = bytes.size;
+  if (unit_ == TextUnit::Byte ||
+      (isPlainAscii(bytes[end - 1]) && (end == 1 || bytes[end - 2] < 0x80)))
+    return {1, 1};
+  if (const CharStep step = nearCharacterBefore(bytes, end); step.size != 0) return step;
+  lookBack(bytes);
+  // Where certainStart would begin to read; the last character read from there ends at end.
+  const size_t top = units_.size() - 2;  // the unit that ends at end
+  const size_t lowest = top >= kMostUnitsBack - 1 ? top - (kMostUnitsBack - 1) : 0;
+  const size_t from = !certain_.empty() && certain_.back() >= units_[lowest]
+                          ? certain_.back()
+                          : units_[top - kMostUnitsBack];
+  const size_t start = readFrom(bytes, from);
+  return utf8CharacterAt(bytes, start);
+}
+
+// Keeps the units from the last call that lie before end (a unit start of that call's bytes,
+// where their units and what reading forwards finds below it are those of the bytes now), or
+// starts again at end; then reaches back as far as certainStart looks from end.
+void CharactersBefore::lookBack(const ByteView& bytes) {
+  const size_t end = bytes.size;
+  while (!units_.empty() && units_.back() > end) units_.pop_back();
+  if (units_.empty() || units_.back() != end) {
+    units_.assign(1, end);
+    certain_.clear();
+    starts_.clear();
+  }
+  while (!certain_.empty() && certain_.back() >= end) certain_.pop_back();
+  while (!starts_.empty() && starts_.back() > end) starts_.pop_back();
+  while (units_.size() < kMostUnitsBack + 2 && units_.front() > 0) {
+    const size_t unit = unitStartBefore(bytes, units_.front());
+    units_.push_front(unit);
+    if (certainBoundary(bytes, unit)) certain_.push_front(unit);
+  }
+}
+
+// The start of the last character read forwards from `from` (one of units_): read until a
+// character start kept from the last call, from where the starts kept are those of reading
+// from `from`; then on to the end.
+size_t CharactersBefore::readFrom(const ByteView& bytes, size_t from) {
+  const size_t end = bytes.size;
+  fresh_.clear();
+  size_t kept = 0;
+  for (size_t p = from;;) {
+    while (kept < starts_.size() && starts_[kept] < p) ++kept;
+    if (kept < starts_.size() && starts_[kept] == p) break;
+    fresh_.push_back(p);
+    if (p == end) {
+      kept = starts_.size();
+      break;
+    }
+    p += utf8CharacterAt(bytes, p).size;
+  }
+  starts_.erase(starts_.begin(), starts_.begin() + static_cast<ptrdiff_t>(kept));
+  starts_.insert(starts_.begin(), fresh_.begin(), fresh_.end());
+  while (starts_.back() < end)
+    starts_.push_back(starts_.back() + utf8CharacterAt(bytes, starts_.back()).size);
+  return starts_[starts_.size() - 2];
 }
 
 CharStep characterBefore(TextUnit unit, const ByteView& bytes, size_t pos) {
@@ -582,6 +651,21 @@ size_t printableAsciiRunEnd(const ByteView& bytes, size_t pos) {
   return plainAsciiRunEnd(bytes, pos);
 }
 
+bool longGlyphCharacterAt(const ByteView& bytes, size_t pos, size_t most, CharStep& step) {
+  if (bytes.size - pos > most + 4) {
+    // A character that ends within the bytes read ends there in all of them too: the unit
+    // after it is whole among them. A longer one that shows as glyphs from its first units on
+    // still does with more (its first unit shows nothing, or a piece of it is too long for a
+    // cell).
+    const ByteView near{bytes.first, bytes.stride, pos + most + 4};
+    step = characterAt(TextUnit::Character, near, pos);
+    if (pos + step.size <= near.size - 4) return false;
+    if (characterShape(near, pos, pos + step.size).glyphs) return true;
+  }
+  step = characterAt(TextUnit::Character, bytes, pos);
+  return false;
+}
+
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end) {
   if (unit == TextUnit::Byte || end - start == 1) return static_cast<int32_t>(end - start);
   return unitsWidth(bytes, start, end);
@@ -642,11 +726,48 @@ size_t countColumns(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int6
   return reader.position();
 }
 
+namespace {
+
+// countColumns from byte 0 at column `from` while the column is below goal. In the Character
+// unit, the characters whose boundaries are certain go by addCertainColumnsBefore, in pieces
+// short enough that the column stays below goal (no character but a tab takes more columns
+// than it has bytes), so that every character start it passes lies below goal as well; the
+// others one at a time, read as countColumns reads them.
+size_t countColumnsBelow(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int64_t from,
+                         int64_t goal, int64_t& column) {
+  if (unit == TextUnit::Byte)
+    return countColumns(unit, tabWidth, bytes, from, column,
+                        [goal](size_t, int64_t c) { return c < goal; });
+  size_t pos = 0;
+  column = from;
+  while (pos < bytes.size && column < goal) {
+    if (goal - column > 1) {
+      const uint64_t room = static_cast<uint64_t>(goal - column - 1);
+      const size_t limit = bytes.size - pos < room ? bytes.size : pos + static_cast<size_t>(room);
+      const size_t reached = addCertainColumnsBefore(bytes, pos, limit, column);
+      if (reached != pos) {
+        pos = reached;
+        continue;
+      }
+    }
+    if (bytes[pos] == '\t' && tabWidth != 0) {
+      column = nextTabStop(column, tabWidth);
+      ++pos;
+      continue;
+    }
+    const CharStep step = CharacterReader(unit, bytes, pos).next();
+    column += step.width;
+    pos += step.size;
+  }
+  return pos;
+}
+
+}  // namespace
+
 size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t goal,
                          int32_t& column) {
   int64_t reached;
-  const size_t p = countColumns(unit, tabWidth, bytes, 0, reached,
-                                [goal](size_t, int64_t c) { return c < goal; });
+  const size_t p = countColumnsBelow(unit, tabWidth, bytes, 0, goal, reached);
   column = static_cast<int32_t>(reached);
   return p;
 }
@@ -654,8 +775,7 @@ size_t bytesBeforeColumn(TextUnit unit, int32_t tabWidth, const ByteView& bytes,
 int32_t boundaryColumnFrom(TextUnit unit, int32_t tabWidth, const ByteView& bytes, int32_t from,
                            int32_t goal) {
   int64_t reached;
-  countColumns(unit, tabWidth, bytes, from, reached,
-               [goal](size_t, int64_t c) { return c < goal; });
+  countColumnsBelow(unit, tabWidth, bytes, from, goal, reached);
   return reached > INT32_MAX ? INT32_MAX : static_cast<int32_t>(reached);
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <vector>
 
 #include "core/tab_stop.h"
 #include "platform/unicode.h"
@@ -64,6 +66,30 @@ class CharacterReader {
   Ahead ahead_{};
 };
 
+// The characters before a cursor that goes back over them one by one, for one command (a
+// word move, a word removed): before(bytes) is characterBefore(unit, bytes, bytes.size) for
+// bytes (never empty) whose size never grows from one call to the next and whose first bytes
+// stay the same (they may move). Where no boundary is certain for many units (emoji joiner
+// sequences one after another), characterBefore reads a long stretch each time; this keeps the
+// units, the certain boundaries and the characters read there for the next call, so that going back
+// over such a run costs time in proportion to what is passed.
+class CharactersBefore {
+ public:
+  explicit CharactersBefore(TextUnit unit) : unit_(unit) {}
+  CharStep before(const ByteView& bytes);
+
+ private:
+  void lookBack(const ByteView& bytes);
+  size_t readFrom(const ByteView& bytes, size_t from);
+
+  TextUnit unit_;
+  std::deque<size_t> units_;    // unit starts in order, the last of them the end of the bytes
+  std::deque<size_t> certain_;  // those of units_ before which a boundary is certain
+  std::deque<size_t> starts_;   // character starts read forwards from one of units_, each the
+                                // end of the one before, the last of them the end
+  std::vector<size_t> fresh_;   // the starts read in one call before meeting starts_
+};
+
 // The end of the character that starts at pos (pos < size).
 size_t nextCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 // The start of the character that ends at pos (0 < pos <= size).
@@ -113,6 +139,12 @@ struct CharText {
 // The cell of the character that ends at end which starts at pos (the character's start, then
 // where the cell before ended); where it ends.
 size_t characterCell(const ByteView& bytes, size_t pos, size_t end, CharText& cell);
+
+// In the Character unit, whether the character at pos (a character start) runs on past
+// pos + most bytes and shows as glyphs, one column for each byte (its first units decide
+// that), found from its first most + 4 bytes only: then step is the part of it read. Else
+// step is the character as characterAt gives it.
+bool longGlyphCharacterAt(const ByteView& bytes, size_t pos, size_t most, CharStep& step);
 
 // The columns the character [start, end) takes, a tab excepted.
 int32_t characterWidth(TextUnit unit, const ByteView& bytes, size_t start, size_t end);

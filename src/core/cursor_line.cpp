@@ -32,7 +32,7 @@ ByteView Editor::bytesAfter() const {
   return {&charsAfter.fromTop(0).ch, -static_cast<ptrdiff_t>(sizeof(CharCell)), text};
 }
 
-CharStep Editor::charBefore() const {
+CharStep Editor::charBefore(CharactersBefore* characters) const {
   const size_t count = charsBefore.count();
   if (count == 0) return {0, 0};
   const CharCell& last = charsBefore.top();
@@ -40,6 +40,7 @@ CharStep Editor::charBefore() const {
   if (textUnit == TextUnit::Byte ||
       (isPlainAscii(last.ch) && (count == 1 || charsBefore.fromTop(1).ch < 0x80)))
     return {1, 1};
+  if (characters) return characters->before(bytesBefore());
   return characterBefore(textUnit, bytesBefore(), count);
 }
 
@@ -54,6 +55,17 @@ CharStep Editor::charAt() const {
   return characterAt(textUnit, bytesAfter(), 0);
 }
 
+int32_t Editor::charAtWidthUpTo(int32_t most) const {
+  const ByteView after = bytesAfter();
+  if (textUnit == TextUnit::Character && after.size > 1 && after[0] != '\t' &&
+      (after[0] >= 0x80 || after[1] >= 0x80)) {  // what charAt reads as characterAt does
+    CharStep step;
+    if (longGlyphCharacterAt(after, 0, static_cast<size_t>(most), step)) return most;
+    return std::min(step.width, most);
+  }
+  return std::min(charAt().width, most);
+}
+
 size_t Editor::charBeforeSize() const {
   return charBefore().size;
 }
@@ -62,11 +74,10 @@ size_t Editor::charAtSize() const {
   return charAt().size;
 }
 
-bool Editor::wordBeforeCursor() const {
-  const size_t n = charBeforeSize();
-  if (n == 0) return false;
+bool Editor::isWordBefore(const CharStep& before) const {
+  if (before.size == 0) return false;
   const size_t count = charsBefore.count();
-  return isWordChar(textUnit, bytesBefore(), count - n, count);
+  return isWordChar(textUnit, bytesBefore(), count - before.size, count);
 }
 
 bool Editor::wordAtCursor() const {

@@ -272,14 +272,18 @@ class Editor {
   ByteView bytesBefore() const;
   ByteView bytesAfter() const;
   // The character just before the cursor and the one at it (0 bytes at either end); a tab
-  // before the cursor takes its span, one at the cursor 1.
-  CharStep charBefore() const;
+  // before the cursor takes its span, one at the cursor 1. A command that goes back over
+  // many characters passes what it has read so far in `characters`.
+  CharStep charBefore(CharactersBefore* characters = nullptr) const;
   CharStep charAt() const;
+  // The columns of the character at the cursor, or `most` when it takes more (a long one that
+  // shows as glyphs is not read to its end).
+  int32_t charAtWidthUpTo(int32_t most) const;
   // The bytes of the character just before the cursor and of the one at it (0 at either end).
   size_t charBeforeSize() const;
   size_t charAtSize() const;
   // Whether the character before / at the cursor belongs to words (false at either end).
-  bool wordBeforeCursor() const;
+  bool isWordBefore(const CharStep& before) const;  // before: charBefore()
   bool wordAtCursor() const;
   // From a character start `start` of charsBefore at `column`, back over the character that
   // ends there: start and column become its start's; returns its columns (a tab: its span).
@@ -342,6 +346,7 @@ class Editor {
 
   // ---- movement (motion/) ----
   int moveLeft();
+  int moveLeftOver(const CharStep& step);  // step: charBefore()
   int moveRight();
   int moveLineStart();
   int moveLineEnd();

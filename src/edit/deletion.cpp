@@ -52,10 +52,13 @@ int Editor::deleteToLineEnd() {
 
 int Editor::deleteWordLeft() {
   bool lastWasWord = false;
+  CharactersBefore characters(textUnit);
   for (;;) {
-    const bool word = wordBeforeCursor();
+    const CharStep step = charBefore(&characters);
+    const bool word = isWordBefore(step);
     if (!word && lastWasWord) return 1;
-    if (!deleteCharBefore()) return 0;
+    if (step.size == 0) return 0;
+    eraseBefore(step.size, true);
     lastWasWord = word;
   }
 }

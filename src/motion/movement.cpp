@@ -12,7 +12,10 @@
 constexpr int pageOverlap = 1;
 
 int Editor::moveLeft() {
-  const CharStep step = charBefore();
+  return moveLeftOver(charBefore());
+}
+
+int Editor::moveLeftOver(const CharStep& step) {
   if (step.size == 0) return 0;
   if (step.size == 1 && insidePartialSequence()) {
     // Typing left the cursor inside a sequence, maybe inside a character that goes on past
@@ -283,6 +286,7 @@ int Editor::moveLineEnd() {
 // is passed in one piece, as one step at a time would pass it.
 int Editor::moveWordLeft() {
   bool previousWasWord = false;
+  CharactersBefore characters(textUnit);
   for (;;) {
     bool runIsWord = false;
     if (const size_t n = oneByteRunBefore(*this, runIsWord); n > 1) {
@@ -292,9 +296,10 @@ int Editor::moveWordLeft() {
       previousWasWord = runIsWord;
       continue;
     }
-    const bool word = wordBeforeCursor();
+    const CharStep step = charBefore(&characters);
+    const bool word = isWordBefore(step);
     if (!word && previousWasWord) return 1;
-    if (!moveLeft()) return 0;
+    if (!moveLeftOver(step)) return 0;
     previousWasWord = word;
   }
 }

@@ -32,8 +32,8 @@ void Editor::redraw() {
   // column would show only its marker there.
   int32_t cursorEnd = cursorColumn + 1;
   if (textUnit == TextUnit::Character && !insidePartialSequence()) {
-    const CharStep step = charAt();
-    if (step.width > 1) cursorEnd = cursorColumn + std::min(step.width, int32_t{columns});
+    const int32_t width = charAtWidthUpTo(columns);
+    if (width > 1) cursorEnd = cursorColumn + width;
   }
   if (cursorColumn < leftColumn) {
     leftColumn = cursorColumn;

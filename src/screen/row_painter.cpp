@@ -1,5 +1,6 @@
 #include "screen/row_painter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/tab_stop.h"
@@ -27,12 +28,25 @@ int64_t RowPainter::paint(const ByteView& bytes, size_t from, size_t to, int64_t
       put(column++, console::byteCell(first));
       ++p;
     } else {
-      const size_t next = nextCharBoundary(unit_, bytes, p);
+      size_t next;
+      if (glyphsToRightEdge(bytes, p, column, next)) return left_ + columns_;
       column = paintCharacter(bytes, p, next, column);
       p = next;
     }
   }
   return column;
+}
+
+bool RowPainter::glyphsToRightEdge(const ByteView& bytes, size_t p, int64_t column, size_t& next) {
+  const size_t room = static_cast<size_t>(left_ + columns_ - column);
+  CharStep step;
+  if (!longGlyphCharacterAt(bytes, p, room, step)) {
+    next = p + step.size;
+    return false;
+  }
+  for (size_t i = column < left_ ? static_cast<size_t>(left_ - column) : 0; i < room; ++i)
+    put(column + static_cast<int64_t>(i), console::byteCell(bytes[p + i]));
+  return true;
 }
 
 size_t RowPainter::passLeftOfRow(const ByteView& bytes, size_t p, size_t to,
@@ -62,9 +76,11 @@ int64_t RowPainter::paintCharacter(const ByteView& bytes, size_t start, size_t e
     return column + 1;
   }
   const CharShape shape = characterShape(bytes, start, end);
-  if (shape.glyphs) {
-    for (size_t p = start; p < end; ++p) put(column++, console::byteCell(bytes[p]));
-    return column;
+  if (shape.glyphs) {  // the bytes of the columns in the row
+    const int64_t after = column + static_cast<int64_t>(end - start);
+    for (int64_t c = std::max(column, left_); c < std::min(after, left_ + columns_); ++c)
+      put(c, console::byteCell(bytes[start + static_cast<size_t>(c - column)]));
+    return after;
   }
   const int64_t after = column + shape.width;
   if (column >= left_ && after <= left_ + columns_) {

@@ -15,7 +15,8 @@ class RowPainter {
       : row_(row), columns_(columns), left_(left), unit_(unit), tabWidth_(tabWidth) {}
 
   // Paints the characters of bytes [from, to), the first starting at text column `column`;
-  // returns the column after the last one painted. Stops once the row is full.
+  // returns the column after the last one painted. Stops once the row is full (the column
+  // returned then lies at or past its right edge).
   int64_t paint(const ByteView& bytes, size_t from, size_t to, int64_t column);
   // Blanks from text column `column` to the row's right edge.
   void finish(int64_t column);
@@ -34,6 +35,10 @@ class RowPainter {
   // columns are added to column.
   size_t passLeftOfRow(const ByteView& bytes, size_t p, size_t to, int64_t& column) const;
   int64_t paintCharacter(const ByteView& bytes, size_t start, size_t end, int64_t column);
+  // The end of the character at p (Character unit, at `column` before the row's right edge) in
+  // next, and false; or, for a character that shows as glyphs past the right edge, its
+  // glyphs painted up to the edge without reading the rest of it, and true.
+  bool glyphsToRightEdge(const ByteView& bytes, size_t p, int64_t column, size_t& next);
 
   console::TextCell* row_;
   int columns_;

@@ -118,11 +118,14 @@ int32_t findBytesFrom(const char* text, int32_t length, int32_t from, const Need
 
 }  // namespace
 
-// The display column at which byte q of a line starts.
+// The display column at which byte q of a line starts: in the Character unit, where the
+// characters of the text before q end, counted as End counts them.
 int32_t columnOfByte(TextUnit unit, const char* text, int32_t q, int32_t tabWidth) {
-  if (unit == TextUnit::Character)
-    return columnOfByte(unit, tabWidth, ByteView::of(text, static_cast<size_t>(q)),
-                        static_cast<size_t>(q));
+  if (unit == TextUnit::Character) {
+    const int64_t column = layOutColumns(unit, tabWidth, ByteView::of(text, static_cast<size_t>(q)),
+                                         0, 0, [](size_t, int32_t) {});
+    return column > INT32_MAX ? INT32_MAX : static_cast<int32_t>(column);
+  }
   if (tabWidth == 0) return q;
   int64_t column = 0;
   const char* p = text;

@@ -91,3 +91,78 @@ TEST(ColumnCount, FastCountEqualsTheCountByCharacter) {
         << "SLATE_SEED=" << seed << " round " << round << " start " << start;
   }
 }
+
+// Going back over a line one character at a time with CharactersBefore against
+// characterBefore asked afresh at every step: lines with long runs that hold no certain
+// boundary (joiner sequences, flags, marks, Hangul jamo) among other characters, the bytes
+// moved and read by either stride, sometimes asked twice at one place or moved back by a
+// byte instead of a character.
+TEST(ColumnCount, CharactersBeforeEqualCharacterBefore) {
+  const unsigned seed = testSeed();
+  std::mt19937 random(seed);
+  const char* const runs[] = {
+      "\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7",
+      "\xf0\x9f\x87\xab", "\xcc\x81", "\xe1\x84\x80", "\xe2\x80\x8d\xf0\x9f\x91\xa9"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int pieces = static_cast<int>(random() % 12);
+    for (int i = 0; i < pieces; ++i) {
+      if (random() % 3 == 0) {
+        const char* run = runs[random() % std::size(runs)];
+        for (int n = static_cast<int>(random() % 400); n > 0; --n) text += run;
+      } else {
+        text += kPieces[random() % std::size(kPieces)];
+      }
+    }
+    const TextUnit unit = random() % 8 == 0 ? TextUnit::Byte : TextUnit::Character;
+    const bool cells = random() % 2;
+    std::vector<uint8_t> bytes;
+    auto view = [&](size_t end) {
+      bytes.assign(cells ? 2 * end + 1 : end + 1, 0);  // new memory, as the cells' may move
+      for (size_t i = 0; i < end; ++i) bytes[cells ? 2 * i : i] = static_cast<uint8_t>(text[i]);
+      return ByteView{bytes.data(), cells ? 2 : 1, end};
+    };
+    CharactersBefore characters(unit);
+    for (size_t end = random() % (text.size() + 1); end > 0;) {
+      const ByteView now = view(end);
+      const CharStep expected = characterBefore(unit, now, end);
+      const CharStep step = characters.before(now);
+      ASSERT_TRUE(step.size == expected.size && step.width == expected.width)
+          << "SLATE_SEED=" << seed << " round " << round << " end " << end;
+      if (random() % 16 == 0) continue;
+      end -= random() % 64 == 0 ? 1 : step.size;
+    }
+  }
+}
+
+// Where a move to a goal column lands (bytesBeforeColumn, boundaryColumnFrom) against reading
+// every character from the line's start: random lines, goals and starting columns.
+TEST(ColumnCount, LandingOnAColumnEqualsReadingByCharacter) {
+  const unsigned seed = testSeed();
+  std::mt19937 random(seed);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int pieces = static_cast<int>(random() % 400);
+    for (int i = 0; i < pieces; ++i) text += kPieces[random() % std::size(kPieces)];
+    const TextUnit unit = random() % 4 == 0 ? TextUnit::Byte : TextUnit::Character;
+    const int32_t tabWidth = static_cast<int32_t>(random() % 3) * 4;
+    const ByteView bytes = ByteView::of(text.data(), text.size());
+    const int32_t from = random() % 2 ? 0 : static_cast<int32_t>(random() % 10);
+    const int32_t goal = static_cast<int32_t>(random() % (text.size() + 12));
+    size_t expected = 0;
+    int64_t column = from;
+    for (CharacterReader reader(unit, bytes, 0); !reader.atEnd() && column < goal;) {
+      const bool tab = text[reader.position()] == '\t' && tabWidth != 0;
+      const int32_t width = reader.next().width;
+      column = tab ? nextTabStop(column, tabWidth) : column + width;
+      expected = reader.position();
+    }
+    const std::string context = "SLATE_SEED=" + std::to_string(seed) + " round " +
+                                std::to_string(round) + " goal " + std::to_string(goal);
+    ASSERT_EQ(boundaryColumnFrom(unit, tabWidth, bytes, from, goal), column) << context;
+    if (from != 0) continue;
+    int32_t reached = -1;
+    ASSERT_EQ(bytesBeforeColumn(unit, tabWidth, bytes, goal, reached), expected) << context;
+    ASSERT_EQ(reached, column) << context;
+  }
+}
