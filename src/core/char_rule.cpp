@@ -327,7 +327,8 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
   while (pos < stop) {
     const uint8_t lead = bytes[pos];
     if (isPlainAscii(lead)) {
-      const size_t end = plainAsciiRunEnd(bytes, pos + 1);
+      // Mostly a space between words of other scripts: one byte, told before any word is read.
+      const size_t end = isPlainAscii(bytes[pos + 1]) ? plainAsciiRunEnd(bytes, pos + 2) : pos + 1;
       reached += static_cast<int64_t>(end - pos);
       lastStart = end - 1;
       simpleWidth = 1;
