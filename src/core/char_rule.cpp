@@ -210,10 +210,21 @@ int32_t simpleColumns(const unicode::CharInfo& info) {
 // never asked are never touched.
 uint8_t knownSimpleColumns[0x110000];
 
+// A code point's entry, found and kept; out of the count's loop, which asks it once for each
+// code point of the text.
+[[gnu::noinline]] uint8_t learnSimpleColumns(char32_t codePoint) {
+  const auto known = static_cast<uint8_t>(simpleColumns(unicode::classifyChar(codePoint)) + 1);
+  knownSimpleColumns[codePoint] = known;
+  return known;
+}
+
 [[gnu::always_inline]] inline int32_t simpleColumnsOf(char32_t codePoint) {
-  uint8_t& known = knownSimpleColumns[codePoint];
-  if (known == 0) known = static_cast<uint8_t>(simpleColumns(unicode::classifyChar(codePoint)) + 1);
-  return known - 1;
+  uint32_t known = knownSimpleColumns[codePoint];
+  if (known <= 1) [[unlikely]] {  // not simple, or not yet known
+    if (known == 1) return 0;
+    known = learnSimpleColumns(codePoint);
+  }
+  return static_cast<int32_t>(known) - 1;
 }
 
 // The character at pos, a character start, when it is a simple unit that the unit after it
@@ -260,6 +271,39 @@ template <ptrdiff_t Stride>
   return pos;
 }
 
+// The unit at pos as unicode::decodeUtf8 reads it (its length; 0 for a byte of no sequence,
+// and here for an ASCII byte too), where four bytes or more are left from pos on; but for a
+// surrogate, which passes here as a unit of three bytes: the column count takes a unit for
+// one at once only when it is simple, which no surrogate is, and checks it before anything
+// else. A continuation byte less 0x80 is under 0x40, its six bits of the code point; any other
+// byte less 0x80 is 0x40 or more (or wraps around to far more). The lead's own bits are what
+// is left of it once the bits that give the length are taken off.
+template <typename Bytes>
+[[gnu::always_inline]] inline int countedUnitAt(const Bytes& bytes, size_t pos,
+                                                char32_t& codePoint) {
+  const uint32_t lead = bytes[pos];
+  const uint32_t second = bytes[pos + 1] - 0x80u;
+  if (lead < 0xE0) {
+    if (lead < 0xC2 || second >= 0x40) return 0;
+    codePoint = (lead << 6) + second - (0xC0u << 6);
+    return 2;
+  }
+  const uint32_t third = bytes[pos + 2] - 0x80u;
+  if (lead < 0xF0) {
+    if ((second | third) >= 0x40) return 0;
+    const char32_t cp = (lead << 12) + (second << 6) + third - (0xE0u << 12);
+    if (cp < 0x800) return 0;
+    codePoint = cp;
+    return 3;
+  }
+  const uint32_t fourth = bytes[pos + 3] - 0x80u;
+  if (lead > 0xF4 || (second | third | fourth) >= 0x40) return 0;
+  const char32_t cp = (lead << 18) + (second << 12) + (third << 6) + fourth - (0xF0u << 18);
+  if (cp < 0x10000 || cp > 0x10FFFF) return 0;
+  codePoint = cp;
+  return 4;
+}
+
 // Adds the columns of the characters from pos, a character start, while every boundary and
 // join between their units is certain from the units' classes: runs of printable ASCII at
 // once, simple units (see simpleColumns) from the table of their columns, other units by
@@ -279,10 +323,12 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
   unicode::CharInfo lastInfo = kControl;  // its last unit's; at first, a certain boundary
   bool alone = true;                      // whether it has one unit
   bool openEnded = true;                  // whether the unit at pos may join it
-  while (pos + 4 <= bytes.size) {
+  const size_t stop = bytes.size > 3 ? bytes.size - 3 : 0;  // four bytes from pos on
+  while (pos < stop) {
     const uint8_t lead = bytes[pos];
     if (isPlainAscii(lead)) {
-      const size_t end = plainAsciiRunEnd(bytes, pos + 1);
+      // Mostly a space between words of other scripts: one byte, told before any word is read.
+      const size_t end = isPlainAscii(bytes[pos + 1]) ? plainAsciiRunEnd(bytes, pos + 2) : pos + 1;
       reached += static_cast<int64_t>(end - pos);
       lastStart = end - 1;
       simpleWidth = 1;
@@ -290,19 +336,21 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
       continue;
     }
     char32_t codePoint = 0;
-    const int length =
-        lead < 0x80 ? 0 : unicode::decodeUtf8(BytesFrom<Bytes>{bytes, pos}, 4, codePoint);
+    const int length = countedUnitAt(bytes, pos, codePoint);
     if (length == 0) {  // a control, a tab or a byte of no sequence
       openEnded = !unicode::certainBreak(lastInfo, kControl);
       break;
     }
-    const int32_t width = simpleColumnsOf(codePoint);
-    if (width != 0) {
+    if (const int32_t width = simpleColumnsOf(codePoint); width != 0) {
       reached += width;
       lastStart = pos;
       simpleWidth = width;
       pos += static_cast<size_t>(length);
       continue;
+    }
+    if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {  // three bytes of no sequence
+      openEnded = !unicode::certainBreak(lastInfo, kControl);
+      break;
     }
     if (simpleWidth != 0) {  // the last character in full, as the rest goes on from it
       last = {static_cast<int32_t>(simpleWidth), pos - lastStart, false, pos - lastStart, false};

@@ -59,6 +59,14 @@ const char* const kPieces[] = {
     "\xa9",
     "\xed\xa0\x80",
     "\xc0\xaf",
+    // overlong forms of "A" and of a CJK ideograph, a code point past U+10FFFF, a lead byte
+    // that starts nothing, each followed by continuation bytes
+    "\xc1\x81",
+    "\xe0\x81\x81",
+    "\xf0\x80\x81\x81",
+    "\xf0\x86\x97\xa5",
+    "\xf4\x90\x80\x80",
+    "\xf5\x80\x80\x80",
 };
 
 }  // namespace

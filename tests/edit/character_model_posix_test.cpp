@@ -181,7 +181,8 @@ TEST(CharacterModel, RandomKeysInUtf8KeepCharactersWhole) {
 }
 
 // End moves a long line's cells a piece at a time and counts each piece as it arrives: the
-// column and the tabs' spans come out as counted in one go, wherever the pieces end.
+// column and the tabs' spans come out as counted in one go, wherever the pieces end, and the
+// bytes keep their order both ways (the cells cross in blocks, the few left one by one).
 TEST(CharacterModel, EndInALongLineCountsItInPieces) {
   const unsigned seed = testSeed();
   std::mt19937 random(seed);
@@ -198,5 +199,10 @@ TEST(CharacterModel, EndInALongLineCountsItInPieces) {
         "SLATE_SEED=" + std::to_string(seed) + " round " + std::to_string(round);
     ASSERT_EQ(editor.charsBefore.count(), text.size()) << context;
     ASSERT_EQ(brokenInvariant(editor), "") << context;
+    ASSERT_EQ(documentBytes(editor), text) << context;  // the cells crossed in order
+    dispatchKey(editor, vk::Home, 0, false);
+    ASSERT_EQ(editor.charsBefore.count(), 0u) << context;
+    ASSERT_EQ(brokenInvariant(editor), "") << context;
+    ASSERT_EQ(documentBytes(editor), text) << context;
   }
 }
