@@ -157,6 +157,14 @@ void JoinTwo10MBLines(benchmark::State& state) {
 }
 BENCHMARK(JoinTwo10MBLines)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The piece repeated until the text is `bytes` long or a little more.
+std::string repeatedTo(const std::string& piece, size_t bytes) {
+  std::string text;
+  text.reserve(bytes + piece.size());
+  while (text.size() < bytes) text += piece;
+  return text;
+}
+
 // A line of mixed text: ASCII words, accented Latin, Cyrillic, CJK, a letter with a combining
 // mark, a flag of two code points, an emoji with a modifier, punctuation.
 std::string mixedLine(size_t bytes) {
@@ -167,10 +175,7 @@ std::string mixedLine(size_t bytes) {
       "\x88 "
       "e\xcc\x81t\xc3\xa9 \xf0\x9f\x87\xab\xf0\x9f\x87\xb7 \xf0\x9f\x91\x8d\xf0\x9f\x8f\xbb "
       "\xe2\x80\x94 text, ok. ";
-  std::string line;
-  line.reserve(bytes + piece.size());
-  while (line.size() < bytes) line += piece;
-  return line;
+  return repeatedTo(piece, bytes);
 }
 
 // Keys in the middle of a 10 MB line of mixed UTF-8 text, in code page 437 mode (arg 0: 0)
@@ -342,10 +347,7 @@ BENCHMARK(ReplaceEachAllInOneLine)
 std::string joinerLine(size_t bytes) {
   static const std::string family =
       "\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7";
-  std::string line;
-  line.reserve(bytes + family.size());
-  while (line.size() < bytes) line += family;
-  return line;
+  return repeatedTo(family, bytes);
 }
 
 // Ctrl+Left from the end of a line of joiner sequences, arg MB long, then Ctrl+Right back
