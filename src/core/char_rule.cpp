@@ -162,7 +162,7 @@ struct ShapeSum {
     glyphs = known.info.kind == CharKind::Hidden || known.info.kind == CharKind::Combining;
     add(known);
   }
-  void add(const KnownUnit& known) {
+  [[gnu::always_inline]] void add(const KnownUnit& known) {
     if (!sends(known)) return;
     sent += known.unit.length;
     piece = takesColumns(known.info) ? known.unit.length : piece + known.unit.length;
@@ -373,10 +373,9 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
       alone = true;
     } else if (alone ? unicode::certainJoinAtStart(lastInfo, known.info)
                      : unicode::certainJoin(lastInfo, known.info)) {
-      ShapeSum joined = last;
-      joined.add(known);
-      reached += joined.columns(end - lastStart) - last.columns(pos - lastStart);
-      last = joined;
+      const int32_t before = last.columns(pos - lastStart);
+      last.add(known);
+      reached += last.columns(end - lastStart) - before;
       alone = false;
     } else {
       break;
