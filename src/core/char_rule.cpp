@@ -284,22 +284,27 @@ template <typename Bytes>
   const uint32_t lead = bytes[pos];
   const uint32_t second = bytes[pos + 1] - 0x80u;
   if (lead < 0xE0) {
-    if (lead < 0xC2 || second >= 0x40) return 0;
+    if (lead < 0xC2 || second >= 0x40) [[unlikely]]
+      return 0;
     codePoint = (lead << 6) + second - (0xC0u << 6);
     return 2;
   }
   const uint32_t third = bytes[pos + 2] - 0x80u;
   if (lead < 0xF0) {
-    if ((second | third) >= 0x40) return 0;
+    if ((second | third) >= 0x40) [[unlikely]]
+      return 0;
     const char32_t cp = (lead << 12) + (second << 6) + third - (0xE0u << 12);
-    if (cp < 0x800) return 0;
+    if (cp < 0x800) [[unlikely]]
+      return 0;
     codePoint = cp;
     return 3;
   }
   const uint32_t fourth = bytes[pos + 3] - 0x80u;
-  if (lead > 0xF4 || (second | third | fourth) >= 0x40) return 0;
+  if (lead > 0xF4 || (second | third | fourth) >= 0x40) [[unlikely]]
+    return 0;
   const char32_t cp = (lead << 18) + (second << 12) + (third << 6) + fourth - (0xF0u << 18);
-  if (cp < 0x10000 || cp > 0x10FFFF) return 0;
+  if (cp < 0x10000 || cp > 0x10FFFF) [[unlikely]]
+    return 0;
   codePoint = cp;
   return 4;
 }
