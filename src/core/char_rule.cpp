@@ -625,16 +625,6 @@ size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
   return start;
 }
 
-bool endsInPartialSequence(const ByteView& bytes) {
-  for (size_t k = 1; k <= 3 && k <= bytes.size; ++k) {
-    const uint8_t b = bytes[bytes.size - k];
-    if ((b & 0xC0) == 0x80) continue;
-    const size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
-    return b <= 0xF4 && length > k;
-  }
-  return false;
-}
-
 bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteView& after) {
   if (unit == TextUnit::Byte || before.size == 0 || after.size == 0) return true;
   if ((after[0] & 0xC0) == 0x80) return false;  // a sequence may run across

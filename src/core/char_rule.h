@@ -98,8 +98,17 @@ size_t previousCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos);
 
 // Whether the bytes end in the first bytes of a UTF-8 sequence that more bytes would make
-// whole (as while the bytes of a typed character arrive one by one).
-bool endsInPartialSequence(const ByteView& bytes);
+// whole (as while the bytes of a typed character arrive one by one). Inline: the cursor
+// line asks it of its cells at every step.
+inline bool endsInPartialSequence(const ByteView& bytes) {
+  for (size_t k = 1; k <= 3 && k <= bytes.size; ++k) {
+    const uint8_t b = bytes[bytes.size - k];
+    if ((b & 0xC0) == 0x80) continue;
+    const size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
+    return b <= 0xF4 && length > k;
+  }
+  return false;
+}
 
 // Whether a character boundary lies between the end of `before` and the start of `after`
 // whatever precedes them (so the character at the start of `after` is whole on its own).
