@@ -443,6 +443,23 @@ size_t certainStart(const ByteView& bytes, size_t pos) {
   return start;
 }
 
+// Whether the character [start, end), found by reading forwards from a unit where no boundary
+// need be (where a look back for a certain one stopped), takes the columns there that it takes
+// read from the line's start, where it may be part of a longer one: the rules that depend on
+// more than two units join a pictograph to the joiner before it only when a pictograph begins
+// what the joiner ends, and pair regional indicators from the first of a run; a pair read in
+// the wrong place still takes the columns of its units, unless it shows as glyphs.
+bool startHoldsAnyway(const ByteView& bytes, size_t start, size_t end) {
+  Unit before;
+  unitEndingAt(bytes, start, before);
+  if (before.invalid) return true;
+  const unicode::BreakRole role = knownUnitAt(bytes, start).info.role;
+  if (before.codePoint == 0x200D) return role != unicode::BreakRole::Pairing;
+  if (role == unicode::BreakRole::Regional && infoOf(before).role == unicode::BreakRole::Regional)
+    return !characterShape(bytes, start, end).glyphs;
+  return true;
+}
+
 // The character that holds byte pos (pos < size): its start, and its length and columns.
 CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) {
   start = certainStart(bytes, pos);
@@ -450,6 +467,30 @@ CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) 
     const CharStep step = utf8CharacterAt(bytes, start);
     if (start + step.size > pos) return step;
     start += step.size;
+  }
+}
+
+// The same for the character that ends at end (end > 0), for a step back over it, whose columns
+// must be those it takes in the line: where no boundary is certain within the look back and the
+// character read from where it stopped may have begun further back with other columns (it runs
+// on from there, or see startHoldsAnyway), it is read from a certain boundary however far back
+// (a letter with more joiners than the look back takes, which are never sent, takes one column,
+// not one for each byte).
+CharStep utf8CharacterEndingAt(const ByteView& bytes, size_t end, size_t& start) {
+  const size_t pos = end - 1;
+  const size_t from = certainStart(bytes, pos);
+  start = from;
+  for (bool farBack = false;;) {
+    const CharStep step = utf8CharacterAt(bytes, start);
+    if (start + step.size <= pos) {
+      start += step.size;
+      continue;
+    }
+    if (farBack || certainBoundary(bytes, from) ||
+        (start != from && startHoldsAnyway(bytes, start, start + step.size)))
+      return step;
+    while (!certainBoundary(bytes, start)) start = unitStartBefore(bytes, start);
+    farBack = true;
   }
 }
 
@@ -483,7 +524,7 @@ CharStep nearCharacterBefore(const ByteView& bytes, size_t end) {
 CharStep utf8CharacterBefore(const ByteView& bytes, size_t end) {
   if (const CharStep step = nearCharacterBefore(bytes, end); step.size != 0) return step;
   size_t start;
-  const CharStep step = utf8CharacterHolding(bytes, end - 1, start);
+  const CharStep step = utf8CharacterEndingAt(bytes, end, start);
   if (start + step.size == end) return step;
   return {end - start, unitsWidth(bytes, start, end)};  // end lies inside the character
 }
@@ -551,6 +592,9 @@ CharStep CharactersBefore::before(const ByteView& bytes) {
                           ? certain_.back()
                           : units_[top - kMostUnitsBack];
   const size_t start = readFrom(bytes, from);
+  // As utf8CharacterEndingAt: a character that may have begun before the look back stopped.
+  if (!certainBoundary(bytes, from) && (start == from || !startHoldsAnyway(bytes, start, end)))
+    return utf8CharacterBefore(bytes, end);
   return utf8CharacterAt(bytes, start);
 }
 
