@@ -432,7 +432,8 @@ size_t addCharacterColumns(const Bytes& bytes, const ByteView& view, size_t pos,
 }
 
 // Looking backwards for a place where a boundary is certain stops after this many units; a
-// longer run (thousands of combining marks) is cut into characters there.
+// longer run (emoji joiner sequences one after another) is cut into characters there (a step
+// back reads on where the cut could change the columns: utf8CharacterEndingAt).
 constexpr size_t kMostUnitsBack = 256;
 
 // A unit start at or before that of byte pos where a character boundary is certain.
@@ -443,21 +444,29 @@ size_t certainStart(const ByteView& bytes, size_t pos) {
   return start;
 }
 
-// Whether the character [start, end), found by reading forwards from a unit where no boundary
-// need be (where a look back for a certain one stopped), takes the columns there that it takes
-// read from the line's start, where it may be part of a longer one: the rules that depend on
-// more than two units join a pictograph to the joiner before it only when a pictograph begins
-// what the joiner ends, and pair regional indicators from the first of a run; a pair read in
-// the wrong place still takes the columns of its units, unless it shows as glyphs.
-bool startHoldsAnyway(const ByteView& bytes, size_t start, size_t end) {
+// Whether a boundary that reading forwards from a unit where none need be (where a look back
+// for a certain one stopped) puts before the unit at p lies there in the line read from its
+// start too: of the rules that depend on more than two units, one joins a pictograph to the
+// joiner before it only when a pictograph begins what the joiner ends, and one pairs regional
+// indicators from the first of a run.
+bool boundaryHoldsAt(const ByteView& bytes, size_t p) {
   Unit before;
-  unitEndingAt(bytes, start, before);
+  unitEndingAt(bytes, p, before);
   if (before.invalid) return true;
-  const unicode::BreakRole role = knownUnitAt(bytes, start).info.role;
+  const unicode::BreakRole role = knownUnitAt(bytes, p).info.role;
   if (before.codePoint == 0x200D) return role != unicode::BreakRole::Pairing;
-  if (role == unicode::BreakRole::Regional && infoOf(before).role == unicode::BreakRole::Regional)
-    return !characterShape(bytes, start, end).glyphs;
-  return true;
+  return role != unicode::BreakRole::Regional ||
+         infoOf(before).role != unicode::BreakRole::Regional;
+}
+
+// Whether the character [start, end) so read takes the columns there that it takes in the line
+// read from its start, where it may be part of a longer one: where the boundary holds, or a
+// regional indicator read out of its pair, which still takes the columns of its units unless
+// it shows as glyphs.
+bool startHoldsAnyway(const ByteView& bytes, size_t start, size_t end) {
+  if (boundaryHoldsAt(bytes, start)) return true;
+  return knownUnitAt(bytes, start).info.role == unicode::BreakRole::Regional &&
+         !characterShape(bytes, start, end).glyphs;
 }
 
 // The character that holds byte pos (pos < size): its start, and its length and columns.
@@ -688,6 +697,23 @@ size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
   if (bytes[pos - 1] < 0x80 && bytes[pos - 2] < 0x80 && isPlainAscii(bytes[pos - 1]))
     return pos - 1;  // two ASCII bytes: neither joins the other, nor what follows the second
   return certainStart(bytes, pos - 4);
+}
+
+size_t settledCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
+  const size_t settled = settledBoundary(unit, bytes, pos);
+  if (unit == TextUnit::Byte || certainBoundary(bytes, settled)) return settled;
+  // The look back stopped in a run that holds no certain boundary: the last start read forwards
+  // from there that lies there in any reading, else a certain boundary however far back.
+  size_t start = settled;
+  for (size_t p = settled;;) {
+    const size_t next = p + utf8CharacterAt(bytes, p).size;
+    if (next + 4 > pos) break;
+    if (boundaryHoldsAt(bytes, next)) start = next;
+    p = next;
+  }
+  if (start == settled)
+    while (!certainBoundary(bytes, start)) start = unitStartBefore(bytes, start);
+  return start;
 }
 
 bool certainBoundaryAt(TextUnit unit, const ByteView& bytes, size_t pos) {

@@ -109,6 +109,11 @@ bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteVie
 // on (in the Byte unit, pos itself).
 size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 
+// settledBoundary where the line read from its start puts a character start, for a count of
+// columns from there: where no boundary is certain within the look back, it reads on, however
+// far back (the columns of a character depend on its first units).
+size_t settledCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos);
+
 // Whether a character boundary lies before byte pos (pos < bytes.size) whatever precedes it.
 // A settled boundary found no such place within its look back where this is false: a run of
 // units that may all join (thousands of marks, emoji after emoji) cut there, not necessarily

@@ -99,7 +99,7 @@ int32_t Editor::stepBackOverCharacter(size_t& start, int64_t& column) const {
 
 void Editor::settledStart(size_t pos, size_t& start, int32_t& column) const {
   const ByteView bytes = bytesBefore();
-  start = settledBoundary(textUnit, bytes, pos);
+  start = settledCharacterStart(textUnit, bytes, pos);
   // The columns from there to the cursor, tabs by the spans they have.
   int32_t width = 0;
   for (CharacterReader reader(textUnit, bytes, start); !reader.atEnd();) {
