@@ -674,6 +674,13 @@ size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
   return start;
 }
 
+size_t lineCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
+  if (unit == TextUnit::Byte || pos >= bytes.size) return pos;
+  size_t start;
+  utf8CharacterEndingAt(bytes, pos + 1, start);
+  return start;
+}
+
 bool endsInPartialSequence(const ByteView& bytes) {
   for (size_t k = 1; k <= 3 && k <= bytes.size; ++k) {
     const uint8_t b = bytes[bytes.size - k];

@@ -97,6 +97,10 @@ size_t previousCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 // The start of the character that byte pos belongs to (pos < size), or pos == size.
 size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos);
 
+// characterStart where reading the line from its start puts it, however far back that is
+// (characterStart's look back for a certain boundary stops inside a longer character).
+size_t lineCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos);
+
 // Whether the bytes end in the first bytes of a UTF-8 sequence that more bytes would make
 // whole (as while the bytes of a typed character arrive one by one).
 bool endsInPartialSequence(const ByteView& bytes);
