@@ -432,8 +432,8 @@ size_t addCharacterColumns(const Bytes& bytes, const ByteView& view, size_t pos,
 }
 
 // Looking backwards for a place where a boundary is certain stops after this many units; a
-// longer run (emoji joiner sequences one after another) is cut into characters there (a step
-// back reads on where the cut could change the columns: utf8CharacterEndingAt).
+// longer run (thousands of combining marks, emoji joiner sequences one after another) is cut
+// into characters there, but where the cut could change the columns (utf8CharacterEndingAt).
 constexpr size_t kMostUnitsBack = 256;
 
 // A unit start at or before that of byte pos where a character boundary is certain.
@@ -469,6 +469,27 @@ bool startHoldsAnyway(const ByteView& bytes, size_t start, size_t end) {
          !characterShape(bytes, start, end).glyphs;
 }
 
+// Whether a run of marks that looks back past pos may be cut into characters at pos, a unit
+// start, as the look back for a certain boundary cuts it, without changing any column: the unit
+// there is a mark and the units just before it marks sent in a piece too long for one cell, so
+// that the character they belong to shows as glyphs, one column for each byte, and so does
+// every part of it read on its own (a letter with millions of combining marks).
+bool cutAmongLongMarks(const ByteView& bytes, size_t pos) {
+  if (knownUnitAt(bytes, pos).info.kind != CharKind::Combining) return false;
+  size_t sent = 0;
+  for (size_t p = pos; sent <= kMostCellText;) {
+    if (p == 0) return false;
+    Unit unit;
+    p = unitEndingAt(bytes, p, unit);
+    const KnownUnit known{unit, infoOf(unit)};
+    if (unit.invalid || known.info.kind != CharKind::Combining ||
+        known.info.role != unicode::BreakRole::Extending || !ShapeSum::sends(known))
+      return false;
+    sent += unit.length;
+  }
+  return true;
+}
+
 // The character that holds byte pos (pos < size): its start, and its length and columns.
 CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) {
   start = certainStart(bytes, pos);
@@ -482,9 +503,9 @@ CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) 
 // The same for the character that ends at end (end > 0), for a step back over it, whose columns
 // must be those it takes in the line: where no boundary is certain within the look back and the
 // character read from where it stopped may have begun further back with other columns (it runs
-// on from there, or see startHoldsAnyway), it is read from a certain boundary however far back
-// (a letter with more joiners than the look back takes, which are never sent, takes one column,
-// not one for each byte).
+// on from there, unless cutAmongLongMarks; or see startHoldsAnyway), it is read from a certain
+// boundary however far back (a letter with more joiners than the look back takes, which are
+// never sent, takes one column, not one for each byte).
 CharStep utf8CharacterEndingAt(const ByteView& bytes, size_t end, size_t& start) {
   const size_t pos = end - 1;
   const size_t from = certainStart(bytes, pos);
@@ -496,7 +517,8 @@ CharStep utf8CharacterEndingAt(const ByteView& bytes, size_t end, size_t& start)
       continue;
     }
     if (farBack || certainBoundary(bytes, from) ||
-        (start != from && startHoldsAnyway(bytes, start, start + step.size)))
+        (start != from ? startHoldsAnyway(bytes, start, start + step.size)
+                       : cutAmongLongMarks(bytes, from)))
       return step;
     while (!certainBoundary(bytes, start)) start = unitStartBefore(bytes, start);
     farBack = true;
@@ -602,7 +624,8 @@ CharStep CharactersBefore::before(const ByteView& bytes) {
                           : units_[top - kMostUnitsBack];
   const size_t start = readFrom(bytes, from);
   // As utf8CharacterEndingAt: a character that may have begun before the look back stopped.
-  if (!certainBoundary(bytes, from) && (start == from || !startHoldsAnyway(bytes, start, end)))
+  if (!certainBoundary(bytes, from) &&
+      (start == from ? !cutAmongLongMarks(bytes, from) : !startHoldsAnyway(bytes, start, end)))
     return utf8CharacterBefore(bytes, end);
   return utf8CharacterAt(bytes, start);
 }
@@ -718,7 +741,7 @@ size_t settledCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
     if (boundaryHoldsAt(bytes, next)) start = next;
     p = next;
   }
-  if (start == settled)
+  if (start == settled && !cutAmongLongMarks(bytes, settled))
     while (!certainBoundary(bytes, start)) start = unitStartBefore(bytes, start);
   return start;
 }
