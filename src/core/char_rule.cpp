@@ -162,7 +162,7 @@ struct ShapeSum {
     glyphs = known.info.kind == CharKind::Hidden || known.info.kind == CharKind::Combining;
     add(known);
   }
-  void add(const KnownUnit& known) {
+  [[gnu::always_inline]] void add(const KnownUnit& known) {
     if (!sends(known)) return;
     sent += known.unit.length;
     piece = takesColumns(known.info) ? known.unit.length : piece + known.unit.length;
@@ -284,22 +284,27 @@ template <typename Bytes>
   const uint32_t lead = bytes[pos];
   const uint32_t second = bytes[pos + 1] - 0x80u;
   if (lead < 0xE0) {
-    if (lead < 0xC2 || second >= 0x40) return 0;
+    if (lead < 0xC2 || second >= 0x40) [[unlikely]]
+      return 0;
     codePoint = (lead << 6) + second - (0xC0u << 6);
     return 2;
   }
   const uint32_t third = bytes[pos + 2] - 0x80u;
   if (lead < 0xF0) {
-    if ((second | third) >= 0x40) return 0;
+    if ((second | third) >= 0x40) [[unlikely]]
+      return 0;
     const char32_t cp = (lead << 12) + (second << 6) + third - (0xE0u << 12);
-    if (cp < 0x800) return 0;
+    if (cp < 0x800) [[unlikely]]
+      return 0;
     codePoint = cp;
     return 3;
   }
   const uint32_t fourth = bytes[pos + 3] - 0x80u;
-  if (lead > 0xF4 || (second | third | fourth) >= 0x40) return 0;
+  if (lead > 0xF4 || (second | third | fourth) >= 0x40) [[unlikely]]
+    return 0;
   const char32_t cp = (lead << 18) + (second << 12) + (third << 6) + fourth - (0xF0u << 18);
-  if (cp < 0x10000 || cp > 0x10FFFF) return 0;
+  if (cp < 0x10000 || cp > 0x10FFFF) [[unlikely]]
+    return 0;
   codePoint = cp;
   return 4;
 }
@@ -373,10 +378,9 @@ size_t addCertainCharacters(const Bytes& bytes, size_t pos, int64_t& column) {
       alone = true;
     } else if (alone ? unicode::certainJoinAtStart(lastInfo, known.info)
                      : unicode::certainJoin(lastInfo, known.info)) {
-      ShapeSum joined = last;
-      joined.add(known);
-      reached += joined.columns(end - lastStart) - last.columns(pos - lastStart);
-      last = joined;
+      const int32_t before = last.columns(pos - lastStart);
+      last.add(known);
+      reached += last.columns(end - lastStart) - before;
       alone = false;
     } else {
       break;
@@ -432,7 +436,8 @@ size_t addCharacterColumns(const Bytes& bytes, const ByteView& view, size_t pos,
 }
 
 // Looking backwards for a place where a boundary is certain stops after this many units; a
-// longer run (thousands of combining marks) is cut into characters there.
+// longer run (thousands of combining marks, emoji joiner sequences one after another) is cut
+// into characters there, but where the cut could change the columns (utf8CharacterEndingAt).
 constexpr size_t kMostUnitsBack = 256;
 
 // A unit start at or before that of byte pos where a character boundary is certain.
@@ -443,6 +448,52 @@ size_t certainStart(const ByteView& bytes, size_t pos) {
   return start;
 }
 
+// Whether a boundary that reading forwards from a unit where none need be (where a look back
+// for a certain one stopped) puts before the unit at p lies there in the line read from its
+// start too: of the rules that depend on more than two units, one joins a pictograph to the
+// joiner before it only when a pictograph begins what the joiner ends, and one pairs regional
+// indicators from the first of a run.
+bool boundaryHoldsAt(const ByteView& bytes, size_t p) {
+  Unit before;
+  unitEndingAt(bytes, p, before);
+  if (before.invalid) return true;
+  const unicode::BreakRole role = knownUnitAt(bytes, p).info.role;
+  if (before.codePoint == 0x200D) return role != unicode::BreakRole::Pairing;
+  return role != unicode::BreakRole::Regional ||
+         infoOf(before).role != unicode::BreakRole::Regional;
+}
+
+// Whether the character [start, end) so read takes the columns there that it takes in the line
+// read from its start, where it may be part of a longer one: where the boundary holds, or a
+// regional indicator read out of its pair, which still takes the columns of its units unless
+// it shows as glyphs.
+bool startHoldsAnyway(const ByteView& bytes, size_t start, size_t end) {
+  if (boundaryHoldsAt(bytes, start)) return true;
+  return knownUnitAt(bytes, start).info.role == unicode::BreakRole::Regional &&
+         !characterShape(bytes, start, end).glyphs;
+}
+
+// Whether a run of marks that looks back past pos may be cut into characters at pos, a unit
+// start, as the look back for a certain boundary cuts it, without changing any column: the unit
+// there is a mark and the units just before it marks sent in a piece too long for one cell, so
+// that the character they belong to shows as glyphs, one column for each byte, and so does
+// every part of it read on its own (a letter with millions of combining marks).
+bool cutAmongLongMarks(const ByteView& bytes, size_t pos) {
+  if (knownUnitAt(bytes, pos).info.kind != CharKind::Combining) return false;
+  size_t sent = 0;
+  for (size_t p = pos; sent <= kMostCellText;) {
+    if (p == 0) return false;
+    Unit unit;
+    p = unitEndingAt(bytes, p, unit);
+    const KnownUnit known{unit, infoOf(unit)};
+    if (unit.invalid || known.info.kind != CharKind::Combining ||
+        known.info.role != unicode::BreakRole::Extending || !ShapeSum::sends(known))
+      return false;
+    sent += unit.length;
+  }
+  return true;
+}
+
 // The character that holds byte pos (pos < size): its start, and its length and columns.
 CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) {
   start = certainStart(bytes, pos);
@@ -450,6 +501,31 @@ CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) 
     const CharStep step = utf8CharacterAt(bytes, start);
     if (start + step.size > pos) return step;
     start += step.size;
+  }
+}
+
+// The same for the character that ends at end (end > 0), for a step back over it, whose columns
+// must be those it takes in the line: where no boundary is certain within the look back and the
+// character read from where it stopped may have begun further back with other columns (it runs
+// on from there, unless cutAmongLongMarks; or see startHoldsAnyway), it is read from a certain
+// boundary however far back (a letter with more joiners than the look back takes, which are
+// never sent, takes one column, not one for each byte).
+CharStep utf8CharacterEndingAt(const ByteView& bytes, size_t end, size_t& start) {
+  const size_t pos = end - 1;
+  const size_t from = certainStart(bytes, pos);
+  start = from;
+  for (bool farBack = false;;) {
+    const CharStep step = utf8CharacterAt(bytes, start);
+    if (start + step.size <= pos) {
+      start += step.size;
+      continue;
+    }
+    if (farBack || certainBoundary(bytes, from) ||
+        (start != from ? startHoldsAnyway(bytes, start, start + step.size)
+                       : cutAmongLongMarks(bytes, from)))
+      return step;
+    while (!certainBoundary(bytes, start)) start = unitStartBefore(bytes, start);
+    farBack = true;
   }
 }
 
@@ -483,7 +559,7 @@ CharStep nearCharacterBefore(const ByteView& bytes, size_t end) {
 CharStep utf8CharacterBefore(const ByteView& bytes, size_t end) {
   if (const CharStep step = nearCharacterBefore(bytes, end); step.size != 0) return step;
   size_t start;
-  const CharStep step = utf8CharacterHolding(bytes, end - 1, start);
+  const CharStep step = utf8CharacterEndingAt(bytes, end, start);
   if (start + step.size == end) return step;
   return {end - start, unitsWidth(bytes, start, end)};  // end lies inside the character
 }
@@ -551,6 +627,10 @@ CharStep CharactersBefore::before(const ByteView& bytes) {
                           ? certain_.back()
                           : units_[top - kMostUnitsBack];
   const size_t start = readFrom(bytes, from);
+  // As utf8CharacterEndingAt: a character that may have begun before the look back stopped.
+  if (!certainBoundary(bytes, from) &&
+      (start == from ? !cutAmongLongMarks(bytes, from) : !startHoldsAnyway(bytes, start, end)))
+    return utf8CharacterBefore(bytes, end);
   return utf8CharacterAt(bytes, start);
 }
 
@@ -621,14 +701,11 @@ size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
   return start;
 }
 
-bool endsInPartialSequence(const ByteView& bytes) {
-  for (size_t k = 1; k <= 3 && k <= bytes.size; ++k) {
-    const uint8_t b = bytes[bytes.size - k];
-    if ((b & 0xC0) == 0x80) continue;
-    const size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
-    return b <= 0xF4 && length > k;
-  }
-  return false;
+size_t lineCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
+  if (unit == TextUnit::Byte || pos >= bytes.size) return pos;
+  size_t start;
+  utf8CharacterEndingAt(bytes, pos + 1, start);
+  return start;
 }
 
 bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteView& after) {
@@ -644,6 +721,23 @@ size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos) {
   if (bytes[pos - 1] < 0x80 && bytes[pos - 2] < 0x80 && isPlainAscii(bytes[pos - 1]))
     return pos - 1;  // two ASCII bytes: neither joins the other, nor what follows the second
   return certainStart(bytes, pos - 4);
+}
+
+size_t settledCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos) {
+  const size_t settled = settledBoundary(unit, bytes, pos);
+  if (unit == TextUnit::Byte || certainBoundary(bytes, settled)) return settled;
+  // The look back stopped in a run that holds no certain boundary: the last start read forwards
+  // from there that lies there in any reading, else a certain boundary however far back.
+  size_t start = settled;
+  for (size_t p = settled;;) {
+    const size_t next = p + utf8CharacterAt(bytes, p).size;
+    if (next + 4 > pos) break;
+    if (boundaryHoldsAt(bytes, next)) start = next;
+    p = next;
+  }
+  if (start == settled && !cutAmongLongMarks(bytes, settled))
+    while (!certainBoundary(bytes, start)) start = unitStartBefore(bytes, start);
+  return start;
 }
 
 bool certainBoundaryAt(TextUnit unit, const ByteView& bytes, size_t pos) {

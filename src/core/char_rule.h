@@ -97,9 +97,22 @@ size_t previousCharBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
 // The start of the character that byte pos belongs to (pos < size), or pos == size.
 size_t characterStart(TextUnit unit, const ByteView& bytes, size_t pos);
 
+// characterStart where reading the line from its start puts it, however far back that is
+// (characterStart's look back for a certain boundary stops inside a longer character).
+size_t lineCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos);
+
 // Whether the bytes end in the first bytes of a UTF-8 sequence that more bytes would make
-// whole (as while the bytes of a typed character arrive one by one).
-bool endsInPartialSequence(const ByteView& bytes);
+// whole (as while the bytes of a typed character arrive one by one). Inline: the cursor
+// line asks it of its cells at every step.
+inline bool endsInPartialSequence(const ByteView& bytes) {
+  for (size_t k = 1; k <= 3 && k <= bytes.size; ++k) {
+    const uint8_t b = bytes[bytes.size - k];
+    if ((b & 0xC0) == 0x80) continue;
+    const size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
+    return b <= 0xF4 && length > k;
+  }
+  return false;
+}
 
 // Whether a character boundary lies between the end of `before` and the start of `after`
 // whatever precedes them (so the character at the start of `after` is whole on its own).
@@ -108,6 +121,11 @@ bool certainBoundaryBetween(TextUnit unit, const ByteView& before, const ByteVie
 // A character start at or before pos that stays one whatever is written or removed from pos
 // on (in the Byte unit, pos itself).
 size_t settledBoundary(TextUnit unit, const ByteView& bytes, size_t pos);
+
+// settledBoundary where the line read from its start puts a character start, for a count of
+// columns from there: where no boundary is certain within the look back, it reads on, however
+// far back (the columns of a character depend on its first units).
+size_t settledCharacterStart(TextUnit unit, const ByteView& bytes, size_t pos);
 
 // Whether a character boundary lies before byte pos (pos < bytes.size) whatever precedes it.
 // A settled boundary found no such place within its look back where this is false: a run of

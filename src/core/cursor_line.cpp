@@ -1,6 +1,7 @@
 // The cursor line read by character: the two cell stacks seen as one line's bytes, moves of
 // whole characters between them, and the column kept right whatever the unit of text.
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "core/editor.h"
@@ -99,7 +100,7 @@ int32_t Editor::stepBackOverCharacter(size_t& start, int64_t& column) const {
 
 void Editor::settledStart(size_t pos, size_t& start, int32_t& column) const {
   const ByteView bytes = bytesBefore();
-  start = settledBoundary(textUnit, bytes, pos);
+  start = settledCharacterStart(textUnit, bytes, pos);
   // The columns from there to the cursor, tabs by the spans they have.
   int32_t width = 0;
   for (CharacterReader reader(textUnit, bytes, start); !reader.atEnd();) {
@@ -228,19 +229,28 @@ void Editor::characterAroundCursor(size_t& back, size_t& ahead) const {
   if (charsBefore.top().ch < 0x80 && isPlainAscii(after[0])) return;
   const ByteView before = bytesBefore();
   if (certainBoundaryBetween(textUnit, before, after)) return;
-  // The character holding the cursor lies within a stretch around it; read that stretch as
-  // one line.
+  // The character holding the cursor mostly lies within a stretch around it; read that
+  // stretch as one line, or the whole line where the character reaches the stretch's ends (a
+  // byte or a unit cut off there could change it).
   constexpr size_t kBack = 1024, kAhead = 64;
-  const size_t stretchBack = std::min(before.size, kBack);
-  const size_t stretchAhead = std::min(after.size, kAhead);
-  std::vector<uint8_t> stretch(stretchBack + stretchAhead);
-  for (size_t i = 0; i < stretchBack; ++i) stretch[i] = before[before.size - stretchBack + i];
-  for (size_t i = 0; i < stretchAhead; ++i) stretch[stretchBack + i] = after[i];
-  const ByteView bytes{stretch.data(), 1, stretch.size()};
-  const size_t start = characterStart(textUnit, bytes, stretchBack);
-  if (start == stretchBack) return;
-  back = stretchBack - start;
-  ahead = nextCharBoundary(textUnit, bytes, start) - stretchBack;
+  std::vector<uint8_t> stretch;
+  for (size_t most = kBack;; most = SIZE_MAX) {
+    const size_t stretchBack = std::min(before.size, most);
+    const size_t stretchAhead = std::min(after.size, most == kBack ? kAhead : most);
+    stretch.resize(stretchBack + stretchAhead);
+    for (size_t i = 0; i < stretchBack; ++i) stretch[i] = before[before.size - stretchBack + i];
+    for (size_t i = 0; i < stretchAhead; ++i) stretch[stretchBack + i] = after[i];
+    const ByteView bytes{stretch.data(), 1, stretch.size()};
+    const size_t start = lineCharacterStart(textUnit, bytes, stretchBack);
+    const size_t end = start == stretchBack ? start : nextCharBoundary(textUnit, bytes, start);
+    if (most == kBack && ((stretchBack < before.size && start < 4) ||
+                          (stretchAhead < after.size && end + 4 > bytes.size)))
+      continue;
+    if (start == stretchBack) return;
+    back = stretchBack - start;
+    ahead = end - stretchBack;
+    return;
+  }
 }
 
 void Editor::keepCursorOnCharacter() {
