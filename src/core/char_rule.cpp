@@ -494,6 +494,13 @@ bool cutAmongLongMarks(const ByteView& bytes, size_t pos) {
   return true;
 }
 
+// Whether the character [start, end), read forwards from `from` where a look back for a certain
+// boundary stopped, takes the columns there that it takes in the line read from its start.
+bool cutKeepsColumns(const ByteView& bytes, size_t from, size_t start, size_t end) {
+  if (certainBoundary(bytes, from)) return true;
+  return start != from ? startHoldsAnyway(bytes, start, end) : cutAmongLongMarks(bytes, from);
+}
+
 // The character that holds byte pos (pos < size): its start, and its length and columns.
 CharStep utf8CharacterHolding(const ByteView& bytes, size_t pos, size_t& start) {
   start = certainStart(bytes, pos);
@@ -520,10 +527,7 @@ CharStep utf8CharacterEndingAt(const ByteView& bytes, size_t end, size_t& start)
       start += step.size;
       continue;
     }
-    if (farBack || certainBoundary(bytes, from) ||
-        (start != from ? startHoldsAnyway(bytes, start, start + step.size)
-                       : cutAmongLongMarks(bytes, from)))
-      return step;
+    if (farBack || cutKeepsColumns(bytes, from, start, start + step.size)) return step;
     while (!certainBoundary(bytes, start)) start = unitStartBefore(bytes, start);
     farBack = true;
   }
@@ -628,9 +632,7 @@ CharStep CharactersBefore::before(const ByteView& bytes) {
                           : units_[top - kMostUnitsBack];
   const size_t start = readFrom(bytes, from);
   // As utf8CharacterEndingAt: a character that may have begun before the look back stopped.
-  if (!certainBoundary(bytes, from) &&
-      (start == from ? !cutAmongLongMarks(bytes, from) : !startHoldsAnyway(bytes, start, end)))
-    return utf8CharacterBefore(bytes, end);
+  if (!cutKeepsColumns(bytes, from, start, end)) return utf8CharacterBefore(bytes, end);
   return utf8CharacterAt(bytes, start);
 }
 
